@@ -1,0 +1,115 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name></name>
+    <message id="MenuFile">
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message id="Language">
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message id="Help">
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message id="AddFiles">
+        <source>Add Files</source>
+        <translation>Add Files</translation>
+    </message>
+    <message id="RemoveSelected">
+        <source>Remove Selected</source>
+        <translation>Remove Selected</translation>
+    </message>
+    <message id="ClearTask">
+        <source>Clear List</source>
+        <translation>Clear List</translation>
+    </message>
+    <message id="OutputFormat">
+        <source>Output Format</source>
+        <translation>Output Format</translation>
+    </message>
+    <message id="OutputDir">
+        <source>Output Folder</source>
+        <translation>Output Folder</translation>
+    </message>
+    <message id="OpenFolder">
+        <source>Open Folder</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message id="StartConvert">
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message id="Support">
+        <source>Support</source>
+        <translation>Support</translation>
+    </message>
+    <message id="Feedback">
+        <source>Feedback</source>
+        <translation>Feedback</translation>
+    </message>
+    <message id="CheckUpdate">
+        <source>Check for Updates</source>
+        <translation>Check for Updates</translation>
+    </message>
+    <message id="About">
+        <source>About</source>
+        <translation>About</translation>
+    </message>
+    <message id="Converting">
+        <source>Converting</source>
+        <translation>Converting</translation>
+    </message>
+    <message id="Cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="Finished">
+        <source>Finished</source>
+        <translation>Finished</translation>
+    </message>
+    <message id="ConvertFailed">
+        <source>Conversion failed</source>
+        <translation>Conversion failed</translation>
+    </message>
+    <message id="DragFiles">
+        <source>Drag files here or click Add Files</source>
+        <translation>Drag files here or click Add Files</translation>
+    </message>
+    <message id="ConvertFromPdf">
+        <source>Convert from PDF</source>
+        <translation>Convert from PDF</translation>
+    </message>
+    <message id="ConvertToPdf">
+        <source>Convert to PDF</source>
+        <translation>Convert to PDF</translation>
+    </message>
+    <message id="MergePdf">
+        <source>Merge PDFs</source>
+        <translation>Merge PDFs</translation>
+    </message>
+    <message id="inputFileLookPassword">
+        <source>Enter the password to open this file</source>
+        <translation>Enter the password to open this file</translation>
+    </message>
+    <message id="inputFileEidtPassword">
+        <source>Enter the permissions password to allow editing</source>
+        <translation>Enter the permissions password to allow editing</translation>
+    </message>
+    <message id="canIgnoreIfNot">
+        <source>Leave it empty if the file has none</source>
+        <translation>Leave it empty if the file has none</translation>
+    </message>
+    <message id="PasswordError">
+        <source>Wrong password</source>
+        <translation>Wrong password</translation>
+    </message>
+    <message id="OK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+</TS>

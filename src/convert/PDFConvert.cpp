@@ -1,0 +1,221 @@
+#include "PDFConvert.h"
+
+#include "CommLog.h"
+#include "CommPassport.h"
+#include "CommUtils.h"
+#include "DIRADoduredode.h"
+#include "NotificationCenter.h"
+#include "PDFConvertTask.h"
+#include "ServiceProtocol.h"
+#include "TaskKinds.h"
+#include "ToolFile.h"
+#include "UserDefaults.h"
+#include "VAZevediZeziz.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QUrl>
+
+
+namespace {
+
+struct ClientState {
+    QMutex mutex;
+    QString apiToken; // null while absent
+    QString outputFileType;
+    DIRADoduredode *httpClient = nullptr;
+};
+
+ClientState &state()
+{
+    static ClientState s;
+    return s;
+}
+
+void storeApiToken(const QString &token)
+{
+    QMutexLocker lock(&state().mutex);
+    state().apiToken = token;
+}
+
+} // namespace
+
+QString PDFConvert::normalizedServiceUrl(const QString &configured)
+{
+    QUrl url(configured.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0 ||
+        url.host().isEmpty() || url.hasQuery() || url.hasFragment())
+        return {};
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    if (!path.endsWith(QLatin1String("/api")))
+        path += QStringLiteral("/api");
+    url.setPath(path);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+QString PDFConvert::zentroURL()
+{
+    const QString fromEnvironment = qEnvironmentVariable(kServiceUrlEnvironment.toLatin1().constData());
+    if (!fromEnvironment.trimmed().isEmpty())
+        return normalizedServiceUrl(fromEnvironment);
+    const QString fromSettings = objectFromUserDefaults(kServiceUrlKey, QVariant()).toString();
+    if (!fromSettings.trimmed().isEmpty())
+        return normalizedServiceUrl(fromSettings);
+    return {};
+}
+
+QString PDFConvert::apiToken()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().apiToken;
+}
+
+void PDFConvert::clearToken()
+{
+    storeApiToken(QString());
+}
+
+void PDFConvert::clearTokenOnAccountChange(QObject *owner)
+{
+    NotificationCenter::defaultCenter().addObserver(owner, CommPassport::kPassportDidUpdate,
+                                                    [](const QString &, const QVariantMap &) { clearToken(); });
+}
+
+QVariantMap PDFConvert::convertHeaderDict()
+{
+    const CommAppInfo info = VAZevediZeziz::appInfo();
+    return {{QStringLiteral("App"), info.appName()},
+            {QStringLiteral("Brand"), QStringLiteral("Orvanta")},
+            {QStringLiteral("App-Version"), info.appVersion()},
+            {QStringLiteral("Cli-Os"), QStringLiteral("mac")},
+            {QStringLiteral("Cli-Os-Version"), CommUtils::GetOSversion()},
+            {QStringLiteral("Cli-Id"), CommUtils::GetGuid()},
+            {QStringLiteral("accept_lang"), info.get_lang_code()}};
+}
+
+void PDFConvert::obtainApiToken(const std::function<void()> &stepDone, const TokenCompletion &completion)
+{
+    // An empty cached text is no token: treating it as one would make every
+    // later run skip the token request and fail at the credential step.
+    if (!apiToken().isEmpty()) {
+        stepDone();
+        completion(true, QString());
+        return;
+    }
+    CommLog::I(QStringLiteral("获取转换用的令牌"));
+    const QString identityToken = CommPassport::identityToken();
+    CommLog::I(QStringLiteral("用户帐户的identifyToken:%1").arg(ServiceProtocol::maskSecret(identityToken)));
+    httpClient().POSTWithUrl(
+        zentroURL() + QStringLiteral("/sessions"), ServiceProtocol::tokenParameters(identityToken),
+        convertHeaderDict(), [stepDone, completion](const ToolError &, const QByteArray &body) {
+            const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
+            if (!ServiceProtocol::isSuccess(reply)) {
+                completion(false, QStringLiteral("token 数据获取异常 %1")
+                                      .arg(ServiceProtocol::maskSecretsInText(QString::fromUtf8(body))));
+                return;
+            }
+            stepDone();
+            const QVariant token = ServiceProtocol::valueAtPath(
+                *reply, {QStringLiteral("data"), QStringLiteral("user"), QStringLiteral("api_token")});
+            storeApiToken(token.isValid() && !token.isNull() ? token.toString() : QString());
+            const QString accountToken = CommPassport::apiToken();
+            if (!accountToken.isEmpty())
+                storeApiToken(accountToken);
+            if (apiToken().isEmpty())
+                completion(false, QStringLiteral("token 数据获取异常"));
+            else
+                completion(true, QString());
+        });
+}
+
+void PDFConvert::requestUploadConfig(const QString &fileName,
+                                     const std::function<void(const std::optional<QVariantMap> &data)> &completion)
+{
+    httpClient().POSTWithUrl(zentroURL() + QStringLiteral("/authentications"),
+                             ServiceProtocol::credentialParameters(fileName, apiToken()), convertHeaderDict(),
+                             [completion](const ToolError &, const QByteArray &body) {
+                                 const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
+                                 if (!ServiceProtocol::isSuccess(reply)) {
+                                     completion(std::nullopt);
+                                     return;
+                                 }
+                                 completion(reply->value(QStringLiteral("data")).toMap());
+                             });
+}
+
+void PDFConvert::requestCreateTask(const QString &serviceType, const QStringList &fileIds, const QVariantMap &args,
+                                   const std::function<void(const QString &taskId)> &completion)
+{
+    const QString url = zentroURL() + QStringLiteral("/tasks");
+    const QVariantMap parameters = ServiceProtocol::creationParameters(apiToken(), serviceType, fileIds, args);
+    CommLog::I(QStringLiteral("创建任务 : %1 , url - %2").arg(ServiceProtocol::describeParameters(parameters), url));
+    httpClient().POSTWithUrl(url, parameters, convertHeaderDict(), [completion](const ToolError &, const QByteArray &body) {
+        const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
+        if (!ServiceProtocol::isSuccess(reply)) {
+            completion(QString());
+            return;
+        }
+        const QVariant taskId =
+            ServiceProtocol::valueAtPath(*reply, {QStringLiteral("data"), QStringLiteral("task_id")});
+        completion(taskId.isValid() && !taskId.isNull() && !taskId.toString().isEmpty() ? taskId.toString()
+                                                                                       : QString());
+    });
+}
+
+void PDFConvert::requestTaskStatus(const QString &taskId,
+                                   const std::function<void(const std::optional<QVariantMap> &reply)> &completion)
+{
+    const QString path = QStringLiteral("/tasks/%1").arg(QString::fromLatin1(QUrl::toPercentEncoding(taskId)));
+    httpClient().GETtWithUrl(zentroURL() + path, ServiceProtocol::statusParameters(apiToken()), QVariantMap(),
+                             [completion](const ToolError &, const QVariant &reply) {
+                                 if (reply.typeId() == QMetaType::QVariantMap)
+                                     completion(reply.toMap());
+                                 else
+                                     completion(ServiceProtocol::parseReply(reply.toByteArray()));
+                             });
+}
+
+void PDFConvert::setServiceTypeToTask(PDFConvertTask *task, const QString &ouputFileType)
+{
+    const QString serviceType =
+        TaskKinds::serviceTypeFor(ToolFile::fileExtensionAtPath(task->localPath()), ouputFileType);
+    if (!serviceType.isNull())
+        task->setServiceTypeName(serviceType);
+}
+
+QVariantMap PDFConvert::getServerTaskArgsWithServiceTypeName(const QString &serviceTypeName,
+                                                             const QString &inputFileExtension)
+{
+    Q_UNUSED(inputFileExtension) // the decision rests on the type and the run's output alone
+    return TaskKinds::argumentsFor(serviceTypeName, runOutputFileType());
+}
+
+void PDFConvert::setRunOutputFileType(const QString &ouputFileType)
+{
+    QMutexLocker lock(&state().mutex);
+    state().outputFileType = ouputFileType.toLower();
+}
+
+QString PDFConvert::runOutputFileType()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().outputFileType;
+}
+
+void PDFConvert::setHttpClient(DIRADoduredode *client)
+{
+    QMutexLocker lock(&state().mutex);
+    state().httpClient = client;
+}
+
+DIRADoduredode &PDFConvert::httpClient()
+{
+    {
+        QMutexLocker lock(&state().mutex);
+        if (state().httpClient)
+            return *state().httpClient;
+    }
+    return DIRADoduredode::shared();
+}

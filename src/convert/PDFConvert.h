@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <functional>
+#include <optional>
+
+class DIRADoduredode;
+class QObject;
+class PDFConvertTask;
+
+// The conversion service client. Never instantiated: its state (the cached
+// api token, the run's output file type) is class-level.
+class PDFConvert final {
+public:
+    PDFConvert() = delete;
+
+    // ---- service requests and access token ----
+
+    // The service's API base URL: MIRELUNE_SERVICE_URL, else the settings key
+    // "service/url", else empty. Always https and ending in "/api".
+    static QString zentroURL();
+    // A configured address as a base URL: https only, trailing "/" dropped,
+    // "/api" appended when missing; empty for anything unusable.
+    static QString normalizedServiceUrl(const QString &configured);
+
+    static QString apiToken();
+    static void clearToken();
+    static QVariantMap convertHeaderDict();
+    // Clears the cached token whenever the signed-in account changes, for as
+    // long as owner lives.
+    static void clearTokenOnAccountChange(QObject *owner);
+
+    using TokenCompletion = std::function<void(bool ok, const QString &failureText)>;
+    // The token procedure: a cached token succeeds at once; otherwise the
+    // identity token is exchanged for an api token. stepDone is called when
+    // the token step has earned its progress (cache hit or accepted reply).
+    static void obtainApiToken(const std::function<void()> &stepDone, const TokenCompletion &completion);
+    // The upload-credential request for one file name: its "data" object on success.
+    static void requestUploadConfig(const QString &fileName,
+                                    const std::function<void(const std::optional<QVariantMap> &data)> &completion);
+    // The task-creation request; the completion gets the task id, or a null
+    // text when the service did not create the task.
+    static void requestCreateTask(const QString &serviceType, const QStringList &fileIds, const QVariantMap &args,
+                                  const std::function<void(const QString &taskId)> &completion);
+    // The task-status request; the parsed reply, or nothing when it does not parse.
+    static void requestTaskStatus(const QString &taskId,
+                                  const std::function<void(const std::optional<QVariantMap> &reply)> &completion);
+
+    // ---- task kinds ----
+
+    static void setServiceTypeToTask(PDFConvertTask *task, const QString &ouputFileType);
+    static QVariantMap getServerTaskArgsWithServiceTypeName(const QString &serviceTypeName,
+                                                            const QString &inputFileExtension);
+    // The run's output file type (lower-cased), read by the arguments operation.
+    static void setRunOutputFileType(const QString &ouputFileType);
+    static QString runOutputFileType();
+
+    // The HTTP client in use; nullptr returns to the shared one.
+    static void setHttpClient(DIRADoduredode *client);
+    static DIRADoduredode &httpClient();
+
+    static inline const QString kServiceUrlKey = QStringLiteral("service/url");
+    static inline const QString kServiceUrlEnvironment = QStringLiteral("MIRELUNE_SERVICE_URL");
+};

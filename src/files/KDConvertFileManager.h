@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ConvertTypes.h"
+#include "KDConvertFileMetaData.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class QObject;
+
+using KDConvertFileList = QList<KDConvertFileRecord>;
+
+// The store of the three per-mode file lists. Lists live as long as the
+// store and change only in place, so a reference taken once always shows the
+// current list. Main thread only.
+class KDConvertFileManager final {
+public:
+    KDConvertFileManager() = default;
+    KDConvertFileManager(const KDConvertFileManager &) = delete;
+    KDConvertFileManager &operator=(const KDConvertFileManager &) = delete;
+
+    static KDConvertFileManager &defaultManager();
+
+    void setAppMainWindow(QObject *mainWindow);
+    QObject *appMainWindow() const { return mMainWindow.data(); }
+
+    // The mode's live list; for a value outside the three modes an empty list
+    // that never changes.
+    const KDConvertFileList &getFileDatasWithConvertMode(quint64 mode) const;
+    // Removes every given record (by identity) from the mode's list, then
+    // posts "notification.refresh.fileContentData" even when nothing went.
+    void removeFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode);
+    // Appends records at the end of the mode's list (no notification: the
+    // intake posts one for the whole pass). False for an unknown mode.
+    bool appendFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode);
+    // True when a record of the mode's list has exactly this filePath, or was
+    // made from this path as an unlocked copy.
+    bool containsFilePath(const QString &path, quint64 withConvertMode) const;
+
+    static void postRefreshNotification();
+
+    // Accepted extensions per mode, lower case.
+    static QStringList matchFileTypesWithConvertMode(quint64 mode);
+    // The given files that match and the matching files below given folders,
+    // in order, repeats kept.
+    static QStringList matchFiles(const QStringList &files, const QStringList &forNeedFileTypes);
+    // The image name of a file type.
+    static QString getFileTypeIconWithFileExtension(const QString &extension);
+
+    static inline const QString kRefreshNotification = QStringLiteral("notification.refresh.fileContentData");
+
+private:
+    KDConvertFileList *mutableList(quint64 mode);
+
+    KDConvertFileList _pdfToOtherDatas;
+    KDConvertFileList _otherToPdfDatas;
+    KDConvertFileList _mergePdfDatas;
+    QPointer<QObject> mMainWindow;
+};

@@ -1,0 +1,21 @@
+#include "KDConvertFileMetaData.h"
+
+#include "ToolFile.h"
+
+#include <QFileInfo>
+
+QString KDConvertFileMetaData::fileName() const
+{
+    return QFileInfo(mFilePath).fileName();
+}
+
+quint64 KDConvertFileMetaData::fileSize() const
+{
+    const QFileInfo info(mFilePath);
+    return info.exists() && !info.isDir() ? quint64(info.size()) : 0;
+}
+
+QString KDConvertFileMetaData::fileSizeString() const
+{
+    return ToolFile::fileSizeFormatterToString(qint64(fileSize()));
+}

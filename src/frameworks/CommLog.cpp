@@ -1,0 +1,13 @@
+#include "CommLog.h"
+
+#include "Log.h"
+
+void CommLog::I(const QString &message)
+{
+    logWrite(QStringLiteral("I: ") + message);
+}
+
+void CommLog::E(const QString &message)
+{
+    logWrite(QStringLiteral("E: ") + message);
+}

@@ -1,0 +1,9 @@
+#include "CommSettings.h"
+
+#include "MireluneVersion.h"
+
+QString CommSettings::getAppVersion(const QString &releaseDate)
+{
+    const QString version = QStringLiteral(MIRELUNE_VERSION);
+    return releaseDate.isEmpty() ? version : QStringLiteral("%1 (%2)").arg(version, releaseDate);
+}

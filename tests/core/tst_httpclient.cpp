@@ -1,0 +1,306 @@
+#include "DIRADoduredode.h"
+
+#include "FakeHttpsServer.h"
+#include "TestCertificates.h"
+#include "TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Completions arrive on the client's thread; this collects them safely.
+struct Outcome {
+    QMutex mutex;
+    int calls = 0;
+    ToolError error;
+    QByteArray body;
+    QList<float> fractions;
+    int finishedCalls = 0;
+
+    int count()
+    {
+        QMutexLocker lock(&mutex);
+        return calls;
+    }
+};
+
+class TestHttpClient : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeHttpsServer> mServer;
+    std::unique_ptr<DIRADoduredode> mClient;
+
+    static DIRADoduredode::DataReturn collect(const std::shared_ptr<Outcome> &outcome)
+    {
+        return [outcome](const ToolError &error, const QByteArray &body) {
+            QMutexLocker lock(&outcome->mutex);
+            ++outcome->calls;
+            outcome->error = error;
+            outcome->body = body;
+        };
+    }
+
+    static DIRADoduredode::DownloadProgress collectDownload(const std::shared_ptr<Outcome> &outcome)
+    {
+        return [outcome](float fraction, bool finished, const ToolError &error) {
+            QMutexLocker lock(&outcome->mutex);
+            outcome->fractions.append(fraction);
+            if (finished) {
+                ++outcome->calls;
+                ++outcome->finishedCalls;
+                outcome->error = error;
+            }
+        };
+    }
+
+    // Settles pending deliveries, then checks that exactly one completion came.
+    static void expectSingleCompletion(const std::shared_ptr<Outcome> &outcome)
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(outcome->count(), 1, 15000);
+        QTest::qWait(200);
+        QCOMPARE(outcome->count(), 1);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(TestCertificates::instance().isValid()); }
+
+    void init()
+    {
+        mServer = std::make_unique<FakeHttpsServer>();
+        QVERIFY(mServer->listen());
+        mClient = std::make_unique<DIRADoduredode>();
+        QVERIFY(mClient->addCaCertificatesFromFile(TestCertificates::instance().caFile()));
+    }
+
+    void cleanup()
+    {
+        mClient.reset();
+        mServer.reset();
+    }
+
+    void postSendsJsonBodyAndHeaders()
+    {
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":1})"); });
+        auto outcome = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/api/sessions"),
+                             {{QStringLiteral("n"), 100}, {QStringLiteral("t"), QStringLiteral("1")},
+                              {QStringLiteral("list"), QVariantList{QStringLiteral("a.pdf")}}},
+                             {{QStringLiteral("accept_lang"), QStringLiteral("en")}, {QStringLiteral("App"), QStringLiteral("x")}},
+                             collect(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(outcome->error.isNull());
+        QCOMPARE(outcome->body, QByteArray(R"({"status":1})"));
+        const RecordedRequest request = mServer->requests().value(0);
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.path, QStringLiteral("/api/sessions"));
+        QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
+        QCOMPARE(request.header("accept_lang"), QByteArray("en"));
+        QCOMPARE(request.json().value(QStringLiteral("n")).toInt(), 100);
+        QVERIFY(request.json().value(QStringLiteral("n")).isDouble());
+        QCOMPARE(request.json().value(QStringLiteral("t")).toString(), QStringLiteral("1"));
+        QCOMPARE(request.json().value(QStringLiteral("list")).toArray().size(), 1);
+    }
+
+    void getEncodesAQueryString()
+    {
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"data":{}})"); });
+        auto outcome = std::make_shared<Outcome>();
+        mClient->GETtWithUrl(mServer->origin() + QStringLiteral("/api/tasks/7"),
+                             {{QStringLiteral("api_token"), QStringLiteral("a+b/c=d&e")},
+                              {QStringLiteral("nested"), QVariantMap{{QStringLiteral("k"), 1}}},
+                              {QStringLiteral("list"), QVariantList{1, QStringLiteral("x")}}},
+                             {}, [outcome](const ToolError &error, const QVariant &reply) {
+                                 QMutexLocker lock(&outcome->mutex);
+                                 ++outcome->calls;
+                                 outcome->error = error;
+                                 outcome->body = reply.toByteArray();
+                             });
+        expectSingleCompletion(outcome);
+        const RecordedRequest request = mServer->requests().value(0);
+        QCOMPARE(request.method, QByteArray("GET"));
+        QVERIFY(request.body.isEmpty());
+        const QUrlQuery query = request.query();
+        QCOMPARE(query.queryItemValue(QStringLiteral("api_token"), QUrl::FullyDecoded), QStringLiteral("a+b/c=d&e"));
+        QCOMPARE(query.queryItemValue(QStringLiteral("nested"), QUrl::FullyDecoded), QStringLiteral(R"({"k":1})"));
+        QCOMPARE(query.queryItemValue(QStringLiteral("list"), QUrl::FullyDecoded), QStringLiteral(R"([1,"x"])"));
+        QVERIFY(!request.hasHeader("accept_lang"));
+    }
+
+    void httpErrorStillDeliversTheBody()
+    {
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":0,"message":"no"})", 403); });
+        auto outcome = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(!outcome->error.isNull());
+        QCOMPARE(outcome->body, QByteArray(R"({"status":0,"message":"no"})"));
+    }
+
+    void transportFailuresCompleteOnceWithoutBody_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::newRow("server closes") << int(FakeResponse::Action::Close);
+        QTest::newRow("garbage") << int(FakeResponse::Action::Garbage);
+        QTest::newRow("never answers") << int(FakeResponse::Action::Hang);
+    }
+
+    void transportFailuresCompleteOnceWithoutBody()
+    {
+        QFETCH(int, action);
+        mServer->setHandler([action](const RecordedRequest &) {
+            FakeResponse response;
+            response.action = FakeResponse::Action(action);
+            return response;
+        });
+        mClient->setTransferTimeout(700);
+        auto outcome = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(!outcome->error.isNull());
+        QVERIFY(outcome->body.isEmpty());
+    }
+
+    void refusedConnection()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.serverPort();
+        probe.close(); // nothing listens there now
+        auto outcome = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(QStringLiteral("https://127.0.0.1:%1/api/sessions").arg(port), {}, {}, collect(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(!outcome->error.isNull());
+        QVERIFY(outcome->body.isEmpty());
+    }
+
+    void untrustedCertificateIsRefused()
+    {
+        DIRADoduredode strict; // trusts the system CAs only
+        QVERIFY(strict.addCaCertificatesFromFile(TestCertificates::instance().otherCaFile()));
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":1})"); });
+        auto outcome = std::make_shared<Outcome>();
+        strict.POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(!outcome->error.isNull());
+        QVERIFY(outcome->body.isEmpty());
+        QVERIFY(mServer->requests().isEmpty()); // nothing was sent to the untrusted peer
+    }
+
+    void badCaFileIsReported()
+    {
+        QTemporaryDir dir;
+        QFile junk(dir.filePath(QStringLiteral("junk.pem")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a certificate");
+        junk.close();
+        QString errorText;
+        QVERIFY(!mClient->addCaCertificatesFromFile(junk.fileName(), &errorText));
+        QVERIFY(errorText.contains(junk.fileName()));
+        QVERIFY(!mClient->addCaCertificatesFromFile(dir.filePath(QStringLiteral("missing.pem"))));
+    }
+
+    void redirectToAnotherOriginIsNotFollowed()
+    {
+        FakeHttpsServer other;
+        QVERIFY(other.listen());
+        other.setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":1})"); });
+        const QByteArray target = other.origin().toLatin1() + "/elsewhere";
+        mServer->setHandler([target](const RecordedRequest &request) {
+            if (request.path == QLatin1String("/same"))
+                return FakeResponse::json(R"({"status":1,"same":true})");
+            FakeResponse response = FakeResponse::json("", 302);
+            response.headers.append({"Location", request.path == QLatin1String("/local") ? QByteArray("/same") : target});
+            return response;
+        });
+        auto followed = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/local"), {}, {}, collect(followed));
+        expectSingleCompletion(followed);
+        QVERIFY(followed->body.contains("same"));
+
+        auto refused = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/away"), {}, {}, collect(refused));
+        expectSingleCompletion(refused);
+        QVERIFY(!refused->error.isNull());
+        QVERIFY(other.requests().isEmpty());
+    }
+
+    void shutdownCompletesPendingRequests()
+    {
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::hang(); });
+        auto outcome = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
+        QTRY_COMPARE(mServer->requests().size(), 1);
+        mClient->shutdown();
+        QCOMPARE(outcome->count(), 1);
+        QVERIFY(!outcome->error.isNull());
+        // After shutdown requests fail at once, still with one completion each.
+        auto late = std::make_shared<Outcome>();
+        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(late));
+        QCOMPARE(late->count(), 1);
+    }
+
+    void downloadStreamsToTheFile()
+    {
+        QByteArray payload(3 * 1024 * 1024, 'x');
+        for (int i = 0; i < payload.size(); i += 4096)
+            payload[i] = char('a' + (i / 4096) % 26);
+        mServer->setHandler([payload](const RecordedRequest &) {
+            FakeResponse response = FakeResponse::json(payload);
+            response.contentType = "application/octet-stream";
+            return response;
+        });
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("résultat final.docx"));
+        auto outcome = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/files/r"), target, collectDownload(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), payload);
+        QCOMPARE(outcome->fractions.last(), 1.0f);
+        for (qsizetype i = 1; i < outcome->fractions.size(); ++i)
+            QVERIFY(outcome->fractions[i] >= outcome->fractions[i - 1]);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+    }
+
+    void failedDownloadLeavesTheOldFileAlone()
+    {
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json("gone", 404); });
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("a.pdf"));
+        QFile existing(target);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("the user's file");
+        existing.close();
+        auto outcome = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/missing"), target, collectDownload(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(!outcome->error.isNull());
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("the user's file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void downloadIntoAnUnwritablePathFailsOnce()
+    {
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("file")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        auto outcome = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/r"), plain.fileName() + QStringLiteral("/below.pdf"),
+                              collectDownload(outcome));
+        expectSingleCompletion(outcome);
+        QVERIFY(!outcome->error.isNull());
+    }
+};
+
+MIRELUNE_TEST_MAIN(TestHttpClient)
+#include "tst_httpclient.moc"
