@@ -1,8 +1,13 @@
 #include "AppSettings.h"
+#include "CliOptions.h"
+#include "CliRun.h"
+#include "DIRADoduredode.h"
+#include "PDFConvert.h"
+#include "VAZevediZeziz.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
+
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -11,13 +16,19 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("mirelune-cli"));
     QCoreApplication::setApplicationVersion(AppSettings::AppVersion());
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Converts files to and from PDF with the Mirelune conversion service."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.process(app);
-
-    QTextStream err(stderr);
-    err << "mirelune-cli: conversions are not available in this build yet; see --help.\n";
-    return 2;
+    QString errorText;
+    const std::optional<CliOptions> options = CliOptions::parse(QCoreApplication::arguments(), &errorText);
+    if (!options) {
+        std::fprintf(stderr, "mirelune-cli: %s\nTry 'mirelune-cli --help'.\n", errorText.toLocal8Bit().constData());
+        return CliRun::kExitUsage;
+    }
+    VAZevediZeziz::initWithCommAppInfo(AppSettings::GetAppInfo(), nullptr);
+    CliRun run(*options);
+    QObject::connect(&run, &CliRun::finished, &app, [](int exitCode) { QCoreApplication::exit(exitCode); },
+                     Qt::QueuedConnection);
+    run.start();
+    const int exitCode = app.exec();
+    PDFConvert::abandonRun();
+    DIRADoduredode::shared().shutdown();
+    return exitCode;
 }

@@ -1,6 +1,8 @@
 #include "PDFConvert.h"
 
+#include "AppSettings.h"
 #include "CommLog.h"
+#include "ConvertRun.h"
 #include "CommPassport.h"
 #include "CommUtils.h"
 #include "DIRADoduredode.h"
@@ -23,7 +25,11 @@ struct ClientState {
     QMutex mutex;
     QString apiToken; // null while absent
     QString outputFileType;
+    QString serviceUrlOverride;
+    QString outputFolderOverride;
     DIRADoduredode *httpClient = nullptr;
+    std::shared_ptr<ConvertRun> run;
+    quint64 generation = 0;
 };
 
 ClientState &state()
@@ -55,8 +61,92 @@ QString PDFConvert::normalizedServiceUrl(const QString &configured)
     return url.toString(QUrl::FullyEncoded);
 }
 
+void PDFConvert::startConvertPDFWithAction(quint64 mode, const QStringList &withInputFiles,
+                                           const QString &withOuputFileType, ProgressBlock progressBlock,
+                                           CompletedBlock completedBlock)
+{
+    Q_UNUSED(mode)
+    setRunOutputFileType(withOuputFileType);
+    std::shared_ptr<ConvertRun> run;
+    {
+        QMutexLocker lock(&state().mutex);
+        run = std::make_shared<ConvertRun>(++state().generation, withInputFiles, withOuputFileType.toLower(),
+                                           QString(), std::move(progressBlock), std::move(completedBlock));
+    }
+    for (const auto &task : run->tasks())
+        task->setOutputFolder(outputFolderPath());
+    {
+        QMutexLocker lock(&state().mutex);
+        state().run = run;
+    }
+    run->start();
+}
+
+void PDFConvert::cancel()
+{
+    std::shared_ptr<ConvertRun> run;
+    {
+        QMutexLocker lock(&state().mutex);
+        run = state().run;
+    }
+    if (run)
+        run->cancel();
+}
+
+void PDFConvert::abandonRun()
+{
+    cancel();
+    QMutexLocker lock(&state().mutex);
+    ++state().generation;
+}
+
+QList<std::shared_ptr<PDFConvertTask>> PDFConvert::convertTasks()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().run ? state().run->tasks() : QList<std::shared_ptr<PDFConvertTask>>();
+}
+
+bool PDFConvert::isMergeRun()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().run && state().run->isMerge();
+}
+
+quint64 PDFConvert::currentRunGeneration()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().generation;
+}
+
+void PDFConvert::setOutputFolderOverride(const QString &folder)
+{
+    QMutexLocker lock(&state().mutex);
+    state().outputFolderOverride = folder;
+}
+
+QString PDFConvert::outputFolderPath()
+{
+    {
+        QMutexLocker lock(&state().mutex);
+        if (!state().outputFolderOverride.isEmpty())
+            return state().outputFolderOverride;
+    }
+    return AppSettings::ConvertOuputFolderPath();
+}
+
+void PDFConvert::setServiceUrlOverride(const QString &url)
+{
+    QMutexLocker lock(&state().mutex);
+    state().serviceUrlOverride = url;
+}
+
 QString PDFConvert::zentroURL()
 {
+    {
+        QMutexLocker lock(&state().mutex);
+        if (!state().serviceUrlOverride.isEmpty())
+            return normalizedServiceUrl(state().serviceUrlOverride);
+    }
     const QString fromEnvironment = qEnvironmentVariable(kServiceUrlEnvironment.toLatin1().constData());
     if (!fromEnvironment.trimmed().isEmpty())
         return normalizedServiceUrl(fromEnvironment);

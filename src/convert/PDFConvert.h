@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class ConvertRun;
 class DIRADoduredode;
 class QObject;
 class PDFConvertTask;
@@ -17,11 +20,37 @@ class PDFConvert final {
 public:
     PDFConvert() = delete;
 
+    // ---- the conversion run ----
+
+    using ProgressBlock = std::function<void(qint32 percent)>;
+    using CompletedBlock = std::function<void(qint32 status, const QStringList &paths, const QString &message)>;
+
+    // Starts a run over the input paths and returns at once. The mode is
+    // accepted and not used: the inputs and the output type decide. Both
+    // closures are called on background threads.
+    static void startConvertPDFWithAction(quint64 mode, const QStringList &withInputFiles,
+                                          const QString &withOuputFileType, ProgressBlock progressBlock,
+                                          CompletedBlock completedBlock);
+    static void cancel();
+    // Cancels the run and silences it for good: its closures are never
+    // called again (a front end that is going away).
+    static void abandonRun();
+    // The current run's tasks, in input order.
+    static QList<std::shared_ptr<PDFConvertTask>> convertTasks();
+    static bool isMergeRun();
+    static quint64 currentRunGeneration();
+
+    // The folder results go to; empty = the settings' output folder.
+    static void setOutputFolderOverride(const QString &folder);
+    static QString outputFolderPath();
+
     // ---- service requests and access token ----
 
-    // The service's API base URL: MIRELUNE_SERVICE_URL, else the settings key
-    // "service/url", else empty. Always https and ending in "/api".
+    // The service's API base URL: a URL set for this process, else
+    // MIRELUNE_SERVICE_URL, else the settings key "service/url", else empty.
+    // Always https and ending in "/api".
     static QString zentroURL();
+    static void setServiceUrlOverride(const QString &url);
     // A configured address as a base URL: https only, trailing "/" dropped,
     // "/api" appended when missing; empty for anything unusable.
     static QString normalizedServiceUrl(const QString &configured);

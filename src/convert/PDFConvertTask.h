@@ -5,13 +5,32 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
+#include <memory>
+#include <optional>
+
+class OssClient;
+class SerialQueue;
+
 // One server-side conversion job for one input file. Every field is read and
 // written as a whole value from several threads; each access is atomic on
 // its own, there is no lock over several fields.
-class PDFConvertTask final : public QObject {
-    Q_OBJECT
+class PDFConvertTask final : public std::enable_shared_from_this<PDFConvertTask> {
 public:
-    PDFConvertTask() = default;
+    using ProgressBlock = std::function<void(PDFConvertTask *task, qint32 percent)>;
+    using CompletedBlock = std::function<void(PDFConvertTask *task, bool success, const QString &message)>;
+
+    PDFConvertTask();
+    ~PDFConvertTask();
+    PDFConvertTask(const PDFConvertTask &) = delete;
+    PDFConvertTask &operator=(const PDFConvertTask &) = delete;
+
+    // Uploads the file on a pool worker; returns at once.
+    void startUploadWithProgressBlock(ProgressBlock progressBlock, CompletedBlock completedProgressBlock);
+    // Polls the server task on the task's own serial queue; returns at once.
+    void startQueryConvertWithProgressBlock(ProgressBlock progressBlock, CompletedBlock completedProgressBlock);
+    // Fetches the result into a temporary file of the output folder; returns at once.
+    void startDownloadWithProgressBlock(ProgressBlock progressBlock, CompletedBlock completedProgressBlock);
 
     QString localPath() const { return get(mLocalPath); }
     void setLocalPath(const QString &value) { set(mLocalPath, value); }
@@ -38,6 +57,27 @@ public:
 
     void cancel() { setIsCanceled(true); }
 
+    // The folder results are downloaded into (the run's output folder).
+    QString outputFolder() const { return get(mOutputFolder); }
+    void setOutputFolder(const QString &value) { set(mOutputFolder, value); }
+    std::shared_ptr<OssClient> client() const { return get(mClient); }
+
+    // The wait between two status polls (3 s; shorter in tests).
+    static void setQueryInterval(int milliseconds);
+    static int queryInterval();
+    // Unparseable status replies in a row before the task gives up.
+    static constexpr int kMaxUnparseableReplies = 5;
+
+private:
+    void upload(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
+    void poll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
+    void handleStatusReply(const std::optional<QVariantMap> &reply, const ProgressBlock &progressBlock,
+                           const CompletedBlock &completedBlock);
+    void scheduleNextPoll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
+    void handleDownloadEvent(const QString &destination, float fraction, bool finished, const QString &error,
+                             const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
+    SerialQueue &queryQueue();
+
 private:
     template <typename T> T get(const T &field) const
     {
@@ -62,4 +102,8 @@ private:
     QString mDownloadURL;
     QString mDownloadFileName;
     QString mDownloadLocalPath;
+    QString mOutputFolder;
+    std::shared_ptr<OssClient> mClient;
+    std::unique_ptr<SerialQueue> mQueryQueue;
+    int mUnparseableReplies = 0;
 };

@@ -1,11 +1,23 @@
 #include "KDConvertFileManager.h"
 
+#include "CommLog.h"
 #include "NotificationCenter.h"
+#include "PdfDocument.h"
 #include "ToolFile.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QObject>
+
+namespace {
+
+const QString kLogLocked = QStringLiteral("文件被加密，需要解锁");
+const QString kLogCanceled = QStringLiteral("用户取消了输入密码，文件解锁失败");
+const QString kLogUnlocked = QStringLiteral("文件解锁完成");
+const QString kLogCopyWritten = QStringLiteral("文件解锁完成，可以正常进行转换");
+const QString kLogCopyFailed = QStringLiteral("解锁完成，但重新写入文件失败");
+
+} // namespace
 
 KDConvertFileManager &KDConvertFileManager::defaultManager()
 {
@@ -16,6 +28,11 @@ KDConvertFileManager &KDConvertFileManager::defaultManager()
 void KDConvertFileManager::setAppMainWindow(QObject *mainWindow)
 {
     mMainWindow = mainWindow;
+}
+
+void KDConvertFileManager::setPasswordPromptFactory(PasswordPromptFactory factory)
+{
+    mPasswordPromptFactory = std::move(factory);
 }
 
 const KDConvertFileList &KDConvertFileManager::getFileDatasWithConvertMode(quint64 mode) const
@@ -74,6 +91,61 @@ bool KDConvertFileManager::containsFilePath(const QString &path, quint64 withCon
     });
 }
 
+void KDConvertFileManager::parseInputFiles(const QStringList &paths, quint64 withConvertMode)
+{
+    KDConvertFileList *list = mutableList(withConvertMode);
+    if (!list)
+        return;
+    bool appended = false;
+    for (const QString &path : paths) {
+        // A folder is nothing to convert; callers expand folders beforehand.
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir())
+            continue;
+        // Tested before opening the file, so that a protected file whose
+        // unlocked copy is listed already is not prompted for again.
+        if (containsFilePath(path, withConvertMode))
+            continue;
+        auto record = std::make_shared<KDConvertFileMetaData>(path);
+        if (const auto document = PdfDocument::openWithPath(path); document && document->isLocked()) {
+            const std::optional<QString> copyPath = unlockToCopy(path, document);
+            if (!copyPath || containsFilePath(*copyPath, withConvertMode))
+                continue;
+            record->setFilePath(*copyPath);
+            record->setSourcePath(path);
+        }
+        list->append(record);
+        appended = true;
+    }
+    if (appended)
+        postRefreshNotification();
+}
+
+std::optional<QString> KDConvertFileManager::unlockToCopy(const QString &path,
+                                                          const std::shared_ptr<PdfDocument> &document)
+{
+    CommLog::E(kLogLocked);
+    const bool needEditPassword = isLockedWithEditPermission(document.get());
+    const std::unique_ptr<PasswordPrompt> prompt =
+        mPasswordPromptFactory ? mPasswordPromptFactory(appMainWindow()) : nullptr;
+    if (prompt) {
+        prompt->showWithFileName(QFileInfo(path).fileName(), document, needEditPassword);
+        prompt->runModal();
+    }
+    if (!prompt || prompt->isCanceled()) {
+        CommLog::E(kLogCanceled);
+        return std::nullopt;
+    }
+    CommLog::E(kLogUnlocked);
+    const QString copyPath = unlockedCopyPathForPath(path);
+    if (!document->writeToFile(copyPath)) {
+        CommLog::E(kLogCopyFailed);
+        return std::nullopt;
+    }
+    CommLog::E(kLogCopyWritten);
+    return copyPath;
+}
+
 void KDConvertFileManager::postRefreshNotification()
 {
     NotificationCenter::defaultCenter().postNotificationName(kRefreshNotification);
@@ -127,4 +199,20 @@ QString KDConvertFileManager::getFileTypeIconWithFileExtension(const QString &ex
         ext == QLatin1String("bmp"))
         return QStringLiteral("file_ps");
     return QStringLiteral("pdf_file");
+}
+
+bool KDConvertFileManager::isLockedWithEditPermission(const PdfDocument *document)
+{
+    if (!document)
+        return false;
+    return !(document->allowsDocumentAssembly() && document->allowsDocumentChanges() &&
+             document->allowsFormFieldEntry());
+}
+
+QString KDConvertFileManager::unlockedCopyPathForPath(const QString &path)
+{
+    // The name keeps its extension, in its own case, after the suffix.
+    const QString name = QFileInfo(path).fileName();
+    const QString stem = ToolFile::fileNameAtPath(name);
+    return path.left(path.size() - name.size()) + stem + QStringLiteral("_unlocked") + name.mid(stem.size());
 }

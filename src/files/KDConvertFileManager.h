@@ -2,12 +2,17 @@
 
 #include "ConvertTypes.h"
 #include "KDConvertFileMetaData.h"
+#include "PasswordPrompt.h"
 
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
+
+class PdfDocument;
 class QObject;
 
 using KDConvertFileList = QList<KDConvertFileRecord>;
@@ -25,6 +30,9 @@ public:
 
     void setAppMainWindow(QObject *mainWindow);
     QObject *appMainWindow() const { return mMainWindow.data(); }
+    // How the intake asks for the passwords of a locked PDF. Without a
+    // factory, locked PDFs are skipped as if their prompt had been cancelled.
+    void setPasswordPromptFactory(PasswordPromptFactory factory);
 
     // The mode's live list; for a value outside the three modes an empty list
     // that never changes.
@@ -39,6 +47,11 @@ public:
     // made from this path as an unlocked copy.
     bool containsFilePath(const QString &path, quint64 withConvertMode) const;
 
+    // Appends a record to the mode's list for every path that exists, is not
+    // listed yet and, for a locked PDF, was unlocked into a copy beside it;
+    // posts one refresh notification when anything was appended.
+    void parseInputFiles(const QStringList &paths, quint64 withConvertMode);
+
     static void postRefreshNotification();
 
     // Accepted extensions per mode, lower case.
@@ -48,14 +61,22 @@ public:
     static QStringList matchFiles(const QStringList &files, const QStringList &forNeedFileTypes);
     // The image name of a file type.
     static QString getFileTypeIconWithFileExtension(const QString &extension);
+    // True when the document forbids assembly, changes or form filling.
+    static bool isLockedWithEditPermission(const PdfDocument *document);
+    // "/docs/Report.PDF" -> "/docs/Report_unlocked.PDF".
+    static QString unlockedCopyPathForPath(const QString &path);
 
     static inline const QString kRefreshNotification = QStringLiteral("notification.refresh.fileContentData");
 
 private:
     KDConvertFileList *mutableList(quint64 mode);
+    // Prompts for the passwords and writes the unlocked copy; its path, or
+    // nothing when the file is to be skipped.
+    std::optional<QString> unlockToCopy(const QString &path, const std::shared_ptr<PdfDocument> &document);
 
     KDConvertFileList _pdfToOtherDatas;
     KDConvertFileList _otherToPdfDatas;
     KDConvertFileList _mergePdfDatas;
     QPointer<QObject> mMainWindow;
+    PasswordPromptFactory mPasswordPromptFactory;
 };

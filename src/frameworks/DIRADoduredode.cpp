@@ -208,3 +208,14 @@ void DIRADoduredode::downloadFile(const QString &url, const QString &withFilePat
     if (!posted)
         withProgressBlcok(0.0f, true, stoppedError());
 }
+
+void DIRADoduredode::PUTFileWithUrl(const QUrl &url, const QString &filePath, const QVariantMap &withHeaders,
+                                    UploadProgress progress, UploadReturn withReturn)
+{
+    const QNetworkRequest request = makeRequest(url, withHeaders, extraCaCertificates(), transferTimeout());
+    const bool posted = postToWorker([request, filePath, progress, done = withReturn](HttpWorker *worker) {
+        worker->startUpload(request, filePath, progress, done);
+    });
+    if (!posted)
+        withReturn(stoppedError(), 0, QByteArray(), QByteArray());
+}

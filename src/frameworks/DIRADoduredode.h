@@ -9,6 +9,7 @@
 #include <QSslCertificate>
 #include <QString>
 #include <QThread>
+#include <QUrl>
 #include <QVariant>
 #include <QVariantMap>
 
@@ -45,6 +46,13 @@ public:
     // Streams the body into withFilePath. The file is replaced only when the
     // whole body has arrived; a failed transfer leaves whatever was there.
     void downloadFile(const QString &url, const QString &withFilePath, DownloadProgress withProgressBlcok);
+
+    using UploadProgress = std::function<void(qint64 bytesSent, qint64 totalSent, qint64 totalExpected)>;
+    using UploadReturn = std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason,
+                                            const QByteArray &body)>;
+    // PUTs a file as the body, streamed from disk, with the given headers.
+    void PUTFileWithUrl(const QUrl &url, const QString &filePath, const QVariantMap &withHeaders,
+                        UploadProgress progress, UploadReturn withReturn);
 
     // No bytes for this long ends a transfer with a time-out (default 60 s).
     void setTransferTimeout(int milliseconds);

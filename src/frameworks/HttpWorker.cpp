@@ -1,5 +1,6 @@
 #include "HttpWorker.h"
 
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
@@ -24,7 +25,9 @@ void HttpWorker::startData(const QNetworkRequest &request, const QByteArray &ver
                            DataDone done)
 {
     QNetworkReply *reply = manager()->sendCustomRequest(request, verb, body);
-    mPending.insert(reply, Pending{std::move(done), {}, nullptr, 0.0f});
+    Pending pending;
+    pending.done = std::move(done);
+    mPending.insert(reply, std::move(pending));
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finishData(reply); });
 }
 
@@ -39,11 +42,60 @@ void HttpWorker::startDownload(const QNetworkRequest &request, const QString &fi
         return;
     }
     QNetworkReply *reply = manager()->get(request);
-    mPending.insert(reply, Pending{{}, std::move(progress), file, 0.0f});
+    Pending pending;
+    pending.progress = std::move(progress);
+    pending.file = file;
+    mPending.insert(reply, std::move(pending));
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { writeDownloadChunk(reply); });
     connect(reply, &QNetworkReply::downloadProgress, this,
             [this, reply](qint64 received, qint64 total) { reportDownloadProgress(reply, received, total); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finishDownload(reply); });
+}
+
+void HttpWorker::startUpload(const QNetworkRequest &request, const QString &filePath, UploadProgress progress,
+                             UploadDone done)
+{
+    auto *source = new QFile(filePath, this);
+    if (!source->open(QIODevice::ReadOnly)) {
+        const ToolError error(QStringLiteral("DIRADoduredode"), QNetworkReply::UnknownContentError,
+                              QStringLiteral("Cannot read %1: %2").arg(filePath, source->errorString()));
+        delete source;
+        done(error, 0, QByteArray(), QByteArray());
+        return;
+    }
+    QNetworkRequest withLength(request);
+    withLength.setHeader(QNetworkRequest::ContentLengthHeader, source->size());
+    QNetworkReply *reply = manager()->put(withLength, source);
+    Pending pending;
+    pending.uploadProgress = std::move(progress);
+    pending.uploadDone = std::move(done);
+    pending.source = source;
+    mPending.insert(reply, std::move(pending));
+    connect(reply, &QNetworkReply::uploadProgress, this, [this, reply](qint64 sent, qint64 total) {
+        const auto it = mPending.find(reply);
+        if (it == mPending.end() || total <= 0 || sent == it->lastSent)
+            return;
+        const qint64 now = sent - it->lastSent;
+        it->lastSent = sent;
+        it->uploadProgress(now, sent, total);
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { finishUpload(reply); });
+}
+
+void HttpWorker::finishUpload(QNetworkReply *reply)
+{
+    const auto it = mPending.find(reply);
+    if (it == mPending.end())
+        return;
+    Pending pending = std::move(*it);
+    mPending.erase(it);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
+    const QByteArray body = status ? reply->readAll() : QByteArray();
+    const ToolError error = errorForReply(reply);
+    reply->deleteLater();
+    pending.source->deleteLater();
+    pending.uploadDone(error, status, reason, body);
 }
 
 void HttpWorker::abortAll()
@@ -100,8 +152,7 @@ void HttpWorker::reportDownloadProgress(QNetworkReply *reply, qint64 received, q
     if (it == mPending.end() || total <= 0)
         return;
     it->fraction = float(double(received) / double(total));
-    if (received < total)
-        it->progress(it->fraction, false, ToolError());
+    it->progress(it->fraction, false, ToolError());
 }
 
 void HttpWorker::finishDownload(QNetworkReply *reply)

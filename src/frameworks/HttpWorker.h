@@ -11,6 +11,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QFile;
 class QSaveFile;
 
 // The part of the HTTP client that lives on the client's thread: it owns the
@@ -20,12 +21,17 @@ class HttpWorker final : public QObject {
 public:
     using DataDone = std::function<void(const ToolError &error, const QByteArray &body)>;
     using DownloadProgress = std::function<void(float fraction, bool finished, const ToolError &error)>;
+    using UploadProgress = std::function<void(qint64 bytesSent, qint64 totalSent, qint64 totalExpected)>;
+    using UploadDone = std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason,
+                                          const QByteArray &body)>;
 
     HttpWorker();
     ~HttpWorker() override;
 
     void startData(const QNetworkRequest &request, const QByteArray &verb, const QByteArray &body, DataDone done);
     void startDownload(const QNetworkRequest &request, const QString &filePath, DownloadProgress progress);
+    // Streams the file as the request body (PUT); nothing is read whole into memory.
+    void startUpload(const QNetworkRequest &request, const QString &filePath, UploadProgress progress, UploadDone done);
     void abortAll();
 
     static ToolError errorForReply(QNetworkReply *reply);
@@ -36,11 +42,16 @@ private:
         DownloadProgress progress;
         QSaveFile *file = nullptr;
         float fraction = 0.0f;
+        UploadProgress uploadProgress;
+        UploadDone uploadDone;
+        QFile *source = nullptr;
+        qint64 lastSent = 0;
     };
 
     QNetworkAccessManager *manager();
     void finishData(QNetworkReply *reply);
     void finishDownload(QNetworkReply *reply);
+    void finishUpload(QNetworkReply *reply);
     void writeDownloadChunk(QNetworkReply *reply);
     void reportDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total);
 

@@ -7,6 +7,8 @@
 #include <QSslConfiguration>
 #include <QSslServer>
 #include <QSslSocket>
+#include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 QByteArray RecordedRequest::header(const QByteArray &name) const
@@ -128,6 +130,14 @@ void FakeHttpsServer::onReadyRead(QSslSocket *socket)
     while (takeRequest(buffer, request)) {
         mRequests.append(request);
         const FakeResponse response = mHandler(request);
+        if (response.delayMs > 0) {
+            QPointer<QSslSocket> guarded(socket);
+            QTimer::singleShot(response.delayMs, this, [this, guarded, response] {
+                if (guarded)
+                    respond(guarded, response);
+            });
+            continue;
+        }
         respond(socket, response);
         if (response.action != FakeResponse::Action::Reply)
             return;

@@ -36,6 +36,7 @@ struct FakeResponse {
     QByteArray contentType = "application/json";
     QList<QPair<QByteArray, QByteArray>> headers;
     Action action = Action::Reply;
+    int delayMs = 0; // answer this much later
 
     static FakeResponse json(const QByteArray &body, int status = 200);
     static FakeResponse close();

@@ -1,0 +1,10 @@
+# The terminal password prompt, in a library of its own so that its test can
+# link it without the CLI's main(). Included by src/cli/CMakeLists.txt.
+include_guard(GLOBAL)
+
+add_library(mirelune_cli_lib STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/TerminalPasswordPrompt.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TerminalPasswordPrompt.h)
+target_include_directories(mirelune_cli_lib PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(mirelune_cli_lib PUBLIC mirelune_core)
+mirelune_set_warnings(mirelune_cli_lib)

@@ -1,0 +1,363 @@
+#include "CommPassport.h"
+#include "DIRADoduredode.h"
+#include "PDFConvert.h"
+#include "PDFConvertTask.h"
+
+#include "FakeConversionService.h"
+#include "TestCertificates.h"
+#include "TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+// What one run reported, collected from background threads.
+struct Recorder {
+    QMutex mutex;
+    QList<int> progress;
+    QList<std::tuple<int, QStringList, QString>> completions;
+
+    int completionCount()
+    {
+        QMutexLocker lock(&mutex);
+        return int(completions.size());
+    }
+    QList<int> reports()
+    {
+        QMutexLocker lock(&mutex);
+        return progress;
+    }
+    std::tuple<int, QStringList, QString> completion()
+    {
+        QMutexLocker lock(&mutex);
+        return completions.value(0);
+    }
+};
+
+} // namespace
+
+class TestConversionRun : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeConversionService> mService;
+    std::unique_ptr<DIRADoduredode> mClient;
+    std::unique_ptr<QTemporaryDir> mInputs;
+    std::unique_ptr<QTemporaryDir> mOutputs;
+
+    QString input(const QString &name, const QByteArray &content = "%PDF-1.4 test")
+    {
+        const QString path = mInputs->filePath(name);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return path;
+    }
+
+    std::shared_ptr<Recorder> start(const QStringList &paths, const QString &type)
+    {
+        auto recorder = std::make_shared<Recorder>();
+        PDFConvert::startConvertPDFWithAction(
+            0, paths, type,
+            [recorder](qint32 percent) {
+                QMutexLocker lock(&recorder->mutex);
+                recorder->progress.append(percent);
+            },
+            [recorder](qint32 status, const QStringList &results, const QString &message) {
+                QMutexLocker lock(&recorder->mutex);
+                recorder->completions.append({status, results, message});
+            });
+        return recorder;
+    }
+
+    static void waitForCompletion(const std::shared_ptr<Recorder> &recorder)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(recorder->completionCount() >= 1, 30000);
+        QTest::qWait(300); // a second completion would show up by now
+        QCOMPARE(recorder->completionCount(), 1);
+    }
+
+    static bool isNonDecreasing(const QList<int> &values)
+    {
+        return std::is_sorted(values.begin(), values.end());
+    }
+
+    QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(TestCertificates::instance().isValid());
+        PDFConvertTask::setQueryInterval(50);
+        CommPassport::setProcessIdentityToken(QStringLiteral("test-identity-token-000"));
+    }
+
+    void init()
+    {
+        mService = std::make_unique<FakeConversionService>();
+        QVERIFY(mService->listen());
+        mClient = std::make_unique<DIRADoduredode>();
+        QVERIFY(mClient->addCaCertificatesFromFile(TestCertificates::instance().caFile()));
+        mClient->setTransferTimeout(5000);
+        PDFConvert::setHttpClient(mClient.get());
+        PDFConvert::setServiceUrlOverride(mService->baseUrl());
+        PDFConvert::clearToken();
+        mInputs = std::make_unique<QTemporaryDir>();
+        mOutputs = std::make_unique<QTemporaryDir>();
+        PDFConvert::setOutputFolderOverride(mOutputs->path());
+    }
+
+    void cleanup()
+    {
+        // Whatever the finished test left running reports nothing any more.
+        PDFConvert::abandonRun();
+        PDFConvert::setHttpClient(nullptr);
+        mClient.reset();
+        mService.reset();
+    }
+
+    void oneFileEndToEnd()
+    {
+        const QString report = input(QStringLiteral("report.pdf"));
+        auto recorder = start({report}, QStringLiteral("DOCX"));
+        waitForCompletion(recorder);
+        const auto [status, paths, message] = recorder->completion();
+        QCOMPARE(status, 1);
+        QCOMPARE(message, QString());
+        const QString result = mOutputs->filePath(QStringLiteral("report.docx"));
+        QCOMPARE(paths, QStringList{result});
+        QCOMPARE(read(result), mService->resultContent(QStringLiteral("report.pdf")));
+        QCOMPARE(QDir(mOutputs->path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+
+        const QList<int> reports = recorder->reports();
+        QVERIFY2(isNonDecreasing(reports), qPrintable(QDebug::toString(reports)));
+        QCOMPARE(reports.value(0), 10);
+        QCOMPARE(reports.value(1), 20);
+        for (int figure : {50, 58, 70, 100}) // 35 and 85 need transfers big enough to report halfway
+            QVERIFY2(reports.contains(figure), qPrintable(QDebug::toString(reports)));
+        QCOMPARE(reports.last(), 100);
+        QCOMPARE(mService->signatureFailures(), 0);
+
+        const auto tasks = PDFConvert::convertTasks();
+        QCOMPARE(tasks.size(), 1);
+        QCOMPARE(tasks.first()->localPath(), report);
+        QCOMPARE(tasks.first()->downloadLocalPath(), result);
+
+        // The token is cached: a second run sends no token request.
+        auto second = start({report}, QStringLiteral("docx"));
+        waitForCompletion(second);
+        QCOMPARE(mService->server().requestsTo(QStringLiteral("/api/sessions")).size(), 1);
+        QCOMPARE(second->reports().value(0), 10);
+    }
+
+    void threeFilesEndAt99()
+    {
+        const QStringList paths{input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))};
+        auto recorder = start(paths, QStringLiteral("txt"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), 1);
+        QCOMPARE(std::get<1>(recorder->completion()).size(), 3);
+        const QList<int> reports = recorder->reports();
+        // Credential replies add 3 points each; upload figures may come between them.
+        QCOMPARE(reports.value(0), 10);
+        const qsizetype at13 = reports.indexOf(13);
+        QVERIFY(at13 > 0 && reports.indexOf(16) > at13 && reports.indexOf(19) > reports.indexOf(16));
+        QVERIFY2(reports.last() == 99, qPrintable(QDebug::toString(reports)));
+        QCOMPARE(mService->createdTasks().size(), 3);
+        QCOMPARE(mService->server().requestsTo(QStringLiteral("/api/tasks")).first().json().value(QStringLiteral("service_type")).toString(),
+                 QStringLiteral("pdf-to-text"));
+    }
+
+    void mergeOfThree()
+    {
+        mService->resultNameFor.insert(QStringLiteral("a.pdf"), QStringLiteral("merged.pdf"));
+        const QStringList paths{input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))};
+        auto recorder = start(paths, QStringLiteral("pdf"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), 1);
+        QCOMPARE(std::get<1>(recorder->completion()), QStringList{mOutputs->filePath(QStringLiteral("a.pdf"))});
+        QCOMPARE(mService->createdTasks(), (QList<QStringList>{{QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf")}}));
+        QCOMPARE(mService->server().requestsTo(QStringLiteral("/api/tasks")).first().json().value(QStringLiteral("service_type")).toString(),
+                 QStringLiteral("merge-pdf"));
+        int downloads = 0;
+        for (const RecordedRequest &request : mService->server().requests())
+            downloads += request.path.startsWith(QLatin1String("/files/")) ? 1 : 0;
+        QCOMPARE(downloads, 1);
+        QVERIFY(PDFConvert::isMergeRun());
+    }
+
+    void mergeWithoutAFailedUpload()
+    {
+        mService->failUploadFor.insert(QStringLiteral("b.pdf"));
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))},
+                              QStringLiteral("pdf"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), 1);
+        QCOMPARE(mService->createdTasks(), (QList<QStringList>{{QStringLiteral("a.pdf"), QStringLiteral("c.pdf")}}));
+    }
+
+    void mergeNeverReplacesAnInput()
+    {
+        // Output folder = input folder, holding a.pdf; the service names the result a.pdf too.
+        PDFConvert::setOutputFolderOverride(mInputs->path());
+        mService->resultNameFor.insert(QStringLiteral("a.pdf"), QStringLiteral("a.pdf"));
+        const QString a = input(QStringLiteral("a.pdf"), "%PDF-1.4 the user's a");
+        const QString b = input(QStringLiteral("b.pdf"));
+        auto recorder = start({a, b}, QStringLiteral("pdf"));
+        waitForCompletion(recorder);
+        QCOMPARE(read(a), QByteArray("%PDF-1.4 the user's a"));
+        const QString merged = mInputs->filePath(QStringLiteral("a(1).pdf"));
+        QCOMPARE(std::get<1>(recorder->completion()), QStringList{merged});
+        QCOMPARE(read(merged), mService->resultContent(QStringLiteral("a.pdf")));
+    }
+
+    void serviceNamesStayInTheOutputFolder()
+    {
+        mService->resultNameFor.insert(QStringLiteral("x.pdf"), QStringLiteral("../../escape.docx"));
+        auto recorder = start({input(QStringLiteral("x.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<1>(recorder->completion()), QStringList{mOutputs->filePath(QStringLiteral("x.docx"))});
+        QVERIFY(!QFile::exists(QDir(mOutputs->path()).filePath(QStringLiteral("../../escape.docx"))));
+    }
+
+    void earlierResultIsReplaced()
+    {
+        const QString earlier = mOutputs->filePath(QStringLiteral("r.docx"));
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old result");
+        file.close();
+        auto recorder = start({input(QStringLiteral("r.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(read(earlier), mService->resultContent(QStringLiteral("r.pdf")));
+    }
+
+    void oneCreationFailureOfTwo()
+    {
+        mService->failCreationFor.insert(QStringLiteral("b.pdf"));
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), 1);
+        QCOMPARE(std::get<1>(recorder->completion()), QStringList{mOutputs->filePath(QStringLiteral("a.docx"))});
+        const auto tasks = PDFConvert::convertTasks();
+        QVERIFY(tasks.at(1)->downloadLocalPath().isEmpty());
+        QVERIFY(tasks.at(1)->taskId().isEmpty());
+    }
+
+    void everyDownloadFails()
+    {
+        mService->failDownloadFor = {QStringLiteral("a.pdf"), QStringLiteral("b.pdf")};
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("png"));
+        waitForCompletion(recorder);
+        QCOMPARE(recorder->completion(), std::make_tuple(-5, QStringList(), QString()));
+        QVERIFY(QDir(mOutputs->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void serverTaskFailures()
+    {
+        mService->failTaskFor.insert(QStringLiteral("a.pdf"));
+        auto merge = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("pdf"));
+        waitForCompletion(merge);
+        QCOMPARE(std::get<0>(merge->completion()), -4);
+        QCOMPARE(std::get<2>(merge->completion()), QStringLiteral("合并pdf任务处理失败.error - 服务端创建任务失败 - cannot convert a.pdf"));
+
+        auto conversion = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(conversion);
+        QCOMPARE(std::get<1>(conversion->completion()), QStringList{mOutputs->filePath(QStringLiteral("b.docx"))});
+    }
+
+    void mergeCreationFailure()
+    {
+        mService->failCreationFor.insert(QStringLiteral("a.pdf"));
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("pdf"));
+        waitForCompletion(recorder);
+        QCOMPARE(recorder->completion(), std::make_tuple(-3, QStringList(), QStringLiteral("合并pdf时在服务端创建任务失败")));
+    }
+
+    void credentialFailureReportsOnce()
+    {
+        mService->failCredentialsFor.insert(QStringLiteral("b.pdf"));
+        mService->credentialDelayFor.insert(QStringLiteral("a.pdf"), 500); // b's failure comes first
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        QTRY_COMPARE_WITH_TIMEOUT(recorder->completionCount(), 1, 15000);
+        QCOMPARE(recorder->completion(), std::make_tuple(-2, QStringList(), QStringLiteral("获取令牌失败")));
+        // The other file is still uploaded and its progress reported; nothing completes after.
+        QTRY_COMPARE_WITH_TIMEOUT(mService->uploadedNames(), QStringList{QStringLiteral("a.pdf")}, 15000);
+        QTRY_VERIFY2(recorder->reports().contains(35), qPrintable(QDebug::toString(recorder->reports())));
+        QTest::qWait(500);
+        QCOMPARE(recorder->completionCount(), 1);
+        QVERIFY(mService->createdTasks().isEmpty());
+    }
+
+    void tokenFailure()
+    {
+        CommPassport::setProcessIdentityToken(QString());
+        CommPassport::signOut();
+        auto recorder = start({input(QStringLiteral("a.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), -1);
+        QVERIFY(std::get<2>(recorder->completion()).startsWith(QStringLiteral("token 数据获取异常")));
+        QVERIFY(recorder->reports().isEmpty());
+        CommPassport::setProcessIdentityToken(QStringLiteral("test-identity-token-000"));
+    }
+
+    void cancelSilencesTaskEvents()
+    {
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        PDFConvert::cancel();
+        // Token and credential replies still move the base; uploads report nothing.
+        QTRY_COMPARE_WITH_TIMEOUT(recorder->reports(), (QList<int>{10, 15, 20}), 15000);
+        QTest::qWait(800);
+        QCOMPARE(recorder->reports(), (QList<int>{10, 15, 20}));
+        QCOMPARE(recorder->completionCount(), 0);
+    }
+
+    void staleRunTouchesNothingNew()
+    {
+        mService->progressScript = {40, 40, 40, 40, 100};
+        auto first = start({input(QStringLiteral("old.pdf"))}, QStringLiteral("docx"));
+        QTRY_VERIFY_WITH_TIMEOUT(!mService->createdTasks().isEmpty(), 15000);
+        PDFConvert::cancel();
+        const int firstReports = int(first->reports().size());
+        auto second = start({input(QStringLiteral("new.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(second);
+        QCOMPARE(std::get<1>(second->completion()), QStringList{mOutputs->filePath(QStringLiteral("new.docx"))});
+        QTest::qWait(500);
+        QCOMPARE(first->completionCount(), 0);
+        QCOMPARE(int(first->reports().size()), firstReports);
+        QCOMPARE(PDFConvert::convertTasks().size(), 1);
+        QCOMPARE(PDFConvert::convertTasks().first()->localPath(), mInputs->filePath(QStringLiteral("new.pdf")));
+    }
+
+    void unreadableStatusRepliesEndTheTask()
+    {
+        mService->garbageStatusReplies = true;
+        auto recorder = start({input(QStringLiteral("a.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(recorder->completion(), std::make_tuple(-5, QStringList(), QString()));
+        int polls = 0;
+        for (const RecordedRequest &request : mService->server().requests())
+            polls += request.path.startsWith(QLatin1String("/api/tasks/")) ? 1 : 0;
+        QCOMPARE(polls, PDFConvertTask::kMaxUnparseableReplies);
+    }
+
+    void emptyRunEnds()
+    {
+        auto recorder = start({}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), -3);
+    }
+};
+
+MIRELUNE_TEST_MAIN(TestConversionRun)
+#include "tst_conversionrun.moc"
