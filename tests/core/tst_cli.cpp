@@ -1,4 +1,5 @@
 #include "FakeConversionService.h"
+#include "PdfFixtures.h"
 #include "TestCertificates.h"
 #include "TestMain.h"
 
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <unistd.h>
 
 // mirelune-cli as a user runs it, against the loopback service fake.
 class TestCli : public QObject {
@@ -46,6 +48,9 @@ class TestCli : public QObject {
         QProcess process;
         process.setProgram(qEnvironmentVariable("MIRELUNE_CLI"));
         process.setArguments(arguments);
+        // A session of its own has no controlling terminal, so the CLI never
+        // asks on the terminal of whoever runs the tests.
+        process.setChildProcessModifier([] { ::setsid(); });
         QSignalSpy finished(&process, &QProcess::finished);
         process.start();
         if (!process.waitForStarted(10000))
@@ -150,6 +155,30 @@ private slots:
                                                                      mDir->filePath(QStringLiteral("gone.pdf"))});
         QCOMPARE(outcome.exitCode, 1);
         QVERIFY(outcome.err.contains(QStringLiteral("skipped: ") + mDir->filePath(QStringLiteral("gone.pdf"))));
+    }
+
+    void protectedPdfWithPassword()
+    {
+        const QString locked = mDir->filePath(QStringLiteral("locked report.pdf"));
+        QVERIFY(PdfFixtures::write(locked, PdfFixtures::aes256NothingForbidden()));
+        const QString stillLocked = mDir->filePath(QStringLiteral("second.pdf"));
+        QVERIFY(PdfFixtures::write(stillLocked, PdfFixtures::aes256NothingForbidden()));
+        mService->resultNameFor.insert(QStringLiteral("locked report_unlocked.pdf"), QStringLiteral("r.docx"));
+
+        // With the password: converted from the unlocked copy beside the file.
+        const Outcome withPassword = run(serviceArguments() + QStringList{QStringLiteral("--password"),
+                                                                          PdfFixtures::kUserPassword, locked,
+                                                                          QStringLiteral("-o"), mDir->path()});
+        QCOMPARE(withPassword.exitCode, 0);
+        QVERIFY(QFile::exists(mDir->filePath(QStringLiteral("locked report_unlocked.pdf"))));
+        QCOMPARE(mService->uploadedNames(), QStringList{QStringLiteral("locked report_unlocked.pdf")});
+        QVERIFY(!withPassword.err.contains(PdfFixtures::kUserPassword));
+
+        // Without a terminal and without --password the file is skipped.
+        const Outcome without = run(serviceArguments() + QStringList{stillLocked, file(QStringLiteral("plain.pdf"))});
+        QCOMPARE(without.exitCode, 1);
+        QVERIFY(without.err.contains(QStringLiteral("skipped: %1 (protected, no password)").arg(stillLocked)));
+        QVERIFY(!QFile::exists(mDir->filePath(QStringLiteral("second_unlocked.pdf"))));
     }
 
     void interruptCancels()
