@@ -17,10 +17,15 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The desktop application does not exist yet: run the command-line front end.
+# With a display: the desktop application. Without one: sample documents
+# converted end to end through the self-hosted service.
 run: build
-	@echo "make run: the desktop application is not built yet; running mirelune-cli --version"
-	@$(BUILD_DIR)/src/cli/mirelune-cli --version
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD_DIR)/src/app/mirelune ]; then \
+	  echo "make run: starting the desktop application"; \
+	  $(BUILD_DIR)/src/app/mirelune; \
+	else \
+	  bash scripts/run-samples.sh $(BUILD_DIR); \
+	fi
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600

@@ -14,9 +14,11 @@ PACKAGES=(
   qpdf libqpdf-dev poppler-utils img2pdf
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
   # service
-  libcpp-httplib-dev libssl-dev openssl sqlite3
+  libcpp-httplib-dev libssl-dev openssl sqlite3 zlib1g-dev python3-uno
   # tests: a real X server, D-Bus, fonts with CJK coverage, screenshots
   xvfb xauth dbus dbus-x11 fonts-noto-cjk fonts-dejavu-core imagemagick
+  # desktop integration: icons rendered at build time, the menu entry checked by a test
+  librsvg2-bin desktop-file-utils
 )
 
 # One dpkg-query for all names; a package it does not know prints nothing, so

@@ -111,5 +111,81 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message id="UpdateChecking">
+        <source>Checking for updates…</source>
+        <translation>Checking for updates…</translation>
+    </message>
+    <message id="UpdateAvailable">
+        <source>A new version is available</source>
+        <translation>A new version is available</translation>
+    </message>
+    <message id="UpdateAvailableDetail">
+        <source>Version %1 is ready to download. You have version %2.</source>
+        <translation>Version %1 is ready to download. You have version %2.</translation>
+    </message>
+    <message id="UpdateUpToDate">
+        <source>You're up to date</source>
+        <translation>You're up to date</translation>
+    </message>
+    <message id="UpdateUpToDateDetail">
+        <source>Version %1 is the latest version.</source>
+        <translation>Version %1 is the latest version.</translation>
+    </message>
+    <message id="UpdateNotConfigured">
+        <source>Update checks are not set up</source>
+        <translation>Update checks are not set up</translation>
+    </message>
+    <message id="UpdateNotConfiguredDetail">
+        <source>No update address has been configured for this installation.</source>
+        <translation>No update address has been configured for this installation.</translation>
+    </message>
+    <message id="UpdateFailed">
+        <source>Could not check for updates</source>
+        <translation>Could not check for updates</translation>
+    </message>
+    <message id="Download">
+        <source>Download</source>
+        <translation>Download</translation>
+    </message>
+    <message id="Later">
+        <source>Later</source>
+        <translation>Later</translation>
+    </message>
+    <message id="Account">
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message id="AccountSignedIn">
+        <source>Signed in</source>
+        <translation>Signed in</translation>
+    </message>
+    <message id="AccountSignedOut">
+        <source>Not signed in</source>
+        <translation>Not signed in</translation>
+    </message>
+    <message id="AccountToken">
+        <source>Identity token: %1</source>
+        <translation>Identity token: %1</translation>
+    </message>
+    <message id="AccountTokenHint">
+        <source>Paste the identity token of your account to sign in.</source>
+        <translation>Paste the identity token of your account to sign in.</translation>
+    </message>
+    <message id="AccountTokenPlaceholder">
+        <source>Identity token</source>
+        <translation>Identity token</translation>
+    </message>
+    <message id="AccountSaveFailed">
+        <source>The token could not be saved.</source>
+        <translation>The token could not be saved.</translation>
+    </message>
+    <message id="SignIn">
+        <source>Sign In</source>
+        <translation>Sign In</translation>
+    </message>
+    <message id="SignOut">
+        <source>Sign Out</source>
+        <translation>Sign Out</translation>
+    </message>
 </context>
 </TS>

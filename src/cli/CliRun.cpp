@@ -64,10 +64,6 @@ bool CliRun::configure(QString *errorText)
         }
         PDFConvert::setOutputFolderOverride(folder);
     }
-    if (PDFConvert::zentroURL().isEmpty()) {
-        *errorText = QStringLiteral("no conversion service is configured: use --service or MIRELUNE_SERVICE_URL");
-        return false;
-    }
     return true;
 }
 

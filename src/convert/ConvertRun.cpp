@@ -69,6 +69,11 @@ void ConvertRun::finishOnce(qint32 status, const QStringList &paths, const QStri
 void ConvertRun::start()
 {
     QThreadPool::globalInstance()->start([self = shared_from_this()] {
+        QString serviceError;
+        if (!PDFConvert::prepareService(&serviceError)) {
+            self->finishOnce(-1, {}, QStringLiteral("token 数据获取异常 %1").arg(serviceError));
+            return;
+        }
         PDFConvert::obtainApiToken(
             [self] {
                 std::lock_guard lock(self->mLock);

@@ -6,6 +6,7 @@
 #include "CommPassport.h"
 #include "CommUtils.h"
 #include "DIRADoduredode.h"
+#include "EmbeddedService.h"
 #include "NotificationCenter.h"
 #include "PDFConvertTask.h"
 #include "ServiceProtocol.h"
@@ -27,6 +28,7 @@ struct ClientState {
     QString outputFileType;
     QString serviceUrlOverride;
     QString outputFolderOverride;
+    QString embeddedUrl; // the self-hosted service in use, when nothing is configured
     DIRADoduredode *httpClient = nullptr;
     std::shared_ptr<ConvertRun> run;
     quint64 generation = 0;
@@ -140,7 +142,7 @@ void PDFConvert::setServiceUrlOverride(const QString &url)
     state().serviceUrlOverride = url;
 }
 
-QString PDFConvert::zentroURL()
+QString PDFConvert::configuredServiceUrl()
 {
     {
         QMutexLocker lock(&state().mutex);
@@ -154,6 +156,31 @@ QString PDFConvert::zentroURL()
     if (!fromSettings.trimmed().isEmpty())
         return normalizedServiceUrl(fromSettings);
     return {};
+}
+
+QString PDFConvert::zentroURL()
+{
+    const QString configured = configuredServiceUrl();
+    if (!configured.isEmpty())
+        return configured;
+    QMutexLocker lock(&state().mutex);
+    return state().embeddedUrl;
+}
+
+bool PDFConvert::prepareService(QString *errorText)
+{
+    if (!configuredServiceUrl().isEmpty())
+        return true;
+    // Checked at every run: the shared service ends by itself when idle.
+    const std::optional<EmbeddedService::Endpoint> endpoint = EmbeddedService::ensureRunning(errorText);
+    if (!endpoint)
+        return false;
+    if (!httpClient().addCaCertificatesFromFile(endpoint->caFile, errorText))
+        return false;
+    CommPassport::setProcessIdentityToken(endpoint->identityToken);
+    QMutexLocker lock(&state().mutex);
+    state().embeddedUrl = endpoint->baseUrl;
+    return true;
 }
 
 QString PDFConvert::apiToken()

@@ -51,6 +51,13 @@ public:
     // Always https and ending in "/api".
     static QString zentroURL();
     static void setServiceUrlOverride(const QString &url);
+    // When no service is configured, makes sure the self-hosted service of
+    // this user runs (starting it if needed), trusts its CA for this process
+    // and uses its identity token. Blocking: call it off the main thread.
+    // True when a service is there to talk to.
+    static bool prepareService(QString *errorText);
+    // The configured service URL, without the self-hosted fallback.
+    static QString configuredServiceUrl();
     // A configured address as a base URL: https only, trailing "/" dropped,
     // "/api" appended when missing; empty for anything unusable.
     static QString normalizedServiceUrl(const QString &configured);

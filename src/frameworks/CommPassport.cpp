@@ -62,6 +62,11 @@ QString CommPassport::identityToken()
         if (!state().processIdentityToken.isEmpty())
             return state().processIdentityToken;
     }
+    return storedIdentityToken();
+}
+
+QString CommPassport::storedIdentityToken()
+{
     return cachedRead(&PassportState::identityToken, kIdentityKey);
 }
 

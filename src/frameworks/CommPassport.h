@@ -15,6 +15,8 @@ public:
     // The account's identity token; empty when nobody is signed in. A token
     // set for this process (setProcessIdentityToken) takes precedence.
     static QString identityToken();
+    // The signed-in account's stored token, ignoring any token of this process.
+    static QString storedIdentityToken();
     // The account's own api token; usually empty.
     static QString apiToken();
     static bool isSignedIn();

@@ -72,6 +72,14 @@ private slots:
         // An unknown language reads English; an unknown key reads as itself.
         QCOMPARE(CommLang::GetAppLang(QStringLiteral("Cancel"), QStringLiteral("Klingon")), QStringLiteral("Cancel"));
         QCOMPARE(CommLang::GetAppLang(QStringLiteral("NoSuchKey"), english), QStringLiteral("NoSuchKey"));
+        // Every listed language has its own texts, not English ones.
+        for (const CommLangInfo &info : CommLang::GetAppLangInfos()) {
+            if (info.langName != english)
+                QVERIFY2(CommLang::GetAppLang(QStringLiteral("AddFiles"), info.langName) !=
+                             CommLang::GetAppLang(QStringLiteral("AddFiles"), english),
+                         qPrintable(info.langName));
+        }
+        QCOMPARE(CommLang::GetAppLangInfos().size(), 7);
     }
 
     void textsFollowTheCurrentRecord()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The command line of mirelune-service.
+struct ServiceOptions {
+    QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 port = 0;
+    bool listenGiven = false;
+    QString dataFolder;
+    int workers = 1;
+    qint64 maxUploadBytes = 2LL * 1024 * 1024 * 1024;
+    int keepHours = 24;
+    int jobTimeoutSeconds = 300;
+    int idleExitMinutes = 0; // 0: run until stopped
+    bool coldOffice = false; // start LibreOffice for every conversion
+
+    // Nothing (and a message in `error`) for a bad command line; `error` is
+    // also used for --help and --version, with `exitCode` 0.
+    static std::optional<ServiceOptions> parse(const QStringList &arguments, QString *message, int *exitCode);
+    // "127.0.0.1:8443", "[::1]:0", "0.0.0.0" (port 0).
+    static bool parseListen(const QString &text, QHostAddress *address, quint16 *port);
+    bool isLoopback() const { return listenAddress.isLoopback(); }
+};

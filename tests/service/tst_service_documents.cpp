@@ -1,0 +1,243 @@
+#include "ConversionJob.h"
+#include "ImagePdfConverter.h"
+#include "LayoutTable.h"
+#include "PageRenderer.h"
+#include "TaskQueue.h"
+#include "TestDocuments.h"
+#include "WordConverter.h"
+#include "TestMain.h"
+#include "XlsxWriter.h"
+#include "ZipWriter.h"
+
+#include <QTemporaryDir>
+
+// The pieces of the conversions that need no converter: archives, workbooks,
+// table cells, page sizes and result names.
+class TestServiceDocuments : public QObject {
+    Q_OBJECT
+
+private slots:
+    void zipIsReadableByAnotherImplementation();
+    void zipWriteFailureIsReported();
+    void workbookOpensInLibreOffice();
+    void columnNames_data();
+    void columnNames();
+    void layoutCells_data();
+    void layoutCells();
+    void layoutPagesSplitOnFormFeed();
+    void pageSizes();
+    void fitA4_data();
+    void fitA4();
+    void resultFileName_data();
+    void resultFileName();
+    void safeExtension_data();
+    void safeExtension();
+    void border_data();
+    void border();
+    void wordFlowHtml_data();
+    void wordFlowHtml();
+
+private:
+    QTemporaryDir mDir;
+};
+
+void TestServiceDocuments::zipIsReadableByAnotherImplementation()
+{
+    const QString source = mDir.filePath(QStringLiteral("big.bin"));
+    QByteArray big(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char((i * 7919) % 251);
+    QVERIFY(TestDocuments::write(source, big));
+    const QString archive = mDir.filePath(QStringLiteral("a.zip"));
+    ZipWriter zip(archive);
+    QVERIFY(zip.open());
+    QVERIFY(zip.addData(QStringLiteral("page-1.txt"), "first"));
+    QVERIFY(zip.addFile(QStringLiteral("images/big.bin"), source));
+    QVERIFY(zip.addData(QStringLiteral("résumé.txt"), QByteArray()));
+    QVERIFY(zip.close());
+    const std::optional<QStringList> entries = TestDocuments::zipEntries(archive);
+    QVERIFY(entries);
+    QCOMPARE(*entries, (QStringList{QStringLiteral("page-1.txt"), QStringLiteral("images/big.bin"),
+                                    QStringLiteral("résumé.txt")}));
+    QCOMPARE(TestDocuments::zipEntry(archive, QStringLiteral("images/big.bin")), big);
+    QCOMPARE(TestDocuments::zipEntry(archive, QStringLiteral("page-1.txt")), QByteArray("first"));
+}
+
+void TestServiceDocuments::zipWriteFailureIsReported()
+{
+    // A path below a regular file cannot be created.
+    const QString file = mDir.filePath(QStringLiteral("plain"));
+    QVERIFY(TestDocuments::write(file, "x"));
+    ZipWriter zip(file + QStringLiteral("/a.zip"));
+    QVERIFY(!zip.open());
+    QVERIFY(!zip.errorString().isEmpty());
+    ZipWriter missingSource(mDir.filePath(QStringLiteral("b.zip")));
+    QVERIFY(missingSource.open());
+    QVERIFY(!missingSource.addFile(QStringLiteral("x"), mDir.filePath(QStringLiteral("no-such-file"))));
+}
+
+void TestServiceDocuments::workbookOpensInLibreOffice()
+{
+    const QString path = mDir.filePath(QStringLiteral("book.xlsx"));
+    QString error;
+    QVERIFY2(XlsxWriter::write(path,
+                              {{QStringLiteral("Page 1"), {{QStringLiteral("Name"), QStringLiteral("Qty")},
+                                                           {QStringLiteral("Apple & <Pear>"), QStringLiteral("3")}}},
+                               {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}}},
+                              &error),
+            qPrintable(error));
+    const std::optional<QStringList> entries = TestDocuments::zipEntries(path);
+    QVERIFY(entries && entries->contains(QStringLiteral("xl/worksheets/sheet2.xml")));
+    const QString csv = TestDocuments::office(path, QStringLiteral("csv"), mDir.filePath(QStringLiteral("csv")));
+    QVERIFY(!csv.isEmpty());
+    const QString text = QString::fromUtf8(TestDocuments::read(csv));
+    QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3")), qPrintable(text));
+}
+
+void TestServiceDocuments::columnNames_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("first") << 0 << QStringLiteral("A");
+    QTest::newRow("last single") << 25 << QStringLiteral("Z");
+    QTest::newRow("first double") << 26 << QStringLiteral("AA");
+    QTest::newRow("AZ") << 51 << QStringLiteral("AZ");
+    QTest::newRow("ZZ") << 701 << QStringLiteral("ZZ");
+    QTest::newRow("AAA") << 702 << QStringLiteral("AAA");
+}
+
+void TestServiceDocuments::columnNames()
+{
+    QFETCH(int, index);
+    QTEST(XlsxWriter::columnName(index), "name");
+}
+
+void TestServiceDocuments::layoutCells_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("cells");
+    QTest::newRow("columns") << QStringLiteral("Name      Qty   Price") << QStringList{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price")};
+    QTest::newRow("single spaces stay") << QStringLiteral("  New York   10 000")
+                                        << QStringList{QStringLiteral("New York"), QStringLiteral("10 000")};
+    QTest::newRow("tab") << QStringLiteral("a\tb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+    QTest::newRow("blank") << QStringLiteral("     ") << QStringList{};
+}
+
+void TestServiceDocuments::layoutCells()
+{
+    QFETCH(QString, line);
+    QTEST(LayoutTable::cells(line), "cells");
+}
+
+void TestServiceDocuments::layoutPagesSplitOnFormFeed()
+{
+    const QList<LayoutTable::Rows> pages =
+        LayoutTable::pages(QStringLiteral("A   B\n\nC\f\fD  E\n\f"));
+    QCOMPARE(pages.size(), 3);
+    QCOMPARE(pages[0], (LayoutTable::Rows{{QStringLiteral("A"), QStringLiteral("B")}, {QStringLiteral("C")}}));
+    QVERIFY(pages[1].isEmpty());
+    QCOMPARE(pages[2], (LayoutTable::Rows{{QStringLiteral("D"), QStringLiteral("E")}}));
+}
+
+void TestServiceDocuments::pageSizes()
+{
+    const QString output = QStringLiteral("Pages:           3\n"
+                                          "Page    1 size:  595.28 x 841.89 pts (A4)\nPage    1 rot:   0\n"
+                                          "Page    2 size:  612 x 792 pts (letter)\nPage    2 rot:   90\n"
+                                          "Page    3 size:  100 x 50 pts\nPage    3 rot:   270\n");
+    QCOMPARE(PageRenderer::parsePageSizes(output),
+             (QList<QSizeF>{QSizeF(595.28, 841.89), QSizeF(792, 612), QSizeF(50, 100)}));
+}
+
+void TestServiceDocuments::fitA4_data()
+{
+    QTest::addColumn<QSizeF>("page");
+    QTest::addColumn<QSize>("pixels");
+    QTest::newRow("A4 portrait") << QSizeF(595.28, 841.89) << QSize(1240, 1754);
+    QTest::newRow("A4 landscape") << QSizeF(841.89, 595.28) << QSize(1754, 1240);
+    QTest::newRow("letter: width limits") << QSizeF(612, 792) << QSize(1240, 1605);
+    QTest::newRow("tall strip: height limits") << QSizeF(100, 1000) << QSize(175, 1754);
+    QTest::newRow("square") << QSizeF(500, 500) << QSize(1240, 1240);
+    QTest::newRow("no size") << QSizeF(0, 0) << QSize(1240, 1754);
+}
+
+void TestServiceDocuments::fitA4()
+{
+    QFETCH(QSizeF, page);
+    QTEST(PageRenderer::fitA4(page), "pixels");
+}
+
+void TestServiceDocuments::resultFileName_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << QStringLiteral("report.pdf") << QStringLiteral("/r/result.docx") << QStringLiteral("report.docx");
+    QTest::newRow("several dots") << QStringLiteral("a.b.pdf") << QStringLiteral("x.zip") << QStringLiteral("a.b.zip");
+    QTest::newRow("path parts dropped") << QStringLiteral("../../etc/passwd.pdf") << QStringLiteral("x.txt")
+                                        << QStringLiteral("passwd.txt");
+    QTest::newRow("backslashes") << QStringLiteral("..\\..\\x.pdf") << QStringLiteral("x.txt") << QStringLiteral("x.txt");
+    QTest::newRow("hidden") << QStringLiteral("..pdf") << QStringLiteral("x.txt") << QStringLiteral("result.txt");
+    QTest::newRow("control characters") << QStringLiteral("a\nb\x01.pdf") << QStringLiteral("x.pdf") << QStringLiteral("ab.pdf");
+    QTest::newRow("empty") << QString() << QStringLiteral("x.pdf") << QStringLiteral("result.pdf");
+    QTest::newRow("unicode kept") << QStringLiteral("résumé.docx") << QStringLiteral("x.pdf") << QStringLiteral("résumé.pdf");
+}
+
+void TestServiceDocuments::resultFileName()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, result);
+    QTEST(TaskQueue::resultFileName(input, result), "name");
+}
+
+void TestServiceDocuments::safeExtension_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("upper case") << QStringLiteral("Report.PDF") << QStringLiteral("pdf");
+    QTest::newRow("none") << QStringLiteral("README") << QStringLiteral("bin");
+    QTest::newRow("path in extension") << QStringLiteral("a.p/../x") << QStringLiteral("bin");
+    QTest::newRow("odd characters") << QStringLiteral("a.d$c") << QStringLiteral("bin");
+    QTest::newRow("too long") << QStringLiteral("a.abcdefghijk") << QStringLiteral("bin");
+}
+
+void TestServiceDocuments::safeExtension()
+{
+    QFETCH(QString, name);
+    QTEST(ConversionJob::safeExtension(name), "extension");
+}
+
+void TestServiceDocuments::border_data()
+{
+    QTest::addColumn<QString>("border");
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("zero") << QStringLiteral("0") << QString();
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("points") << QStringLiteral("12") << QStringLiteral("12pt");
+    QTest::newRow("negative") << QStringLiteral("-3") << QString();
+    QTest::newRow("not a number") << QStringLiteral("1cm; rm") << QString();
+}
+
+void TestServiceDocuments::border()
+{
+    QFETCH(QString, border);
+    QTEST(ImagePdfConverter::borderArgument(border), "argument");
+}
+
+void TestServiceDocuments::wordFlowHtml_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("pages") << QByteArray("<body bgcolor=\"#A0A0A0\" vlink=\"blue\">one<br/>\n<hr/>\ntwo<br/>\n<hr/>\n</body>")
+                           << QByteArray("<body>one<br/>\n<p style=\"page-break-before: always\"></p>\ntwo<br/>\n</body>");
+    QTest::newRow("single page") << QByteArray("<body>one<br/>\n<hr/>\n</body>") << QByteArray("<body>one<br/>\n</body>");
+}
+
+void TestServiceDocuments::wordFlowHtml()
+{
+    QFETCH(QByteArray, html);
+    QTEST(WordConverter::flowHtml(html), "expected");
+}
+
+MIRELUNE_TEST_MAIN(TestServiceDocuments)
+#include "tst_service_documents.moc"
