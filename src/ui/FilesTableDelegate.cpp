@@ -1,0 +1,49 @@
+#include "FilesTableDelegate.h"
+
+#include "FilesContentView.h"
+#include "KDTableCellView.h"
+
+#include <QPainter>
+
+namespace {
+
+const QColor kSelectedRow(222, 236, 255);
+const QColor kRowSeparator(236, 236, 236);
+
+} // namespace
+
+FilesTableDelegate::FilesTableDelegate(FilesContentView *dataSource)
+    : QStyledItemDelegate(dataSource), mDataSource(dataSource)
+{
+}
+
+void FilesTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    if (!mDataSource)
+        return;
+    if (option.state & QStyle::State_Selected)
+        painter->fillRect(option.rect, kSelectedRow);
+    painter->setPen(kRowSeparator);
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+
+    KDTableCellView *cell = mDataSource->tableViewViewForTableColumnRow(index.row());
+    if (!cell)
+        return;
+    // Through an image of the row: a widget rendered straight into the
+    // viewport's painter lands offset by the viewport's place in the window.
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    const QSize pixels = option.rect.size() * ratio;
+    if (mRowImage.size() != pixels) {
+        mRowImage = QPixmap(pixels);
+        mRowImage.setDevicePixelRatio(ratio);
+    }
+    mRowImage.fill(Qt::transparent);
+    cell->render(&mRowImage, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter->drawPixmap(option.rect.topLeft(), mRowImage);
+}
+
+QSize FilesTableDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const int height = mDataSource ? mDataSource->tableViewHeightOfRow(index.row()) : 0;
+    return {option.rect.width(), height};
+}

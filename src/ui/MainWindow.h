@@ -1,0 +1,119 @@
+#pragma once
+
+#include "ConvertProgressWindow.h"
+#include "KDAutoresizing.h"
+#include "KDMenu.h"
+#include "KDOpenPanel.h"
+#include "KDWindow.h"
+
+#include <QPointer>
+#include <QVariantMap>
+
+#include <atomic>
+#include <memory>
+
+class FilesContentView;
+class KDHoverButton;
+class PDFConvertTask;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The application's document window: the file list with its mode tabs, the
+// list operations, the output format and folder, and Start. It turns the
+// user's actions into calls on the store, the conversion run and the
+// settings, shows the progress sheet during a run and re-broadcasts the run's
+// progress as "notification.update.convertProgress".
+class MainWindow final : public KDWindow {
+    Q_OBJECT
+public:
+    static inline const QString kLangDidChangeNotification = QStringLiteral("notification.lang.appLangDidChange");
+    // The title bar holds the window title over a row of menu buttons.
+    static constexpr int kTitleBarHeight = 58;
+    static constexpr int kSheetDelayMs = 250;
+    static constexpr int kSheetEndDelayMs = 1000;
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    FilesContentView *filesContentView() const;
+    ConvertProgressWindow *sheetConvertProgressWindow() const { return mSheetConvertProgressWindow; }
+
+    void setStartConvertButtonEnable(bool enable);
+    void updateConvertOupputFormat();
+    static QStringList getComboxOutputFormatWithConvertMode(quint64 mode);
+    QString getSelectedOutputFormatWithConvertMode(quint64 mode) const;
+
+    void beginConvert();
+    // Posts the run status and percentage on the main thread; a finished or
+    // failed status also ends the sheet a second later. Any thread.
+    void postConvertProgressNotiticationWithStatus(qint32 status, qint32 progressValue);
+
+    void layoutToolbarButtons();
+    void layoutOperationViewUI();
+    void layoutBottomUI();
+    void notificationLangDidChange();
+    // Command-line paths for the list of the current mode, filtered like
+    // the Add button's choice.
+    void addFilesFromCommandLine(const QStringList &paths);
+
+    // The menu most recently popped up by a title-bar button, while it is open.
+    KDMenu *lastPoppedMenu() const { return mLastPoppedMenu; }
+
+public slots:
+    void actionForStart(QObject *sender = nullptr);
+    void actionForCancelConvert(QObject *sender = nullptr);
+    void actionForAddFiles(QObject *sender = nullptr);
+    void actionForSelectFilesFromFolder(QObject *sender = nullptr);
+    void actionForChangeConvertFolderPath(QObject *sender = nullptr);
+    void actionForOpenFolder(QObject *sender = nullptr);
+    void actionForShowFileMenu(QObject *sender = nullptr);
+    void actionForShowLangMenu(QObject *sender = nullptr);
+    void actionForShowHelpMenu(QObject *sender = nullptr);
+    void actionForSupport(QObject *sender = nullptr);
+    void actionForFeedback(QObject *sender = nullptr);
+    void actionForCheckUpdate(QObject *sender = nullptr);
+    void actionForAbout(QObject *sender = nullptr);
+    void actionForDisplayAccount(QObject *sender = nullptr);
+    void actionForChangeAppLanguage(QObject *sender = nullptr);
+
+protected:
+    void awakeFromNib() override;
+    // The frame changed: the operation buttons are centred again.
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createTitlebarButtons();
+    void customTitlebarButton();
+    void customOperationView();
+    void customBottom();
+    void setUpAutoresizing();
+    void connectControls();
+    void addNotification();
+    void placeWindowTitle();
+    void addFilesFromPanel(const KDOpenPanel::Options &options);
+    KDMenu *makeMenu();
+    void popMenu(KDMenu *menu, QObject *sender);
+
+    void postRunProgress(quint64 run, qint32 status, qint32 progressValue);
+    void showConvertSheet(quint64 run);
+    void endConvertSheet(quint64 run);
+    void convertDidComplete(quint64 run, quint64 mode, qint32 result, const QStringList &paths,
+                            const QString &message);
+    void applyConvertResults(quint64 mode, const QList<std::shared_ptr<PDFConvertTask>> &tasks);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    KDHoverButton *mBtnTitlebarFiles = nullptr;
+    KDHoverButton *mBtnTitlebarLang = nullptr;
+    KDHoverButton *mBtnTitlebarHelp = nullptr;
+    QPointer<ConvertProgressWindow> mSheetConvertProgressWindow;
+    QPointer<KDMenu> mLastPoppedMenu;
+    std::unique_ptr<KDAutoresizing> mAutoresizing;
+
+    // Runs are numbered so that the late callbacks and timers of one run
+    // never touch the sheet or the statuses of the next.
+    std::atomic<quint64> mRunSerial{0};
+    bool mRunActive = false;
+    QVariantMap mLastProgressInfo;
+};
