@@ -435,9 +435,15 @@ void MainWindow::convertDidComplete(quint64 run, quint64 mode, qint32 result, co
     QList<QUrl> urls;
     for (const QString &path : paths)
         urls.append(QUrl::fromLocalFile(path));
-    ToolFile::showMultipleFilesInFinder(urls);
     const QList<std::shared_ptr<PDFConvertTask>> tasks = PDFConvert::convertTasks();
-    QMetaObject::invokeMethod(this, [this, mode, tasks] { applyConvertResults(mode, tasks); }, Qt::QueuedConnection);
+    // The desktop services and the records belong to the main thread.
+    QMetaObject::invokeMethod(
+        this,
+        [this, mode, tasks, urls] {
+            ToolFile::showMultipleFilesInFinder(urls);
+            applyConvertResults(mode, tasks);
+        },
+        Qt::QueuedConnection);
 }
 
 // The records belong to the main thread's list, so the statuses are set
