@@ -100,11 +100,7 @@ QPushButton *DEVavuzAze::mBtnSignOut() const
 void DEVavuzAze::awakeFromNib()
 {
     KDWindow::awakeFromNib();
-    setAttribute(Qt::WA_DeleteOnClose);
-    setBackgroundColor(Qt::white);
-    setBorderRadius(kCornerRadius);
-    minButton()->hide();
-    zoomButton()->hide();
+    setUpAsSmallWindow(kCornerRadius);
     styleContent();
     connectControls();
     observeNotifications();

@@ -69,11 +69,7 @@ QPushButton *KDUpdateWindow::mBtnClose() const
 void KDUpdateWindow::awakeFromNib()
 {
     KDWindow::awakeFromNib();
-    setAttribute(Qt::WA_DeleteOnClose);
-    setBackgroundColor(Qt::white);
-    setBorderRadius(kCornerRadius);
-    minButton()->hide();
-    zoomButton()->hide();
+    setUpAsSmallWindow(kCornerRadius);
     setWindowTitle(text("CheckUpdate"));
     styleContent();
     connect(ui->mBtnDownload, &QAbstractButton::clicked, this, [this] { actionForDownload(ui->mBtnDownload); });

@@ -393,3 +393,12 @@ bool KDWindow::eventFilter(QObject *watched, QEvent *event)
         mWinTitle->setGeometry(mTitleBar->rect());
     return QWidget::eventFilter(watched, event);
 }
+
+void KDWindow::setUpAsSmallWindow(float radius)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setBackgroundColor(Qt::white);
+    setBorderRadius(radius);
+    minButton()->hide();
+    zoomButton()->hide();
+}

@@ -59,6 +59,9 @@ public:
     void setBackgroundColor(const QColor &color);
     float borderRadius() const { return mBorderRadius; }
     void setBorderRadius(float radius);
+    // The look of the small informational windows: deleted when closed,
+    // white, rounded by radius, with close as the only title-bar button.
+    void setUpAsSmallWindow(float radius);
     // A one-pixel line along the outline, so that the window stands out on a
     // background of its own colour; invalid for none.
     QColor borderColor() const { return mBorderColor; }
