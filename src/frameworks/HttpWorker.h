@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QNetworkRequest>
 #include <QObject>
 
@@ -11,7 +12,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QFile;
+class StreamingUpload;
 class QSaveFile;
 
 // The part of the HTTP client that lives on the client's thread: it owns the
@@ -30,7 +31,8 @@ public:
 
     void startData(const QNetworkRequest &request, const QByteArray &verb, const QByteArray &body, DataDone done);
     void startDownload(const QNetworkRequest &request, const QString &filePath, DownloadProgress progress);
-    // Streams the file as the request body (PUT); nothing is read whole into memory.
+    // Streams the file as the request body (PUT) through a StreamingUpload;
+    // nothing is read whole into memory.
     void startUpload(const QNetworkRequest &request, const QString &filePath, UploadProgress progress, UploadDone done);
     void abortAll();
 
@@ -42,19 +44,15 @@ private:
         DownloadProgress progress;
         QSaveFile *file = nullptr;
         float fraction = 0.0f;
-        UploadProgress uploadProgress;
-        UploadDone uploadDone;
-        QFile *source = nullptr;
-        qint64 lastSent = 0;
     };
 
     QNetworkAccessManager *manager();
     void finishData(QNetworkReply *reply);
     void finishDownload(QNetworkReply *reply);
-    void finishUpload(QNetworkReply *reply);
     void writeDownloadChunk(QNetworkReply *reply);
     void reportDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total);
 
     QNetworkAccessManager *mManager = nullptr;
     QHash<QNetworkReply *, Pending> mPending;
+    QSet<StreamingUpload *> mUploads;
 };

@@ -245,6 +245,84 @@ private slots:
         QCOMPARE(late->count(), 1);
     }
 
+    void uploadStreamsTheFile()
+    {
+        QTemporaryDir dir;
+        QFile source(dir.filePath(QStringLiteral("big upload.bin")));
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        QByteArray payload(3 * 1024 * 1024 + 17, '\0');
+        for (qsizetype i = 0; i < payload.size(); i += 997)
+            payload[i] = char(i % 251);
+        source.write(payload);
+        source.close();
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":1})"); });
+        auto outcome = std::make_shared<Outcome>();
+        QList<qint64> totals;
+        QMutex totalsMutex;
+        int status = 0;
+        mClient->PUTFileWithUrl(
+            QUrl(mServer->origin() + QStringLiteral("/bucket/k%201")), source.fileName(),
+            {{QStringLiteral("x-oss-callback"), QStringLiteral("abc")}},
+            [&](qint64, qint64 sent, qint64 total) {
+                QMutexLocker lock(&totalsMutex);
+                totals.append(sent);
+                QCOMPARE(total, qint64(payload.size()));
+            },
+            [outcome, &status](const ToolError &error, int httpStatus, const QByteArray &, const QByteArray &body) {
+                QMutexLocker lock(&outcome->mutex);
+                ++outcome->calls;
+                outcome->error = error;
+                outcome->body = body;
+                status = httpStatus;
+            });
+        expectSingleCompletion(outcome);
+        QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+        QCOMPARE(status, 200);
+        QCOMPARE(outcome->body, QByteArray(R"({"status":1})"));
+        const RecordedRequest request = mServer->requests().value(0);
+        QCOMPARE(request.method, QByteArray("PUT"));
+        QCOMPARE(request.path, QStringLiteral("/bucket/k 1"));
+        QCOMPARE(request.header("x-oss-callback"), QByteArray("abc"));
+        QCOMPARE(request.body, payload);
+        QMutexLocker lock(&totalsMutex);
+        QVERIFY(std::is_sorted(totals.begin(), totals.end()));
+        QCOMPARE(totals.last(), qint64(payload.size()));
+    }
+
+    void uploadFailuresCompleteOnce()
+    {
+        QTemporaryDir dir;
+        QFile source(dir.filePath(QStringLiteral("f.bin")));
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write("data");
+        source.close();
+        const auto put = [&](DIRADoduredode &client, const QString &path) {
+            auto outcome = std::make_shared<Outcome>();
+            client.PUTFileWithUrl(QUrl(mServer->origin() + QStringLiteral("/b/k")), path, {}, {},
+                                  [outcome](const ToolError &error, int, const QByteArray &, const QByteArray &) {
+                                      QMutexLocker lock(&outcome->mutex);
+                                      ++outcome->calls;
+                                      outcome->error = error;
+                                  });
+            return outcome;
+        };
+        // An untrusted server gets nothing.
+        DIRADoduredode strict;
+        auto untrusted = put(strict, source.fileName());
+        expectSingleCompletion(untrusted);
+        QVERIFY(!untrusted->error.isNull());
+        QVERIFY(mServer->requests().isEmpty());
+        // A missing file, and a server that never answers.
+        auto missing = put(*mClient, dir.filePath(QStringLiteral("gone.bin")));
+        expectSingleCompletion(missing);
+        QVERIFY(!missing->error.isNull());
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::hang(); });
+        mClient->setTransferTimeout(700);
+        auto hanging = put(*mClient, source.fileName());
+        expectSingleCompletion(hanging);
+        QVERIFY(!hanging->error.isNull());
+    }
+
     void downloadStreamsToTheFile()
     {
         QByteArray payload(3 * 1024 * 1024, 'x');
