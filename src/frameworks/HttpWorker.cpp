@@ -1,7 +1,5 @@
 #include "HttpWorker.h"
 
-#include "StreamingUpload.h"
-
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -57,18 +55,52 @@ void HttpWorker::startDownload(const QNetworkRequest &request, const QString &fi
 void HttpWorker::startUpload(const QNetworkRequest &request, const QString &filePath, UploadProgress progress,
                              UploadDone done)
 {
-    auto *upload = new StreamingUpload(request, filePath, request.transferTimeout(), std::move(progress),
-                                       std::move(done), this);
-    mUploads.insert(upload);
-    connect(upload, &QObject::destroyed, this, [this, upload] { mUploads.remove(upload); });
-    upload->start();
+    auto *source = new QFile(filePath, this);
+    if (!source->open(QIODevice::ReadOnly)) {
+        const ToolError error(QStringLiteral("DIRADoduredode"), QNetworkReply::UnknownContentError,
+                              QStringLiteral("Cannot read %1: %2").arg(filePath, source->errorString()));
+        delete source;
+        done(error, 0, QByteArray(), QByteArray());
+        return;
+    }
+    QNetworkRequest withLength(request);
+    withLength.setHeader(QNetworkRequest::ContentLengthHeader, source->size());
+    QNetworkReply *reply = manager()->put(withLength, source);
+    Pending pending;
+    pending.uploadProgress = std::move(progress);
+    pending.uploadDone = std::move(done);
+    pending.source = source;
+    mPending.insert(reply, std::move(pending));
+    connect(reply, &QNetworkReply::uploadProgress, this, [this, reply](qint64 sent, qint64 total) {
+        const auto it = mPending.find(reply);
+        if (it == mPending.end() || total <= 0 || sent == it->lastSent)
+            return;
+        const qint64 now = sent - it->lastSent;
+        it->lastSent = sent;
+        if (it->uploadProgress)
+            it->uploadProgress(now, sent, total);
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { finishUpload(reply); });
+}
+
+void HttpWorker::finishUpload(QNetworkReply *reply)
+{
+    const auto it = mPending.find(reply);
+    if (it == mPending.end())
+        return;
+    Pending pending = std::move(*it);
+    mPending.erase(it);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
+    const QByteArray body = status ? reply->readAll() : QByteArray();
+    const ToolError error = errorForReply(reply);
+    reply->deleteLater();
+    pending.source->deleteLater();
+    pending.uploadDone(error, status, reason, body);
 }
 
 void HttpWorker::abortAll()
 {
-    const QSet<StreamingUpload *> uploads = mUploads;
-    for (StreamingUpload *upload : uploads)
-        upload->abort();
     // abort() emits finished() synchronously, which completes and forgets the reply.
     const QList<QNetworkReply *> replies = mPending.keys();
     for (QNetworkReply *reply : replies) {

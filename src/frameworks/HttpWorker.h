@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QSet>
 #include <QNetworkRequest>
 #include <QObject>
 
@@ -12,7 +11,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class StreamingUpload;
+class QFile;
 class QSaveFile;
 
 // The part of the HTTP client that lives on the client's thread: it owns the
@@ -31,8 +30,7 @@ public:
 
     void startData(const QNetworkRequest &request, const QByteArray &verb, const QByteArray &body, DataDone done);
     void startDownload(const QNetworkRequest &request, const QString &filePath, DownloadProgress progress);
-    // Streams the file as the request body (PUT) through a StreamingUpload;
-    // nothing is read whole into memory.
+    // Streams the file as the request body (PUT); nothing is read whole into memory.
     void startUpload(const QNetworkRequest &request, const QString &filePath, UploadProgress progress, UploadDone done);
     void abortAll();
 
@@ -44,15 +42,19 @@ private:
         DownloadProgress progress;
         QSaveFile *file = nullptr;
         float fraction = 0.0f;
+        UploadProgress uploadProgress;
+        UploadDone uploadDone;
+        QFile *source = nullptr;
+        qint64 lastSent = 0;
     };
 
     QNetworkAccessManager *manager();
     void finishData(QNetworkReply *reply);
     void finishDownload(QNetworkReply *reply);
+    void finishUpload(QNetworkReply *reply);
     void writeDownloadChunk(QNetworkReply *reply);
     void reportDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total);
 
     QNetworkAccessManager *mManager = nullptr;
     QHash<QNetworkReply *, Pending> mPending;
-    QSet<StreamingUpload *> mUploads;
 };
