@@ -15,18 +15,6 @@ HttpResponse notFound()
                               404);
 }
 
-bool parseNumber(const QByteArray &text, qint64 *value)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    *value = text.toLongLong();
-    return true;
-}
-
 } // namespace
 
 DownloadHandler::DownloadHandler(Records &records) : mRecords(records) {}
@@ -53,13 +41,13 @@ std::optional<DownloadHandler::Range> DownloadHandler::parseRange(const QByteArr
     qint64 last = size - 1;
     if (from.isEmpty()) {
         qint64 suffix = 0;
-        if (!parseNumber(to, &suffix))
+        if (!HttpRequest::parseDecimal(to, &suffix))
             return std::nullopt;
         if (suffix == 0 || size == 0)
             return Range{0, 0};
         first = qMax<qint64>(0, size - suffix);
     } else {
-        if (!parseNumber(from, &first) || (!to.isEmpty() && !parseNumber(to, &last)))
+        if (!HttpRequest::parseDecimal(from, &first) || (!to.isEmpty() && !HttpRequest::parseDecimal(to, &last)))
             return std::nullopt;
         if (first >= size)
             return Range{0, 0};

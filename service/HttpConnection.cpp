@@ -1,5 +1,7 @@
 #include "HttpConnection.h"
 
+#include "HttpRequest.h"
+
 #include <QSslSocket>
 #include <QUrl>
 
@@ -19,18 +21,6 @@ bool isToken(const QByteArray &name)
         if (!ok)
             return false;
     }
-    return true;
-}
-
-bool parseLength(const QByteArray &text, qint64 *value)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    *value = text.toLongLong();
     return true;
 }
 
@@ -173,7 +163,7 @@ bool HttpConnection::parseHead(const QByteArray &head)
         for (const auto &[key, value] : std::as_const(mRequest.headers)) {
             qint64 length = 0;
             if (key.compare("Content-Length", Qt::CaseInsensitive) == 0 &&
-                (!parseLength(value, &length) || (mRequest.contentLength && length != mRequest.contentLength)))
+                (!HttpRequest::parseDecimal(value, &length) || (mRequest.contentLength && length != mRequest.contentLength)))
                 return false;
             if (key.compare("Content-Length", Qt::CaseInsensitive) == 0)
                 mRequest.contentLength = length;

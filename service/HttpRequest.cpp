@@ -61,3 +61,15 @@ QString HttpRequest::hostName() const
     const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
     return colon >= 0 ? host.left(colon) : host;
 }
+
+bool HttpRequest::parseDecimal(const QByteArray &text, qint64 *value)
+{
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    *value = text.toLongLong();
+    return true;
+}

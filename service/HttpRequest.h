@@ -28,4 +28,8 @@ struct HttpRequest {
     QJsonObject parameters() const;
     // The Host header's name without the port, lower-cased.
     QString hostName() const;
+
+    // A header number: plain decimal digits only (no sign, no spaces), at
+    // most 18 of them so it fits in 64 bits.
+    static bool parseDecimal(const QByteArray &text, qint64 *value);
 };
