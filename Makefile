@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 GENERATOR ?= Ninja
 
-.PHONY: all deps configure build run test format clean
+.PHONY: all deps configure build run test format format-check clean
 
 all: build
 
@@ -30,8 +30,15 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
-format:
-	@find src tests bench service -name '*.cpp' -o -name '*.h' 2>/dev/null | xargs -r clang-format -i
+SOURCES = find src tests bench service \( -name '*.cpp' -o -name '*.h' \) -print0
+
+# Formats the whole tree with the project's .clang-format.
+format: deps
+	@$(SOURCES) | xargs -0 -r clang-format -i
+
+# Fails on any file that `make format` would change.
+format-check: deps
+	@$(SOURCES) | xargs -0 -r clang-format --dry-run --Werror && echo "format-check: clean"
 
 clean:
 	@rm -rf $(BUILD_DIR)

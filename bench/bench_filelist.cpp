@@ -4,10 +4,10 @@
 //   - a scroll through the whole list a page at a time, per repainted frame.
 // Every painted row reads its file's size from disk, as the list always does.
 
-#include "FilesContentView.h"
-#include "KDConvertFileManager.h"
-#include "MainWindow.h"
-#include "NotificationCenter.h"
+#include "files/KDConvertFileManager.h"
+#include "frameworks/NotificationCenter.h"
+#include "ui/FilesContentView.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 //     small one and against reading the big file once (target: under 50 ms,
 //     which shows that it is not read).
 
-#include "KDConvertFileManager.h"
+#include "files/KDConvertFileManager.h"
 
 #include <QCoreApplication>
 #include <QDir>

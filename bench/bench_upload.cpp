@@ -20,8 +20,8 @@
 #include <QThread>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -104,9 +104,8 @@ int runSink(const QString &certificate, const QString &key)
     QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, [&server] {
         while (auto *socket = qobject_cast<QSslSocket *>(server.nextPendingConnection())) {
             auto *connection = new Connection;
-            QObject::connect(socket, &QSslSocket::readyRead, [socket, connection, &server] {
-                serveSink(socket, *connection, server.serverPort());
-            });
+            QObject::connect(socket, &QSslSocket::readyRead,
+                             [socket, connection, &server] { serveSink(socket, *connection, server.serverPort()); });
             QObject::connect(socket, &QSslSocket::disconnected, [socket, connection] {
                 delete connection;
                 socket->deleteLater();
@@ -187,7 +186,8 @@ bool makeCertificates(const QString &folder)
 QString findCli()
 {
     const QString here = QCoreApplication::applicationDirPath();
-    for (const QString &candidate : QStringList{here + QStringLiteral("/../src/cli/mirelune-cli"), here + QStringLiteral("/mirelune-cli")}) {
+    for (const QString &candidate :
+         QStringList{here + QStringLiteral("/../src/cli/mirelune-cli"), here + QStringLiteral("/mirelune-cli")}) {
         if (QFile::exists(candidate))
             return QDir::cleanPath(candidate);
     }
@@ -200,11 +200,12 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{QStringLiteral("sink"), QStringLiteral("internal")},
-                       {QStringLiteral("cert"), QStringLiteral("internal"), QStringLiteral("file")},
-                       {QStringLiteral("key"), QStringLiteral("internal"), QStringLiteral("file")},
-                       {QStringLiteral("size-mib"), QStringLiteral("file size"), QStringLiteral("n"), QStringLiteral("1024")},
-                       {QStringLiteral("runs"), QStringLiteral("runs per side"), QStringLiteral("n"), QStringLiteral("3")}});
+    parser.addOptions(
+        {{QStringLiteral("sink"), QStringLiteral("internal")},
+         {QStringLiteral("cert"), QStringLiteral("internal"), QStringLiteral("file")},
+         {QStringLiteral("key"), QStringLiteral("internal"), QStringLiteral("file")},
+         {QStringLiteral("size-mib"), QStringLiteral("file size"), QStringLiteral("n"), QStringLiteral("1024")},
+         {QStringLiteral("runs"), QStringLiteral("runs per side"), QStringLiteral("n"), QStringLiteral("3")}});
     parser.process(app);
     if (parser.isSet(QStringLiteral("sink")))
         return runSink(parser.value(QStringLiteral("cert")), parser.value(QStringLiteral("key")));
@@ -230,13 +231,26 @@ int main(int argc, char **argv)
     file.close();
 
     const QString base = QStringLiteral("https://127.0.0.1:") + port;
-    const QStringList cli{findCli(), QStringLiteral("-q"), QStringLiteral("--service"), base + QStringLiteral("/api"),
-                          QStringLiteral("--ca-file"), dir.filePath(QStringLiteral("ca.pem")),
-                          QStringLiteral("--identity-token"), QStringLiteral("bench"), QStringLiteral("-o"),
-                          dir.path(), big};
-    const QStringList curl{QStringLiteral("curl"), QStringLiteral("-sS"), QStringLiteral("--cacert"),
-                           dir.filePath(QStringLiteral("ca.pem")), QStringLiteral("-T"), big,
-                           base + QStringLiteral("/bench/big.pdf"), QStringLiteral("-o"), QStringLiteral("/dev/null")};
+    const QStringList cli{findCli(),
+                          QStringLiteral("-q"),
+                          QStringLiteral("--service"),
+                          base + QStringLiteral("/api"),
+                          QStringLiteral("--ca-file"),
+                          dir.filePath(QStringLiteral("ca.pem")),
+                          QStringLiteral("--identity-token"),
+                          QStringLiteral("bench"),
+                          QStringLiteral("-o"),
+                          dir.path(),
+                          big};
+    const QStringList curl{QStringLiteral("curl"),
+                           QStringLiteral("-sS"),
+                           QStringLiteral("--cacert"),
+                           dir.filePath(QStringLiteral("ca.pem")),
+                           QStringLiteral("-T"),
+                           big,
+                           base + QStringLiteral("/bench/big.pdf"),
+                           QStringLiteral("-o"),
+                           QStringLiteral("/dev/null")};
     std::vector<double> cliSeconds;
     std::vector<double> curlSeconds;
     long cliPeak = 0;

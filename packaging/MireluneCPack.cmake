@@ -32,7 +32,7 @@ if(MIRELUNE_DPKG_SHLIBDEPS)
 else()
   list(PREPEND mirelune_runtime_packages
     libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libqt6multimedia6 libqt6sql6
-    libqt6keychain1 libqpdf29 libssl3 zlib1g)
+    libqt6keychain1 libqpdf29 libssl3 libzip4 libxlsxwriter4)
 endif()
 list(JOIN mirelune_runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format ccache
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-svg-dev qt6-multimedia-dev libqt6sql6-sqlite libqt6svg6 qt6-qpa-plugins
@@ -14,7 +14,7 @@ PACKAGES=(
   qpdf libqpdf-dev poppler-utils img2pdf
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
   # service
-  libcpp-httplib-dev libssl-dev openssl sqlite3 zlib1g-dev python3-uno
+  libssl-dev openssl sqlite3 python3-uno libzip-dev libxlsxwriter-dev
   # tests: a real X server, D-Bus, fonts with CJK coverage, screenshots
   xvfb xauth dbus dbus-x11 fonts-noto-cjk fonts-dejavu-core imagemagick
   # desktop integration: icons rendered at build time, the menu entry checked by a test

@@ -1,6 +1,7 @@
-#include "Service.h"
-#include "ServiceOptions.h"
-#include "SignalWatcher.h"
+#include "MireluneVersion.h"
+#include "core/Service.h"
+#include "core/ServiceOptions.h"
+#include "core/SignalWatcher.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +14,7 @@ int main(int argc, char **argv)
     ::umask(077);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mirelune-service"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(MIRELUNE_SERVICE_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MIRELUNE_VERSION));
     QString message;
     int exitCode = 0;
     const std::optional<ServiceOptions> options = ServiceOptions::parse(app.arguments(), &message, &exitCode);

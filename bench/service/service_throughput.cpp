@@ -1,9 +1,9 @@
 // docx -> pdf throughput of mirelune-service with its default workers against
 // sequential cold LibreOffice runs of the same files, measured in one run.
 //   bench_service_throughput [FILES] [ROUNDS]
-#include "ServiceClient.h"
-#include "ServiceProcess.h"
-#include "TestDocuments.h"
+#include "support/service/ServiceClient.h"
+#include "support/service/ServiceProcess.h"
+#include "support/service/TestDocuments.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,8 +40,11 @@ QStringList makeDocuments(const QString &folder, int count)
     }
     const QString profile = folder + QStringLiteral("/profile");
     QStringList arguments = {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
-                             QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                             QStringLiteral("docx:MS Word 2007 XML"), QStringLiteral("--outdir"), folder};
+                             QStringLiteral("--headless"),
+                             QStringLiteral("--convert-to"),
+                             QStringLiteral("docx:MS Word 2007 XML"),
+                             QStringLiteral("--outdir"),
+                             folder};
     TestDocuments::run(QStringLiteral("soffice"), arguments + texts, 600000);
     QStringList documents;
     for (const QString &text : std::as_const(texts))

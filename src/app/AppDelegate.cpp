@@ -1,10 +1,10 @@
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "AppSettings.h"
-#include "CommUpdate.h"
-#include "NotificationCenter.h"
-#include "PDFConvert.h"
-#include "VAZevediZeziz.h"
+#include "convert/PDFConvert.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "product/AppSettings.h"
+#include "ui/CommUpdate.h"
 
 #include <QGuiApplication>
 

@@ -1,9 +1,9 @@
-#include "AppDelegate.h"
-#include "AppSettings.h"
-#include "DIRADoduredode.h"
-#include "KDWindow.h"
-#include "MainWindow.h"
-#include "PDFConvert.h"
+#include "app/AppDelegate.h"
+#include "convert/PDFConvert.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/widgets/KDWindow.h"
+#include "product/AppSettings.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <QCommandLineParser>
 
@@ -6,7 +6,7 @@ namespace {
 
 const QStringList kFromPdfFormats{QStringLiteral("docx"), QStringLiteral("doc"), QStringLiteral("pptx"),
                                   QStringLiteral("xlsx"), QStringLiteral("xls"), QStringLiteral("txt"),
-                                  QStringLiteral("jpg"), QStringLiteral("png")};
+                                  QStringLiteral("jpg"),  QStringLiteral("png")};
 
 std::optional<ConvertMode> modeFromText(const QString &text)
 {
@@ -32,8 +32,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &arguments, QStrin
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption mode({QStringLiteral("m"), QStringLiteral("mode")},
-                                  QStringLiteral("from-pdf, to-pdf or merge (default from-pdf)."), QStringLiteral("mode"),
-                                  QStringLiteral("from-pdf"));
+                                  QStringLiteral("from-pdf, to-pdf or merge (default from-pdf)."),
+                                  QStringLiteral("mode"), QStringLiteral("from-pdf"));
     const QCommandLineOption format({QStringLiteral("f"), QStringLiteral("format")},
                                     QStringLiteral("from-pdf output: docx, doc, pptx, xlsx, xls, txt, jpg or png "
                                                    "(default docx). to-pdf and merge always produce pdf."),
@@ -56,7 +56,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &arguments, QStrin
     const QCommandLineOption editPassword(QStringLiteral("edit-password"),
                                           QStringLiteral("Permissions password for every protected PDF of the run."),
                                           QStringLiteral("pw"));
-    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No progress output."));
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
+                                   QStringLiteral("No progress output."));
     parser.addOptions({mode, format, output, service, caFile, identity, password, editPassword, quiet});
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files or folders to convert."),
                                  QStringLiteral("PATH..."));
@@ -79,11 +80,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &arguments, QStrin
     options.mode = *parsedMode;
     if (parser.isSet(format)) {
         const QString value = parser.value(format).toLower();
-        const bool fits = options.mode == ConvertFromPdf ? kFromPdfFormats.contains(value) : value == QLatin1String("pdf");
+        const bool fits =
+            options.mode == ConvertFromPdf ? kFromPdfFormats.contains(value) : value == QLatin1String("pdf");
         if (!fits) {
-            *errorText = options.mode == ConvertFromPdf
-                             ? QStringLiteral("unknown format \"%1\" (%2)").arg(value, kFromPdfFormats.join(QStringLiteral(", ")))
-                             : QStringLiteral("to-pdf and merge always produce pdf");
+            *errorText = options.mode == ConvertFromPdf ? QStringLiteral("unknown format \"%1\" (%2)")
+                                                              .arg(value, kFromPdfFormats.join(QStringLiteral(", ")))
+                                                        : QStringLiteral("to-pdf and merge always produce pdf");
             return std::nullopt;
         }
         options.format = value;

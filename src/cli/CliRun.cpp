@@ -1,12 +1,12 @@
-#include "CliRun.h"
+#include "cli/CliRun.h"
 
-#include "AppSettings.h"
-#include "CommPassport.h"
-#include "DIRADoduredode.h"
-#include "KDConvertFileManager.h"
-#include "PDFConvert.h"
-#include "PDFConvertTask.h"
-#include "TerminalPasswordPrompt.h"
+#include "cli/TerminalPasswordPrompt.h"
+#include "convert/PDFConvert.h"
+#include "convert/PDFConvertTask.h"
+#include "files/KDConvertFileManager.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/DIRADoduredode.h"
+#include "product/AppSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,8 +72,8 @@ QStringList CliRun::takeInputs()
     QStringList absolute;
     for (const QString &path : std::as_const(mOptions.paths))
         absolute.append(QFileInfo(path).absoluteFilePath());
-    QStringList matched = KDConvertFileManager::matchFiles(
-        absolute, KDConvertFileManager::matchFileTypesWithConvertMode(mOptions.mode));
+    QStringList matched =
+        KDConvertFileManager::matchFiles(absolute, KDConvertFileManager::matchFileTypesWithConvertMode(mOptions.mode));
     matched.removeDuplicates();
     for (const QString &path : std::as_const(matched)) {
         if (!QFileInfo::exists(path)) {
@@ -128,16 +128,22 @@ void CliRun::start()
     PDFConvert::startConvertPDFWithAction(
         mOptions.mode, mInputs, CliOptions::outputFileType(mOptions),
         [guard](qint32 percent) {
-            QMetaObject::invokeMethod(qApp, [guard, percent] {
-                if (guard)
-                    guard->mProgress.show(percent);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp,
+                [guard, percent] {
+                    if (guard)
+                        guard->mProgress.show(percent);
+                },
+                Qt::QueuedConnection);
         },
         [guard](qint32 status, const QStringList &paths, const QString &message) {
-            QMetaObject::invokeMethod(qApp, [guard, status, paths, message] {
-                if (guard)
-                    guard->onCompleted(status, paths, message);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp,
+                [guard, status, paths, message] {
+                    if (guard)
+                        guard->onCompleted(status, paths, message);
+                },
+                Qt::QueuedConnection);
         });
 }
 
@@ -167,11 +173,12 @@ void CliRun::reportFiles(bool runSucceeded)
     const auto tasks = PDFConvert::convertTasks();
     const bool merge = PDFConvert::isMergeRun();
     for (qsizetype i = 0; i < mInputs.size(); ++i) {
-        const auto task = std::find_if(tasks.cbegin(), tasks.cend(),
-                                       [&](const auto &t) { return t->localPath() == mInputs.at(i); });
+        const auto task =
+            std::find_if(tasks.cbegin(), tasks.cend(), [&](const auto &t) { return t->localPath() == mInputs.at(i); });
         const bool finished =
             runSucceeded && task != tasks.cend() && (merge || !(*task)->downloadLocalPath().isEmpty());
-        printLine(stderr, (finished ? QStringLiteral("Finished %1") : QStringLiteral("Failed %1")).arg(mUserPaths.at(i)));
+        printLine(stderr,
+                  (finished ? QStringLiteral("Finished %1") : QStringLiteral("Failed %1")).arg(mUserPaths.at(i)));
     }
     for (const QString &path : std::as_const(mSkipped))
         printLine(stderr, QStringLiteral("Failed %1").arg(path));

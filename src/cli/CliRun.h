@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CliOptions.h"
-#include "ProgressPrinter.h"
+#include "cli/CliOptions.h"
+#include "cli/ProgressPrinter.h"
 
 #include <QObject>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "ProgressPrinter.h"
+#include "cli/ProgressPrinter.h"
 
 #include <algorithm>
 #include <string>

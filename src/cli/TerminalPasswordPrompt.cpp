@@ -1,4 +1,4 @@
-#include "TerminalPasswordPrompt.h"
+#include "cli/TerminalPasswordPrompt.h"
 
 #include <QFile>
 #include <QIODevice>

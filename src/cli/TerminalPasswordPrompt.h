@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PasswordConfirmation.h"
-#include "PasswordPrompt.h"
+#include "files/PasswordConfirmation.h"
+#include "files/PasswordPrompt.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "AppSettings.h"
-#include "CliOptions.h"
-#include "CliRun.h"
-#include "DIRADoduredode.h"
-#include "PDFConvert.h"
-#include "VAZevediZeziz.h"
+#include "cli/CliOptions.h"
+#include "cli/CliRun.h"
+#include "convert/PDFConvert.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "product/AppSettings.h"
 
 #include <QCoreApplication>
 
@@ -24,8 +24,8 @@ int main(int argc, char **argv)
     }
     VAZevediZeziz::initWithCommAppInfo(AppSettings::GetAppInfo(), nullptr);
     CliRun run(*options);
-    QObject::connect(&run, &CliRun::finished, &app, [](int exitCode) { QCoreApplication::exit(exitCode); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &run, &CliRun::finished, &app, [](int exitCode) { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
     run.start();
     const int exitCode = app.exec();
     PDFConvert::abandonRun();

@@ -5,6 +5,6 @@ include_guard(GLOBAL)
 add_library(mirelune_cli_lib STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TerminalPasswordPrompt.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TerminalPasswordPrompt.h)
-target_include_directories(mirelune_cli_lib PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_include_directories(mirelune_cli_lib PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(mirelune_cli_lib PUBLIC mirelune_core)
 mirelune_set_warnings(mirelune_cli_lib)

@@ -1,11 +1,12 @@
-#include "ConvertRun.h"
+#include "convert/ConvertRun.h"
 
-#include "PDFConvert.h"
-#include "PDFConvertTask.h"
-#include "ResultNames.h"
-#include "SerialQueue.h"
-#include "TaskKinds.h"
-#include "ToolFile.h"
+#include "convert/PDFConvert.h"
+#include "convert/PDFConvertTask.h"
+#include "convert/ResultNames.h"
+#include "convert/TaskKinds.h"
+#include "protocol/ServiceTypes.h"
+#include "tools/SerialQueue.h"
+#include "tools/ToolFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -35,7 +36,7 @@ ConvertRun::ConvertRun(quint64 generation, const QStringList &inputFiles, const 
         task->setLocalPath(path);
         task->setOutputFolder(outputFolder);
         PDFConvert::setServiceTypeToTask(task.get(), ouputFileType);
-        if (task->serviceTypeName() != TaskKinds::kMergePdf)
+        if (task->serviceTypeName() != ServiceTypes::kMergePdf)
             mIsMerge = false;
         mTasks.append(task);
     }
@@ -108,7 +109,8 @@ void ConvertRun::taskProgressed(PDFConvertTask *task, qint32 percent, Step step)
     std::lock_guard lock(mLock);
     task->setProgressPercent(percent);
     const auto [sum, total] = stepSum(step);
-    progressQueue().async([self = shared_from_this(), step, sum = sum, total = total] { self->applyStep(step, sum, total); });
+    progressQueue().async(
+        [self = shared_from_this(), step, sum = sum, total = total] { self->applyStep(step, sum, total); });
 }
 
 void ConvertRun::applyStep(Step step, qint64 sum, qint64 total)
@@ -164,11 +166,11 @@ void ConvertRun::startConvertWithGetAuthentication()
     }
     for (const auto &task : std::as_const(mTasks)) {
         std::weak_ptr<ConvertRun> weak = weak_from_this();
-        PDFConvert::requestUploadConfig(QFileInfo(task->localPath()).fileName(),
-                                        [weak, task](const std::optional<QVariantMap> &data) {
-                                            if (const auto self = weak.lock())
-                                                self->handleCredentialReply(task, data.has_value(), data.value_or(QVariantMap()));
-                                        });
+        PDFConvert::requestUploadConfig(
+            QFileInfo(task->localPath()).fileName(), [weak, task](const std::optional<QVariantMap> &data) {
+                if (const auto self = weak.lock())
+                    self->handleCredentialReply(task, data.has_value(), data.value_or(QVariantMap()));
+            });
     }
 }
 
@@ -225,7 +227,8 @@ void ConvertRun::createMergeTask(const TaskList &uploaded)
         fileIds.append(task->uploadFileId());
     auto self = shared_from_this();
     PDFConvert::requestCreateTask(
-        TaskKinds::kMergePdf, fileIds, PDFConvert::getServerTaskArgsWithServiceTypeName(TaskKinds::kMergePdf, QString()),
+        ServiceTypes::kMergePdf, fileIds,
+        PDFConvert::getServerTaskArgsWithServiceTypeName(ServiceTypes::kMergePdf, QString()),
         [self, mergeTask](const QString &taskId) {
             mergeTask->setTaskId(taskId);
             if (taskId.isEmpty()) {
@@ -342,8 +345,7 @@ void ConvertRun::renameResult(PDFConvertTask *task)
     if (task->localPath().isEmpty() || task->downloadURL().isEmpty() || downloaded.isEmpty())
         return;
     const QString target = ResultNames::avoidingInputs(
-        ResultNames::finalPath(QFileInfo(downloaded).path(), task->localPath(), task->downloadFileName()),
-        mInputFiles);
+        ResultNames::finalPath(QFileInfo(downloaded).path(), task->localPath(), task->downloadFileName()), mInputFiles);
     if (QFileInfo::exists(target))
         QFile::remove(target); // an earlier result of the same name is replaced
     if (QFile::rename(downloaded, target)) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunProgress.h"
+#include "convert/RunProgress.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,6 @@
-#include "EmbeddedService.h"
+#include "convert/EmbeddedService.h"
+
+#include "protocol/WireFields.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -110,8 +112,8 @@ std::optional<EmbeddedService::Endpoint> EmbeddedService::start(const QString &f
         QFile::remove(log);
     QProcess process;
     process.setProgram(program);
-    process.setArguments({QStringLiteral("--data"), folder, QStringLiteral("--idle-exit"),
-                          QString::number(kIdleExitMinutes)});
+    process.setArguments(
+        {QStringLiteral("--data"), folder, QStringLiteral("--idle-exit"), QString::number(kIdleExitMinutes)});
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(log, QIODevice::Append);
@@ -145,9 +147,9 @@ std::optional<EmbeddedService::Endpoint> EmbeddedService::start(const QString &f
 std::optional<EmbeddedService::Endpoint> EmbeddedService::runningEndpoint(const QString &folder)
 {
     const QJsonObject ready = readJson(folder + QStringLiteral("/ready.json"));
-    Endpoint endpoint{ready.value(QStringLiteral("base_url")).toString(), ready.value(QStringLiteral("ca_file")).toString(),
-                      ready.value(QStringLiteral("identity_token")).toString()};
-    const qint64 pid = ready.value(QStringLiteral("pid")).toInteger();
+    Endpoint endpoint{ready.value(WireFields::kBaseUrl).toString(), ready.value(WireFields::kCaFile).toString(),
+                      ready.value(WireFields::kIdentityToken).toString()};
+    const qint64 pid = ready.value(WireFields::kPid).toInteger();
     if (endpoint.baseUrl.isEmpty() || endpoint.identityToken.isEmpty() || !processAlive(pid) ||
         !healthy(endpoint.baseUrl, endpoint.caFile, pid))
         return std::nullopt;
@@ -183,6 +185,6 @@ bool EmbeddedService::healthy(const QString &baseUrl, const QString &caFile, qin
     if (!response.startsWith("HTTP/1.1 200") || bodyStart < 0)
         return false;
     const QJsonObject reply = QJsonDocument::fromJson(response.mid(bodyStart + 4)).object();
-    return reply.value(QStringLiteral("status")).toInt() == 1 &&
-           reply.value(QStringLiteral("data")).toObject().value(QStringLiteral("pid")).toInteger() == pid;
+    return reply.value(WireFields::kStatus).toInt() == 1 &&
+           reply.value(WireFields::kData).toObject().value(WireFields::kPid).toInteger() == pid;
 }

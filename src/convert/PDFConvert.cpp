@@ -1,24 +1,24 @@
-#include "PDFConvert.h"
+#include "convert/PDFConvert.h"
 
-#include "AppSettings.h"
-#include "CommLog.h"
-#include "ConvertRun.h"
-#include "CommPassport.h"
-#include "CommUtils.h"
-#include "DIRADoduredode.h"
-#include "EmbeddedService.h"
-#include "NotificationCenter.h"
-#include "PDFConvertTask.h"
-#include "ServiceProtocol.h"
-#include "TaskKinds.h"
-#include "ToolFile.h"
-#include "UserDefaults.h"
-#include "VAZevediZeziz.h"
+#include "convert/ConvertRun.h"
+#include "convert/EmbeddedService.h"
+#include "convert/PDFConvertTask.h"
+#include "convert/ServiceProtocol.h"
+#include "convert/TaskKinds.h"
+#include "frameworks/CommLog.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/CommUtils.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "product/AppSettings.h"
+#include "protocol/WireFields.h"
+#include "settings/UserDefaults.h"
+#include "tools/ToolFile.h"
 
 #include <QMutex>
 #include <QMutexLocker>
 #include <QUrl>
-
 
 namespace {
 
@@ -72,8 +72,8 @@ void PDFConvert::startConvertPDFWithAction(quint64 mode, const QStringList &with
     std::shared_ptr<ConvertRun> run;
     {
         QMutexLocker lock(&state().mutex);
-        run = std::make_shared<ConvertRun>(++state().generation, withInputFiles, withOuputFileType.toLower(),
-                                           QString(), std::move(progressBlock), std::move(completedBlock));
+        run = std::make_shared<ConvertRun>(++state().generation, withInputFiles, withOuputFileType.toLower(), QString(),
+                                           std::move(progressBlock), std::move(completedBlock));
     }
     for (const auto &task : run->tasks())
         task->setOutputFolder(outputFolderPath());
@@ -225,8 +225,8 @@ void PDFConvert::obtainApiToken(const std::function<void()> &stepDone, const Tok
     const QString identityToken = CommPassport::identityToken();
     CommLog::I(QStringLiteral("用户帐户的identifyToken:%1").arg(ServiceProtocol::maskSecret(identityToken)));
     httpClient().POSTWithUrl(
-        zentroURL() + QStringLiteral("/sessions"), ServiceProtocol::tokenParameters(identityToken),
-        convertHeaderDict(), [stepDone, completion](const ToolError &, const QByteArray &body) {
+        zentroURL() + QStringLiteral("/sessions"), ServiceProtocol::tokenParameters(identityToken), convertHeaderDict(),
+        [stepDone, completion](const ToolError &, const QByteArray &body) {
             const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
             if (!ServiceProtocol::isSuccess(reply)) {
                 completion(false, QStringLiteral("token 数据获取异常 %1")
@@ -234,8 +234,8 @@ void PDFConvert::obtainApiToken(const std::function<void()> &stepDone, const Tok
                 return;
             }
             stepDone();
-            const QVariant token = ServiceProtocol::valueAtPath(
-                *reply, {QStringLiteral("data"), QStringLiteral("user"), QStringLiteral("api_token")});
+            const QVariant token =
+                ServiceProtocol::valueAtPath(*reply, {WireFields::kData, WireFields::kUser, WireFields::kApiToken});
             storeApiToken(token.isValid() && !token.isNull() ? token.toString() : QString());
             const QString accountToken = CommPassport::apiToken();
             if (!accountToken.isEmpty())
@@ -258,7 +258,7 @@ void PDFConvert::requestUploadConfig(const QString &fileName,
                                      completion(std::nullopt);
                                      return;
                                  }
-                                 completion(reply->value(QStringLiteral("data")).toMap());
+                                 completion(reply->value(WireFields::kData).toMap());
                              });
 }
 
@@ -268,17 +268,17 @@ void PDFConvert::requestCreateTask(const QString &serviceType, const QStringList
     const QString url = zentroURL() + QStringLiteral("/tasks");
     const QVariantMap parameters = ServiceProtocol::creationParameters(apiToken(), serviceType, fileIds, args);
     CommLog::I(QStringLiteral("创建任务 : %1 , url - %2").arg(ServiceProtocol::describeParameters(parameters), url));
-    httpClient().POSTWithUrl(url, parameters, convertHeaderDict(), [completion](const ToolError &, const QByteArray &body) {
-        const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
-        if (!ServiceProtocol::isSuccess(reply)) {
-            completion(QString());
-            return;
-        }
-        const QVariant taskId =
-            ServiceProtocol::valueAtPath(*reply, {QStringLiteral("data"), QStringLiteral("task_id")});
-        completion(taskId.isValid() && !taskId.isNull() && !taskId.toString().isEmpty() ? taskId.toString()
-                                                                                       : QString());
-    });
+    httpClient().POSTWithUrl(
+        url, parameters, convertHeaderDict(), [completion](const ToolError &, const QByteArray &body) {
+            const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
+            if (!ServiceProtocol::isSuccess(reply)) {
+                completion(QString());
+                return;
+            }
+            const QVariant taskId = ServiceProtocol::valueAtPath(*reply, {WireFields::kData, WireFields::kTaskId});
+            completion(taskId.isValid() && !taskId.isNull() && !taskId.toString().isEmpty() ? taskId.toString()
+                                                                                            : QString());
+        });
 }
 
 void PDFConvert::requestTaskStatus(const QString &taskId,

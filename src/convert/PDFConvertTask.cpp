@@ -1,12 +1,13 @@
-#include "PDFConvertTask.h"
+#include "convert/PDFConvertTask.h"
 
-#include "CommLog.h"
-#include "DIRADoduredode.h"
-#include "OssClient.h"
-#include "PDFConvert.h"
-#include "ResultNames.h"
-#include "SerialQueue.h"
-#include "ServiceProtocol.h"
+#include "convert/PDFConvert.h"
+#include "convert/ResultNames.h"
+#include "convert/ServiceProtocol.h"
+#include "convert/oss/OssClient.h"
+#include "frameworks/CommLog.h"
+#include "frameworks/DIRADoduredode.h"
+#include "protocol/WireFields.h"
+#include "tools/SerialQueue.h"
 
 #include <QDir>
 #include <QFile>
@@ -74,18 +75,17 @@ void PDFConvertTask::startUploadWithProgressBlock(ProgressBlock progressBlock, C
     setIsCompleted(false);
     setUploadFileId(QString());
     auto self = shared_from_this();
-    QThreadPool::globalInstance()->start([self, progressBlock, completedProgressBlock] {
-        self->upload(progressBlock, completedProgressBlock);
-    });
+    QThreadPool::globalInstance()->start(
+        [self, progressBlock, completedProgressBlock] { self->upload(progressBlock, completedProgressBlock); });
 }
 
 void PDFConvertTask::upload(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock)
 {
     const QVariantMap config = uploadConfigDict();
     const QString fileName = QFileInfo(localPath()).fileName();
-    const QString endpoint = config.value(QStringLiteral("endpoint")).toString();
-    const QString bucket = config.value(QStringLiteral("bucket")).toString();
-    const QString objectKey = config.value(QStringLiteral("objects")).toMap().value(fileName).toString();
+    const QString endpoint = config.value(WireFields::kEndpoint).toString();
+    const QString bucket = config.value(WireFields::kBucket).toString();
+    const QString objectKey = config.value(WireFields::kObjects).toMap().value(fileName).toString();
     if (endpoint.isEmpty() || bucket.isEmpty() || objectKey.isEmpty()) {
         // Nothing to send to: fail here rather than sign a request for nowhere.
         setIsCompleted(true);
@@ -93,24 +93,25 @@ void PDFConvertTask::upload(const ProgressBlock &progressBlock, const CompletedB
         completedBlock(this, false, QStringLiteral("The upload configuration names no endpoint, bucket or object key"));
         return;
     }
-    const OssStsTokenCredentialProvider credentials{config.value(QStringLiteral("access_id")).toString(),
-                                                    config.value(QStringLiteral("access_secret")).toString(),
-                                                    config.value(QStringLiteral("security_token")).toString()};
-    auto client = std::make_shared<OssClient>(endpoint, credentials);
+    const OssStsTokenCredentialProvider credentials{config.value(WireFields::kAccessId).toString(),
+                                                    config.value(WireFields::kAccessSecret).toString(),
+                                                    config.value(WireFields::kSecurityToken).toString()};
+    auto client = std::make_shared<OssClient>(PDFConvert::httpClient(), endpoint, credentials);
     set(mClient, client);
 
     std::weak_ptr<PDFConvertTask> weak = weak_from_this();
     OssPutObjectRequest request;
     request.bucketName = bucket;
     request.objectKey = objectKey;
-    request.callbackParam = config.value(QStringLiteral("callback_url"));
+    request.callbackParam = config.value(WireFields::kCallbackUrl);
     request.uploadingFilePath = localPath();
     request.uploadProgress = [weak, progressBlock](qint64, qint64 totalSent, qint64 totalExpected) {
         const auto self = weak.lock();
         if (self && !self->isCanceled())
             progressBlock(self.get(), percentOf(double(totalSent), double(totalExpected)));
     };
-    client->putObject(request, [self = shared_from_this(), progressBlock, completedBlock](const OssPutObjectResult &result) {
+    client->putObject(request, [self = shared_from_this(), progressBlock,
+                                completedBlock](const OssPutObjectResult &result) {
         if (self->isCanceled())
             return;
         self->setIsCompleted(true);
@@ -124,8 +125,7 @@ void PDFConvertTask::upload(const ProgressBlock &progressBlock, const CompletedB
             completedBlock(self.get(), false, result.errorDescription);
             return;
         }
-        self->setUploadFileId(
-            ServiceProtocol::valueAtPath(*reply, {QStringLiteral("data"), QStringLiteral("id")}).toString());
+        self->setUploadFileId(ServiceProtocol::valueAtPath(*reply, {WireFields::kData, WireFields::kId}).toString());
         progressBlock(self.get(), 100);
         completedBlock(self.get(), true, QString(QLatin1String("")));
     });
@@ -153,10 +153,10 @@ void PDFConvertTask::poll(const ProgressBlock &progressBlock, const CompletedBlo
         completedBlock(this, false, QStringLiteral("服务端创建任务失败"));
         return;
     }
-    PDFConvert::requestTaskStatus(id, [self = shared_from_this(), progressBlock,
-                                       completedBlock](const std::optional<QVariantMap> &reply) {
-        self->handleStatusReply(reply, progressBlock, completedBlock);
-    });
+    PDFConvert::requestTaskStatus(
+        id, [self = shared_from_this(), progressBlock, completedBlock](const std::optional<QVariantMap> &reply) {
+            self->handleStatusReply(reply, progressBlock, completedBlock);
+        });
 }
 
 void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, const ProgressBlock &progressBlock,
@@ -177,11 +177,12 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
         return;
     }
     mUnparseableReplies = 0;
-    const QVariantMap data = reply->value(QStringLiteral("data")).toMap();
-    const qint64 status = ServiceProtocol::integerValue(data.value(QStringLiteral("status")));
-    const qint32 progress = qint32(std::clamp<qint64>(ServiceProtocol::integerValue(data.value(QStringLiteral("progress"))), 0, 100));
-    const QVariant errors = data.value(QStringLiteral("errors"));
-    const bool hasErrors = data.contains(QStringLiteral("errors")) && !errors.isNull();
+    const QVariantMap data = reply->value(WireFields::kData).toMap();
+    const qint64 status = ServiceProtocol::integerValue(data.value(WireFields::kStatus));
+    const qint32 progress =
+        qint32(std::clamp<qint64>(ServiceProtocol::integerValue(data.value(WireFields::kProgress)), 0, 100));
+    const QVariant errors = data.value(WireFields::kErrors);
+    const bool hasErrors = data.contains(WireFields::kErrors) && !errors.isNull();
     if (status < 0 || hasErrors) {
         const QString text = QStringLiteral("服务端创建任务失败 - %1").arg(textOfValue(errors));
         progressBlock(this, 100);
@@ -195,9 +196,9 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
         scheduleNextPoll(progressBlock, completedBlock);
         return;
     }
-    const QVariantMap target = data.value(QStringLiteral("target_file")).toMap();
-    setDownloadURL(target.value(QStringLiteral("url")).toString());
-    setDownloadFileName(target.value(QStringLiteral("filename")).toString());
+    const QVariantMap target = data.value(WireFields::kTargetFile).toMap();
+    setDownloadURL(target.value(WireFields::kUrl).toString());
+    setDownloadFileName(target.value(WireFields::kFilename).toString());
     completedBlock(this, true, QString(QLatin1String("")));
 }
 
@@ -224,13 +225,13 @@ void PDFConvertTask::startDownloadWithProgressBlock(ProgressBlock progressBlock,
         return;
     }
     // Never the service's own name: that name may be one of the user's files.
-    const QString destination =
-        QDir(outputFolder()).filePath(ResultNames::temporaryDownloadName(downloadFileName()));
+    const QString destination = QDir(outputFolder()).filePath(ResultNames::temporaryDownloadName(downloadFileName()));
     setDownloadLocalPath(QString());
     queryQueue().async([self = shared_from_this(), url, destination, progressBlock, completedProgressBlock] {
         PDFConvert::httpClient().downloadFile(
             url, destination,
-            [self, destination, progressBlock, completedProgressBlock](float fraction, bool finished, const ToolError &error) {
+            [self, destination, progressBlock, completedProgressBlock](float fraction, bool finished,
+                                                                       const ToolError &error) {
                 self->handleDownloadEvent(destination, fraction, finished,
                                           error.isNull() ? QString() : error.localizedDescription(), progressBlock,
                                           completedProgressBlock);

@@ -1,7 +1,7 @@
-#include "ResultNames.h"
+#include "convert/ResultNames.h"
 
-#include "ToolFile.h"
-#include "ToolString.h"
+#include "tools/ToolFile.h"
+#include "tools/ToolString.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,7 +25,8 @@ QString ResultNames::temporaryDownloadName(const QString &serviceFileName)
 {
     const QString extension = ToolFile::fileExtensionAtPath(safeFileName(serviceFileName));
     const QString unique = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return QStringLiteral(".mirelune-download-%1%2").arg(unique, extension.isEmpty() ? QString() : QLatin1Char('.') + extension);
+    return QStringLiteral(".mirelune-download-%1%2")
+        .arg(unique, extension.isEmpty() ? QString() : QLatin1Char('.') + extension);
 }
 
 QString ResultNames::finalPath(const QString &folder, const QString &inputPath, const QString &serviceFileName)

@@ -1,4 +1,4 @@
-#include "RunProgress.h"
+#include "convert/RunProgress.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
-#include "ServiceProtocol.h"
+#include "convert/ServiceProtocol.h"
 
-#include "CommUtils.h"
+#include "frameworks/CommUtils.h"
+#include "protocol/WireFields.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -41,7 +42,7 @@ qint64 ServiceProtocol::integerValue(const QVariant &value)
 
 bool ServiceProtocol::isSuccess(const std::optional<QVariantMap> &reply)
 {
-    return reply && integerValue(reply->value(QStringLiteral("status"))) == 1;
+    return reply && integerValue(reply->value(WireFields::kStatus)) == 1;
 }
 
 QVariant ServiceProtocol::valueAtPath(const QVariantMap &map, const QStringList &path)
@@ -61,13 +62,13 @@ QVariant ServiceProtocol::valueAtPath(const QVariantMap &map, const QStringList 
 
 QVariantMap ServiceProtocol::tokenParameters(const QString &identityToken)
 {
-    return {{QStringLiteral("identity_token"), identityToken}};
+    return {{WireFields::kIdentityToken, identityToken}};
 }
 
 QVariantMap ServiceProtocol::credentialParameters(const QString &fileName, const QString &apiToken)
 {
-    return {{QStringLiteral("files"), QVariantList{fileName}},
-            {QStringLiteral("api_token"), apiToken},
+    return {{WireFields::kFiles, QVariantList{fileName}},
+            {WireFields::kApiToken, apiToken},
             {QStringLiteral("Cli-Os"), QStringLiteral("mac")}};
 }
 
@@ -76,27 +77,27 @@ QVariantMap ServiceProtocol::creationParameters(const QString &apiToken, const Q
 {
     QVariantList files;
     for (const QString &fileId : fileIds)
-        files.append(QVariantMap{{QStringLiteral("file_id"), fileId}, {QStringLiteral("password"), QString()}});
-    QVariantMap parameters{{QStringLiteral("autostart"), QStringLiteral("1")},
-                           {QStringLiteral("api_token"), apiToken},
+        files.append(QVariantMap{{WireFields::kFileId, fileId}, {WireFields::kPassword, QString()}});
+    QVariantMap parameters{{WireFields::kAutostart, QStringLiteral("1")},
+                           {WireFields::kApiToken, apiToken},
                            {QStringLiteral("Cli-Os"), QStringLiteral("mac")},
                            {QStringLiteral("product_id"), QStringLiteral("202")},
-                           {QStringLiteral("files"), files},
-                           {QStringLiteral("args"), args}};
+                           {WireFields::kFiles, files},
+                           {WireFields::kArgs, args}};
     if (!serviceType.isNull())
-        parameters.insert(QStringLiteral("service_type"), serviceType);
+        parameters.insert(WireFields::kServiceType, serviceType);
     return parameters;
 }
 
 QVariantMap ServiceProtocol::statusParameters(const QString &apiToken)
 {
-    return {{QStringLiteral("api_token"), apiToken}, {QStringLiteral("Cli-Os"), QStringLiteral("mac")}};
+    return {{WireFields::kApiToken, apiToken}, {QStringLiteral("Cli-Os"), QStringLiteral("mac")}};
 }
 
 const QStringList &ServiceProtocol::secretKeys()
 {
-    static const QStringList keys{QStringLiteral("identity_token"), QStringLiteral("api_token"),
-                                  QStringLiteral("access_secret"), QStringLiteral("security_token")};
+    static const QStringList keys{WireFields::kIdentityToken, WireFields::kApiToken, WireFields::kAccessSecret,
+                                  WireFields::kSecurityToken};
     return keys;
 }
 
@@ -137,8 +138,9 @@ QString ServiceProtocol::describeParameters(const QVariantMap &parameters)
 
 QString ServiceProtocol::maskSecretsInText(const QString &text)
 {
-    static const QRegularExpression secretValue(
-        QStringLiteral("(\"(?:identity_token|api_token|access_secret|security_token)\"\\s*:\\s*\")((?:[^\"\\\\]|\\\\.)*)(\")"));
+    // Built from secretKeys() so that the logged parameters and the logged replies hide the same fields.
+    static const QRegularExpression secretValue(QStringLiteral("(\"(?:") + secretKeys().join(QLatin1Char('|')) +
+                                                QStringLiteral(")\"\\s*:\\s*\")((?:[^\"\\\\]|\\\\.)*)(\")"));
     QString result;
     qsizetype last = 0;
     QRegularExpressionMatchIterator it = secretValue.globalMatch(text);

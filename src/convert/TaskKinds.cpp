@@ -1,4 +1,7 @@
-#include "TaskKinds.h"
+#include "convert/TaskKinds.h"
+
+#include "protocol/ServiceTypes.h"
+#include "protocol/WireFields.h"
 
 #include <QStringList>
 
@@ -16,32 +19,32 @@ bool isOneOf(const QString &value, std::initializer_list<const char *> candidate
 QString toPdfServiceType(const QString &ext)
 {
     if (ext == QLatin1String("pdf"))
-        return TaskKinds::kMergePdf;
+        return ServiceTypes::kMergePdf;
     if (isOneOf(ext, {"doc", "docx"}))
-        return QStringLiteral("word-to-pdf");
+        return ServiceTypes::kWordToPdf;
     if (isOneOf(ext, {"ppt", "pptx"}))
-        return QStringLiteral("ppt-to-pdf");
+        return ServiceTypes::kPptToPdf;
     if (isOneOf(ext, {"xlsx", "xls"}))
-        return QStringLiteral("excel-to-pdf");
+        return ServiceTypes::kExcelToPdf;
     if (isOneOf(ext, {"jpg", "png", "bmp"}))
-        return QStringLiteral("image-to-pdf");
+        return ServiceTypes::kImageToPdf;
     return {};
 }
 
 QString fromPdfServiceType(const QString &out)
 {
     if (isOneOf(out, {"docx", "doc"}))
-        return QStringLiteral("pdf-to-word");
+        return ServiceTypes::kPdfToWord;
     if (isOneOf(out, {"pptx", "ppt"}))
-        return QStringLiteral("pdf-to-ppt");
+        return ServiceTypes::kPdfToPpt;
     if (isOneOf(out, {"xlsx", "xls"}))
-        return QStringLiteral("pdf-to-excel");
+        return ServiceTypes::kPdfToExcel;
     if (out == QLatin1String("html"))
-        return QStringLiteral("pdf-to-html");
+        return ServiceTypes::kPdfToHtml;
     if (isOneOf(out, {"jpg", "png"}))
-        return QStringLiteral("pdf-to-image");
+        return ServiceTypes::kPdfToImage;
     if (out == QLatin1String("txt"))
-        return QStringLiteral("pdf-to-text");
+        return ServiceTypes::kPdfToText;
     return {};
 }
 
@@ -58,23 +61,24 @@ QString TaskKinds::serviceTypeFor(const QString &inputExtension, const QString &
 QVariantMap TaskKinds::argumentsFor(const QString &serviceTypeName, const QString &outputFileType)
 {
     const QString out = outputFileType.toLower();
-    if (serviceTypeName == QLatin1String("pdf-to-ppt"))
+    // The bundled service reads only the names in WireFields; the rest are for a configured service.
+    if (serviceTypeName == ServiceTypes::kPdfToPpt)
         return {{QStringLiteral("ransition_type"), QStringLiteral("random")},
                 {QStringLiteral("transition_speed"), QStringLiteral("fast")}};
-    if (serviceTypeName == QLatin1String("pdf-to-image"))
-        return {{QStringLiteral("format"), out == QLatin1String("png") ? QStringLiteral("png") : QStringLiteral("jpg")},
-                {QStringLiteral("quality"), 100},
-                {QStringLiteral("resize"), QStringLiteral("A4")}};
-    if (serviceTypeName == QLatin1String("pdf-to-text"))
-        return {{QStringLiteral("layout"), 1}};
-    if (serviceTypeName == QLatin1String("image-to-pdf"))
+    if (serviceTypeName == ServiceTypes::kPdfToImage)
+        return {{WireFields::kFormat, out == QLatin1String("png") ? QStringLiteral("png") : QStringLiteral("jpg")},
+                {WireFields::kQuality, 100},
+                {WireFields::kResize, QStringLiteral("A4")}};
+    if (serviceTypeName == ServiceTypes::kPdfToText)
+        return {{WireFields::kLayout, 1}};
+    if (serviceTypeName == ServiceTypes::kImageToPdf)
         return {{QStringLiteral("position"), QStringLiteral("center")},
                 {QStringLiteral("background-color"), QStringLiteral("white")},
                 {QStringLiteral("border-color"), QString(QLatin1String(""))},
-                {QStringLiteral("border"), QStringLiteral("0")}};
-    if (serviceTypeName == QLatin1String("pdf-to-word"))
-        return {{QStringLiteral("format"), out == QLatin1String("doc") ? QStringLiteral("doc") : QStringLiteral("docx")}};
-    if (serviceTypeName == QLatin1String("pdf-to-excel"))
-        return {{QStringLiteral("format"), out == QLatin1String("xls") ? QStringLiteral("xls") : QStringLiteral("xlsx")}};
+                {WireFields::kBorder, QStringLiteral("0")}};
+    if (serviceTypeName == ServiceTypes::kPdfToWord)
+        return {{WireFields::kFormat, out == QLatin1String("doc") ? QStringLiteral("doc") : QStringLiteral("docx")}};
+    if (serviceTypeName == ServiceTypes::kPdfToExcel)
+        return {{WireFields::kFormat, out == QLatin1String("xls") ? QStringLiteral("xls") : QStringLiteral("xlsx")}};
     return {};
 }

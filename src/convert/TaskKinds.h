@@ -13,6 +13,4 @@ public:
     static QString serviceTypeFor(const QString &inputExtension, const QString &outputFileType);
     // Service types are compared exactly; the output file type lower-cased.
     static QVariantMap argumentsFor(const QString &serviceTypeName, const QString &outputFileType);
-
-    static inline const QString kMergePdf = QStringLiteral("merge-pdf");
 };

@@ -1,9 +1,9 @@
-#include "KDConvertFileManager.h"
+#include "files/KDConvertFileManager.h"
 
-#include "CommLog.h"
-#include "NotificationCenter.h"
-#include "PdfDocument.h"
-#include "ToolFile.h"
+#include "files/pdf/PdfDocument.h"
+#include "frameworks/CommLog.h"
+#include "frameworks/NotificationCenter.h"
+#include "tools/ToolFile.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
@@ -154,9 +154,9 @@ void KDConvertFileManager::postRefreshNotification()
 QStringList KDConvertFileManager::matchFileTypesWithConvertMode(quint64 mode)
 {
     if (mode == ConvertToPdf)
-        return {QStringLiteral("doc"), QStringLiteral("docx"), QStringLiteral("ppt"), QStringLiteral("pptx"),
-                QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("jpg"), QStringLiteral("bmp"),
-                QStringLiteral("png")};
+        return {QStringLiteral("doc"),  QStringLiteral("docx"), QStringLiteral("ppt"),
+                QStringLiteral("pptx"), QStringLiteral("xls"),  QStringLiteral("xlsx"),
+                QStringLiteral("jpg"),  QStringLiteral("bmp"),  QStringLiteral("png")};
     return {QStringLiteral("pdf")};
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ConvertTypes.h"
-#include "KDConvertFileMetaData.h"
-#include "PasswordPrompt.h"
+#include "files/ConvertTypes.h"
+#include "files/KDConvertFileMetaData.h"
+#include "files/PasswordPrompt.h"
 
 #include <QList>
 #include <QPointer>

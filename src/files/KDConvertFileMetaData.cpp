@@ -1,6 +1,6 @@
-#include "KDConvertFileMetaData.h"
+#include "files/KDConvertFileMetaData.h"
 
-#include "ToolFile.h"
+#include "tools/ToolFile.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConvertTypes.h"
+#include "files/ConvertTypes.h"
 
 #include <QString>
 

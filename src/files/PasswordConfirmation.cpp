@@ -1,7 +1,7 @@
-#include "PasswordConfirmation.h"
+#include "files/PasswordConfirmation.h"
 
-#include "KDConvertFileManager.h"
-#include "PdfDocument.h"
+#include "files/KDConvertFileManager.h"
+#include "files/pdf/PdfDocument.h"
 
 PasswordConfirmation::Outcome PasswordConfirmation::confirm(PdfDocument *document, const QString &lookPassword,
                                                             const QString &editPassword, bool editPasswordShown)

@@ -1,6 +1,6 @@
-#include "CommAppInfo.h"
+#include "frameworks/CommAppInfo.h"
 
-#include "CommLang.h"
+#include "frameworks/CommLang.h"
 
 QString CommAppInfo::get_lang_code() const
 {

@@ -1,9 +1,9 @@
-#include "CommFeedback.h"
+#include "frameworks/CommFeedback.h"
 
-#include "CommUtils.h"
-#include "ToolFile.h"
-#include "UserDefaults.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/CommUtils.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "settings/UserDefaults.h"
+#include "tools/ToolFile.h"
 
 #include <QUrlQuery>
 
@@ -24,7 +24,8 @@ QUrl CommFeedback::feedbackUrl(const QString &address, const QString &appVersion
     if (url.scheme() != QLatin1String("mailto") && url.scheme() != QLatin1String("https"))
         return {};
     QUrlQuery query(url);
-    query.addQueryItem(QStringLiteral("subject"), QStringLiteral("Mirelune PDF Converter feedback (%1)").arg(appVersion));
+    query.addQueryItem(QStringLiteral("subject"),
+                       QStringLiteral("Mirelune PDF Converter feedback (%1)").arg(appVersion));
     query.addQueryItem(QStringLiteral("body"),
                        QStringLiteral("\n\n--\nVersion: %1\nSystem: %2\n").arg(appVersion, system));
     url.setQuery(query);

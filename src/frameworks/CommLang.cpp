@@ -1,6 +1,6 @@
-#include "CommLang.h"
+#include "frameworks/CommLang.h"
 
-#include "VAZevediZeziz.h"
+#include "frameworks/VAZevediZeziz.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommLangInfo.h"
+#include "frameworks/CommLangInfo.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "CommLog.h"
+#include "frameworks/CommLog.h"
 
-#include "Log.h"
+#include "tools/Log.h"
 
 void CommLog::I(const QString &message)
 {

@@ -1,7 +1,7 @@
-#include "CommPassport.h"
+#include "frameworks/CommPassport.h"
 
-#include "NotificationCenter.h"
-#include "SecretStore.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/SecretStore.h"
 
 #include <QMutex>
 #include <QMutexLocker>

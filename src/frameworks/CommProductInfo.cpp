@@ -1,4 +1,4 @@
-#include "CommProductInfo.h"
+#include "frameworks/CommProductInfo.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -23,8 +23,7 @@ QJsonObject productEntry(const QByteArray &json, qint32 productID)
 
 } // namespace
 
-CommProductInfo CommProductInfo::getInfoWithProductID(qint32 productID, const QString &appLang,
-                                                      const QString &appType)
+CommProductInfo CommProductInfo::getInfoWithProductID(qint32 productID, const QString &appLang, const QString &appType)
 {
     return infoFromCatalogue(catalogue(), productID, appLang, appType);
 }

@@ -1,4 +1,4 @@
-#include "CommSettings.h"
+#include "frameworks/CommSettings.h"
 
 #include "MireluneVersion.h"
 

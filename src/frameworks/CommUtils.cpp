@@ -1,6 +1,6 @@
-#include "CommUtils.h"
+#include "frameworks/CommUtils.h"
 
-#include "ToolString.h"
+#include "tools/ToolString.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -54,12 +54,9 @@ QString CommUtils::guidFromMachineId(const QByteArray &machineId)
     // Salted so the value cannot be matched against the raw machine id that
     // other programs may send.
     const QByteArray salted = QByteArray("mirelune-client-id:") + machineId;
-    const QByteArray hex = QCryptographicHash::hash(salted, QCryptographicHash::Sha256)
-                               .toHex()
-                               .toUpper()
-                               .left(32);
-    return QString::fromLatin1(hex.mid(0, 8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-' + hex.mid(16, 4) +
-                               '-' + hex.mid(20, 12));
+    const QByteArray hex = QCryptographicHash::hash(salted, QCryptographicHash::Sha256).toHex().toUpper().left(32);
+    return QString::fromLatin1(hex.mid(0, 8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-' + hex.mid(16, 4) + '-' +
+                               hex.mid(20, 12));
 }
 
 std::optional<QVariantMap> CommUtils::JsonToDictionary(const QString &json)

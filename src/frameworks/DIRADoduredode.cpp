@@ -1,7 +1,7 @@
-#include "DIRADoduredode.h"
+#include "frameworks/DIRADoduredode.h"
 
-#include "HttpWorker.h"
 #include "MireluneVersion.h"
+#include "frameworks/HttpWorker.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -81,7 +81,8 @@ void DIRADoduredode::shutdown()
     if (QThread::currentThread() == &mThread)
         delete worker;
     else
-        QMetaObject::invokeMethod(worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
     mWorker = nullptr;
     mThread.quit();
     mThread.wait();
@@ -168,8 +169,8 @@ QNetworkRequest makeRequest(const QUrl &url, const QVariantMap &headers, const Q
 
 } // namespace
 
-void DIRADoduredode::POSTWithUrl(const QString &url, const QVariantMap &withDictrionary,
-                                 const QVariantMap &withHeaders, DataReturn withReturn)
+void DIRADoduredode::POSTWithUrl(const QString &url, const QVariantMap &withDictrionary, const QVariantMap &withHeaders,
+                                 DataReturn withReturn)
 {
     QNetworkRequest request = makeRequest(QUrl(url), withHeaders, extraCaCertificates(), transferTimeout());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
@@ -180,8 +181,8 @@ void DIRADoduredode::POSTWithUrl(const QString &url, const QVariantMap &withDict
         withReturn(stoppedError(), {});
 }
 
-void DIRADoduredode::GETtWithUrl(const QString &url, const QVariantMap &withDictionary,
-                                 const QVariantMap &withHeaders, ReplyReturn withRerturn)
+void DIRADoduredode::GETtWithUrl(const QString &url, const QVariantMap &withDictionary, const QVariantMap &withHeaders,
+                                 ReplyReturn withRerturn)
 {
     QUrl target(url);
     const QString query = queryString(withDictionary);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ToolError.h"
+#include "tools/ToolError.h"
 
 #include <QByteArray>
 #include <QList>
@@ -48,8 +48,8 @@ public:
     void downloadFile(const QString &url, const QString &withFilePath, DownloadProgress withProgressBlcok);
 
     using UploadProgress = std::function<void(qint64 bytesSent, qint64 totalSent, qint64 totalExpected)>;
-    using UploadReturn = std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason,
-                                            const QByteArray &body)>;
+    using UploadReturn =
+        std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason, const QByteArray &body)>;
     // PUTs a file as the body, streamed from disk, with the given headers.
     void PUTFileWithUrl(const QUrl &url, const QString &filePath, const QVariantMap &withHeaders,
                         UploadProgress progress, UploadReturn withReturn);

@@ -1,4 +1,4 @@
-#include "HttpWorker.h"
+#include "frameworks/HttpWorker.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -167,9 +167,9 @@ void HttpWorker::finishDownload(QNetworkReply *reply)
     if (error.isNull()) {
         pending.file->write(reply->readAll());
         if (!pending.file->commit())
-            error = ToolError(QStringLiteral("DIRADoduredode"), QNetworkReply::UnknownContentError,
-                              QStringLiteral("Cannot write %1: %2")
-                                  .arg(pending.file->fileName(), pending.file->errorString()));
+            error = ToolError(
+                QStringLiteral("DIRADoduredode"), QNetworkReply::UnknownContentError,
+                QStringLiteral("Cannot write %1: %2").arg(pending.file->fileName(), pending.file->errorString()));
     } else {
         pending.file->cancelWriting();
         pending.file->commit(); // discards the temporary file

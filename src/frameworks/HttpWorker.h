@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ToolError.h"
+#include "tools/ToolError.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -22,8 +22,8 @@ public:
     using DataDone = std::function<void(const ToolError &error, const QByteArray &body)>;
     using DownloadProgress = std::function<void(float fraction, bool finished, const ToolError &error)>;
     using UploadProgress = std::function<void(qint64 bytesSent, qint64 totalSent, qint64 totalExpected)>;
-    using UploadDone = std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason,
-                                          const QByteArray &body)>;
+    using UploadDone =
+        std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason, const QByteArray &body)>;
 
     HttpWorker();
     ~HttpWorker() override;

@@ -1,4 +1,4 @@
-#include "NotificationCenter.h"
+#include "frameworks/NotificationCenter.h"
 
 #include <QMutexLocker>
 
@@ -47,9 +47,10 @@ void NotificationCenter::postNotificationName(const QString &name, const QVarian
         bool stillRegistered = false;
         {
             QMutexLocker lock(&mMutex);
-            stillRegistered = std::any_of(mRegistrations.begin(), mRegistrations.end(), [token = token](const Registration &r) {
-                return r.token == token && !r.observer.isNull();
-            });
+            stillRegistered =
+                std::any_of(mRegistrations.begin(), mRegistrations.end(), [token = token](const Registration &r) {
+                    return r.token == token && !r.observer.isNull();
+                });
         }
         if (stillRegistered)
             handler(name, userInfo);
@@ -59,7 +60,6 @@ void NotificationCenter::postNotificationName(const QString &name, const QVarian
 int NotificationCenter::observerCount(const QString &name) const
 {
     QMutexLocker lock(&mMutex);
-    return int(std::count_if(mRegistrations.begin(), mRegistrations.end(), [&name](const Registration &r) {
-        return r.name == name && !r.observer.isNull();
-    }));
+    return int(std::count_if(mRegistrations.begin(), mRegistrations.end(),
+                             [&name](const Registration &r) { return r.name == name && !r.observer.isNull(); }));
 }

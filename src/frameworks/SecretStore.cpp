@@ -1,4 +1,4 @@
-#include "SecretStore.h"
+#include "frameworks/SecretStore.h"
 
 #include <qt6keychain/keychain.h>
 
@@ -59,8 +59,7 @@ bool SecretStore::write(const QString &key, const QString &value) const
     QFile::setPermissions(mFallbackFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QSaveFile file(filePath(key));
     // Restrict before any byte is written, so the secret is never world-readable.
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
         return false;
     file.write(value.toUtf8());
     return file.commit();

@@ -1,7 +1,7 @@
-#include "UpdateChecker.h"
+#include "frameworks/UpdateChecker.h"
 
-#include "DIRADoduredode.h"
-#include "UserDefaults.h"
+#include "frameworks/DIRADoduredode.h"
+#include "settings/UserDefaults.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -55,7 +55,8 @@ void UpdateChecker::check(DIRADoduredode &client, const QString &feed, const QSt
     client.GETtWithUrl(feed, {}, {}, [currentVersion, completion](const ToolError &error, const QVariant &reply) {
         if (!error.isNull()) {
             Result result;
-            result.failure = QStringLiteral("The update server could not be reached: %1").arg(error.localizedDescription());
+            result.failure =
+                QStringLiteral("The update server could not be reached: %1").arg(error.localizedDescription());
             completion(result);
             return;
         }

@@ -1,4 +1,4 @@
-#include "VAZevediZeziz.h"
+#include "frameworks/VAZevediZeziz.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommAppInfo.h"
+#include "frameworks/CommAppInfo.h"
 
 #include <QPointer>
 

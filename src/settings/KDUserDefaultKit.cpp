@@ -1,8 +1,8 @@
-#include "KDUserDefaultKit.h"
+#include "settings/KDUserDefaultKit.h"
 
-#include "PreferenceStore.h"
-#include "UserDefaults.h"
-#include "ValueText.h"
+#include "settings/PreferenceStore.h"
+#include "settings/UserDefaults.h"
+#include "settings/ValueText.h"
 
 namespace {
 

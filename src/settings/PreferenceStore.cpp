@@ -1,6 +1,6 @@
-#include "PreferenceStore.h"
+#include "settings/PreferenceStore.h"
 
-#include "UserDefaults.h"
+#include "settings/UserDefaults.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -19,7 +19,6 @@
 #include <QVariantMap>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -28,96 +27,55 @@ namespace {
 // that the file never outgrows the nesting limit of Qt's JSON reader (1024).
 constexpr int kMaxJsonDepth = 200;
 
-void appendString(QByteArray &out, const QString &text)
+// Qt's JSON writer would keep a lone surrogate as a \uD800-style escape; the
+// store writes what the UTF-8 encoder makes of it ('?'), so files hold only
+// well-formed text.
+QString storableText(const QString &text)
 {
-    out += '"';
-    const QByteArray utf8 = text.toUtf8();
-    for (const char ch : utf8) {
-        switch (ch) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(ch) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(ch));
-                out += escaped;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    out += '"';
+    return text.isValidUtf16() ? text : QString::fromUtf8(text.toUtf8());
 }
 
-void appendTag(QByteArray &out, const char *tag, const QByteArray &asciiText)
+QJsonValue tagged(const QString &tag, const QByteArray &asciiText)
 {
-    out += "{\"";
-    out += tag;
-    out += "\":\"";
-    out += asciiText;
-    out += "\"}";
+    return QJsonObject{{tag, QString::fromLatin1(asciiText)}};
 }
 
-void appendDouble(QByteArray &out, double value)
+QJsonValue encodeDouble(double value)
 {
     // Qt's JSON reader keeps an integral number that fits in 64 bits as an
     // integer, even when written as 3.0, and drops the sign of -0.0; such
     // doubles are tagged so that they come back as doubles.
     constexpr double twoTo63 = 9223372036854775808.0;
-    if (std::isnan(value)) {
-        appendTag(out, "$double", "nan");
-    } else if (std::isinf(value)) {
-        appendTag(out, "$double", value > 0 ? "inf" : "-inf");
-    } else if (std::trunc(value) == value && value >= -twoTo63 && value < twoTo63) {
-        appendTag(out, "$double",
-                  value == 0 && std::signbit(value) ? QByteArray("-0") // number() drops the sign
-                                                    : QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
-    } else {
-        out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+    const QString tag = QStringLiteral("$double");
+    if (std::isnan(value))
+        return tagged(tag, "nan");
+    if (std::isinf(value))
+        return tagged(tag, value > 0 ? "inf" : "-inf");
+    if (std::trunc(value) == value && value >= -twoTo63 && value < twoTo63) {
+        return tagged(tag, value == 0 && std::signbit(value)
+                               ? QByteArray("-0") // number() drops the sign
+                               : QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
     }
+    return value;
 }
 
-void appendArchived(QByteArray &out, const QVariant &value)
+QJsonValue encodeArchived(const QVariant &value)
 {
     const QByteArray archive = archiveObject(value);
     if (archive.isEmpty())
-        out += "null"; // a type QDataStream cannot write: lost on the next read
-    else
-        appendTag(out, "$variant", archive.toBase64());
+        return QJsonValue(QJsonValue::Null); // a type QDataStream cannot write: lost on the next read
+    return tagged(QStringLiteral("$variant"), archive.toBase64());
 }
 
-void appendValue(QByteArray &out, const QVariant &value, int depth)
+QJsonValue encodeValue(const QVariant &value, int depth)
 {
-    if (!value.isValid()) {
-        out += "null";
-        return;
-    }
+    if (!value.isValid())
+        return QJsonValue(QJsonValue::Null);
     switch (value.metaType().id()) {
     case QMetaType::Nullptr:
-        out += "null";
-        return;
+        return QJsonValue(QJsonValue::Null);
     case QMetaType::Bool:
-        out += value.toBool() ? "true" : "false";
-        return;
+        return value.toBool();
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::Long:
@@ -127,81 +85,60 @@ void appendValue(QByteArray &out, const QVariant &value, int depth)
     case QMetaType::UInt:
     case QMetaType::UShort:
     case QMetaType::UChar:
-        out += QByteArray::number(value.toLongLong());
-        return;
+        return qint64(value.toLongLong());
     case QMetaType::ULongLong:
     case QMetaType::ULong: {
         const qulonglong u = value.toULongLong();
         if (u <= qulonglong(std::numeric_limits<qint64>::max()))
-            out += QByteArray::number(qint64(u));
-        else
-            appendDouble(out, double(u));
-        return;
+            return qint64(u);
+        return encodeDouble(double(u));
     }
     case QMetaType::Double:
     case QMetaType::Float:
-        appendDouble(out, value.toDouble());
-        return;
+        return encodeDouble(value.toDouble());
     case QMetaType::QString:
-        appendString(out, value.toString());
-        return;
+        return storableText(value.toString());
     case QMetaType::QByteArray:
-        appendTag(out, "$bytes", value.toByteArray().toBase64());
-        return;
+        return tagged(QStringLiteral("$bytes"), value.toByteArray().toBase64());
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
-        appendTag(out, "$date",
-                  dt.isValid() ? dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1()
-                               : QByteArray());
-        return;
+        return tagged(QStringLiteral("$date"),
+                      dt.isValid() ? dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1()
+                                   : QByteArray());
     }
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {
-        if (depth >= kMaxJsonDepth) {
-            appendArchived(out, value);
-            return;
-        }
-        out += '[';
-        bool first = true;
-        for (const QVariant &item : value.toList()) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendValue(out, item, depth + 1);
-        }
-        out += ']';
-        return;
+        if (depth >= kMaxJsonDepth)
+            return encodeArchived(value);
+        QJsonArray array;
+        for (const QVariant &item : value.toList())
+            array.append(encodeValue(item, depth + 1));
+        return array;
     }
     case QMetaType::QVariantMap:
     case QMetaType::QVariantHash: {
-        if (depth >= kMaxJsonDepth) {
-            appendArchived(out, value);
-            return;
-        }
+        if (depth >= kMaxJsonDepth)
+            return encodeArchived(value);
         const QVariantMap map = value.toMap();
+        QJsonObject object;
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            object.insert(storableText(it.key()), encodeValue(it.value(), depth + 1));
         // A map shaped like a tag (one key starting with '$') is wrapped.
-        const bool wrap = map.size() == 1 && map.firstKey().startsWith(u'$');
-        if (wrap)
-            out += "{\"$map\":";
-        out += '{';
-        bool first = true;
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendString(out, it.key());
-            out += ':';
-            appendValue(out, it.value(), depth + 1);
-        }
-        out += '}';
-        if (wrap)
-            out += '}';
-        return;
+        if (map.size() == 1 && map.firstKey().startsWith(u'$'))
+            return QJsonObject{{QStringLiteral("$map"), object}};
+        return object;
     }
     default:
-        appendArchived(out, value);
-        return;
+        return encodeArchived(value);
     }
+}
+
+// One value as compact JSON text. Qt's writer only takes whole documents, so
+// the value goes in as the only element of an array and the brackets come off.
+QByteArray compactJson(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 QVariant decodeValue(const QJsonValue &value);
@@ -352,9 +289,9 @@ bool PreferenceStore::writeJson(QIODevice &device, const QSettings::SettingsMap 
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         out += first ? "\n    " : ",\n    ";
         first = false;
-        appendString(out, it.key());
+        out += compactJson(storableText(it.key()));
         out += ": ";
-        appendValue(out, it.value(), 0);
+        out += compactJson(encodeValue(it.value(), 0));
     }
     out += first ? "}\n" : "\n}\n";
     return device.write(out) == out.size();

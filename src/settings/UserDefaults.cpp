@@ -1,7 +1,7 @@
-#include "UserDefaults.h"
+#include "settings/UserDefaults.h"
 
-#include "PreferenceStore.h"
-#include "ValueText.h"
+#include "settings/PreferenceStore.h"
+#include "settings/ValueText.h"
 
 #include <QByteArrayView>
 #include <QDataStream>

@@ -1,8 +1,8 @@
-#include "Log.h"
+#include "tools/Log.h"
 
-#include "ToolError.h"
-#include "ToolFile.h"
-#include "ToolString.h"
+#include "tools/ToolError.h"
+#include "tools/ToolFile.h"
+#include "tools/ToolString.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -122,9 +122,9 @@ void logBanner()
     const QString path = logFilePath();
     if (path.isNull())
         return;
-    const QString banner = QStringLiteral("\n================")
-                           + ToolString::stringFromDateWithLocalization(QDateTime::currentDateTime())
-                           + QStringLiteral("================\n");
+    const QString banner = QStringLiteral("\n================") +
+                           ToolString::stringFromDateWithLocalization(QDateTime::currentDateTime()) +
+                           QStringLiteral("================\n");
     ToolFile::writeData(banner.toUtf8(), path, true);
 }
 
@@ -155,10 +155,8 @@ void logException(const std::exception &exception)
 
 void logError(const ToolError &error)
 {
-    logWrite(QStringLiteral("*NSError*\n  domain:") + objectText(error.domain())
-             + QStringLiteral("\n  code:") + QString::number(error.code())
-             + QStringLiteral("\n  userInfo:") + userInfoText(error.userInfo())
-             + QStringLiteral("\n  description:") + objectText(error.localizedDescription())
-             + QStringLiteral("\n  resaon:") + objectText(error.localizedFailureReason())
-             + QLatin1Char('\n'));
+    logWrite(QStringLiteral("*NSError*\n  domain:") + objectText(error.domain()) + QStringLiteral("\n  code:") +
+             QString::number(error.code()) + QStringLiteral("\n  userInfo:") + userInfoText(error.userInfo()) +
+             QStringLiteral("\n  description:") + objectText(error.localizedDescription()) +
+             QStringLiteral("\n  resaon:") + objectText(error.localizedFailureReason()) + QLatin1Char('\n'));
 }

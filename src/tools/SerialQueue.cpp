@@ -1,4 +1,4 @@
-#include "SerialQueue.h"
+#include "tools/SerialQueue.h"
 
 #include <QObject>
 #include <QTimer>
@@ -38,8 +38,7 @@ void SerialQueue::asyncAfter(int milliseconds, std::function<void()> job)
 {
     QObject *context = mContext;
     QMetaObject::invokeMethod(
-        context,
-        [context, milliseconds, job = std::move(job)] { QTimer::singleShot(milliseconds, context, job); },
+        context, [context, milliseconds, job = std::move(job)] { QTimer::singleShot(milliseconds, context, job); },
         Qt::QueuedConnection);
 }
 

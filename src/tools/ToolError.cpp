@@ -1,4 +1,4 @@
-#include "ToolError.h"
+#include "tools/ToolError.h"
 
 #include <cstring>
 #include <utility>
@@ -28,13 +28,10 @@ QString errnoDescription(int errnoValue)
 
 } // namespace
 
-ToolError::ToolError(QString domain, qint64 code, QString localizedDescription,
-                     QString localizedFailureReason, QVariantMap userInfo)
-    : mDomain(std::move(domain)),
-      mCode(code),
-      mLocalizedDescription(std::move(localizedDescription)),
-      mLocalizedFailureReason(std::move(localizedFailureReason)),
-      mUserInfo(std::move(userInfo))
+ToolError::ToolError(QString domain, qint64 code, QString localizedDescription, QString localizedFailureReason,
+                     QVariantMap userInfo)
+    : mDomain(std::move(domain)), mCode(code), mLocalizedDescription(std::move(localizedDescription)),
+      mLocalizedFailureReason(std::move(localizedFailureReason)), mUserInfo(std::move(userInfo))
 {
 }
 

@@ -8,8 +8,8 @@
 class ToolError final {
 public:
     ToolError() = default;
-    ToolError(QString domain, qint64 code, QString localizedDescription,
-              QString localizedFailureReason = {}, QVariantMap userInfo = {});
+    ToolError(QString domain, qint64 code, QString localizedDescription, QString localizedFailureReason = {},
+              QVariantMap userInfo = {});
 
     // An error for a failed POSIX call: domain "NSPOSIXErrorDomain", the errno
     // value as code, strerror() as the description and the path in userInfo.

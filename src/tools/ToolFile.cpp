@@ -1,8 +1,8 @@
-#include "ToolFile.h"
+#include "tools/ToolFile.h"
 
-#include "Log.h"
-#include "ToolError.h"
-#include "ToolString.h"
+#include "tools/Log.h"
+#include "tools/ToolError.h"
+#include "tools/ToolString.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -250,21 +250,21 @@ constexpr int kShowItemsTimeoutMs = 3000;
 
 bool fileManagerAvailable(QDBusConnection &bus)
 {
-    QDBusMessage hasOwner = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    QDBusMessage hasOwner =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     hasOwner << kFileManagerService;
     const QDBusMessage owned = bus.call(hasOwner, QDBus::Block, kDBusQueryTimeoutMs);
-    if (owned.type() == QDBusMessage::ReplyMessage && !owned.arguments().isEmpty()
-        && owned.arguments().constFirst().toBool())
+    if (owned.type() == QDBusMessage::ReplyMessage && !owned.arguments().isEmpty() &&
+        owned.arguments().constFirst().toBool())
         return true;
 
-    const QDBusMessage listActivatable = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListActivatableNames"));
+    const QDBusMessage listActivatable =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListActivatableNames"));
     const QDBusMessage names = bus.call(listActivatable, QDBus::Block, kDBusQueryTimeoutMs);
-    return names.type() == QDBusMessage::ReplyMessage && !names.arguments().isEmpty()
-           && names.arguments().constFirst().toStringList().contains(kFileManagerService);
+    return names.type() == QDBusMessage::ReplyMessage && !names.arguments().isEmpty() &&
+           names.arguments().constFirst().toStringList().contains(kFileManagerService);
 }
 
 bool showItemsOverDBus(const QList<QUrl> &files)
@@ -277,9 +277,9 @@ bool showItemsOverDBus(const QList<QUrl> &files)
     QStringList uris;
     for (const QUrl &url : files)
         uris.append(QString::fromUtf8(url.toEncoded()));
-    QDBusMessage showItems = QDBusMessage::createMethodCall(
-        kFileManagerService, QStringLiteral("/org/freedesktop/FileManager1"), kFileManagerService,
-        QStringLiteral("ShowItems"));
+    QDBusMessage showItems =
+        QDBusMessage::createMethodCall(kFileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                       kFileManagerService, QStringLiteral("ShowItems"));
     showItems << uris << QString();
     const QDBusMessage reply = bus.call(showItems, QDBus::Block, kShowItemsTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
@@ -566,8 +566,7 @@ std::optional<QVariantMap> ToolFile::getFileAttributesAtPath(const QString &path
     QDateTime created;
     QDateTime modified;
     struct statx extended {};
-    int result = ::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
-                         &extended);
+    int result = ::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &extended);
     if (result == 0) {
         size = qint64(extended.stx_size);
         mode = extended.stx_mode;
@@ -678,5 +677,6 @@ void ToolFile::playSoundWithName(const QString &name)
         return;
     const QUrl source(QStringLiteral("qrc") + resource);
     // QSoundEffect belongs to the application thread, whatever thread asks.
-    QMetaObject::invokeMethod(app, [source] { startSoundEffect(source); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [source] { startSoundEffect(source); }, Qt::QueuedConnection);
 }

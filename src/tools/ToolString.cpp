@@ -1,7 +1,7 @@
-#include "ToolString.h"
+#include "tools/ToolString.h"
 
-#include "Log.h"
-#include "ToolFile.h"
+#include "tools/Log.h"
+#include "tools/ToolFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>

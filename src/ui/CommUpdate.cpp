@@ -1,9 +1,9 @@
-#include "CommUpdate.h"
+#include "ui/CommUpdate.h"
 
-#include "AppSettings.h"
-#include "KDUpdateWindow.h"
-#include "KDWindowPresenter.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "product/AppSettings.h"
+#include "ui/KDUpdateWindow.h"
+#include "ui/KDWindowPresenter.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -111,6 +111,7 @@ void CommUpdate::start(QWidget *parent, bool silent)
         pending.checking = presentNewWindow(pending.over, [](KDUpdateWindow *window) { window->showChecking(); });
     // The answer arrives on the HTTP client's thread; windows live on the main thread.
     UpdateChecker::check(pending.version, [pending](const UpdateChecker::Result &result) {
-        QMetaObject::invokeMethod(qApp, [pending, result] { answer(pending, result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [pending, result] { answer(pending, result); }, Qt::QueuedConnection);
     });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpdateChecker.h"
+#include "frameworks/UpdateChecker.h"
 
 #include <functional>
 

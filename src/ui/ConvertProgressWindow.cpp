@@ -1,12 +1,12 @@
-#include "ConvertProgressWindow.h"
+#include "ui/ConvertProgressWindow.h"
 
 #include "ui_ConvertProgressWindow.h"
 
-#include "CommLang.h"
-#include "KDAction.h"
-#include "KDHoverButton.h"
-#include "KDViewSlider.h"
-#include "NotificationCenter.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/widgets/KDAction.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDViewSlider.h"
 
 #include <QThread>
 

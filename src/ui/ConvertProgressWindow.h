@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KDWindow.h"
+#include "frameworks/widgets/KDWindow.h"
 
 #include <QVariantMap>
 

@@ -1,12 +1,12 @@
-#include "DEVavuzAze.h"
+#include "ui/DEVavuzAze.h"
 
 #include "ui_DEVavuzAze.h"
 
-#include "CommLang.h"
-#include "KDHoverButton.h"
-#include "CommPassport.h"
-#include "KDWindowPresenter.h"
-#include "NotificationCenter.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "ui/KDWindowPresenter.h"
 
 #include <QPointer>
 

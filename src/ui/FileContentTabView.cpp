@@ -1,6 +1,6 @@
-#include "FileContentTabView.h"
+#include "ui/FileContentTabView.h"
 
-#include "KDAction.h"
+#include "frameworks/widgets/KDAction.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -13,7 +13,9 @@ const QColor kOffFill(170, 170, 170, 51);
 
 } // namespace
 
-FileContentTabView::FileContentTabView(QWidget *parent) : QWidget(parent) {}
+FileContentTabView::FileContentTabView(QWidget *parent) : QWidget(parent)
+{
+}
 
 // Off: the tab's bottom on the strip's bottom edge, its title 2 points below
 // the middle. On is relative to where the tab stands (title 2 up, tab 1

@@ -1,22 +1,22 @@
-#include "FilesContentView.h"
+#include "ui/FilesContentView.h"
 
 #include "ui_FilesContentView.h"
 
-#include "CommLang.h"
-#include "FileContentTabView.h"
-#include "FilesTableDelegate.h"
-#include "FilesTableModel.h"
-#include "KDButtonFitting.h"
-#include "KDHoverButton.h"
-#include "KDOpenPanel.h"
-#include "KDTableCellView.h"
-#include "NotificationCenter.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "ui/FileContentTabView.h"
+#include "ui/FilesTableDelegate.h"
+#include "ui/FilesTableModel.h"
+#include "ui/KDButtonFitting.h"
+#include "ui/KDOpenPanel.h"
+#include "ui/KDTableCellView.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QLayout>
 #include <QIcon>
+#include <QLayout>
 #include <QMimeData>
 #include <QPainter>
 
@@ -50,8 +50,7 @@ QString statusImageName(qint32 status)
 
 } // namespace
 
-FilesContentView::FilesContentView(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::FilesContentView>())
+FilesContentView::FilesContentView(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::FilesContentView>())
 {
     ui->setupUi(this);
     ui->mTabPDFToOther->setTitleLabel(ui->mTabPDFToOtherTitle);
@@ -230,11 +229,11 @@ void FilesContentView::actionForAddFiles(QObject *)
     options.canChooseDirectories = true;
     options.allowsMultipleSelection = true;
     options.allowedFileTypes = KDConvertFileManager::matchFileTypesWithConvertMode(_currentMode);
-    KDOpenPanel::beginSheetModalForWindow(window(), options, [this, types = options.allowedFileTypes](
-                                                                 bool confirmed, const QStringList &paths) {
-        if (confirmed)
-            addFilesWithPaths(paths, types);
-    });
+    KDOpenPanel::beginSheetModalForWindow(
+        window(), options, [this, types = options.allowedFileTypes](bool confirmed, const QStringList &paths) {
+            if (confirmed)
+                addFilesWithPaths(paths, types);
+        });
 }
 
 void FilesContentView::actionForRemoveSelectedFiles(QObject *)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KDConvertFileManager.h"
+#include "files/KDConvertFileManager.h"
 
 #include <QWidget>
 

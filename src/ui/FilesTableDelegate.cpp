@@ -1,7 +1,7 @@
-#include "FilesTableDelegate.h"
+#include "ui/FilesTableDelegate.h"
 
-#include "FilesContentView.h"
-#include "KDTableCellView.h"
+#include "ui/FilesContentView.h"
+#include "ui/KDTableCellView.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "FilesTableModel.h"
+#include "ui/FilesTableModel.h"
 
-#include "FilesContentView.h"
+#include "ui/FilesContentView.h"
 
 FilesTableModel::FilesTableModel(FilesContentView *dataSource) : QAbstractListModel(dataSource), mDataSource(dataSource)
 {

@@ -1,13 +1,13 @@
-#include "KDAboutWindow.h"
+#include "ui/KDAboutWindow.h"
 
 #include "ui_KDAboutWindow.h"
 
-#include "AppSettings.h"
-#include "KDHoverButton.h"
-#include "KDUnderlinedButton.h"
-#include "NotificationCenter.h"
-#include "ToolFile.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDUnderlinedButton.h"
+#include "product/AppSettings.h"
+#include "tools/ToolFile.h"
 
 #include <QIcon>
 #include <QTimer>

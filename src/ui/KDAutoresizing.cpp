@@ -1,4 +1,4 @@
-#include "KDAutoresizing.h"
+#include "ui/KDAutoresizing.h"
 
 #include <QWidget>
 
@@ -28,7 +28,9 @@ Span resizedSpan(Span span, int delta, bool leading, bool size, bool trailing)
 
 } // namespace
 
-KDAutoresizing::KDAutoresizing(QWidget *parent) : mParent(parent), mLastSize(parent->size()) {}
+KDAutoresizing::KDAutoresizing(QWidget *parent) : mParent(parent), mLastSize(parent->size())
+{
+}
 
 void KDAutoresizing::setMask(QWidget *subview, Mask mask)
 {

@@ -1,7 +1,7 @@
-#include "KDBaseWindow.h"
+#include "ui/KDBaseWindow.h"
 
-#include "KDChildWindows.h"
-#include "KDMaskWindow.h"
+#include "frameworks/widgets/KDChildWindows.h"
+#include "frameworks/widgets/KDMaskWindow.h"
 
 #include <QCloseEvent>
 

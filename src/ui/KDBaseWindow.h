@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KDMaskWindow.h"
-#include "KDWindow.h"
+#include "frameworks/widgets/KDMaskWindow.h"
+#include "frameworks/widgets/KDWindow.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "KDButtonFitting.h"
+#include "ui/KDButtonFitting.h"
 
-#include "KDHoverButton.h"
+#include "frameworks/widgets/KDHoverButton.h"
 
 #include <QLabel>
 

@@ -1,11 +1,11 @@
-#include "KDInputPDFPasswordAlertWindow.h"
+#include "ui/KDInputPDFPasswordAlertWindow.h"
 
 #include "ui_KDInputPDFPasswordAlertWindow.h"
 
-#include "CommLang.h"
-#include "KDHoverButton.h"
-#include "KDView.h"
-#include "PasswordConfirmation.h"
+#include "files/PasswordConfirmation.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDView.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

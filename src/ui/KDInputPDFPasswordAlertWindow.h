@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KDBaseWindow.h"
-#include "PasswordPrompt.h"
+#include "files/PasswordPrompt.h"
+#include "ui/KDBaseWindow.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "KDOpenPanel.h"
+#include "ui/KDOpenPanel.h"
 
-#include "KDWindow.h"
+#include "frameworks/widgets/KDWindow.h"
 
 #include <QFileInfo>
 
@@ -89,9 +89,8 @@ void KDOpenPanel::accept()
         return;
     }
     const QStringList paths = selectedFiles();
-    const bool allExist = std::all_of(paths.begin(), paths.end(), [](const QString &path) {
-        return QFileInfo::exists(path);
-    });
+    const bool allExist =
+        std::all_of(paths.begin(), paths.end(), [](const QString &path) { return QFileInfo::exists(path); });
     if (paths.isEmpty() || !allExist) {
         QFileDialog::accept();
         return;

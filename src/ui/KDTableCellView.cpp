@@ -1,12 +1,11 @@
-#include "KDTableCellView.h"
+#include "ui/KDTableCellView.h"
 
 #include "ui_KDTableCellView.h"
 
 #include <QHash>
 #include <QIcon>
 
-KDTableCellView::KDTableCellView(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::KDTableCellView>())
+KDTableCellView::KDTableCellView(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::KDTableCellView>())
 {
     ui->setupUi(this);
 }
@@ -16,13 +15,6 @@ KDTableCellView::~KDTableCellView() = default;
 std::unique_ptr<KDTableCellView> KDTableCellView::loadFromNib()
 {
     return std::make_unique<KDTableCellView>();
-}
-
-void KDTableCellView::setFileType(quint64 fileType)
-{
-    _fileType = fileType;
-    if (fileType <= 2)
-        setImageNamed(imageView(), QStringLiteral("file_pdf"));
 }
 
 QLabel *KDTableCellView::imageView() const
@@ -65,7 +57,8 @@ void KDTableCellView::setImageNamed(QLabel *imageView, const QString &name)
 QPixmap KDTableCellView::imageNamed(const QString &name, const QSize &size, qreal devicePixelRatio)
 {
     static QHash<QString, QPixmap> cache;
-    const QString key = QStringLiteral("%1@%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(devicePixelRatio);
+    const QString key =
+        QStringLiteral("%1@%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(devicePixelRatio);
     auto found = cache.constFind(key);
     if (found != cache.constEnd())
         return *found;
@@ -77,4 +70,11 @@ QPixmap KDTableCellView::imageNamed(const QString &name, const QSize &size, qrea
 void KDTableCellView::setElidedText(QLabel *label, const QString &text, Qt::TextElideMode mode)
 {
     label->setText(label->fontMetrics().elidedText(text, mode, label->width()));
+}
+
+void KDTableCellView::setFileType(quint64 fileType)
+{
+    _fileType = fileType;
+    if (fileType <= 2)
+        setImageNamed(imageView(), QStringLiteral("file_pdf"));
 }

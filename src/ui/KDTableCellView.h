@@ -23,9 +23,9 @@ public:
     // A new cell built from its form.
     static std::unique_ptr<KDTableCellView> loadFromNib();
 
-    // For 0, 1 or 2 the cell's own image shows "file_pdf"; other numbers
-    // change no image.
     quint64 fileType() const { return _fileType; }
+    // For 0, 1 or 2 the cell's own image shows "file_pdf"; other numbers
+    // change no image. The list rows show their type in fileTypeIcon instead.
     void setFileType(quint64 fileType);
 
     // The cell's own image view; the form makes it the type icon.

@@ -1,11 +1,11 @@
-#include "KDUpdateWindow.h"
+#include "ui/KDUpdateWindow.h"
 
 #include "ui_KDUpdateWindow.h"
 
-#include "CommLang.h"
-#include "KDHoverButton.h"
-#include "KDWindowPresenter.h"
-#include "ToolFile.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "tools/ToolFile.h"
+#include "ui/KDWindowPresenter.h"
 
 #include <QIcon>
 #include <QVersionNumber>
@@ -140,8 +140,8 @@ void KDUpdateWindow::setMessage(const QString &headline, const QString &detail, 
 void KDUpdateWindow::setDownloadUrl(const QString &url)
 {
     const QUrl candidate(url.trimmed(), QUrl::StrictMode);
-    const bool web = candidate.isValid() && !candidate.host().isEmpty()
-                     && (candidate.scheme() == QLatin1String("https") || candidate.scheme() == QLatin1String("http"));
+    const bool web = candidate.isValid() && !candidate.host().isEmpty() &&
+                     (candidate.scheme() == QLatin1String("https") || candidate.scheme() == QLatin1String("http"));
     mDownloadUrl = web ? candidate : QUrl();
     ui->mBtnDownload->setText(text("Download"));
     ui->mBtnDownload->setVisible(web);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KDWindow.h"
-#include "UpdateChecker.h"
+#include "frameworks/UpdateChecker.h"
+#include "frameworks/widgets/KDWindow.h"
 
 #include <QUrl>
 

@@ -1,7 +1,7 @@
-#include "KDWindowPresenter.h"
+#include "ui/KDWindowPresenter.h"
 
-#include "KDChildWindows.h"
-#include "KDWindow.h"
+#include "frameworks/widgets/KDChildWindows.h"
+#include "frameworks/widgets/KDWindow.h"
 
 #include <QGuiApplication>
 #include <QLayout>
@@ -45,6 +45,7 @@ void KDWindowPresenter::fitHeightToContent(QWidget *window)
     layout->invalidate();
     layout->activate();
     const int width = window->width();
-    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+    const int height =
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
     window->setFixedSize(width, std::max(height, layout->totalMinimumSize().height()));
 }

@@ -1,30 +1,30 @@
-#include "MainWindow.h"
+#include "ui/MainWindow.h"
 
 #include "ui_MainWindow.h"
 
-#include "AppSettings.h"
-#include "CommFeedback.h"
-#include "CommLang.h"
-#include "CommLog.h"
-#include "CommUpdate.h"
-#include "DEVavuzAze.h"
-#include "ConvertProgressWindow.h"
-#include "FilesContentView.h"
-#include "KDAboutWindow.h"
-#include "KDButtonFitting.h"
-#include "KDConvertFileManager.h"
-#include "KDHoverButton.h"
-#include "KDInputPDFPasswordAlertWindow.h"
-#include "KDMenu.h"
-#include "KDMenuSeparatorItem.h"
-#include "KDTitleOnlyMenuItem.h"
-#include "KDWindowPresenter.h"
-#include "Log.h"
-#include "NotificationCenter.h"
-#include "PDFConvert.h"
-#include "PDFConvertTask.h"
-#include "ToolFile.h"
-#include "VAZevediZeziz.h"
+#include "convert/PDFConvert.h"
+#include "convert/PDFConvertTask.h"
+#include "files/KDConvertFileManager.h"
+#include "frameworks/CommFeedback.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/CommLog.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDMenu.h"
+#include "frameworks/widgets/KDMenuSeparatorItem.h"
+#include "frameworks/widgets/KDTitleOnlyMenuItem.h"
+#include "product/AppSettings.h"
+#include "tools/Log.h"
+#include "tools/ToolFile.h"
+#include "ui/CommUpdate.h"
+#include "ui/ConvertProgressWindow.h"
+#include "ui/DEVavuzAze.h"
+#include "ui/FilesContentView.h"
+#include "ui/KDAboutWindow.h"
+#include "ui/KDButtonFitting.h"
+#include "ui/KDInputPDFPasswordAlertWindow.h"
+#include "ui/KDWindowPresenter.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -151,7 +151,8 @@ void MainWindow::setUpAutoresizing()
     mAutoresizing = std::make_unique<KDAutoresizing>(contextView());
     mAutoresizing->setMask(ui->mFilesContentView, A::FlexibleWidth | A::FlexibleHeight);
     mAutoresizing->setMask(ui->mBoxListOperate, A::FlexibleWidth | A::FlexibleTopMargin);
-    for (QWidget *caption : {static_cast<QWidget *>(ui->mLabelOuputFormat), static_cast<QWidget *>(ui->mLabelOuputFolder)})
+    for (QWidget *caption :
+         {static_cast<QWidget *>(ui->mLabelOuputFormat), static_cast<QWidget *>(ui->mLabelOuputFolder)})
         mAutoresizing->setMask(caption, A::FlexibleTopMargin);
     mAutoresizing->setMask(ui->mComboBoxOuputFormat, A::FlexibleWidth | A::FlexibleTopMargin);
     mAutoresizing->setMask(ui->mLabelOuputFolderValue, A::FlexibleWidth | A::FlexibleTopMargin);
@@ -228,10 +229,12 @@ void MainWindow::connectControls()
 {
     FilesContentView *list = ui->mFilesContentView;
     connect(ui->mBtnStartConvert, &QAbstractButton::clicked, this, [this] { actionForStart(ui->mBtnStartConvert); });
-    connect(ui->mBtnAddFiles, &QAbstractButton::clicked, list, [this, list] { list->actionForAddFiles(ui->mBtnAddFiles); });
+    connect(ui->mBtnAddFiles, &QAbstractButton::clicked, list,
+            [this, list] { list->actionForAddFiles(ui->mBtnAddFiles); });
     connect(ui->mBtnRemoveSelectFiles, &QAbstractButton::clicked, list,
             [this, list] { list->actionForRemoveSelectedFiles(ui->mBtnRemoveSelectFiles); });
-    connect(ui->mBtnClearList, &QAbstractButton::clicked, list, [this, list] { list->actionForClearList(ui->mBtnClearList); });
+    connect(ui->mBtnClearList, &QAbstractButton::clicked, list,
+            [this, list] { list->actionForClearList(ui->mBtnClearList); });
     connect(ui->mBtnSelectFolder, &QAbstractButton::clicked, this,
             [this] { actionForChangeConvertFolderPath(ui->mBtnSelectFolder); });
     connect(ui->mBtnOpenFolder, &QAbstractButton::clicked, this, [this] { actionForOpenFolder(ui->mBtnOpenFolder); });
@@ -245,7 +248,8 @@ void MainWindow::connectControls()
 void MainWindow::addNotification()
 {
     NotificationCenter::defaultCenter().addObserver(
-        this, kLangDidChangeNotification, [this](const QString &, const QVariantMap &) { notificationLangDidChange(); });
+        this, kLangDidChangeNotification,
+        [this](const QString &, const QVariantMap &) { notificationLangDidChange(); });
 }
 
 void MainWindow::notificationLangDidChange()
@@ -272,7 +276,8 @@ void MainWindow::notificationLangDidChange()
 void MainWindow::placeWindowTitle()
 {
     QLabel *title = winTitle();
-    const int textTop = KDButtonFitting::topFromBottom(titleBarHeight(), kWindowTitleBottom, title->fontMetrics().height());
+    const int textTop =
+        KDButtonFitting::topFromBottom(titleBarHeight(), kWindowTitleBottom, title->fontMetrics().height());
     title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     title->setContentsMargins(0, textTop, 0, 0);
 }
@@ -293,7 +298,8 @@ void MainWindow::layoutOperationViewUI()
     KDHoverButton *buttons[] = {ui->mBtnAddFiles, ui->mBtnRemoveSelectFiles, ui->mBtnClearList};
     int total = 2 * kOperationGap;
     for (KDHoverButton *button : buttons)
-        total += KDButtonFitting::fitImageButton(button, kOperationImageX, kOperationTitleOffset, kOperationTitleBottom);
+        total +=
+            KDButtonFitting::fitImageButton(button, kOperationImageX, kOperationTitleOffset, kOperationTitleBottom);
     int x = (ui->mBoxListOperate->width() - total) / 2;
     for (KDHoverButton *button : buttons) {
         button->move(x, button->y());
@@ -413,7 +419,7 @@ void MainWindow::beginConvert()
         mode, paths, getSelectedOutputFormatWithConvertMode(mode),
         [this, run](qint32 percent) {
             logSystem(QStringLiteral("当前进度：%1").arg(percent));
-            postRunProgress(run, ConvertProgressWindow::ConvertProgressConverting, percent);
+            postConvertProgressNotiticationWithStatus(ConvertProgressWindow::ConvertProgressConverting, percent, run);
         },
         [this, run, mode](qint32 result, const QStringList &outputs, const QString &message) {
             convertDidComplete(run, mode, result, outputs, message);
@@ -428,10 +434,10 @@ void MainWindow::convertDidComplete(quint64 run, quint64 mode, qint32 result, co
         const QString failure = QStringLiteral("转换失败，%1").arg(message);
         logSystem(failure);
         CommLog::E(failure);
-        postRunProgress(run, ConvertProgressWindow::ConvertProgressFailed, 100);
+        postConvertProgressNotiticationWithStatus(ConvertProgressWindow::ConvertProgressFailed, 100, run);
         return;
     }
-    postRunProgress(run, ConvertProgressWindow::ConvertProgressFinished, 100);
+    postConvertProgressNotiticationWithStatus(ConvertProgressWindow::ConvertProgressFinished, 100, run);
     QList<QUrl> urls;
     for (const QString &path : paths)
         urls.append(QUrl::fromLocalFile(path));
@@ -453,9 +459,9 @@ void MainWindow::applyConvertResults(quint64 mode, const QList<std::shared_ptr<P
     const KDConvertFileList &records = KDConvertFileManager::defaultManager().getFileDatasWithConvertMode(mode);
     for (const std::shared_ptr<PDFConvertTask> &task : tasks) {
         const QString localPath = task->localPath();
-        const auto found = std::find_if(records.begin(), records.end(), [&localPath](const KDConvertFileRecord &record) {
-            return record->filePath() == localPath;
-        });
+        const auto found =
+            std::find_if(records.begin(), records.end(),
+                         [&localPath](const KDConvertFileRecord &record) { return record->filePath() == localPath; });
         if (found == records.end())
             continue;
         const bool produced = mode == MergePdf || !task->downloadLocalPath().isEmpty();
@@ -464,12 +470,7 @@ void MainWindow::applyConvertResults(quint64 mode, const QList<std::shared_ptr<P
     ui->mFilesContentView->reloadData();
 }
 
-void MainWindow::postConvertProgressNotiticationWithStatus(qint32 status, qint32 progressValue)
-{
-    postRunProgress(mRunSerial.load(), status, progressValue);
-}
-
-void MainWindow::postRunProgress(quint64 run, qint32 status, qint32 progressValue)
+void MainWindow::postConvertProgressNotiticationWithStatus(qint32 status, qint32 progressValue, quint64 run)
 {
     const QVariantMap userInfo{{ConvertProgressWindow::kStatusKey, status},
                                {ConvertProgressWindow::kProgressKey, progressValue}};
@@ -481,8 +482,8 @@ void MainWindow::postRunProgress(quint64 run, qint32 status, qint32 progressValu
             mLastProgressInfo = userInfo;
             NotificationCenter::defaultCenter().postNotificationName(ConvertProgressWindow::kProgressNotification,
                                                                      userInfo);
-            if (status == ConvertProgressWindow::ConvertProgressFailed
-                || status == ConvertProgressWindow::ConvertProgressFinished)
+            if (status == ConvertProgressWindow::ConvertProgressFailed ||
+                status == ConvertProgressWindow::ConvertProgressFinished)
                 QTimer::singleShot(kSheetEndDelayMs, this, [this, run] { endConvertSheet(run); });
         },
         Qt::QueuedConnection);
@@ -539,11 +540,11 @@ void MainWindow::addFilesFromPanel(const KDOpenPanel::Options &panelOptions)
     KDOpenPanel::Options options = panelOptions;
     options.allowedFileTypes =
         KDConvertFileManager::matchFileTypesWithConvertMode(ui->mFilesContentView->currentConvertMode());
-    KDOpenPanel::beginSheetModalForWindow(this, options, [this, types = options.allowedFileTypes](
-                                                             bool confirmed, const QStringList &paths) {
-        if (confirmed)
-            ui->mFilesContentView->addFilesWithPaths(paths, types);
-    });
+    KDOpenPanel::beginSheetModalForWindow(
+        this, options, [this, types = options.allowedFileTypes](bool confirmed, const QStringList &paths) {
+            if (confirmed)
+                ui->mFilesContentView->addFilesWithPaths(paths, types);
+        });
 }
 
 void MainWindow::actionForChangeConvertFolderPath(QObject *)

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ConvertProgressWindow.h"
-#include "KDAutoresizing.h"
-#include "KDMenu.h"
-#include "KDOpenPanel.h"
-#include "KDWindow.h"
+#include "frameworks/widgets/KDMenu.h"
+#include "frameworks/widgets/KDWindow.h"
+#include "ui/ConvertProgressWindow.h"
+#include "ui/KDAutoresizing.h"
+#include "ui/KDOpenPanel.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -46,9 +46,6 @@ public:
     QString getSelectedOutputFormatWithConvertMode(quint64 mode) const;
 
     void beginConvert();
-    // Posts the run status and percentage on the main thread; a finished or
-    // failed status also ends the sheet a second later. Any thread.
-    void postConvertProgressNotiticationWithStatus(qint32 status, qint32 progressValue);
 
     void layoutToolbarButtons();
     void layoutOperationViewUI();
@@ -96,11 +93,13 @@ private:
     KDMenu *makeMenu();
     void popMenu(KDMenu *menu, QObject *sender);
 
-    void postRunProgress(quint64 run, qint32 status, qint32 progressValue);
+    // The one poster of the progress notification: posts the run status and
+    // percentage on the main thread; a finished or failed status also ends the
+    // sheet a second later. Any thread; `run` keeps a superseded run off the sheet.
+    void postConvertProgressNotiticationWithStatus(qint32 status, qint32 progressValue, quint64 run);
     void showConvertSheet(quint64 run);
     void endConvertSheet(quint64 run);
-    void convertDidComplete(quint64 run, quint64 mode, qint32 result, const QStringList &paths,
-                            const QString &message);
+    void convertDidComplete(quint64 run, quint64 mode, qint32 result, const QStringList &paths, const QString &message);
     void applyConvertResults(quint64 mode, const QList<std::shared_ptr<PDFConvertTask>> &tasks);
 
     std::unique_ptr<Ui::MainWindow> ui;

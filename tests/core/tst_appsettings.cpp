@@ -1,8 +1,8 @@
-#include "AppSettings.h"
-#include "CommLang.h"
-#include "UserDefaults.h"
+#include "frameworks/CommLang.h"
+#include "product/AppSettings.h"
+#include "settings/UserDefaults.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QDesktopServices>
 #include <QDir>

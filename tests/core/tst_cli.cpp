@@ -1,7 +1,7 @@
-#include "FakeConversionService.h"
-#include "PdfFixtures.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
+#include "support/FakeConversionService.h"
+#include "support/PdfFixtures.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,9 +31,9 @@ class TestCli : public QObject {
 
     QStringList serviceArguments() const
     {
-        return {QStringLiteral("--service"), mService->baseUrl(), QStringLiteral("--ca-file"),
-                TestCertificates::instance().caFile(), QStringLiteral("--identity-token"),
-                QStringLiteral("cli-identity-token-01")};
+        return {QStringLiteral("--service"),        mService->baseUrl(),
+                QStringLiteral("--ca-file"),        TestCertificates::instance().caFile(),
+                QStringLiteral("--identity-token"), QStringLiteral("cli-identity-token-01")};
     }
 
     struct Outcome {
@@ -81,13 +81,16 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("no path") << QStringList{};
-        QTest::newRow("unknown mode") << QStringList{QStringLiteral("-m"), QStringLiteral("sideways"), QStringLiteral("x.pdf")};
-        QTest::newRow("pdf from pdf") << QStringList{QStringLiteral("-f"), QStringLiteral("pdf"), QStringLiteral("x.pdf")};
-        QTest::newRow("format for merge") << QStringList{QStringLiteral("-m"), QStringLiteral("merge"), QStringLiteral("-f"),
-                                                         QStringLiteral("docx"), QStringLiteral("x.pdf")};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("x.pdf")};
-        QTest::newRow("http service") << QStringList{QStringLiteral("--service"), QStringLiteral("http://127.0.0.1:1/api"),
+        QTest::newRow("unknown mode") << QStringList{QStringLiteral("-m"), QStringLiteral("sideways"),
                                                      QStringLiteral("x.pdf")};
+        QTest::newRow("pdf from pdf") << QStringList{QStringLiteral("-f"), QStringLiteral("pdf"),
+                                                     QStringLiteral("x.pdf")};
+        QTest::newRow("format for merge")
+            << QStringList{QStringLiteral("-m"), QStringLiteral("merge"), QStringLiteral("-f"), QStringLiteral("docx"),
+                           QStringLiteral("x.pdf")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("x.pdf")};
+        QTest::newRow("http service") << QStringList{QStringLiteral("--service"),
+                                                     QStringLiteral("http://127.0.0.1:1/api"), QStringLiteral("x.pdf")};
     }
 
     void usageErrors()
@@ -101,7 +104,8 @@ private slots:
 
     void nothingMatchesTheMode()
     {
-        const Outcome outcome = run(serviceArguments() + QStringList{QStringLiteral("-m"), QStringLiteral("to-pdf"), file(QStringLiteral("a.pdf"))});
+        const Outcome outcome = run(serviceArguments() + QStringList{QStringLiteral("-m"), QStringLiteral("to-pdf"),
+                                                                     file(QStringLiteral("a.pdf"))});
         QCOMPARE(outcome.exitCode, 2);
         QVERIFY(mService->server().requests().isEmpty());
     }
@@ -113,15 +117,21 @@ private slots:
         file(QStringLiteral("in/notes.txt"));
         mService->failCreationFor.insert(QStringLiteral("b.PDF"));
         const QString out = mDir->filePath(QStringLiteral("out folder"));
-        const Outcome outcome = run(serviceArguments() + QStringList{QStringLiteral("-f"), QStringLiteral("txt"),
-                                                                     QStringLiteral("-o"), out, mDir->filePath(QStringLiteral("in"))});
+        const Outcome outcome =
+            run(serviceArguments() + QStringList{QStringLiteral("-f"), QStringLiteral("txt"), QStringLiteral("-o"), out,
+                                                 mDir->filePath(QStringLiteral("in"))});
         QCOMPARE(outcome.exitCode, 1);
         QCOMPARE(outcome.out, QDir(out).filePath(QStringLiteral("a.docx")) + QLatin1Char('\n'));
         QVERIFY(outcome.err.contains(QStringLiteral("Finished ") + mDir->filePath(QStringLiteral("in/a.pdf"))));
         QVERIFY(outcome.err.contains(QStringLiteral("Failed ") + mDir->filePath(QStringLiteral("in/sub/b.PDF"))));
         QVERIFY(outcome.err.contains(QStringLiteral("progress 10\n")));
         QVERIFY(!outcome.err.contains(QStringLiteral("cli-identity-token-01")));
-        QCOMPARE(mService->server().requestsTo(QStringLiteral("/api/tasks")).first().json().value(QStringLiteral("service_type")).toString(),
+        QCOMPARE(mService->server()
+                     .requestsTo(QStringLiteral("/api/tasks"))
+                     .first()
+                     .json()
+                     .value(QStringLiteral("service_type"))
+                     .toString(),
                  QStringLiteral("pdf-to-text"));
     }
 
@@ -130,9 +140,9 @@ private slots:
         mService->resultNameFor.insert(QStringLiteral("a.pdf"), QStringLiteral("a.pdf"));
         const QString a = file(QStringLiteral("a.pdf"));
         const QString b = file(QStringLiteral("b.pdf"));
-        const Outcome outcome = run(serviceArguments() + QStringList{QStringLiteral("-q"), QStringLiteral("-m"),
-                                                                     QStringLiteral("merge"), a, b, a,
-                                                                     QStringLiteral("-o"), mDir->path()});
+        const Outcome outcome =
+            run(serviceArguments() + QStringList{QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("merge"), a,
+                                                 b, a, QStringLiteral("-o"), mDir->path()});
         QCOMPARE(outcome.exitCode, 0);
         // The folder already holds the input a.pdf, so the result takes the next free name.
         QCOMPARE(outcome.out, mDir->filePath(QStringLiteral("a(1).pdf")) + QLatin1Char('\n'));
@@ -166,9 +176,9 @@ private slots:
         mService->resultNameFor.insert(QStringLiteral("locked report_unlocked.pdf"), QStringLiteral("r.docx"));
 
         // With the password: converted from the unlocked copy beside the file.
-        const Outcome withPassword = run(serviceArguments() + QStringList{QStringLiteral("--password"),
-                                                                          PdfFixtures::kUserPassword, locked,
-                                                                          QStringLiteral("-o"), mDir->path()});
+        const Outcome withPassword =
+            run(serviceArguments() + QStringList{QStringLiteral("--password"), PdfFixtures::kUserPassword, locked,
+                                                 QStringLiteral("-o"), mDir->path()});
         QCOMPARE(withPassword.exitCode, 0);
         QVERIFY(QFile::exists(mDir->filePath(QStringLiteral("locked report_unlocked.pdf"))));
         QCOMPARE(mService->uploadedNames(), QStringList{QStringLiteral("locked report_unlocked.pdf")});
@@ -184,10 +194,11 @@ private slots:
     void interruptCancels()
     {
         mService->progressScript = {40};
-        const Outcome outcome = run(serviceArguments() + QStringList{file(QStringLiteral("a.pdf"))}, [this](QProcess &process) {
-            QTRY_VERIFY_WITH_TIMEOUT(!mService->createdTasks().isEmpty(), 20000);
-            ::kill(pid_t(process.processId()), SIGINT);
-        });
+        const Outcome outcome =
+            run(serviceArguments() + QStringList{file(QStringLiteral("a.pdf"))}, [this](QProcess &process) {
+                QTRY_VERIFY_WITH_TIMEOUT(!mService->createdTasks().isEmpty(), 20000);
+                ::kill(pid_t(process.processId()), SIGINT);
+            });
         QCOMPARE(outcome.exitCode, 130);
         QVERIFY(outcome.out.isEmpty());
     }

@@ -1,11 +1,12 @@
-#include "CommPassport.h"
-#include "DIRADoduredode.h"
-#include "PDFConvert.h"
-#include "PDFConvertTask.h"
+#include "convert/PDFConvert.h"
+#include "convert/PDFConvertTask.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/DIRADoduredode.h"
 
-#include "FakeConversionService.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
+#include "support/ClientProbe.h"
+#include "support/FakeConversionService.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,17 +76,17 @@ class TestConversionRun : public QObject {
         return recorder;
     }
 
-    static void waitForCompletion(const std::shared_ptr<Recorder> &recorder)
+    // Waits for the run's completion, then for a probe through the run's
+    // client: a reply that had come in by the completion and would complete
+    // the run again has been handled when the probe is answered.
+    void waitForCompletion(const std::shared_ptr<Recorder> &recorder)
     {
         QTRY_VERIFY_WITH_TIMEOUT(recorder->completionCount() >= 1, 30000);
-        QTest::qWait(300); // a second completion would show up by now
+        QVERIFY(probeClient(*mClient, mService->server().origin()));
         QCOMPARE(recorder->completionCount(), 1);
     }
 
-    static bool isNonDecreasing(const QList<int> &values)
-    {
-        return std::is_sorted(values.begin(), values.end());
-    }
+    static bool isNonDecreasing(const QList<int> &values) { return std::is_sorted(values.begin(), values.end()); }
 
     QByteArray read(const QString &path)
     {
@@ -161,7 +162,8 @@ private slots:
 
     void threeFilesEndAt99()
     {
-        const QStringList paths{input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))};
+        const QStringList paths{input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")),
+                                input(QStringLiteral("c.pdf"))};
         auto recorder = start(paths, QStringLiteral("txt"));
         waitForCompletion(recorder);
         QCOMPARE(std::get<0>(recorder->completion()), 1);
@@ -173,20 +175,32 @@ private slots:
         QVERIFY(at13 > 0 && reports.indexOf(16) > at13 && reports.indexOf(19) > reports.indexOf(16));
         QVERIFY2(reports.last() == 99, qPrintable(QDebug::toString(reports)));
         QCOMPARE(mService->createdTasks().size(), 3);
-        QCOMPARE(mService->server().requestsTo(QStringLiteral("/api/tasks")).first().json().value(QStringLiteral("service_type")).toString(),
+        QCOMPARE(mService->server()
+                     .requestsTo(QStringLiteral("/api/tasks"))
+                     .first()
+                     .json()
+                     .value(QStringLiteral("service_type"))
+                     .toString(),
                  QStringLiteral("pdf-to-text"));
     }
 
     void mergeOfThree()
     {
         mService->resultNameFor.insert(QStringLiteral("a.pdf"), QStringLiteral("merged.pdf"));
-        const QStringList paths{input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))};
+        const QStringList paths{input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")),
+                                input(QStringLiteral("c.pdf"))};
         auto recorder = start(paths, QStringLiteral("pdf"));
         waitForCompletion(recorder);
         QCOMPARE(std::get<0>(recorder->completion()), 1);
         QCOMPARE(std::get<1>(recorder->completion()), QStringList{mOutputs->filePath(QStringLiteral("a.pdf"))});
-        QCOMPARE(mService->createdTasks(), (QList<QStringList>{{QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf")}}));
-        QCOMPARE(mService->server().requestsTo(QStringLiteral("/api/tasks")).first().json().value(QStringLiteral("service_type")).toString(),
+        QCOMPARE(mService->createdTasks(),
+                 (QList<QStringList>{{QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf")}}));
+        QCOMPARE(mService->server()
+                     .requestsTo(QStringLiteral("/api/tasks"))
+                     .first()
+                     .json()
+                     .value(QStringLiteral("service_type"))
+                     .toString(),
                  QStringLiteral("merge-pdf"));
         int downloads = 0;
         for (const RecordedRequest &request : mService->server().requests())
@@ -198,8 +212,9 @@ private slots:
     void mergeWithoutAFailedUpload()
     {
         mService->failUploadFor.insert(QStringLiteral("b.pdf"));
-        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))},
-                              QStringLiteral("pdf"));
+        auto recorder =
+            start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))},
+                  QStringLiteral("pdf"));
         waitForCompletion(recorder);
         QCOMPARE(std::get<0>(recorder->completion()), 1);
         QCOMPARE(mService->createdTasks(), (QList<QStringList>{{QStringLiteral("a.pdf"), QStringLiteral("c.pdf")}}));
@@ -268,9 +283,11 @@ private slots:
         auto merge = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("pdf"));
         waitForCompletion(merge);
         QCOMPARE(std::get<0>(merge->completion()), -4);
-        QCOMPARE(std::get<2>(merge->completion()), QStringLiteral("合并pdf任务处理失败.error - 服务端创建任务失败 - cannot convert a.pdf"));
+        QCOMPARE(std::get<2>(merge->completion()),
+                 QStringLiteral("合并pdf任务处理失败.error - 服务端创建任务失败 - cannot convert a.pdf"));
 
-        auto conversion = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        auto conversion =
+            start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
         waitForCompletion(conversion);
         QCOMPARE(std::get<1>(conversion->completion()), QStringList{mOutputs->filePath(QStringLiteral("b.docx"))});
     }
@@ -280,7 +297,8 @@ private slots:
         mService->failCreationFor.insert(QStringLiteral("a.pdf"));
         auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("pdf"));
         waitForCompletion(recorder);
-        QCOMPARE(recorder->completion(), std::make_tuple(-3, QStringList(), QStringLiteral("合并pdf时在服务端创建任务失败")));
+        QCOMPARE(recorder->completion(),
+                 std::make_tuple(-3, QStringList(), QStringLiteral("合并pdf时在服务端创建任务失败")));
     }
 
     void credentialFailureReportsOnce()
@@ -293,7 +311,10 @@ private slots:
         // The other file is still uploaded and its progress reported; nothing completes after.
         QTRY_COMPARE_WITH_TIMEOUT(mService->uploadedNames(), QStringList{QStringLiteral("a.pdf")}, 15000);
         QTRY_VERIFY2(recorder->reports().contains(35), qPrintable(QDebug::toString(recorder->reports())));
-        QTest::qWait(500);
+        // The end of a's upload is the run's last event: a task creation or a
+        // second completion would be set off from there.
+        QTRY_VERIFY_WITH_TIMEOUT(PDFConvert::convertTasks().first()->isCompleted(), 15000);
+        QVERIFY(probeClient(*mClient, mService->server().origin()));
         QCOMPARE(recorder->completionCount(), 1);
         QVERIFY(mService->createdTasks().isEmpty());
     }
@@ -317,7 +338,11 @@ private slots:
         PDFConvert::cancel();
         // Token and credential replies still move the base; uploads report nothing.
         QTRY_COMPARE_WITH_TIMEOUT(recorder->reports(), (QList<int>{10, 15, 20}), 15000);
-        QTest::qWait(800);
+        // Both uploads still go out; once the service has them and their
+        // replies are handled, nothing is left that could report.
+        QTRY_COMPARE_WITH_TIMEOUT(mService->uploadedNames(),
+                                  (QStringList{QStringLiteral("a.pdf"), QStringLiteral("b.pdf")}), 15000);
+        QVERIFY(probeClient(*mClient, mService->server().origin()));
         QCOMPARE(recorder->reports(), (QList<int>{10, 15, 20}));
         QCOMPARE(recorder->completionCount(), 0);
     }
@@ -330,9 +355,11 @@ private slots:
         PDFConvert::cancel();
         const int firstReports = int(first->reports().size());
         auto second = start({input(QStringLiteral("new.pdf"))}, QStringLiteral("docx"));
+        // The second run's completion is the later event: it takes a whole run,
+        // a download delay included, while the first run, cancelled before the
+        // second began, has at most one status poll left.
         waitForCompletion(second);
         QCOMPARE(std::get<1>(second->completion()), QStringList{mOutputs->filePath(QStringLiteral("new.docx"))});
-        QTest::qWait(500);
         QCOMPARE(first->completionCount(), 0);
         QCOMPARE(int(first->reports().size()), firstReports);
         QCOMPARE(PDFConvert::convertTasks().size(), 1);

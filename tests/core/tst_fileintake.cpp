@@ -1,12 +1,12 @@
-#include "CommLog.h"
-#include "KDConvertFileManager.h"
-#include "Log.h"
-#include "NotificationCenter.h"
-#include "PasswordConfirmation.h"
-#include "PdfDocument.h"
+#include "files/KDConvertFileManager.h"
+#include "files/PasswordConfirmation.h"
+#include "files/pdf/PdfDocument.h"
+#include "frameworks/CommLog.h"
+#include "frameworks/NotificationCenter.h"
+#include "tools/Log.h"
 
-#include "PdfFixtures.h"
-#include "TestMain.h"
+#include "support/PdfFixtures.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "CommAppInfo.h"
-#include "CommLang.h"
-#include "CommProductInfo.h"
-#include "CommSettings.h"
-#include "CommUtils.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/CommAppInfo.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/CommProductInfo.h"
+#include "frameworks/CommSettings.h"
+#include "frameworks/CommUtils.h"
+#include "frameworks/VAZevediZeziz.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QRegularExpression>
 #include <QThread>
@@ -44,8 +44,8 @@ private slots:
         QTest::newRow("language only") << QStringList{QStringLiteral("de-AT")} << QStringLiteral("German");
         QTest::newRow("user order wins") << QStringList{QStringLiteral("fr-FR"), QStringLiteral("de-DE")}
                                          << QStringLiteral("French");
-        QTest::newRow("unknown falls through") << QStringList{QStringLiteral("ko-KR"), QStringLiteral("de")}
-                                               << QStringLiteral("German");
+        QTest::newRow("unknown falls through")
+            << QStringList{QStringLiteral("ko-KR"), QStringLiteral("de")} << QStringLiteral("German");
         QTest::newRow("nothing known") << QStringList{QStringLiteral("ko-KR")} << QStringLiteral("English");
         QTest::newRow("empty") << QStringList{} << QStringLiteral("English");
     }
@@ -133,13 +133,14 @@ private slots:
 
     void productCatalogue()
     {
-        const CommProductInfo info = CommProductInfo::getInfoWithProductID(202, QStringLiteral("English"),
-                                                                           QStringLiteral("vol-mirelune"));
+        const CommProductInfo info =
+            CommProductInfo::getInfoWithProductID(202, QStringLiteral("English"), QStringLiteral("vol-mirelune"));
         QVERIFY(!info.isEmpty());
         QVERIFY(info.copyright().contains(QStringLiteral("Orvanta")));
         QVERIFY(info.urlHome().startsWith(QStringLiteral("https://")));
         QCOMPARE(CommProductInfo::getAppIdentifyByID(202), info.identify());
-        QVERIFY(CommProductInfo::getInfoWithProductID(202, QStringLiteral("English"), QStringLiteral("other")).isEmpty());
+        QVERIFY(
+            CommProductInfo::getInfoWithProductID(202, QStringLiteral("English"), QStringLiteral("other")).isEmpty());
         QVERIFY(CommProductInfo::getInfoWithProductID(999, QStringLiteral("English"), QStringLiteral("vol-mirelune"))
                     .isEmpty());
         QVERIFY(CommProductInfo::getAppIdentifyByID(999).isEmpty());
@@ -151,8 +152,9 @@ private slots:
             "copyright":{"English":"en text","German":"de text"}}}})";
         QCOMPARE(CommProductInfo::infoFromCatalogue(json, 7, QStringLiteral("German"), QStringLiteral("t")).copyright(),
                  QStringLiteral("de text"));
-        QCOMPARE(CommProductInfo::infoFromCatalogue(json, 7, QStringLiteral("Spanish"), QStringLiteral("t")).copyright(),
-                 QStringLiteral("en text"));
+        QCOMPARE(
+            CommProductInfo::infoFromCatalogue(json, 7, QStringLiteral("Spanish"), QStringLiteral("t")).copyright(),
+            QStringLiteral("en text"));
         QVERIFY(CommProductInfo::infoFromCatalogue("{", 7, QStringLiteral("German"), QStringLiteral("t")).isEmpty());
     }
 
@@ -169,8 +171,9 @@ private slots:
         QCOMPARE(CommUtils::replaceFromString(QStringLiteral("Orvanta and Orvanta"), QStringLiteral("Orvanta"),
                                               QStringLiteral("Mirelune")),
                  QStringLiteral("Mirelune and Mirelune"));
-        QCOMPARE(CommUtils::replaceFromString(QStringLiteral("orvanta"), QStringLiteral("Orvanta"), QStringLiteral("M")),
-                 QStringLiteral("orvanta"));
+        QCOMPARE(
+            CommUtils::replaceFromString(QStringLiteral("orvanta"), QStringLiteral("Orvanta"), QStringLiteral("M")),
+            QStringLiteral("orvanta"));
         QCOMPARE(CommUtils::replaceFromString(QStringLiteral("abc"), QString(), QStringLiteral("x")),
                  QStringLiteral("abc"));
     }

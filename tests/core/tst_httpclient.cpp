@@ -1,8 +1,8 @@
-#include "DIRADoduredode.h"
+#include "frameworks/DIRADoduredode.h"
 
-#include "FakeHttpsServer.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
+#include "support/FakeHttpsServer.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +11,7 @@
 #include <QMutexLocker>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <memory>
 
@@ -59,11 +60,20 @@ class TestHttpClient : public QObject {
         };
     }
 
-    // Settles pending deliveries, then checks that exactly one completion came.
-    static void expectSingleCompletion(const std::shared_ptr<Outcome> &outcome)
+    // Waits for the completion, then for a probe queued on the client's
+    // thread behind it: a download into a path below a plain file, which
+    // fails as soon as that thread takes it up. Completions run on that
+    // thread, in order, so a second completion already on its way has been
+    // delivered when the probe's comes.
+    static void expectSingleCompletion(const std::shared_ptr<Outcome> &outcome, DIRADoduredode &client)
     {
         QTRY_COMPARE_WITH_TIMEOUT(outcome->count(), 1, 15000);
-        QTest::qWait(200);
+        QTemporaryFile plain;
+        QVERIFY(plain.open());
+        auto probe = std::make_shared<Outcome>();
+        client.downloadFile(QStringLiteral("https://127.0.0.1:1/probe"), plain.fileName() + QStringLiteral("/probe"),
+                            collectDownload(probe));
+        QTRY_COMPARE_WITH_TIMEOUT(probe->count(), 1, 15000);
         QCOMPARE(outcome->count(), 1);
     }
 
@@ -88,12 +98,14 @@ private slots:
     {
         mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":1})"); });
         auto outcome = std::make_shared<Outcome>();
-        mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/api/sessions"),
-                             {{QStringLiteral("n"), 100}, {QStringLiteral("t"), QStringLiteral("1")},
-                              {QStringLiteral("list"), QVariantList{QStringLiteral("a.pdf")}}},
-                             {{QStringLiteral("accept_lang"), QStringLiteral("en")}, {QStringLiteral("App"), QStringLiteral("x")}},
-                             collect(outcome));
-        expectSingleCompletion(outcome);
+        mClient->POSTWithUrl(
+            mServer->origin() + QStringLiteral("/api/sessions"),
+            {{QStringLiteral("n"), 100},
+             {QStringLiteral("t"), QStringLiteral("1")},
+             {QStringLiteral("list"), QVariantList{QStringLiteral("a.pdf")}}},
+            {{QStringLiteral("accept_lang"), QStringLiteral("en")}, {QStringLiteral("App"), QStringLiteral("x")}},
+            collect(outcome));
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY(outcome->error.isNull());
         QCOMPARE(outcome->body, QByteArray(R"({"status":1})"));
         const RecordedRequest request = mServer->requests().value(0);
@@ -121,7 +133,7 @@ private slots:
                                  outcome->error = error;
                                  outcome->body = reply.toByteArray();
                              });
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         const RecordedRequest request = mServer->requests().value(0);
         QCOMPARE(request.method, QByteArray("GET"));
         QVERIFY(request.body.isEmpty());
@@ -134,10 +146,11 @@ private slots:
 
     void httpErrorStillDeliversTheBody()
     {
-        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":0,"message":"no"})", 403); });
+        mServer->setHandler(
+            [](const RecordedRequest &) { return FakeResponse::json(R"({"status":0,"message":"no"})", 403); });
         auto outcome = std::make_shared<Outcome>();
         mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY(!outcome->error.isNull());
         QCOMPARE(outcome->body, QByteArray(R"({"status":0,"message":"no"})"));
     }
@@ -161,7 +174,7 @@ private slots:
         mClient->setTransferTimeout(700);
         auto outcome = std::make_shared<Outcome>();
         mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY(!outcome->error.isNull());
         QVERIFY(outcome->body.isEmpty());
     }
@@ -174,7 +187,7 @@ private slots:
         probe.close(); // nothing listens there now
         auto outcome = std::make_shared<Outcome>();
         mClient->POSTWithUrl(QStringLiteral("https://127.0.0.1:%1/api/sessions").arg(port), {}, {}, collect(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY(!outcome->error.isNull());
         QVERIFY(outcome->body.isEmpty());
     }
@@ -186,7 +199,7 @@ private slots:
         mServer->setHandler([](const RecordedRequest &) { return FakeResponse::json(R"({"status":1})"); });
         auto outcome = std::make_shared<Outcome>();
         strict.POSTWithUrl(mServer->origin() + QStringLiteral("/x"), {}, {}, collect(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, strict);
         QVERIFY(!outcome->error.isNull());
         QVERIFY(outcome->body.isEmpty());
         QVERIFY(mServer->requests().isEmpty()); // nothing was sent to the untrusted peer
@@ -215,17 +228,18 @@ private slots:
             if (request.path == QLatin1String("/same"))
                 return FakeResponse::json(R"({"status":1,"same":true})");
             FakeResponse response = FakeResponse::json("", 302);
-            response.headers.append({"Location", request.path == QLatin1String("/local") ? QByteArray("/same") : target});
+            response.headers.append(
+                {"Location", request.path == QLatin1String("/local") ? QByteArray("/same") : target});
             return response;
         });
         auto followed = std::make_shared<Outcome>();
         mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/local"), {}, {}, collect(followed));
-        expectSingleCompletion(followed);
+        expectSingleCompletion(followed, *mClient);
         QVERIFY(followed->body.contains("same"));
 
         auto refused = std::make_shared<Outcome>();
         mClient->POSTWithUrl(mServer->origin() + QStringLiteral("/away"), {}, {}, collect(refused));
-        expectSingleCompletion(refused);
+        expectSingleCompletion(refused, *mClient);
         QVERIFY(!refused->error.isNull());
         QVERIFY(other.requests().isEmpty());
     }
@@ -275,7 +289,7 @@ private slots:
                 outcome->body = body;
                 status = httpStatus;
             });
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
         QCOMPARE(status, 200);
         QCOMPARE(outcome->body, QByteArray(R"({"status":1})"));
@@ -309,17 +323,17 @@ private slots:
         // An untrusted server gets nothing.
         DIRADoduredode strict;
         auto untrusted = put(strict, source.fileName());
-        expectSingleCompletion(untrusted);
+        expectSingleCompletion(untrusted, strict);
         QVERIFY(!untrusted->error.isNull());
         QVERIFY(mServer->requests().isEmpty());
         // A missing file, and a server that never answers.
         auto missing = put(*mClient, dir.filePath(QStringLiteral("gone.bin")));
-        expectSingleCompletion(missing);
+        expectSingleCompletion(missing, *mClient);
         QVERIFY(!missing->error.isNull());
         mServer->setHandler([](const RecordedRequest &) { return FakeResponse::hang(); });
         mClient->setTransferTimeout(700);
         auto hanging = put(*mClient, source.fileName());
-        expectSingleCompletion(hanging);
+        expectSingleCompletion(hanging, *mClient);
         QVERIFY(!hanging->error.isNull());
     }
 
@@ -337,7 +351,7 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("résultat final.docx"));
         auto outcome = std::make_shared<Outcome>();
         mClient->downloadFile(mServer->origin() + QStringLiteral("/files/r"), target, collectDownload(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -359,7 +373,7 @@ private slots:
         existing.close();
         auto outcome = std::make_shared<Outcome>();
         mClient->downloadFile(mServer->origin() + QStringLiteral("/missing"), target, collectDownload(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY(!outcome->error.isNull());
         QVERIFY(existing.open(QIODevice::ReadOnly));
         QCOMPARE(existing.readAll(), QByteArray("the user's file"));
@@ -375,7 +389,7 @@ private slots:
         auto outcome = std::make_shared<Outcome>();
         mClient->downloadFile(mServer->origin() + QStringLiteral("/r"), plain.fileName() + QStringLiteral("/below.pdf"),
                               collectDownload(outcome));
-        expectSingleCompletion(outcome);
+        expectSingleCompletion(outcome, *mClient);
         QVERIFY(!outcome->error.isNull());
     }
 };

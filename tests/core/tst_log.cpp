@@ -1,8 +1,8 @@
-#include "Log.h"
-#include "ToolError.h"
-#include "ToolString.h"
+#include "tools/Log.h"
+#include "tools/ToolError.h"
+#include "tools/ToolString.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -37,8 +37,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 const QString kStamp = u"\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] "_s;
 
 // The text appended to a file by a call.
-template<typename Call>
-QString appendedBy(const QString &path, Call call)
+template <typename Call> QString appendedBy(const QString &path, Call call)
 {
     const qint64 offset = QFileInfo(path).size();
     call();
@@ -48,10 +47,9 @@ QString appendedBy(const QString &path, Call call)
 // The appended text with its leading "[stamp] " checked and cut off.
 QString withoutStamp(const QString &line)
 {
-    const QRegularExpressionMatch match =
-        QRegularExpression(QRegularExpression::anchoredPattern(kStamp + u"(.*)"_s),
-                           QRegularExpression::DotMatchesEverythingOption)
-            .match(line);
+    const QRegularExpressionMatch match = QRegularExpression(QRegularExpression::anchoredPattern(kStamp + u"(.*)"_s),
+                                                             QRegularExpression::DotMatchesEverythingOption)
+                                              .match(line);
     return match.hasMatch() ? match.captured(1) : u"<no stamp: %1>"_s.arg(line);
 }
 
@@ -153,10 +151,9 @@ void TestLog::writeLine()
     const QDateTime before = QDateTime::currentDateTime();
     const QString line = appendedBy(path, [] { logWrite(u"bonjour wörld ✓"_s); });
     const QDateTime after = QDateTime::currentDateTime();
-    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(kStamp + u"bonjour wörld ✓\n"_s))
-                 .match(line)
-                 .hasMatch(),
-             qPrintable(line));
+    QVERIFY2(
+        QRegularExpression(QRegularExpression::anchoredPattern(kStamp + u"bonjour wörld ✓\n"_s)).match(line).hasMatch(),
+        qPrintable(line));
     const QDateTime stamp = QDateTime::fromString(line.mid(1, 19), u"yyyy-MM-dd HH:mm:ss"_s);
     QVERIFY(stamp.isValid());
     QVERIFY(stamp >= before.addSecs(-1) && stamp <= after);
@@ -170,21 +167,19 @@ void TestLog::errorRecord()
     const ToolError error(u"NSPOSIXErrorDomain"_s, 2, u"No such file or directory"_s,
                           u"remove \"/tmp/dossier é/a b.pdf\": No such file or directory"_s, userInfo);
     const QString record = appendedBy(logFilePath(), [&error] { logError(error); });
-    QCOMPARE(withoutStamp(record),
-             u"*NSError*\n"
-             u"  domain:NSPOSIXErrorDomain\n"
-             u"  code:2\n"
-             u"  userInfo:{\"NSFilePath\":\"/tmp/dossier é/a b.pdf\"}\n"
-             u"  description:No such file or directory\n"
-             u"  resaon:remove \"/tmp/dossier é/a b.pdf\": No such file or directory\n"
-             u"\n"_s);
+    QCOMPARE(withoutStamp(record), u"*NSError*\n"
+                                   u"  domain:NSPOSIXErrorDomain\n"
+                                   u"  code:2\n"
+                                   u"  userInfo:{\"NSFilePath\":\"/tmp/dossier é/a b.pdf\"}\n"
+                                   u"  description:No such file or directory\n"
+                                   u"  resaon:remove \"/tmp/dossier é/a b.pdf\": No such file or directory\n"
+                                   u"\n"_s);
     QVERIFY(record.startsWith(u"["_s));
     QVERIFY(record.endsWith(u"No such file or directory\n\n"_s));
 
     // The code is a long.
-    const QString big = appendedBy(logFilePath(), [] {
-        logError(ToolError(u"Domain"_s, -9000000000LL, u"d"_s, u"r"_s));
-    });
+    const QString big =
+        appendedBy(logFilePath(), [] { logError(ToolError(u"Domain"_s, -9000000000LL, u"d"_s, u"r"_s)); });
     QCOMPARE(withoutStamp(big),
              u"*NSError*\n  domain:Domain\n  code:-9000000000\n  userInfo:{}\n  description:d\n  resaon:r\n\n"_s);
 }
@@ -198,9 +193,8 @@ void TestLog::errorRecordOfAbsentTexts()
 
 void TestLog::exceptionRecord()
 {
-    QString record = appendedBy(logFilePath(), [] {
-        logException(u"NSInvalidArgumentException"_s, u"argument é invalide"_s);
-    });
+    QString record =
+        appendedBy(logFilePath(), [] { logException(u"NSInvalidArgumentException"_s, u"argument é invalide"_s); });
     QCOMPARE(withoutStamp(record), u"*NSException*\n NSInvalidArgumentException -> argument é invalide\n"_s);
 
     record = appendedBy(logFilePath(), [] { logException(std::runtime_error("boom")); });
@@ -214,8 +208,8 @@ void TestLog::banner()
     const QDateTime after = QDateTime::currentDateTime();
     QStringList candidates;
     for (const QDateTime &time : {before, after}) {
-        candidates.append(u"\n================"_s + ToolString::stringFromDateWithLocalization(time)
-                          + u"================\n"_s);
+        candidates.append(u"\n================"_s + ToolString::stringFromDateWithLocalization(time) +
+                          u"================\n"_s);
     }
     QVERIFY2(candidates.contains(banner), qPrintable(banner));
 }

@@ -1,8 +1,8 @@
-#include "CommPassport.h"
-#include "CommUtils.h"
-#include "NotificationCenter.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/CommUtils.h"
+#include "frameworks/NotificationCenter.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -21,8 +21,10 @@ private slots:
         center.addObserver(&a, QStringLiteral("n"), [&](const QString &, const QVariantMap &info) {
             calls << QStringLiteral("a:") + info.value(QStringLiteral("k")).toString();
         });
-        center.addObserver(&b, QStringLiteral("n"), [&](const QString &, const QVariantMap &) { calls << QStringLiteral("b"); });
-        center.addObserver(&b, QStringLiteral("other"), [&](const QString &, const QVariantMap &) { calls << QStringLiteral("x"); });
+        center.addObserver(&b, QStringLiteral("n"),
+                           [&](const QString &, const QVariantMap &) { calls << QStringLiteral("b"); });
+        center.addObserver(&b, QStringLiteral("other"),
+                           [&](const QString &, const QVariantMap &) { calls << QStringLiteral("x"); });
         center.postNotificationName(QStringLiteral("n"), {{QStringLiteral("k"), 5}});
         QCOMPARE(calls, (QStringList{QStringLiteral("a:5"), QStringLiteral("b")}));
     }
@@ -79,7 +81,8 @@ private slots:
         NotificationCenter center;
         QObject a;
         QThread *seen = nullptr;
-        center.addObserver(&a, QStringLiteral("n"), [&](const QString &, const QVariantMap &) { seen = QThread::currentThread(); });
+        center.addObserver(&a, QStringLiteral("n"),
+                           [&](const QString &, const QVariantMap &) { seen = QThread::currentThread(); });
         QThread *poster = QThread::create([&] { center.postNotificationName(QStringLiteral("n")); });
         poster->start();
         poster->wait();
@@ -104,7 +107,8 @@ private slots:
 
         // Stored readable by the user alone, and read back after a restart.
         const QString file = CommPassport::fallbackFolder() + QStringLiteral("/identity_token");
-        QCOMPARE(QFile::permissions(file) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+        QCOMPARE(QFile::permissions(file) &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
                  QFileDevice::Permissions());
         CommPassport::resetCache();
         QCOMPARE(CommPassport::identityToken(), QStringLiteral("identity-token-1"));

@@ -1,9 +1,9 @@
-#include "KDConvertFileManager.h"
-#include "PasswordConfirmation.h"
-#include "PdfDocument.h"
+#include "files/KDConvertFileManager.h"
+#include "files/PasswordConfirmation.h"
+#include "files/pdf/PdfDocument.h"
 
-#include "PdfFixtures.h"
-#include "TestMain.h"
+#include "support/PdfFixtures.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,11 @@
-#include "KDUserDefaultKit.h"
-#include "PreferenceStore.h"
-#include "UserDefaults.h"
-#include "ValueText.h"
+#include "settings/KDUserDefaultKit.h"
+#include "settings/PreferenceStore.h"
+#include "settings/UserDefaults.h"
+#include "settings/ValueText.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -95,6 +96,59 @@ QVariant nestedLists(int depth)
     return value;
 }
 
+// Empty when both hold the same value of the same type all the way down (NaN
+// matching NaN, -0.0 not matching 0.0, dates with the same offset); otherwise
+// where they first differ. QVariant's == alone takes 4 and 4.0 as equal.
+QString typedDifference(const QVariant &actual, const QVariant &expected, const QString &path)
+{
+    if (actual.metaType() != expected.metaType()) {
+        return path + u": type "_s + QString::fromLatin1(actual.metaType().name()) + u", expected "_s +
+               QString::fromLatin1(expected.metaType().name());
+    }
+    switch (expected.metaType().id()) {
+    case QMetaType::Double: {
+        const double a = actual.toDouble();
+        const double e = expected.toDouble();
+        if ((std::isnan(a) && std::isnan(e)) || (a == e && std::signbit(a) == std::signbit(e)))
+            return {};
+        return path + u": "_s + QString::number(a) + u", expected "_s + QString::number(e);
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime a = actual.toDateTime();
+        const QDateTime e = expected.toDateTime();
+        if (a == e && a.offsetFromUtc() == e.offsetFromUtc())
+            return {};
+        return path + u": "_s + a.toString(Qt::ISODateWithMs) + u", expected "_s + e.toString(Qt::ISODateWithMs);
+    }
+    case QMetaType::QVariantList: {
+        const QVariantList a = actual.toList();
+        const QVariantList e = expected.toList();
+        if (a.size() != e.size())
+            return path + u": "_s + QString::number(a.size()) + u" items, expected "_s + QString::number(e.size());
+        for (qsizetype i = 0; i < e.size(); ++i) {
+            const QString difference = typedDifference(a.at(i), e.at(i), path + u'[' + QString::number(i) + u']');
+            if (!difference.isEmpty())
+                return difference;
+        }
+        return {};
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap a = actual.toMap();
+        const QVariantMap e = expected.toMap();
+        if (a.keys() != e.keys())
+            return path + u": keys "_s + a.keys().join(u',') + u", expected "_s + e.keys().join(u',');
+        for (auto it = e.cbegin(); it != e.cend(); ++it) {
+            const QString difference = typedDifference(a.value(it.key()), it.value(), path + u'/' + it.key());
+            if (!difference.isEmpty())
+                return difference;
+        }
+        return {};
+    }
+    default:
+        return actual == expected ? QString() : path + u": value differs"_s;
+    }
+}
+
 } // namespace
 
 class TestPreferences : public QObject {
@@ -147,6 +201,7 @@ private slots:
     void typesSurviveRestart_data();
     void typesSurviveRestart();
     void fileHoldsTypedJson();
+    void knownFileReadsTypedAndRewritesUnchanged();
     void restartReadsTheFile();
     void fileDecoding_data();
     void fileDecoding();
@@ -785,6 +840,99 @@ void TestPreferences::fileHoldsTypedJson()
     QCOMPARE(integerFromUserDefaults(u"t.int"_s, 0), (qint64(1) << 40) + 3);
     QCOMPARE(KDUserDefaultKit::getFromUserDefaults_BOOL(u"t.bool"_s, false), true);
     QCOMPARE(KDUserDefaultKit::getFromUserDefaults_NSString(u"t.double"_s, {}), u"3"_s);
+}
+
+void TestPreferences::knownFileReadsTypedAndRewritesUnchanged()
+{
+    // A store file exactly as this format lays it out: one key a line in
+    // sorted order, compact values, tags where a type would otherwise be lost.
+    const QByteArray rectArchive = archiveObject(QRectF(1, 2, 3, 4)).toBase64();
+    QVERIFY(!rectArchive.isEmpty());
+    const QByteArray file =
+        "{\n"
+        "    \"bool.off\": false,\n"
+        "    \"bool.on\": true,\n"
+        "    \"bytes\": {\"$bytes\":\"/wCAAQ==\"},\n"
+        "    \"bytes.empty\": {\"$bytes\":\"\"},\n"
+        "    \"date\": {\"$date\":\"2020-06-08T10:11:12.345+02:00\"},\n"
+        "    \"double.big\": 1e+300,\n"
+        "    \"double.fraction\": 2.5,\n"
+        "    \"double.inf\": {\"$double\":\"inf\"},\n"
+        "    \"double.nan\": {\"$double\":\"nan\"},\n"
+        "    \"double.negzero\": {\"$double\":\"-0\"},\n"
+        "    \"double.tiny\": -1.5e-300,\n"
+        "    \"double.whole\": {\"$double\":\"3\"},\n"
+        "    \"double.whole.big\": {\"$double\":\"1e+17\"},\n"
+        "    \"int\": 42,\n"
+        "    \"int.max\": 9223372036854775807,\n"
+        "    \"int.min\": -9223372036854775808,\n"
+        "    \"int.negative\": -7,\n"
+        "    \"key \\\"quoted\\\"\\t\": \"k\",\n"
+        "    \"list\": [1,\"two\",0.1,{\"$double\":\"4\"},null,[],{},[{\"$bytes\":\"aGk=\"}]],\n"
+        "    \"map\": {\"flag\":true,\"inner\":{\"$bytes\":\"aGk=\"},\"name\":\"x\"},\n"
+        "    \"map.tagged\": {\"$map\":{\"$bytes\":\"not base64\"}},\n"
+        "    \"rect\": {\"$variant\":\"" +
+        rectArchive +
+        "\"},\n"
+        "    \"string\": \"q\\\"b\\\\s/ \\b\\f\\n\\r\\t \\u0001\\u001f \xc3\xbc \xe2\x82\xac \xf0\x9f\x98\x80\",\n"
+        "    \"string.empty\": \"\",\n"
+        "    \"\xc3\x9cn\xc3\xafk\xc3\xa9y\": \"v\"\n"
+        "}\n";
+
+    const QVariantMap expected{
+        {u"bool.off"_s, false},
+        {u"bool.on"_s, true},
+        {u"bytes"_s, QByteArray("\xff\x00\x80\x01", 4)},
+        {u"bytes.empty"_s, QByteArray()},
+        {u"date"_s, QDateTime(QDate(2020, 6, 8), QTime(10, 11, 12, 345), Qt::OffsetFromUTC, 7200)},
+        {u"double.big"_s, 1e300},
+        {u"double.fraction"_s, 2.5},
+        {u"double.inf"_s, kInf},
+        {u"double.nan"_s, std::numeric_limits<double>::quiet_NaN()},
+        {u"double.negzero"_s, -0.0},
+        {u"double.tiny"_s, -1.5e-300},
+        {u"double.whole"_s, 3.0},
+        {u"double.whole.big"_s, 1e17},
+        {u"int"_s, qlonglong(42)},
+        {u"int.max"_s, qlonglong(kInt64Max)},
+        {u"int.min"_s, qlonglong(kInt64Min)},
+        {u"int.negative"_s, qlonglong(-7)},
+        {u"key \"quoted\"\t"_s, u"k"_s},
+        {u"list"_s, QVariantList{qlonglong(1), u"two"_s, 0.1, 4.0, QVariant(), QVariantList{}, QVariantMap{},
+                                 QVariantList{QByteArray("hi")}}},
+        {u"map"_s, QVariantMap{{u"flag"_s, true}, {u"inner"_s, QByteArray("hi")}, {u"name"_s, u"x"_s}}},
+        {u"map.tagged"_s, QVariantMap{{u"$bytes"_s, u"not base64"_s}}},
+        {u"rect"_s, QRectF(1, 2, 3, 4)},
+        {u"string"_s, u"q\"b\\s/ \b\f\n\r\t \u0001\u001f ü € 😀"_s},
+        {u"string.empty"_s, u""_s},
+        {u"Ünïkéy"_s, u"v"_s},
+    };
+
+    QSettings::SettingsMap read;
+    {
+        QBuffer buffer;
+        buffer.setData(file);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QVERIFY(PreferenceStore::readJson(buffer, read));
+    }
+    QCOMPARE(read.keys(), expected.keys());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QString difference = typedDifference(read.value(it.key()), it.value(), it.key());
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    QBuffer rewritten;
+    QVERIFY(rewritten.open(QIODevice::WriteOnly));
+    QVERIFY(PreferenceStore::writeJson(rewritten, read));
+    rewritten.close();
+
+    QSettings::SettingsMap reread;
+    QVERIFY(rewritten.open(QIODevice::ReadOnly));
+    QVERIFY(PreferenceStore::readJson(rewritten, reread));
+    const QString difference = typedDifference(reread, expected, u"rewritten"_s);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    // Files written before keep their exact bytes when the store rewrites them.
+    QCOMPARE(rewritten.data(), file);
 }
 
 void TestPreferences::restartReadsTheFile()

@@ -1,7 +1,7 @@
-#include "PDFConvert.h"
-#include "ServiceProtocol.h"
+#include "convert/PDFConvert.h"
+#include "convert/ServiceProtocol.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -65,15 +65,18 @@ private slots:
         const auto json = [](const QVariantMap &map) {
             return QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Compact);
         };
-        QCOMPARE(json(ServiceProtocol::tokenParameters(QStringLiteral("ID"))), QByteArray(R"({"identity_token":"ID"})"));
+        QCOMPARE(json(ServiceProtocol::tokenParameters(QStringLiteral("ID"))),
+                 QByteArray(R"({"identity_token":"ID"})"));
         QCOMPARE(json(ServiceProtocol::credentialParameters(QStringLiteral("a b.pdf"), QStringLiteral("T"))),
                  QByteArray(R"({"Cli-Os":"mac","api_token":"T","files":["a b.pdf"]})"));
         QCOMPARE(json(ServiceProtocol::statusParameters(QStringLiteral("T"))),
                  QByteArray(R"({"Cli-Os":"mac","api_token":"T"})"));
         const QVariantMap creation = ServiceProtocol::creationParameters(
             QStringLiteral("T"), QStringLiteral("merge-pdf"), {QStringLiteral("f1"), QStringLiteral("f2")}, {});
-        QCOMPARE(json(creation),
-                 QByteArray(R"({"Cli-Os":"mac","api_token":"T","args":{},"autostart":"1","files":[{"file_id":"f1","password":""},{"file_id":"f2","password":""}],"product_id":"202","service_type":"merge-pdf"})"));
+        QCOMPARE(
+            json(creation),
+            QByteArray(
+                R"({"Cli-Os":"mac","api_token":"T","args":{},"autostart":"1","files":[{"file_id":"f1","password":""},{"file_id":"f2","password":""}],"product_id":"202","service_type":"merge-pdf"})"));
         const QVariantMap untyped = ServiceProtocol::creationParameters(QStringLiteral("T"), QString(), {}, {});
         QVERIFY(!untyped.contains(QStringLiteral("service_type")));
     }
@@ -90,8 +93,8 @@ private slots:
         QVERIFY(described.contains(QStringLiteral("SECR…")));
         QVERIFY(described.contains(QStringLiteral("pdf-to-word")));
 
-        const QVariantMap nested{{QStringLiteral("data"),
-                                  QVariantList{QVariantMap{{QStringLiteral("access_secret"), QStringLiteral("SSSSSSSSSSSS")}}}}};
+        const QVariantMap nested{{QStringLiteral("data"), QVariantList{QVariantMap{{QStringLiteral("access_secret"),
+                                                                                    QStringLiteral("SSSSSSSSSSSS")}}}}};
         QVERIFY(!ServiceProtocol::describeParameters(nested).contains(QStringLiteral("SSSSSSSSSSSS")));
     }
 
@@ -108,19 +111,52 @@ private slots:
         QCOMPARE(ServiceProtocol::maskSecretsInText(QStringLiteral("no secrets")), QStringLiteral("no secrets"));
     }
 
+    void maskingEverySecretField_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("secret");
+        QTest::newRow("identity_token") << QStringLiteral("identity_token") << true;
+        QTest::newRow("api_token") << QStringLiteral("api_token") << true;
+        QTest::newRow("access_secret") << QStringLiteral("access_secret") << true;
+        QTest::newRow("security_token") << QStringLiteral("security_token") << true;
+        QTest::newRow("access_id") << QStringLiteral("access_id") << false;
+        QTest::newRow("secret name inside another") << QStringLiteral("old_api_token") << false;
+        QTest::newRow("secret name as a prefix") << QStringLiteral("api_token_hint") << false;
+    }
+
+    // A log line of the parameters and one of the reply text hide the same fields.
+    void maskingEverySecretField()
+    {
+        QFETCH(QString, field);
+        QFETCH(bool, secret);
+        const QString value = QStringLiteral("VALUE-0123456789");
+        const QString reply = QStringLiteral("{\"status\":1,\"data\":{\"%1\" : \"%2\"}}").arg(field, value);
+        QCOMPARE(!ServiceProtocol::maskSecretsInText(reply).contains(value), secret);
+        QCOMPARE(!ServiceProtocol::describeParameters({{field, value}}).contains(value), secret);
+    }
+
     void serviceUrl_data()
     {
         QTest::addColumn<QString>("configured");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "https://svc.example.org/api" << "https://svc.example.org/api";
-        QTest::newRow("api appended") << "https://127.0.0.1:8443" << "https://127.0.0.1:8443/api";
-        QTest::newRow("trailing slash") << "https://svc.example.org/api/" << "https://svc.example.org/api";
-        QTest::newRow("sub path") << " https://h.example.org/v2/ " << "https://h.example.org/v2/api";
-        QTest::newRow("upper-case scheme") << "HTTPS://h.example.org/api" << "https://h.example.org/api";
-        QTest::newRow("http refused") << "http://svc.example.org/api" << "";
-        QTest::newRow("no scheme") << "svc.example.org/api" << "";
-        QTest::newRow("query refused") << "https://h.example.org/api?x=1" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "https://svc.example.org/api"
+                               << "https://svc.example.org/api";
+        QTest::newRow("api appended") << "https://127.0.0.1:8443"
+                                      << "https://127.0.0.1:8443/api";
+        QTest::newRow("trailing slash") << "https://svc.example.org/api/"
+                                        << "https://svc.example.org/api";
+        QTest::newRow("sub path") << " https://h.example.org/v2/ "
+                                  << "https://h.example.org/v2/api";
+        QTest::newRow("upper-case scheme") << "HTTPS://h.example.org/api"
+                                           << "https://h.example.org/api";
+        QTest::newRow("http refused") << "http://svc.example.org/api"
+                                      << "";
+        QTest::newRow("no scheme") << "svc.example.org/api"
+                                   << "";
+        QTest::newRow("query refused") << "https://h.example.org/api?x=1"
+                                       << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void serviceUrl()

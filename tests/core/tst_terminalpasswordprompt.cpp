@@ -1,10 +1,10 @@
-#include "TerminalPasswordPrompt.h"
+#include "cli/TerminalPasswordPrompt.h"
 
-#include "KDConvertFileManager.h"
-#include "PdfDocument.h"
+#include "files/KDConvertFileManager.h"
+#include "files/pdf/PdfDocument.h"
 
-#include "PdfFixtures.h"
-#include "TestMain.h"
+#include "support/PdfFixtures.h"
+#include "support/TestMain.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "Log.h"
-#include "ToolError.h"
-#include "ToolFile.h"
+#include "tools/Log.h"
+#include "tools/ToolError.h"
+#include "tools/ToolFile.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -68,8 +68,8 @@ bool fileManagerOnBus()
     const QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
                                                              u"org.freedesktop.DBus"_s, u"ListActivatableNames"_s);
     const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
-           && reply.arguments().constFirst().toStringList().contains(kFileManager);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().toStringList().contains(kFileManager);
 }
 
 } // namespace
@@ -358,8 +358,7 @@ void TestToolFile::moveNeverReplacesDestination()
     QCOMPARE(readFile(source), QByteArray("source"));
     QCOMPARE(readFile(destination), QByteArray("destination"));
     const QString record = logSince(before);
-    QVERIFY2(record.contains(u"*NSError*\n  domain:NSPOSIXErrorDomain\n  code:%1\n"_s.arg(EEXIST)),
-             qPrintable(record));
+    QVERIFY2(record.contains(u"*NSError*\n  domain:NSPOSIXErrorDomain\n  code:%1\n"_s.arg(EEXIST)), qPrintable(record));
     QVERIFY(record.contains(destination));
 
     // Onto itself: the destination exists.
@@ -402,7 +401,8 @@ void TestToolFile::moveAcrossFileSystems()
     QTemporaryDir other(u"/dev/shm/tst toolfile é-XXXXXX"_s);
     if (!other.isValid())
         QSKIP("no writable /dev/shm");
-    struct stat here {}, there {};
+    struct stat here {
+    }, there{};
     QVERIFY(::stat(QFile::encodeName(mDir.path()).constData(), &here) == 0);
     QVERIFY(::stat(QFile::encodeName(other.path()).constData(), &there) == 0);
     if (here.st_dev == there.st_dev)
@@ -515,8 +515,7 @@ void TestToolFile::subFileNames()
     QVERIFY(makeSymlink(path(u"nothing"_s), folder + u"/lien cassé"_s));
 
     QStringList names = ToolFile::subFileNamesWithFolderPath(folder);
-    QStringList expected = {u"x"_s, u"x/y.pdf"_s, u".caché"_s, u".caché/vide"_s, u".caché/z é.txt"_s,
-                            u"lien cassé"_s};
+    QStringList expected = {u"x"_s, u"x/y.pdf"_s, u".caché"_s, u".caché/vide"_s, u".caché/z é.txt"_s, u"lien cassé"_s};
     QCOMPARE(names.size(), expected.size());
     // A folder comes before its contents.
     QVERIFY(names.indexOf(u"x"_s) < names.indexOf(u"x/y.pdf"_s));
@@ -564,8 +563,7 @@ void TestToolFile::attributes()
     QVERIFY(created >= before && created <= after);
     QVERIFY(modified >= before && modified <= after);
 
-    QCOMPARE(ToolFile::getFileAttributesAtPath(mDir.path())->value(u"fileType"_s).toString(),
-             u"NSFileTypeDirectory"_s);
+    QCOMPARE(ToolFile::getFileAttributesAtPath(mDir.path())->value(u"fileType"_s).toString(), u"NSFileTypeDirectory"_s);
     // The entry itself: a link is not followed.
     QVERIFY(makeSymlink(file, path(u"attributs lien"_s)));
     QCOMPARE(ToolFile::getFileAttributesAtPath(path(u"attributs lien"_s))->value(u"fileType"_s).toString(),
@@ -724,10 +722,9 @@ void TestToolFile::revealFallsBackToFolders()
     QCOMPARE(receiver.urls, (QList<QUrl>{QUrl::fromLocalFile(folderA)}));
 
     receiver.urls.clear();
-    ToolFile::showMultipleFilesInFinder({QUrl::fromLocalFile(folderA + u"/un.pdf"_s),
-                                         QUrl::fromLocalFile(folderB + u"/trois é.docx"_s),
-                                         QUrl::fromLocalFile(folderA + u"/deux.pdf"_s),
-                                         QUrl(u"https://example.com/"_s)});
+    ToolFile::showMultipleFilesInFinder(
+        {QUrl::fromLocalFile(folderA + u"/un.pdf"_s), QUrl::fromLocalFile(folderB + u"/trois é.docx"_s),
+         QUrl::fromLocalFile(folderA + u"/deux.pdf"_s), QUrl(u"https://example.com/"_s)});
     QCOMPARE(receiver.urls, (QList<QUrl>{QUrl::fromLocalFile(folderA), QUrl::fromLocalFile(folderB)}));
 
     receiver.urls.clear();

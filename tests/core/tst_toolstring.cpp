@@ -1,6 +1,6 @@
-#include "ToolString.h"
+#include "tools/ToolString.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "CommFeedback.h"
-#include "DIRADoduredode.h"
-#include "UpdateChecker.h"
+#include "frameworks/CommFeedback.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/UpdateChecker.h"
 
-#include "FakeHttpsServer.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
+#include "support/FakeHttpsServer.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -27,7 +27,12 @@ class TestUpdateCheck : public QObject {
             QMutexLocker lock(&mutex);
             result = r;
         });
-        [[maybe_unused]] const bool arrived = QTest::qWaitFor([&] { QMutexLocker lock(&mutex); return result.has_value(); }, 10000);
+        [[maybe_unused]] const bool arrived = QTest::qWaitFor(
+            [&] {
+                QMutexLocker lock(&mutex);
+                return result.has_value();
+            },
+            10000);
         QMutexLocker lock(&mutex);
         return result;
     }
@@ -38,10 +43,14 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("sign");
-        QTest::newRow("numeric, not text") << "1.10.0" << "1.9.3" << 1;
-        QTest::newRow("same") << "1.0.0" << "1.0.0 (06/08/2020)" << 0;
-        QTest::newRow("missing parts") << "1.0" << "1.0.1" << -1;
-        QTest::newRow("major") << "2" << "1.99.99" << 1;
+        QTest::newRow("numeric, not text") << "1.10.0"
+                                           << "1.9.3" << 1;
+        QTest::newRow("same") << "1.0.0"
+                              << "1.0.0 (06/08/2020)" << 0;
+        QTest::newRow("missing parts") << "1.0"
+                                       << "1.0.1" << -1;
+        QTest::newRow("major") << "2"
+                               << "1.99.99" << 1;
     }
 
     void versions()
@@ -57,7 +66,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("outcome");
-        QTest::newRow("newer") << QByteArray("{\"version\":\"9.0.0\",\"url\":\"https://example.org/dl\",\"notes\":\"n\"}")
+        QTest::newRow("newer") << QByteArray(
+                                      "{\"version\":\"9.0.0\",\"url\":\"https://example.org/dl\",\"notes\":\"n\"}")
                                << int(UpdateChecker::Outcome::NewerVersion);
         QTest::newRow("same") << QByteArray(R"({"version":"1.0.0"})") << int(UpdateChecker::Outcome::UpToDate);
         QTest::newRow("older") << QByteArray(R"({"version":"0.9"})") << int(UpdateChecker::Outcome::UpToDate);
@@ -72,7 +82,8 @@ private slots:
         FakeHttpsServer server;
         QVERIFY(server.listen());
         server.setHandler([body](const RecordedRequest &) { return FakeResponse::json(body); });
-        const auto result = checkAgainst(server.origin() + QStringLiteral("/feed.json"), QStringLiteral("1.0.0 (06/08/2020)"));
+        const auto result =
+            checkAgainst(server.origin() + QStringLiteral("/feed.json"), QStringLiteral("1.0.0 (06/08/2020)"));
         QVERIFY(result.has_value());
         QCOMPARE(int(result->outcome), outcome);
         if (result->outcome == UpdateChecker::Outcome::NewerVersion) {
@@ -89,7 +100,8 @@ private slots:
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 port = probe.serverPort();
         probe.close();
-        const auto unreachable = checkAgainst(QStringLiteral("https://127.0.0.1:%1/feed.json").arg(port), QStringLiteral("1.0.0"));
+        const auto unreachable =
+            checkAgainst(QStringLiteral("https://127.0.0.1:%1/feed.json").arg(port), QStringLiteral("1.0.0"));
         QVERIFY(unreachable.has_value());
         QCOMPARE(int(unreachable->outcome), int(UpdateChecker::Outcome::Failed));
         QVERIFY(unreachable->failure.contains(QStringLiteral("could not be reached")));
@@ -109,10 +121,14 @@ private slots:
         QCOMPARE(mail.path(), QStringLiteral("help@mirelune.com"));
         const QUrlQuery query(mail);
         QVERIFY(query.queryItemValue(QStringLiteral("subject")).contains(QStringLiteral("1.0.0")));
-        QVERIFY(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded).contains(QStringLiteral("Mac version: 12")));
-        QCOMPARE(CommFeedback::feedbackUrl(QStringLiteral("https://mirelune.com/feedback"), QStringLiteral("1"), QString()).scheme(),
-                 QStringLiteral("https"));
-        QVERIFY(!CommFeedback::feedbackUrl(QStringLiteral("javascript:alert(1)"), QStringLiteral("1"), QString()).isValid());
+        QVERIFY(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
+                    .contains(QStringLiteral("Mac version: 12")));
+        QCOMPARE(
+            CommFeedback::feedbackUrl(QStringLiteral("https://mirelune.com/feedback"), QStringLiteral("1"), QString())
+                .scheme(),
+            QStringLiteral("https"));
+        QVERIFY(!CommFeedback::feedbackUrl(QStringLiteral("javascript:alert(1)"), QStringLiteral("1"), QString())
+                     .isValid());
     }
 };
 

@@ -1,5 +1,5 @@
-#include "PdfFixtures.h"
-#include "TestMain.h"
+#include "support/PdfFixtures.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,8 @@ class TestCliService : public QObject {
 
     static QString serviceData()
     {
-        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Mirelune/service");
+        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+               QStringLiteral("/Mirelune/service");
     }
 
     struct Outcome {
@@ -61,7 +62,8 @@ private slots:
         // The service would otherwise wait out its idle time.
         QFile ready(serviceData() + QStringLiteral("/ready.json"));
         if (ready.open(QIODevice::ReadOnly)) {
-            const qint64 pid = QJsonDocument::fromJson(ready.readAll()).object().value(QStringLiteral("pid")).toInteger();
+            const qint64 pid =
+                QJsonDocument::fromJson(ready.readAll()).object().value(QStringLiteral("pid")).toInteger();
             if (pid > 0)
                 ::kill(pid_t(pid), SIGTERM);
         }
@@ -73,10 +75,11 @@ private slots:
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("Quarterly memo about blue elephants\n");
         text.close();
-        run(QStringLiteral("soffice"), {QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                                        QStringLiteral("-env:UserInstallation=file://") + mDir.filePath(QStringLiteral("profile")),
-                                        QStringLiteral("--convert-to"), QStringLiteral("docx"), QStringLiteral("--outdir"),
-                                        mDir.path(), text.fileName()});
+        run(QStringLiteral("soffice"),
+            {QStringLiteral("--headless"), QStringLiteral("--norestore"),
+             QStringLiteral("-env:UserInstallation=file://") + mDir.filePath(QStringLiteral("profile")),
+             QStringLiteral("--convert-to"), QStringLiteral("docx"), QStringLiteral("--outdir"), mDir.path(),
+             text.fileName()});
         const QString docx = mDir.filePath(QStringLiteral("memo.docx"));
         QVERIFY(QFile::exists(docx));
 
@@ -85,7 +88,8 @@ private slots:
         QVERIFY2(toPdf.exitCode == 0, qPrintable(toPdf.err));
         const QString pdf = QDir(out).filePath(QStringLiteral("memo.pdf"));
         QCOMPARE(toPdf.out.trimmed(), pdf);
-        QVERIFY(run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).contains(QStringLiteral("blue elephants")));
+        QVERIFY(
+            run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).contains(QStringLiteral("blue elephants")));
         QVERIFY(QFile::exists(serviceData() + QStringLiteral("/ready.json")));
 
         const Outcome toText = cli({QStringLiteral("-f"), QStringLiteral("txt"), QStringLiteral("-o"), out, pdf});

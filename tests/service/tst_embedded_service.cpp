@@ -1,9 +1,8 @@
-#include "EmbeddedService.h"
-#include "TestMain.h"
+#include "convert/EmbeddedService.h"
+#include "support/TestMain.h"
 
 #include <QDir>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +11,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <csignal>
 #include <future>
@@ -54,9 +54,8 @@ QByteArray TestEmbeddedService::sessionStatus(const EmbeddedService::Endpoint &e
     ssl.setCaCertificates(QSslCertificate::fromPath(endpoint.caFile));
     request.setSslConfiguration(ssl);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
-    QNetworkReply *reply = manager.post(request, QJsonDocument(QJsonObject{{QStringLiteral("identity_token"),
-                                                                            endpoint.identityToken}})
-                                                     .toJson());
+    QNetworkReply *reply = manager.post(
+        request, QJsonDocument(QJsonObject{{QStringLiteral("identity_token"), endpoint.identityToken}}).toJson());
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);

@@ -1,11 +1,11 @@
-#include "OssSignature.h"
-#include "ServiceClient.h"
-#include "ServiceProcess.h"
-#include "TestDocuments.h"
-#include "TestMain.h"
+#include "protocol/OssSignature.h"
+#include "support/TestMain.h"
+#include "support/service/ServiceClient.h"
+#include "support/service/ServiceProcess.h"
+#include "support/service/TestDocuments.h"
 
-#include <QDir>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -127,7 +127,8 @@ void TestServiceApi::readyInformation()
     const QJsonObject ready = QJsonDocument::fromJson(mService->readyLine()).object();
     QCOMPARE(ready.keys(), (QStringList{QStringLiteral("base_url"), QStringLiteral("ca_file"),
                                         QStringLiteral("identity_token"), QStringLiteral("pid")}));
-    QVERIFY(QRegularExpression(QStringLiteral("^https://127\\.0\\.0\\.1:\\d+/api$")).match(mService->baseUrl()).hasMatch());
+    QVERIFY(
+        QRegularExpression(QStringLiteral("^https://127\\.0\\.0\\.1:\\d+/api$")).match(mService->baseUrl()).hasMatch());
     const QString dataFolder = mService->dataFolder();
     QCOMPARE(QJsonDocument::fromJson(TestDocuments::read(dataFolder + QStringLiteral("/ready.json"))).object(), ready);
     const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -145,10 +146,13 @@ void TestServiceApi::sessions_data()
 {
     QTest::addColumn<QJsonObject>("parameters");
     QTest::addColumn<int>("status");
-    QTest::newRow("known identity") << QJsonObject{{QStringLiteral("identity_token"), QString::fromLatin1(mService->identityToken())}} << 1;
+    QTest::newRow("known identity") << QJsonObject{{QStringLiteral("identity_token"),
+                                                    QString::fromLatin1(mService->identityToken())}}
+                                    << 1;
     QTest::newRow("unknown identity") << QJsonObject{{QStringLiteral("identity_token"), QStringLiteral("guess")}} << 0;
     QTest::newRow("prefix of the identity")
-        << QJsonObject{{QStringLiteral("identity_token"), QString::fromLatin1(mService->identityToken().left(10))}} << 0;
+        << QJsonObject{{QStringLiteral("identity_token"), QString::fromLatin1(mService->identityToken().left(10))}}
+        << 0;
     QTest::newRow("no identity") << QJsonObject{} << 0;
 }
 
@@ -158,8 +162,12 @@ void TestServiceApi::sessions()
     QFETCH(int, status);
     const QJsonObject reply = mClient->post(QStringLiteral("/sessions"), parameters).json();
     QCOMPARE(reply.value(QStringLiteral("status")), QJsonValue(status));
-    const QString token = reply.value(QStringLiteral("data")).toObject().value(QStringLiteral("user")).toObject()
-                              .value(QStringLiteral("api_token")).toString();
+    const QString token = reply.value(QStringLiteral("data"))
+                              .toObject()
+                              .value(QStringLiteral("user"))
+                              .toObject()
+                              .value(QStringLiteral("api_token"))
+                              .toString();
     QCOMPARE(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(token).hasMatch(), status == 1);
     if (status == 1)
         mSecrets << token.toLatin1();
@@ -184,7 +192,8 @@ void TestServiceApi::credentialsAreRandomAndScoped()
     remember(first);
     remember(second);
     QCOMPARE(first.value(QStringLiteral("endpoint")).toString(), QStringLiteral("127.0.0.1:%1").arg(mService->port()));
-    const QString key = first.value(QStringLiteral("objects")).toObject().value(QStringLiteral("report.pdf")).toString();
+    const QString key =
+        first.value(QStringLiteral("objects")).toObject().value(QStringLiteral("report.pdf")).toString();
     QVERIFY(!key.isEmpty());
     QVERIFY(!key.contains(QStringLiteral("report")));
     QVERIFY(key != second.value(QStringLiteral("objects")).toObject().value(QStringLiteral("report.pdf")).toString());
@@ -192,10 +201,11 @@ void TestServiceApi::credentialsAreRandomAndScoped()
     const QJsonObject callback = first.value(QStringLiteral("callback_url")).toObject();
     QCOMPARE(callback.value(QStringLiteral("callbackBodyType")).toString(), QStringLiteral("application/json"));
     QVERIFY(callback.value(QStringLiteral("callbackUrl")).toString().startsWith(mService->origin() + QLatin1Char('/')));
-    const QJsonObject refused = mClient->post(QStringLiteral("/authentications"),
-                                              {{QStringLiteral("api_token"), QStringLiteral("0123")},
-                                               {QStringLiteral("files"), QJsonArray{QStringLiteral("a.pdf")}}})
-                                    .json();
+    const QJsonObject refused =
+        mClient
+            ->post(QStringLiteral("/authentications"), {{QStringLiteral("api_token"), QStringLiteral("0123")},
+                                                        {QStringLiteral("files"), QJsonArray{QStringLiteral("a.pdf")}}})
+            .json();
     QCOMPARE(refused.value(QStringLiteral("status")), QJsonValue(0));
     QVERIFY(!refused.contains(QStringLiteral("data")));
 }
@@ -221,7 +231,8 @@ void TestServiceApi::uploadIsStoredAndRecorded()
     const QJsonObject json = reply.json();
     QCOMPARE(json.value(QStringLiteral("status")), QJsonValue(1));
     QVERIFY(!json.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toString().isEmpty());
-    QCOMPARE(reply.header("ETag"), '"' + QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex().toUpper() + '"');
+    QCOMPARE(reply.header("ETag"),
+             '"' + QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex().toUpper() + '"');
     QCOMPARE(TestDocuments::read(objectFile(put.key)), content);
 }
 
@@ -231,9 +242,11 @@ void TestServiceApi::forgedUploadsAreRefused_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("code");
     QTest::newRow("signature made up") << QStringLiteral("signature") << 403 << QByteArray("SignatureDoesNotMatch");
-    QTest::newRow("signed with another secret") << QStringLiteral("secret") << 403 << QByteArray("SignatureDoesNotMatch");
+    QTest::newRow("signed with another secret")
+        << QStringLiteral("secret") << 403 << QByteArray("SignatureDoesNotMatch");
     QTest::newRow("unknown access id") << QStringLiteral("id") << 403 << QByteArray("InvalidAccessKeyId");
-    QTest::newRow("another grant's security token") << QStringLiteral("token") << 403 << QByteArray("InvalidSecurityToken");
+    QTest::newRow("another grant's security token")
+        << QStringLiteral("token") << 403 << QByteArray("InvalidSecurityToken");
     QTest::newRow("no security token") << QStringLiteral("no-token") << 403 << QByteArray("InvalidSecurityToken");
     QTest::newRow("credential used for another key") << QStringLiteral("key") << 403 << QByteArray("AccessDenied");
     QTest::newRow("date 20 minutes old") << QStringLiteral("old") << 403 << QByteArray("RequestTimeTooSkewed");
@@ -282,9 +295,8 @@ void TestServiceApi::expiredCredentialIsRefused()
 {
     const QJsonObject grant = mClient->authorize(mToken, QStringLiteral("late.pdf"));
     remember(grant);
-    QVERIFY(execSql(mService->dataFolder(),
-                    QStringLiteral("UPDATE credentials SET expires = 1 WHERE access_id = '%1'")
-                        .arg(grant.value(QStringLiteral("access_id")).toString())));
+    QVERIFY(execSql(mService->dataFolder(), QStringLiteral("UPDATE credentials SET expires = 1 WHERE access_id = '%1'")
+                                                .arg(grant.value(QStringLiteral("access_id")).toString())));
     const ServiceClient::Reply reply = mClient->send(mClient->putFor(grant, QStringLiteral("late.pdf")), "data");
     QCOMPARE(reply.status, 403);
     QCOMPARE(reply.errorCode(), QByteArray("SecurityTokenExpired"));
@@ -310,14 +322,15 @@ void TestServiceApi::failedCallback_data()
     QTest::addColumn<QByteArray>("code");
     const QString own = mService->origin() + QStringLiteral("/api/upload-callback");
     const QString body = QStringLiteral("{\"bucket\":${bucket},\"object\":${object},\"size\":${size}}");
-    QTest::newRow("foreign address") << QStringLiteral("https://192.0.2.1/cb") << body << 203 << QByteArray("CallbackFailed");
-    QTest::newRow("own host, other path") << mService->origin() + QStringLiteral("/api/tasks") << body << 203
-                                          << QByteArray("CallbackFailed");
-    QTest::newRow("plain http") << QString(own).replace(QStringLiteral("https:"), QStringLiteral("http:")) << body << 203
-                                << QByteArray("CallbackFailed");
+    QTest::newRow("foreign address") << QStringLiteral("https://192.0.2.1/cb") << body << 203
+                                     << QByteArray("CallbackFailed");
+    QTest::newRow("own host, other path")
+        << mService->origin() + QStringLiteral("/api/tasks") << body << 203 << QByteArray("CallbackFailed");
+    QTest::newRow("plain http") << QString(own).replace(QStringLiteral("https:"), QStringLiteral("http:")) << body
+                                << 203 << QByteArray("CallbackFailed");
     QTest::newRow("body names another object")
-        << own << QStringLiteral("{\"bucket\":${bucket},\"object\":\"uploads/00000000000000000000000000000000\"}") << 203
-        << QByteArray("CallbackFailed");
+        << own << QStringLiteral("{\"bucket\":${bucket},\"object\":\"uploads/00000000000000000000000000000000\"}")
+        << 203 << QByteArray("CallbackFailed");
     QTest::newRow("not a callback at all") << QString() << QString() << 400 << QByteArray("InvalidArgument");
 }
 
@@ -329,12 +342,14 @@ void TestServiceApi::failedCallback()
     remember(grant);
     ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("c.pdf"));
     const ServiceClient::Put good = put;
-    put.callback = url.isEmpty() ? QByteArray("not json").toBase64()
-                                 : QJsonDocument(QJsonObject{{QStringLiteral("callbackUrl"), url},
-                                                             {QStringLiteral("callbackBody"), body},
-                                                             {QStringLiteral("callbackBodyType"), QStringLiteral("application/json")}})
-                                       .toJson(QJsonDocument::Compact)
-                                       .toBase64();
+    put.callback =
+        url.isEmpty()
+            ? QByteArray("not json").toBase64()
+            : QJsonDocument(QJsonObject{{QStringLiteral("callbackUrl"), url},
+                                        {QStringLiteral("callbackBody"), body},
+                                        {QStringLiteral("callbackBodyType"), QStringLiteral("application/json")}})
+                  .toJson(QJsonDocument::Compact)
+                  .toBase64();
     const ServiceClient::Reply reply = mClient->send(put, "%PDF-1.4 callback");
     QTEST(reply.status, "status");
     QTEST(reply.errorCode(), "code");
@@ -351,16 +366,16 @@ void TestServiceApi::oversizedUploadIsRefusedBeforeItsBody()
     remember(grant);
     const ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("huge.pdf"));
     const QByteArray date = ServiceClient::httpDate(QDateTime::currentDateTimeUtc());
-    const OssSignature::Headers signedHeaders = {{"Date", date}, {"Content-Type", put.contentType},
-                                                 {"x-oss-security-token", put.securityToken}};
+    const OssSignature::Headers signedHeaders = {
+        {"Date", date}, {"Content-Type", put.contentType}, {"x-oss-security-token", put.securityToken}};
     const QByteArray signature =
         OssSignature::sign(put.accessSecret, OssSignature::stringToSign("PUT", signedHeaders, put.bucket, put.key));
     // Only the head: a service that waited for the body would never answer.
     QByteArray head = "PUT /" + put.bucket.toLatin1() + '/' + put.key.toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
     for (const auto &[name, value] : signedHeaders)
         head += name + ": " + value + "\r\n";
-    head += "Authorization: OSS " + put.accessId + ':' + signature + "\r\nContent-Length: " +
-            QByteArray::number(100 * kMaxUpload) + "\r\n\r\n";
+    head += "Authorization: OSS " + put.accessId + ':' + signature +
+            "\r\nContent-Length: " + QByteArray::number(100 * kMaxUpload) + "\r\n\r\n";
     const QByteArray answer = mClient->raw(head, 1, 10000);
     QVERIFY2(answer.startsWith("HTTP/1.1 400"), answer.constData());
     QVERIFY(answer.contains("<Code>EntityTooLarge</Code>"));
@@ -391,7 +406,8 @@ void TestServiceApi::keepAliveServesSeveralRequests()
     const QByteArray body = "{\"identity_token\":\"nope\"}";
     const QByteArray requests = "GET /api/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
                                 "POST /api/sessions HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
-                                "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body +
+                                "Content-Length: " +
+                                QByteArray::number(body.size()) + "\r\n\r\n" + body +
                                 "GET /api/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     const QByteArray answers = mClient->raw(requests, 3, 10000);
     QCOMPARE(answers.count("HTTP/1.1 200 OK"), 2);
@@ -451,10 +467,11 @@ void TestServiceApi::foreignTaskIsNotShown()
 
 void TestServiceApi::conversionAndResumedDownload()
 {
-    const QString file = mClient->upload(mToken, QStringLiteral("Quarterly report.pdf"),
-                                         TestDocuments::pdf({{QStringLiteral("Revenue grew"), QStringLiteral("Costs fell")}}));
-    const QString task = mClient->taskId(mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file},
-                                                             {{QStringLiteral("layout"), 1}}));
+    const QString file =
+        mClient->upload(mToken, QStringLiteral("Quarterly report.pdf"),
+                        TestDocuments::pdf({{QStringLiteral("Revenue grew"), QStringLiteral("Costs fell")}}));
+    const QString task = mClient->taskId(
+        mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file}, {{QStringLiteral("layout"), 1}}));
     QList<int> progress;
     const QJsonObject data = mClient->waitForTask(mToken, task, 60000, &progress);
     QCOMPARE(data.value(QStringLiteral("progress")).toInt(), 100);
@@ -492,15 +509,17 @@ void TestServiceApi::badInputFailsItsTask_data()
     const QString plain = mDir.filePath(QStringLiteral("plain.pdf"));
     const QString locked = mDir.filePath(QStringLiteral("locked.pdf"));
     TestDocuments::write(plain, good);
-    TestDocuments::run(QStringLiteral("qpdf"), {QStringLiteral("--encrypt"), QStringLiteral("open sesame"),
-                                                QStringLiteral("owner"), QStringLiteral("256"), QStringLiteral("--"),
-                                                plain, locked});
+    TestDocuments::run(QStringLiteral("qpdf"),
+                       {QStringLiteral("--encrypt"), QStringLiteral("open sesame"), QStringLiteral("owner"),
+                        QStringLiteral("256"), QStringLiteral("--"), plain, locked});
     const QByteArray encrypted = TestDocuments::read(locked);
     QTest::newRow("empty") << QByteArray() << QString() << QStringLiteral("The file is empty");
     QTest::newRow("not a PDF") << QByteArray("hello, world") << QString() << QStringLiteral("not a PDF");
-    QTest::newRow("damaged") << QByteArray("%PDF-1.4\n1 0 obj << /Type /Catalog") << QString() << QStringLiteral("damaged");
+    QTest::newRow("damaged") << QByteArray("%PDF-1.4\n1 0 obj << /Type /Catalog") << QString()
+                             << QStringLiteral("damaged");
     QTest::newRow("password missing") << encrypted << QString() << QStringLiteral("protected by a password");
-    QTest::newRow("password wrong") << encrypted << QStringLiteral("guess") << QStringLiteral("password given for the PDF is wrong");
+    QTest::newRow("password wrong") << encrypted << QStringLiteral("guess")
+                                    << QStringLiteral("password given for the PDF is wrong");
     QTest::newRow("password right") << encrypted << QStringLiteral("open sesame") << QString();
 }
 
@@ -512,7 +531,8 @@ void TestServiceApi::badInputFailsItsTask()
     QVERIFY(content.isEmpty() || content.size() > 10);
     const QString file = mClient->upload(mToken, QStringLiteral("input.pdf"), content);
     QVERIFY(!file.isEmpty());
-    const QString task = mClient->taskId(mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file}, {}, {password}));
+    const QString task =
+        mClient->taskId(mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file}, {}, {password}));
     const QJsonObject data = mClient->waitForTask(mToken, task, 60000);
     if (expected.isEmpty()) {
         QCOMPARE(data.value(QStringLiteral("progress")).toInt(), 100);
@@ -529,8 +549,8 @@ void TestServiceApi::badInputFailsItsTask()
 void TestServiceApi::slowConversionIsKilled()
 {
     ServiceProcess service(mDir.filePath(QStringLiteral("slow")));
-    QVERIFY(service.start({QStringLiteral("--workers"), QStringLiteral("1"), QStringLiteral("--job-timeout"),
-                           QStringLiteral("1")}));
+    QVERIFY(service.start(
+        {QStringLiteral("--workers"), QStringLiteral("1"), QStringLiteral("--job-timeout"), QStringLiteral("1")}));
     ServiceClient client(service);
     const QString token = client.apiToken();
     const QString file = uploadPdf(client, token, QStringLiteral("long.pdf"), 300);
@@ -557,8 +577,11 @@ void TestServiceApi::restartKeepsTasksAndResults()
     const QString token = client->apiToken();
     const QString done = client->taskId(client->createTask(token, QStringLiteral("pdf-to-text"),
                                                            {uploadPdf(*client, token, QStringLiteral("one.pdf"), 1)}));
-    const QUrl result(client->waitForTask(token, done, 60000).value(QStringLiteral("target_file")).toObject()
-                          .value(QStringLiteral("url")).toString());
+    const QUrl result(client->waitForTask(token, done, 60000)
+                          .value(QStringLiteral("target_file"))
+                          .toObject()
+                          .value(QStringLiteral("url"))
+                          .toString());
     QVERIFY(result.isValid());
     QVERIFY(service->stop());
 
@@ -569,8 +592,8 @@ void TestServiceApi::restartKeepsTasksAndResults()
     QUrl moved = result;
     moved.setPort(service->port());
     QVERIFY(client->get(moved).body.contains("Page 1"));
-    const QString queued = client->taskId(client->createTask(token, QStringLiteral("pdf-to-text"),
-                                                             {uploadPdf(*client, token, QStringLiteral("two.pdf"), 2)}));
+    const QString queued = client->taskId(client->createTask(
+        token, QStringLiteral("pdf-to-text"), {uploadPdf(*client, token, QStringLiteral("two.pdf"), 2)}));
     QVERIFY(!queued.isEmpty());
     QTest::qWait(500);
     const QJsonObject waiting = client->taskStatus(token, queued).value(QStringLiteral("data")).toObject();
@@ -596,10 +619,9 @@ void TestServiceApi::interruptedTaskRunsAgain()
     auto client = std::make_unique<ServiceClient>(*service);
     const QString token = client->apiToken();
     const int pages = 60;
-    const QString task = client->taskId(client->createTask(token, QStringLiteral("pdf-to-image"),
-                                                           {uploadPdf(*client, token, QStringLiteral("many.pdf"), pages)},
-                                                           {{QStringLiteral("format"), QStringLiteral("jpg")},
-                                                            {QStringLiteral("resize"), QStringLiteral("A4")}}));
+    const QString task = client->taskId(client->createTask(
+        token, QStringLiteral("pdf-to-image"), {uploadPdf(*client, token, QStringLiteral("many.pdf"), pages)},
+        {{QStringLiteral("format"), QStringLiteral("jpg")}, {QStringLiteral("resize"), QStringLiteral("A4")}}));
     QJsonObject state;
     QTRY_VERIFY_WITH_TIMEOUT((state = client->taskStatus(token, task).value(QStringLiteral("data")).toObject(),
                               state.value(QStringLiteral("progress")).toInt() > 20),
@@ -617,7 +639,10 @@ void TestServiceApi::interruptedTaskRunsAgain()
     QCOMPARE(finished.value(QStringLiteral("progress")).toInt(), 100);
     const QString zip = mDir.filePath(QStringLiteral("many.zip"));
     QVERIFY(TestDocuments::write(
-        zip, client->get(QUrl(finished.value(QStringLiteral("target_file")).toObject().value(QStringLiteral("url")).toString())).body));
+        zip, client
+                 ->get(QUrl(
+                     finished.value(QStringLiteral("target_file")).toObject().value(QStringLiteral("url")).toString()))
+                 .body));
     const std::optional<QStringList> entries = TestDocuments::zipEntries(zip);
     QVERIFY(entries);
     QCOMPARE(entries->size(), pages);

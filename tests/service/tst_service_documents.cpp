@@ -1,27 +1,23 @@
-#include "ConversionJob.h"
-#include "ImagePdfConverter.h"
-#include "LayoutTable.h"
-#include "PageRenderer.h"
-#include "TaskQueue.h"
-#include "TestDocuments.h"
-#include "WordConverter.h"
-#include "TestMain.h"
-#include "XlsxWriter.h"
-#include "ZipWriter.h"
+#include "converters/ImagePdfConverter.h"
+#include "converters/LayoutTable.h"
+#include "converters/PageRenderer.h"
+#include "converters/WordConverter.h"
+#include "formats/XlsxWriter.h"
+#include "jobs/ConversionJob.h"
+#include "jobs/TaskQueue.h"
+#include "support/TestMain.h"
+#include "support/service/TestDocuments.h"
 
 #include <QTemporaryDir>
 
-// The pieces of the conversions that need no converter: archives, workbooks,
-// table cells, page sizes and result names.
+// The pieces of the conversions that need no converter: workbooks, table
+// cells, page sizes and result names. The archive and workbook writers
+// themselves are checked in tst_formats.
 class TestServiceDocuments : public QObject {
     Q_OBJECT
 
 private slots:
-    void zipIsReadableByAnotherImplementation();
-    void zipWriteFailureIsReported();
     void workbookOpensInLibreOffice();
-    void columnNames_data();
-    void columnNames();
     void layoutCells_data();
     void layoutCells();
     void layoutPagesSplitOnFormFeed();
@@ -41,51 +37,17 @@ private:
     QTemporaryDir mDir;
 };
 
-void TestServiceDocuments::zipIsReadableByAnotherImplementation()
-{
-    const QString source = mDir.filePath(QStringLiteral("big.bin"));
-    QByteArray big(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-    for (qsizetype i = 0; i < big.size(); ++i)
-        big[i] = char((i * 7919) % 251);
-    QVERIFY(TestDocuments::write(source, big));
-    const QString archive = mDir.filePath(QStringLiteral("a.zip"));
-    ZipWriter zip(archive);
-    QVERIFY(zip.open());
-    QVERIFY(zip.addData(QStringLiteral("page-1.txt"), "first"));
-    QVERIFY(zip.addFile(QStringLiteral("images/big.bin"), source));
-    QVERIFY(zip.addData(QStringLiteral("résumé.txt"), QByteArray()));
-    QVERIFY(zip.close());
-    const std::optional<QStringList> entries = TestDocuments::zipEntries(archive);
-    QVERIFY(entries);
-    QCOMPARE(*entries, (QStringList{QStringLiteral("page-1.txt"), QStringLiteral("images/big.bin"),
-                                    QStringLiteral("résumé.txt")}));
-    QCOMPARE(TestDocuments::zipEntry(archive, QStringLiteral("images/big.bin")), big);
-    QCOMPARE(TestDocuments::zipEntry(archive, QStringLiteral("page-1.txt")), QByteArray("first"));
-}
-
-void TestServiceDocuments::zipWriteFailureIsReported()
-{
-    // A path below a regular file cannot be created.
-    const QString file = mDir.filePath(QStringLiteral("plain"));
-    QVERIFY(TestDocuments::write(file, "x"));
-    ZipWriter zip(file + QStringLiteral("/a.zip"));
-    QVERIFY(!zip.open());
-    QVERIFY(!zip.errorString().isEmpty());
-    ZipWriter missingSource(mDir.filePath(QStringLiteral("b.zip")));
-    QVERIFY(missingSource.open());
-    QVERIFY(!missingSource.addFile(QStringLiteral("x"), mDir.filePath(QStringLiteral("no-such-file"))));
-}
-
 void TestServiceDocuments::workbookOpensInLibreOffice()
 {
     const QString path = mDir.filePath(QStringLiteral("book.xlsx"));
     QString error;
     QVERIFY2(XlsxWriter::write(path,
-                              {{QStringLiteral("Page 1"), {{QStringLiteral("Name"), QStringLiteral("Qty")},
-                                                           {QStringLiteral("Apple & <Pear>"), QStringLiteral("3")}}},
-                               {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}}},
-                              &error),
-            qPrintable(error));
+                               {{QStringLiteral("Page 1"),
+                                 {{QStringLiteral("Name"), QStringLiteral("Qty")},
+                                  {QStringLiteral("Apple & <Pear>"), QStringLiteral("3")}}},
+                                {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}}},
+                               &error),
+             qPrintable(error));
     const std::optional<QStringList> entries = TestDocuments::zipEntries(path);
     QVERIFY(entries && entries->contains(QStringLiteral("xl/worksheets/sheet2.xml")));
     const QString csv = TestDocuments::office(path, QStringLiteral("csv"), mDir.filePath(QStringLiteral("csv")));
@@ -94,29 +56,12 @@ void TestServiceDocuments::workbookOpensInLibreOffice()
     QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3")), qPrintable(text));
 }
 
-void TestServiceDocuments::columnNames_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("first") << 0 << QStringLiteral("A");
-    QTest::newRow("last single") << 25 << QStringLiteral("Z");
-    QTest::newRow("first double") << 26 << QStringLiteral("AA");
-    QTest::newRow("AZ") << 51 << QStringLiteral("AZ");
-    QTest::newRow("ZZ") << 701 << QStringLiteral("ZZ");
-    QTest::newRow("AAA") << 702 << QStringLiteral("AAA");
-}
-
-void TestServiceDocuments::columnNames()
-{
-    QFETCH(int, index);
-    QTEST(XlsxWriter::columnName(index), "name");
-}
-
 void TestServiceDocuments::layoutCells_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("cells");
-    QTest::newRow("columns") << QStringLiteral("Name      Qty   Price") << QStringList{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price")};
+    QTest::newRow("columns") << QStringLiteral("Name      Qty   Price")
+                             << QStringList{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price")};
     QTest::newRow("single spaces stay") << QStringLiteral("  New York   10 000")
                                         << QStringList{QStringLiteral("New York"), QStringLiteral("10 000")};
     QTest::newRow("tab") << QStringLiteral("a\tb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
@@ -131,8 +76,7 @@ void TestServiceDocuments::layoutCells()
 
 void TestServiceDocuments::layoutPagesSplitOnFormFeed()
 {
-    const QList<LayoutTable::Rows> pages =
-        LayoutTable::pages(QStringLiteral("A   B\n\nC\f\fD  E\n\f"));
+    const QList<LayoutTable::Rows> pages = LayoutTable::pages(QStringLiteral("A   B\n\nC\f\fD  E\n\f"));
     QCOMPARE(pages.size(), 3);
     QCOMPARE(pages[0], (LayoutTable::Rows{{QStringLiteral("A"), QStringLiteral("B")}, {QStringLiteral("C")}}));
     QVERIFY(pages[1].isEmpty());
@@ -172,15 +116,19 @@ void TestServiceDocuments::resultFileName_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << QStringLiteral("report.pdf") << QStringLiteral("/r/result.docx") << QStringLiteral("report.docx");
+    QTest::newRow("plain") << QStringLiteral("report.pdf") << QStringLiteral("/r/result.docx")
+                           << QStringLiteral("report.docx");
     QTest::newRow("several dots") << QStringLiteral("a.b.pdf") << QStringLiteral("x.zip") << QStringLiteral("a.b.zip");
     QTest::newRow("path parts dropped") << QStringLiteral("../../etc/passwd.pdf") << QStringLiteral("x.txt")
                                         << QStringLiteral("passwd.txt");
-    QTest::newRow("backslashes") << QStringLiteral("..\\..\\x.pdf") << QStringLiteral("x.txt") << QStringLiteral("x.txt");
+    QTest::newRow("backslashes") << QStringLiteral("..\\..\\x.pdf") << QStringLiteral("x.txt")
+                                 << QStringLiteral("x.txt");
     QTest::newRow("hidden") << QStringLiteral("..pdf") << QStringLiteral("x.txt") << QStringLiteral("result.txt");
-    QTest::newRow("control characters") << QStringLiteral("a\nb\x01.pdf") << QStringLiteral("x.pdf") << QStringLiteral("ab.pdf");
+    QTest::newRow("control characters") << QStringLiteral("a\nb\x01.pdf") << QStringLiteral("x.pdf")
+                                        << QStringLiteral("ab.pdf");
     QTest::newRow("empty") << QString() << QStringLiteral("x.pdf") << QStringLiteral("result.pdf");
-    QTest::newRow("unicode kept") << QStringLiteral("résumé.docx") << QStringLiteral("x.pdf") << QStringLiteral("résumé.pdf");
+    QTest::newRow("unicode kept") << QStringLiteral("résumé.docx") << QStringLiteral("x.pdf")
+                                  << QStringLiteral("résumé.pdf");
 }
 
 void TestServiceDocuments::resultFileName()
@@ -228,9 +176,11 @@ void TestServiceDocuments::wordFlowHtml_data()
 {
     QTest::addColumn<QByteArray>("html");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("pages") << QByteArray("<body bgcolor=\"#A0A0A0\" vlink=\"blue\">one<br/>\n<hr/>\ntwo<br/>\n<hr/>\n</body>")
-                           << QByteArray("<body>one<br/>\n<p style=\"page-break-before: always\"></p>\ntwo<br/>\n</body>");
-    QTest::newRow("single page") << QByteArray("<body>one<br/>\n<hr/>\n</body>") << QByteArray("<body>one<br/>\n</body>");
+    QTest::newRow("pages")
+        << QByteArray("<body bgcolor=\"#A0A0A0\" vlink=\"blue\">one<br/>\n<hr/>\ntwo<br/>\n<hr/>\n</body>")
+        << QByteArray("<body>one<br/>\n<p style=\"page-break-before: always\"></p>\ntwo<br/>\n</body>");
+    QTest::newRow("single page") << QByteArray("<body>one<br/>\n<hr/>\n</body>")
+                                 << QByteArray("<body>one<br/>\n</body>");
 }
 
 void TestServiceDocuments::wordFlowHtml()

@@ -1,7 +1,7 @@
-#include "ServiceClient.h"
-#include "ServiceProcess.h"
-#include "TestDocuments.h"
-#include "TestMain.h"
+#include "support/TestMain.h"
+#include "support/service/ServiceClient.h"
+#include "support/service/ServiceProcess.h"
+#include "support/service/TestDocuments.h"
 
 #include <QDir>
 #include <QImage>
@@ -112,12 +112,15 @@ void TestServiceFromPdf::toOfficeDocument()
     QVERIFY(!result.isEmpty());
     QTEST(name, "name");
     // LibreOffice opens it, and every page came along as a page of its own.
-    const QString pdf = TestDocuments::office(result, QStringLiteral("pdf"), mDir.filePath(QStringLiteral("check-") + name));
+    const QString pdf =
+        TestDocuments::office(result, QStringLiteral("pdf"), mDir.filePath(QStringLiteral("check-") + name));
     QVERIFY(!pdf.isEmpty());
     QCOMPARE(TestDocuments::pageCount(pdf), 3);
     const QStringList pages = TestDocuments::pdfText(pdf).split(QLatin1Char('\f'));
-    QVERIFY2(pages.value(0).simplified().contains(QStringLiteral("Quarterly figures of the orchard")), qPrintable(pages.value(0)));
-    QVERIFY2(pages.value(2).simplified().contains(QStringLiteral("Third page about harvest")), qPrintable(pages.value(2)));
+    QVERIFY2(pages.value(0).simplified().contains(QStringLiteral("Quarterly figures of the orchard")),
+             qPrintable(pages.value(0)));
+    QVERIFY2(pages.value(2).simplified().contains(QStringLiteral("Third page about harvest")),
+             qPrintable(pages.value(2)));
 }
 
 void TestServiceFromPdf::toWorkbook_data()
@@ -131,11 +134,13 @@ void TestServiceFromPdf::toWorkbook()
 {
     QFETCH(QString, format);
     QString name;
-    const QString result = convert(QStringLiteral("pdf-to-excel"), mReport, {{QStringLiteral("format"), format}}, &name);
+    const QString result =
+        convert(QStringLiteral("pdf-to-excel"), mReport, {{QStringLiteral("format"), format}}, &name);
     QVERIFY(!result.isEmpty());
     QCOMPARE(name, QStringLiteral("report.") + format);
     // The first sheet as LibreOffice reads it: one row per line, a cell per column.
-    const QString csv = TestDocuments::office(result, QStringLiteral("csv"), mDir.filePath(QStringLiteral("csv-") + format));
+    const QString csv =
+        TestDocuments::office(result, QStringLiteral("csv"), mDir.filePath(QStringLiteral("csv-") + format));
     const QStringList rows = QString::fromUtf8(TestDocuments::read(csv)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVERIFY2(rows.contains(QStringLiteral("Fruit,Count,Price")), qPrintable(rows.join(QLatin1Char('|'))));
     QVERIFY2(rows.contains(QStringLiteral("Quince,3,1.25")), qPrintable(rows.join(QLatin1Char('|'))));
@@ -151,7 +156,9 @@ void TestServiceFromPdf::toText()
     QVERIFY(QRegularExpression(QStringLiteral("Quince {2,}3 {2,}1.25")).match(text).hasMatch());
     QCOMPARE(text.count(QLatin1Char('\f')), 3);
     const QString flowing = convert(QStringLiteral("pdf-to-text"), mReport, {}, &name);
-    QVERIFY(!QRegularExpression(QStringLiteral("Quince {2,}3")).match(QString::fromUtf8(TestDocuments::read(flowing))).hasMatch());
+    QVERIFY(!QRegularExpression(QStringLiteral("Quince {2,}3"))
+                 .match(QString::fromUtf8(TestDocuments::read(flowing)))
+                 .hasMatch());
 }
 
 void TestServiceFromPdf::toHtml_data()
@@ -201,7 +208,8 @@ void TestServiceFromPdf::toImages_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("entries"); // empty: a single image
     QTest::addColumn<QSize>("size");
-    QTest::newRow("three pages, jpg") << QStringLiteral("report") << QStringLiteral("jpg") << QStringLiteral("report.zip")
+    QTest::newRow("three pages, jpg") << QStringLiteral("report") << QStringLiteral("jpg")
+                                      << QStringLiteral("report.zip")
                                       << QStringList{QStringLiteral("page-1.jpg"), QStringLiteral("page-2.jpg"),
                                                      QStringLiteral("page-3.jpg")}
                                       << QSize(1240, 1754);
@@ -217,10 +225,13 @@ void TestServiceFromPdf::toImages()
     QFETCH(QString, format);
     QFETCH(QStringList, entries);
     QFETCH(QSize, size);
-    const QString file = which == QLatin1String("report") ? mReport : which == QLatin1String("single") ? mOnePage : mLandscape;
+    const QString file = which == QLatin1String("report")   ? mReport
+                         : which == QLatin1String("single") ? mOnePage
+                                                            : mLandscape;
     QString name;
     const QString result = convert(QStringLiteral("pdf-to-image"), file,
-                                   {{QStringLiteral("format"), format}, {QStringLiteral("quality"), 100},
+                                   {{QStringLiteral("format"), format},
+                                    {QStringLiteral("quality"), 100},
                                     {QStringLiteral("resize"), QStringLiteral("A4")}},
                                    &name);
     QVERIFY(!result.isEmpty());

@@ -1,24 +1,18 @@
-#include "DownloadHandler.h"
-#include "HttpRequest.h"
-#include "OssSignature.h"
-#include "ServiceOptions.h"
-#include "TestMain.h"
-#include "UploadCallback.h"
+#include "api/DownloadHandler.h"
+#include "api/UploadCallback.h"
+#include "core/ServiceOptions.h"
+#include "http/HttpRequest.h"
+#include "support/TestMain.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
-// The pure parts of the wire protocol: signatures, callback parameters,
+// The pure parts of the service's side of the wire: callback parameters,
 // download ranges and the listen option.
 class TestServiceProtocol : public QObject {
     Q_OBJECT
 
 private slots:
-    void signatureMatchesPublishedExample();
-    void stringToSign_data();
-    void stringToSign();
-    void authorizationHeader_data();
-    void authorizationHeader();
     void callbackSubstitution_data();
     void callbackSubstitution();
     void callbackHeaderDecoding_data();
@@ -32,71 +26,6 @@ private slots:
     void requestParametersMergeQueryAndBody();
 };
 
-void TestServiceProtocol::signatureMatchesPublishedExample()
-{
-    const QByteArray toSign = "PUT\nODBGOERFMDMzQTczRUY3NUE3NzA5QzdFNUYzMDQxNEM=\ntext/html\nThu, 17 Nov 2005 18:49:58 GMT\n"
-                              "x-oss-magic:abracadabra\nx-oss-meta-author:foo@bar.com\n/oss-example/nelson";
-    QCOMPARE(OssSignature::sign("OtxrzxIsfpFjA7SwPzILwy8Bw21TLhquhboDYROV", toSign), QByteArray("26NBxoKdsyly4EDv6inkoDft/yA="));
-    const OssSignature::Headers headers = {{"X-OSS-Meta-Author", "foo@bar.com"},
-                                           {"Content-Type", "text/html"},
-                                           {"Content-MD5", "ODBGOERFMDMzQTczRUY3NUE3NzA5QzdFNUYzMDQxNEM="},
-                                           {"Date", "Thu, 17 Nov 2005 18:49:58 GMT"},
-                                           {"x-oss-magic", "abracadabra"},
-                                           {"Host", "oss-example.oss-cn-hangzhou.aliyuncs.com"}};
-    QCOMPARE(OssSignature::stringToSign("PUT", headers, QStringLiteral("oss-example"), QStringLiteral("nelson")), toSign);
-}
-
-void TestServiceProtocol::stringToSign_data()
-{
-    QTest::addColumn<QList<QByteArray>>("headers"); // name, value, name, value, ...
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("no md5, no oss headers") << QList<QByteArray>{"Content-Type", "application/pdf", "Date", "D"}
-                                            << QStringLiteral("uploads/a") << QByteArray("PUT\n\napplication/pdf\nD\n/b/uploads/a");
-    QTest::newRow("oss headers sorted and lower-cased")
-        << QList<QByteArray>{"x-oss-security-token", "T", "X-Oss-Callback", "C", "Date", "D"} << QStringLiteral("k")
-        << QByteArray("PUT\n\n\nD\nx-oss-callback:C\nx-oss-security-token:T\n/b/k");
-    QTest::newRow("key signed decoded") << QList<QByteArray>{"Date", "D"} << QStringLiteral("dir/é x.pdf")
-                                        << QByteArray("PUT\n\n\nD\n/b/dir/\xc3\xa9 x.pdf");
-}
-
-void TestServiceProtocol::stringToSign()
-{
-    QFETCH(QList<QByteArray>, headers);
-    QFETCH(QString, key);
-    QFETCH(QByteArray, expected);
-    OssSignature::Headers list;
-    for (qsizetype i = 0; i + 1 < headers.size(); i += 2)
-        list.append({headers[i], headers[i + 1]});
-    QCOMPARE(OssSignature::stringToSign("PUT", list, QStringLiteral("b"), key), expected);
-}
-
-void TestServiceProtocol::authorizationHeader_data()
-{
-    QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QByteArray>("id");
-    QTest::addColumn<QByteArray>("signature");
-    QTest::newRow("plain") << QByteArray("OSS STS.AB:c2ln=") << true << QByteArray("STS.AB") << QByteArray("c2ln=");
-    QTest::newRow("other scheme") << QByteArray("AWS a:b") << false << QByteArray() << QByteArray();
-    QTest::newRow("no signature") << QByteArray("OSS id:") << false << QByteArray() << QByteArray();
-    QTest::newRow("no id") << QByteArray("OSS :sig") << false << QByteArray() << QByteArray();
-    QTest::newRow("empty") << QByteArray() << false << QByteArray() << QByteArray();
-}
-
-void TestServiceProtocol::authorizationHeader()
-{
-    QFETCH(QByteArray, header);
-    QFETCH(bool, valid);
-    QByteArray id;
-    QByteArray signature;
-    QCOMPARE(OssSignature::parseAuthorization(header, &id, &signature), valid);
-    if (valid) {
-        QTEST(id, "id");
-        QTEST(signature, "signature");
-    }
-}
-
 void TestServiceProtocol::callbackSubstitution_data()
 {
     QTest::addColumn<QString>("type");
@@ -109,10 +38,12 @@ void TestServiceProtocol::callbackSubstitution_data()
                                         "\"e\":\"ABC\"}");
     // A key that tries to close its string and add a field stays one string.
     QTest::newRow("json injection") << QStringLiteral("application/json") << QStringLiteral("a\",\"object\":\"x")
-                                    << QByteArray("{\"bucket\":\"b\",\"object\":\"a\\\",\\\"object\\\":\\\"x\",\"size\":1234,"
-                                                  "\"m\":\"text/plain\",\"e\":\"ABC\"}");
+                                    << QByteArray(
+                                           "{\"bucket\":\"b\",\"object\":\"a\\\",\\\"object\\\":\\\"x\",\"size\":1234,"
+                                           "\"m\":\"text/plain\",\"e\":\"ABC\"}");
     QTest::newRow("form") << QStringLiteral("application/x-www-form-urlencoded") << QStringLiteral("a b&c")
-                          << QByteArray("{\"bucket\":b,\"object\":a%20b%26c,\"size\":1234,\"m\":text%2Fplain,\"e\":ABC}");
+                          << QByteArray(
+                                 "{\"bucket\":b,\"object\":a%20b%26c,\"size\":1234,\"m\":text%2Fplain,\"e\":ABC}");
 }
 
 void TestServiceProtocol::callbackSubstitution()
@@ -120,7 +51,8 @@ void TestServiceProtocol::callbackSubstitution()
     QFETCH(QString, type);
     QFETCH(QString, object);
     const UploadCallback::Parameters parameters{
-        {}, QStringLiteral("{\"bucket\":${bucket},\"object\":${object},\"size\":${size},\"m\":${mimeType},\"e\":${etag}}"),
+        {},
+        QStringLiteral("{\"bucket\":${bucket},\"object\":${object},\"size\":${size},\"m\":${mimeType},\"e\":${etag}}"),
         type};
     const UploadCallback::Facts facts{QStringLiteral("b"), object, 1234, QStringLiteral("text/plain"),
                                       QStringLiteral("ABC")};
@@ -138,8 +70,9 @@ void TestServiceProtocol::callbackHeaderDecoding_data()
     const QJsonObject parameters = UploadCallback::parametersFor(QStringLiteral("https://127.0.0.1:9"));
     QTest::newRow("as issued") << QJsonDocument(parameters).toJson(QJsonDocument::Compact).toBase64() << true
                                << QStringLiteral("application/json");
-    QTest::newRow("default body type") << QByteArray("{\"callbackUrl\":\"https://h/\",\"callbackBody\":\"x\"}").toBase64()
-                                       << true << QStringLiteral("application/x-www-form-urlencoded");
+    QTest::newRow("default body type")
+        << QByteArray("{\"callbackUrl\":\"https://h/\",\"callbackBody\":\"x\"}").toBase64() << true
+        << QStringLiteral("application/x-www-form-urlencoded");
     QTest::newRow("not base64") << QByteArray("%%%") << false << QString();
     QTest::newRow("no url") << QByteArray("{\"callbackBody\":\"x\"}").toBase64() << false << QString();
     QTest::newRow("not json") << QByteArray("callbackUrl=x").toBase64() << false << QString();
@@ -191,7 +124,9 @@ void TestServiceProtocol::range()
 void TestServiceProtocol::contentDispositionKeepsNameSafe()
 {
     const QByteArray value = DownloadHandler::contentDisposition(QStringLiteral("a\"b\\c résumé.pdf"));
-    QCOMPARE(value, QByteArray("attachment; filename=\"a_b_c r_sum_.pdf\"; filename*=UTF-8''a%22b%5Cc%20r%C3%A9sum%C3%A9.pdf"));
+    QCOMPARE(
+        value,
+        QByteArray("attachment; filename=\"a_b_c r_sum_.pdf\"; filename*=UTF-8''a%22b%5Cc%20r%C3%A9sum%C3%A9.pdf"));
 }
 
 void TestServiceProtocol::listenAddress_data()
@@ -200,7 +135,8 @@ void TestServiceProtocol::listenAddress_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("port");
-    QTest::newRow("address and port") << QStringLiteral("127.0.0.1:8443") << true << QStringLiteral("127.0.0.1") << 8443;
+    QTest::newRow("address and port") << QStringLiteral("127.0.0.1:8443") << true << QStringLiteral("127.0.0.1")
+                                      << 8443;
     QTest::newRow("address only") << QStringLiteral("0.0.0.0") << true << QStringLiteral("0.0.0.0") << 0;
     QTest::newRow("localhost") << QStringLiteral("localhost:9") << true << QStringLiteral("127.0.0.1") << 9;
     QTest::newRow("ipv6") << QStringLiteral("[::1]:7") << true << QStringLiteral("::1") << 7;
@@ -228,7 +164,8 @@ void TestServiceProtocol::requestParametersMergeQueryAndBody_data()
     QTest::addColumn<QByteArray>("contentType");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("token");
-    QTest::newRow("json body wins") << QByteArray("application/json") << QByteArray("{\"api_token\":\"b\"}") << QStringLiteral("b");
+    QTest::newRow("json body wins") << QByteArray("application/json") << QByteArray("{\"api_token\":\"b\"}")
+                                    << QStringLiteral("b");
     QTest::newRow("form body") << QByteArray("application/x-www-form-urlencoded") << QByteArray("api_token=c+d%21")
                                << QStringLiteral("c d!");
     QTest::newRow("query only") << QByteArray("application/json") << QByteArray() << QStringLiteral("q");

@@ -1,7 +1,7 @@
-#include "ServiceClient.h"
-#include "ServiceProcess.h"
-#include "TestDocuments.h"
-#include "TestMain.h"
+#include "support/TestMain.h"
+#include "support/service/ServiceClient.h"
+#include "support/service/ServiceProcess.h"
+#include "support/service/TestDocuments.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -118,11 +118,14 @@ void TestServiceToPdf::officeToPdf_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("text");
-    QTest::newRow("docx") << QStringLiteral("docx") << QStringLiteral("word-to-pdf") << QStringLiteral("Mirelune memo about the harbour");
-    QTest::newRow("doc") << QStringLiteral("doc") << QStringLiteral("word-to-pdf") << QStringLiteral("Second paragraph of the memo");
+    QTest::newRow("docx") << QStringLiteral("docx") << QStringLiteral("word-to-pdf")
+                          << QStringLiteral("Mirelune memo about the harbour");
+    QTest::newRow("doc") << QStringLiteral("doc") << QStringLiteral("word-to-pdf")
+                         << QStringLiteral("Second paragraph of the memo");
     QTest::newRow("xlsx") << QStringLiteral("xlsx") << QStringLiteral("excel-to-pdf") << QStringLiteral("Quince");
     QTest::newRow("xls") << QStringLiteral("xls") << QStringLiteral("excel-to-pdf") << QStringLiteral("Medlar");
-    QTest::newRow("pptx") << QStringLiteral("pptx") << QStringLiteral("ppt-to-pdf") << QStringLiteral("Slide about lighthouses");
+    QTest::newRow("pptx") << QStringLiteral("pptx") << QStringLiteral("ppt-to-pdf")
+                          << QStringLiteral("Slide about lighthouses");
 }
 
 void TestServiceToPdf::officeToPdf()
@@ -152,7 +155,8 @@ void TestServiceToPdf::protectedOrDamagedOfficeFile_data()
     QByteArray ole = QByteArray::fromHex("d0cf11e0a1b11ae1");
     ole.append(4096, '\0');
     QTest::newRow("encrypted OOXML") << ole << QStringLiteral("protected by a password");
-    QTest::newRow("broken zip") << QByteArray("PK\x03\x04 this is no document at all") << QStringLiteral("LibreOffice could not convert");
+    QTest::newRow("broken zip") << QByteArray("PK\x03\x04 this is no document at all")
+                                << QStringLiteral("LibreOffice could not convert");
     QTest::newRow("empty") << QByteArray() << QStringLiteral("The file is empty");
 }
 
@@ -182,7 +186,8 @@ void TestServiceToPdf::imageToPdf()
     QFETCH(QByteArray, format);
     QFETCH(QSize, size);
     const QByteArray image = TestDocuments::image(format.constData(), size);
-    const QString file = mClient->upload(mToken, QStringLiteral("photo.") + QString::fromLatin1(format.toLower()), image);
+    const QString file =
+        mClient->upload(mToken, QStringLiteral("photo.") + QString::fromLatin1(format.toLower()), image);
     QString name;
     QString errors;
     const QString result = convert(QStringLiteral("image-to-pdf"), {file},
@@ -210,11 +215,13 @@ void TestServiceToPdf::imageToPdf()
 
 void TestServiceToPdf::mergeKeepsOrder()
 {
-    const QString a = mClient->upload(mToken, QStringLiteral("a.pdf"),
-                                      TestDocuments::pdf({{QStringLiteral("Alpha one")}, {QStringLiteral("Alpha two")}}));
-    const QString b = mClient->upload(mToken, QStringLiteral("b.pdf"),
-                                      TestDocuments::pdf({{QStringLiteral("Beta one")}, {QStringLiteral("Beta two")},
-                                                          {QStringLiteral("Beta three")}}));
+    const QString a =
+        mClient->upload(mToken, QStringLiteral("a.pdf"),
+                        TestDocuments::pdf({{QStringLiteral("Alpha one")}, {QStringLiteral("Alpha two")}}));
+    const QString b = mClient->upload(
+        mToken, QStringLiteral("b.pdf"),
+        TestDocuments::pdf(
+            {{QStringLiteral("Beta one")}, {QStringLiteral("Beta two")}, {QStringLiteral("Beta three")}}));
     QString name;
     const QString result = convert(QStringLiteral("merge-pdf"), {b, a}, {}, &name);
     QVERIFY(!result.isEmpty());
@@ -252,7 +259,8 @@ void TestServiceToPdf::coldOfficeConverts()
     QVERIFY(cold.start({QStringLiteral("--cold-office"), QStringLiteral("--workers"), QStringLiteral("1")}));
     ServiceClient client(cold);
     const QString token = client.apiToken();
-    const QString file = client.upload(token, QStringLiteral("memo.docx"), TestDocuments::read(sourceDocument(QStringLiteral("docx"))));
+    const QString file =
+        client.upload(token, QStringLiteral("memo.docx"), TestDocuments::read(sourceDocument(QStringLiteral("docx"))));
     const QString task = client.taskId(client.createTask(token, QStringLiteral("word-to-pdf"), {file}));
     const QJsonObject data = client.waitForTask(token, task, 240000);
     QCOMPARE(data.value(QStringLiteral("progress")).toInt(), 100);

@@ -1,4 +1,4 @@
-#include "FakeConversionService.h"
+#include "support/FakeConversionService.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -68,7 +68,8 @@ FakeResponse FakeConversionService::sessions(const RecordedRequest &request)
 {
     if (request.json().value(QStringLiteral("identity_token")).toString().isEmpty())
         return FakeResponse::json(statusFailed(QStringLiteral("unknown identity")));
-    return FakeResponse::json(statusOk({{QStringLiteral("user"), QJsonObject{{QStringLiteral("api_token"), apiToken}}}}));
+    return FakeResponse::json(
+        statusOk({{QStringLiteral("user"), QJsonObject{{QStringLiteral("api_token"), apiToken}}}}));
 }
 
 FakeResponse FakeConversionService::authentications(const RecordedRequest &request)
@@ -79,16 +80,18 @@ FakeResponse FakeConversionService::authentications(const RecordedRequest &reque
         return FakeResponse::json(statusFailed(QStringLiteral("no credentials")));
     const QString key = QStringLiteral("up/%1/%2").arg(mNextId++).arg(name);
     mFileNameForKey.insert(key, name);
-    const QJsonObject callback{{QStringLiteral("callbackUrl"), QString(mServer.origin() + QStringLiteral("/api/callback"))},
-                               {QStringLiteral("callbackBody"), QStringLiteral("{\"object\":${object},\"size\":${size}}")},
-                               {QStringLiteral("callbackBodyType"), QStringLiteral("application/json")}};
-    FakeResponse response = FakeResponse::json(statusOk({{QStringLiteral("endpoint"), QStringLiteral("127.0.0.1:%1").arg(mServer.port())},
-                                        {QStringLiteral("access_id"), QStringLiteral("fake-access-id")},
-                                        {QStringLiteral("access_secret"), accessSecret},
-                                        {QStringLiteral("security_token"), securityToken},
-                                        {QStringLiteral("bucket"), QStringLiteral("bucket")},
-                                        {QStringLiteral("callback_url"), callback},
-                                        {QStringLiteral("objects"), QJsonObject{{name, key}}}}));
+    const QJsonObject callback{
+        {QStringLiteral("callbackUrl"), QString(mServer.origin() + QStringLiteral("/api/callback"))},
+        {QStringLiteral("callbackBody"), QStringLiteral("{\"object\":${object},\"size\":${size}}")},
+        {QStringLiteral("callbackBodyType"), QStringLiteral("application/json")}};
+    FakeResponse response =
+        FakeResponse::json(statusOk({{QStringLiteral("endpoint"), QStringLiteral("127.0.0.1:%1").arg(mServer.port())},
+                                     {QStringLiteral("access_id"), QStringLiteral("fake-access-id")},
+                                     {QStringLiteral("access_secret"), accessSecret},
+                                     {QStringLiteral("security_token"), securityToken},
+                                     {QStringLiteral("bucket"), QStringLiteral("bucket")},
+                                     {QStringLiteral("callback_url"), callback},
+                                     {QStringLiteral("objects"), QJsonObject{{name, key}}}}));
     response.delayMs = credentialDelayFor.value(name);
     return response;
 }
@@ -114,10 +117,9 @@ bool FakeConversionService::signatureMatches(const RecordedRequest &request, con
 
 FakeResponse FakeConversionService::ossError(int status, const char *code, const QString &message)
 {
-    FakeResponse response = FakeResponse::json(
-        "<?xml version=\"1.0\"?><Error><Code>" + QByteArray(code) + "</Code><Message>" + message.toUtf8() +
-            "</Message></Error>",
-        status);
+    FakeResponse response = FakeResponse::json("<?xml version=\"1.0\"?><Error><Code>" + QByteArray(code) +
+                                                   "</Code><Message>" + message.toUtf8() + "</Message></Error>",
+                                               status);
     response.contentType = "application/xml";
     return response;
 }
@@ -131,7 +133,8 @@ FakeResponse FakeConversionService::upload(const RecordedRequest &request)
         return ossError(404, "NoSuchKey", QStringLiteral("unknown object key"));
     if (!signatureMatches(request, bucket, key)) {
         ++mSignatureFailures;
-        return ossError(403, "SignatureDoesNotMatch", QStringLiteral("The request signature we calculated does not match"));
+        return ossError(403, "SignatureDoesNotMatch",
+                        QStringLiteral("The request signature we calculated does not match"));
     }
     if (request.header("x-oss-security-token") != securityToken.toUtf8())
         return ossError(403, "InvalidAccessKeyId", QStringLiteral("bad security token"));
@@ -139,8 +142,10 @@ FakeResponse FakeConversionService::upload(const RecordedRequest &request)
         return ossError(400, "MissingContentLength", QStringLiteral("length mismatch"));
     if (failUploadFor.contains(name))
         return ossError(403, "AccessDenied", QStringLiteral("upload refused for ") + name);
-    const QJsonObject callback = QJsonDocument::fromJson(QByteArray::fromBase64(request.header("x-oss-callback"))).object();
-    if (failCallbackFor.contains(name) || !callback.value(QStringLiteral("callbackUrl")).toString().endsWith(QLatin1String("/api/callback")))
+    const QJsonObject callback =
+        QJsonDocument::fromJson(QByteArray::fromBase64(request.header("x-oss-callback"))).object();
+    if (failCallbackFor.contains(name) ||
+        !callback.value(QStringLiteral("callbackUrl")).toString().endsWith(QLatin1String("/api/callback")))
         return ossError(203, "CallbackFailed", QStringLiteral("the callback failed"));
     const QString fileId = QStringLiteral("file-%1").arg(mNextId++);
     mFileNameForId.insert(fileId, name);
@@ -154,8 +159,8 @@ FakeResponse FakeConversionService::createTask(const RecordedRequest &request)
     QStringList names;
     for (const QJsonValue &file : body.value(QStringLiteral("files")).toArray())
         names.append(mFileNameForId.value(file.toObject().value(QStringLiteral("file_id")).toString()));
-    if (body.value(QStringLiteral("api_token")).toString() != apiToken || names.isEmpty() || names.contains(QString()) ||
-        failCreationFor.contains(names.first()))
+    if (body.value(QStringLiteral("api_token")).toString() != apiToken || names.isEmpty() ||
+        names.contains(QString()) || failCreationFor.contains(names.first()))
         return FakeResponse::json(statusFailed(QStringLiteral("task not created")));
     const QString taskId = QString::number(1000 + mNextId++);
     mTasks.insert(taskId, Task{names, 0, QStringLiteral("dl-%1-%2").arg(taskId).arg(mNextId++)});
@@ -172,16 +177,20 @@ FakeResponse FakeConversionService::taskStatus(const QString &taskId)
         return FakeResponse::json(statusFailed(QStringLiteral("no such task")), 404);
     const QString first = it->fileNames.first();
     if (failTaskFor.contains(first))
-        return FakeResponse::json(statusOk({{QStringLiteral("status"), -1}, {QStringLiteral("progress"), 0},
-                                            {QStringLiteral("errors"), QString(QStringLiteral("cannot convert ") + first)}}));
+        return FakeResponse::json(
+            statusOk({{QStringLiteral("status"), -1},
+                      {QStringLiteral("progress"), 0},
+                      {QStringLiteral("errors"), QString(QStringLiteral("cannot convert ") + first)}}));
     const int progress = progressScript.value(std::min(it->polls, int(progressScript.size()) - 1), 100);
     ++it->polls;
     QJsonObject data{{QStringLiteral("status"), progress < 100 ? 1 : 2}, {QStringLiteral("progress"), progress}};
     if (progress >= 100) {
         mTaskForDownload.insert(it->downloadToken, taskId);
-        const QString resultName = resultNameFor.value(first, first.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".docx"));
+        const QString resultName =
+            resultNameFor.value(first, first.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".docx"));
         data.insert(QStringLiteral("target_file"),
-                    QJsonObject{{QStringLiteral("url"), QString(mServer.origin() + QStringLiteral("/files/") + it->downloadToken)},
+                    QJsonObject{{QStringLiteral("url"),
+                                 QString(mServer.origin() + QStringLiteral("/files/") + it->downloadToken)},
                                 {QStringLiteral("filename"), resultName}});
     }
     return FakeResponse::json(statusOk(data));

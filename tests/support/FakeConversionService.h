@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FakeHttpsServer.h"
+#include "support/FakeHttpsServer.h"
 
 #include <QHash>
 #include <QSet>
@@ -24,15 +24,15 @@ public:
     QString apiToken = QStringLiteral("fake-api-token-0123456789");
     QString accessSecret = QStringLiteral("fake-access-secret-0123456789");
     QString securityToken = QStringLiteral("fake-security-token-0123456789");
-    QSet<QString> failCredentialsFor;    // file names
+    QSet<QString> failCredentialsFor;       // file names
     QHash<QString, int> credentialDelayFor; // file name -> ms before the reply
-    QSet<QString> failUploadFor;         // file names: 403 from the store
-    QSet<QString> failCallbackFor;       // file names: 203 from the store
-    QSet<QString> failCreationFor;       // file names (first file of the task)
-    QSet<QString> failTaskFor;           // file names: status -1 with errors
-    QList<int> progressScript{40, 100};  // status replies of every task, last one repeats
-    QHash<QString, QString> resultNameFor; // input file name -> the service's result file name
-    QSet<QString> failDownloadFor;       // file names: 404 on download
+    QSet<QString> failUploadFor;            // file names: 403 from the store
+    QSet<QString> failCallbackFor;          // file names: 203 from the store
+    QSet<QString> failCreationFor;          // file names (first file of the task)
+    QSet<QString> failTaskFor;              // file names: status -1 with errors
+    QList<int> progressScript{40, 100};     // status replies of every task, last one repeats
+    QHash<QString, QString> resultNameFor;  // input file name -> the service's result file name
+    QSet<QString> failDownloadFor;          // file names: 404 on download
     bool garbageStatusReplies = false;
 
     // What happened.
@@ -59,10 +59,10 @@ private:
     };
 
     FakeHttpsServer mServer;
-    QHash<QString, QString> mFileNameForKey;   // object key -> file name
-    QHash<QString, QString> mFileNameForId;    // file id -> file name
-    QHash<QString, Task> mTasks;               // task id -> task
-    QHash<QString, QString> mTaskForDownload;  // download token -> task id
+    QHash<QString, QString> mFileNameForKey;  // object key -> file name
+    QHash<QString, QString> mFileNameForId;   // file id -> file name
+    QHash<QString, Task> mTasks;              // task id -> task
+    QHash<QString, QString> mTaskForDownload; // download token -> task id
     QStringList mUploadedNames;
     QList<QStringList> mCreatedTasks;
     int mSignatureFailures = 0;

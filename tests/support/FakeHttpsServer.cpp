@@ -1,13 +1,13 @@
-#include "FakeHttpsServer.h"
+#include "support/FakeHttpsServer.h"
 
-#include "TestCertificates.h"
+#include "support/TestCertificates.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslServer>
 #include <QSslSocket>
-#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 

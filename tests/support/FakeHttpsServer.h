@@ -17,8 +17,8 @@ class QSslSocket;
 // One HTTP request as the fake server received it.
 struct RecordedRequest {
     QByteArray method;
-    QString path;       // decoded path, without the query
-    QByteArray rawQuery; // as sent, still percent-encoded
+    QString path;                                 // decoded path, without the query
+    QByteArray rawQuery;                          // as sent, still percent-encoded
     QList<QPair<QByteArray, QByteArray>> headers; // names as sent, in order
     QByteArray body;
 

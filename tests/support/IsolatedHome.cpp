@@ -1,4 +1,4 @@
-#include "IsolatedHome.h"
+#include "support/IsolatedHome.h"
 
 #include <QDir>
 

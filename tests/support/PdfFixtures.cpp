@@ -1,4 +1,4 @@
-#include "PdfFixtures.h"
+#include "support/PdfFixtures.h"
 
 #include <QFile>
 

@@ -1,12 +1,12 @@
-#include "AppSettings.h"
-#include "CommLang.h"
-#include "CommPassport.h"
-#include "DEVavuzAze.h"
-#include "KDChildWindows.h"
-#include "NotificationCenter.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "frameworks/widgets/KDChildWindows.h"
+#include "product/AppSettings.h"
+#include "ui/DEVavuzAze.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -150,7 +150,8 @@ void TestAccountWindow::oneWindowCentredOverItsParent()
     QCOMPARE(DEVavuzAze::showRelativeToWindow(mParent.get()), mWindow.data());
     QVERIFY(KDChildWindows::childWindows(mParent.get()).contains(mWindow.data()));
     const QPoint offset = mWindow->geometry().center() - mParent->geometry().center();
-    QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+    QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
+             qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
 
     const QPointer<DEVavuzAze> first = mWindow;
     mWindow->close();

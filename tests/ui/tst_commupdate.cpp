@@ -1,15 +1,15 @@
-#include "AppSettings.h"
-#include "CommLang.h"
-#include "CommUpdate.h"
-#include "DIRADoduredode.h"
-#include "KDChildWindows.h"
-#include "KDUpdateWindow.h"
-#include "UserDefaults.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "frameworks/widgets/KDChildWindows.h"
+#include "product/AppSettings.h"
+#include "settings/UserDefaults.h"
+#include "ui/CommUpdate.h"
+#include "ui/KDUpdateWindow.h"
 
-#include "FakeHttpsServer.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
+#include "support/FakeHttpsServer.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -106,17 +106,27 @@ void TestCommUpdate::serve(Feed feed)
     QString url = mServer->origin() + QStringLiteral("/feed.json");
     QByteArray body;
     switch (feed) {
-    case Newer: body = kNewerFeed; break;
-    case NewerElsewhere: body = "{\"version\":\"9.0.0\",\"url\":\"file:///etc/passwd\"}"; break;
-    case Same: body = "{\"version\":\"1.0.0\"}"; break;
-    case BrokenJson: body = "{\"version\":"; break;
+    case Newer:
+        body = kNewerFeed;
+        break;
+    case NewerElsewhere:
+        body = "{\"version\":\"9.0.0\",\"url\":\"file:///etc/passwd\"}";
+        break;
+    case Same:
+        body = "{\"version\":\"1.0.0\"}";
+        break;
+    case BrokenJson:
+        body = "{\"version\":";
+        break;
     case Unreachable: {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         url = QStringLiteral("https://127.0.0.1:%1/feed.json").arg(probe.serverPort());
         break;
     }
-    case NotConfigured: url.clear(); break;
+    case NotConfigured:
+        url.clear();
+        break;
     }
     mServer->setHandler([body](const RecordedRequest &) { return FakeResponse::json(body); });
     QVERIFY(saveObjectToUserDefaults(url.isEmpty() ? QVariant() : QVariant(url), UpdateChecker::kFeedUrlKey));
@@ -150,17 +160,19 @@ void TestCommUpdate::answers_data()
     const QString newer = QStringLiteral("UpdateAvailable");
     const QString failed = QStringLiteral("UpdateFailed");
     QTest::newRow("user: newer") << false << int(Newer) << int(O::NewerVersion) << newer << true;
-    QTest::newRow("user: newer, link not a web page") << false << int(NewerElsewhere) << int(O::NewerVersion) << newer << false;
+    QTest::newRow("user: newer, link not a web page")
+        << false << int(NewerElsewhere) << int(O::NewerVersion) << newer << false;
     QTest::newRow("user: same") << false << int(Same) << int(O::UpToDate) << QStringLiteral("UpdateUpToDate") << false;
     QTest::newRow("user: broken JSON") << false << int(BrokenJson) << int(O::Failed) << failed << false;
     QTest::newRow("user: unreachable") << false << int(Unreachable) << int(O::Failed) << failed << false;
-    QTest::newRow("user: not configured") << false << int(NotConfigured) << int(O::NotConfigured)
-                                          << QStringLiteral("UpdateNotConfigured") << false;
+    QTest::newRow("user: not configured")
+        << false << int(NotConfigured) << int(O::NotConfigured) << QStringLiteral("UpdateNotConfigured") << false;
     QTest::newRow("silent: newer") << true << int(Newer) << int(O::NewerVersion) << newer << true;
     QTest::newRow("silent: same") << true << int(Same) << int(O::UpToDate) << QString() << false;
     QTest::newRow("silent: broken JSON") << true << int(BrokenJson) << int(O::Failed) << QString() << false;
     QTest::newRow("silent: unreachable") << true << int(Unreachable) << int(O::Failed) << QString() << false;
-    QTest::newRow("silent: not configured") << true << int(NotConfigured) << int(O::NotConfigured) << QString() << false;
+    QTest::newRow("silent: not configured")
+        << true << int(NotConfigured) << int(O::NotConfigured) << QString() << false;
 }
 
 void TestCommUpdate::answers()
@@ -201,7 +213,8 @@ void TestCommUpdate::answers()
     QCOMPARE(window->mBtnDownload()->isVisibleTo(window), offersDownload);
     QCOMPARE(window->downloadUrl().isValid(), offersDownload);
     if (outcome == int(UpdateChecker::Outcome::NewerVersion)) {
-        QCOMPARE(window->mLabelDetail()->text(), text("UpdateAvailableDetail").arg(QStringLiteral("9.0.0"), QStringLiteral("1.0.0")));
+        QCOMPARE(window->mLabelDetail()->text(),
+                 text("UpdateAvailableDetail").arg(QStringLiteral("9.0.0"), QStringLiteral("1.0.0")));
         QCOMPARE(window->mBtnClose()->text(), text("Later"));
     } else {
         QCOMPARE(window->mBtnClose()->text(), text("OK"));

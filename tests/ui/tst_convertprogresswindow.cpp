@@ -1,9 +1,9 @@
-#include "ConvertProgressWindow.h"
-#include "KDHoverButton.h"
-#include "KDViewSlider.h"
-#include "NotificationCenter.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDViewSlider.h"
+#include "ui/ConvertProgressWindow.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QLabel>

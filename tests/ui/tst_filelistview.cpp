@@ -1,13 +1,13 @@
-#include "FileContentTabView.h"
-#include "FilesContentView.h"
-#include "KDButtonFitting.h"
-#include "KDHoverButton.h"
-#include "KDTableCellView.h"
-#include "NotificationCenter.h"
-#include "ToolFile.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "tools/ToolFile.h"
+#include "ui/FileContentTabView.h"
+#include "ui/FilesContentView.h"
+#include "ui/KDButtonFitting.h"
+#include "ui/KDTableCellView.h"
 
-#include "TestMain.h"
-#include "UiFixtures.h"
+#include "support/TestMain.h"
+#include "support/ui/UiFixtures.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -51,6 +51,7 @@ private slots:
     void tabActsOnMouseDown();
     void tabClickShowsThatModesList();
     void rowsShowTheirRecords();
+    void cellFileTypeSetsOnlyPdfTypesImage();
     void emptyStateFollowsTheList();
     void removeSelectedRemovesExactlyThoseRecords();
     void clearOnEmptyListStillRefreshes();
@@ -179,7 +180,9 @@ void TestFileListView::rowsShowTheirRecords()
         const char *type;
         const char *status;
     };
-    const Row expected[] = {{"file_word", "list-fail"}, {"file_ps", "list-finish"}, {"file_excel", "list-waiting"},
+    const Row expected[] = {{"file_word", "list-fail"},
+                            {"file_ps", "list-finish"},
+                            {"file_excel", "list-waiting"},
                             {"file_ppt", "list-waiting"}};
     for (int row : {0, 1, 2, 3, 1}) {
         KDTableCellView *cell = mView->tableViewViewForTableColumnRow(row);
@@ -187,9 +190,11 @@ void TestFileListView::rowsShowTheirRecords()
         QCOMPARE(cell->height(), FilesContentView::kRowHeight);
         QCOMPARE(cell->fileTitleLabel()->text(), records[row]->fileName());
         QCOMPARE(cell->filePathLabel()->text(), records[row]->filePath());
-        QCOMPARE(cell->sizePageLabel()->text(), ToolFile::fileSizeFormatterToString(QFileInfo(records[row]->filePath()).size()));
+        QCOMPARE(cell->sizePageLabel()->text(),
+                 ToolFile::fileSizeFormatterToString(QFileInfo(records[row]->filePath()).size()));
         QCOMPARE(imageOf(cell->fileTypeIcon()), named(QLatin1String(expected[row].type), cell->fileTypeIcon()));
-        QCOMPARE(imageOf(cell->convertStatusIcon()), named(QLatin1String(expected[row].status), cell->convertStatusIcon()));
+        QCOMPARE(imageOf(cell->convertStatusIcon()),
+                 named(QLatin1String(expected[row].status), cell->convertStatusIcon()));
     }
     QCOMPARE(mView->tableViewViewForTableColumnRow(2)->sizePageLabel()->text(), ToolFile::fileSizeFormatterToString(0));
 
@@ -204,8 +209,21 @@ void TestFileListView::rowsShowTheirRecords()
         const QPoint inIcon(icon->width() / 2, icon->height() * 4 / 5);
         const QPoint atRow = table->viewport()->mapTo(mView.get(), rowRect.topLeft() + icon->pos() + inIcon);
         const QImage image = named(QLatin1String(expected[row].status), icon);
-        QCOMPARE(shot.pixelColor(atRow * shot.devicePixelRatio()).rgb(), image.pixelColor(inIcon * image.devicePixelRatio()).rgb());
+        QCOMPARE(shot.pixelColor(atRow * shot.devicePixelRatio()).rgb(),
+                 image.pixelColor(inIcon * image.devicePixelRatio()).rgb());
     }
+}
+
+void TestFileListView::cellFileTypeSetsOnlyPdfTypesImage()
+{
+    const std::unique_ptr<KDTableCellView> cell = KDTableCellView::loadFromNib();
+    const QImage before = imageOf(cell->imageView());
+    cell->setFileType(7);
+    QCOMPARE(cell->fileType(), quint64(7));
+    QCOMPARE(imageOf(cell->imageView()), before);
+    cell->setFileType(2);
+    QCOMPARE(cell->fileType(), quint64(2));
+    QCOMPARE(imageOf(cell->imageView()), named(QStringLiteral("file_pdf"), cell->imageView()));
 }
 
 void TestFileListView::emptyStateFollowsTheList()
@@ -233,8 +251,10 @@ void TestFileListView::removeSelectedRemovesExactlyThoseRecords()
     add({QStringLiteral("r0.pdf"), QStringLiteral("r1.pdf"), QStringLiteral("r2.pdf")}, ConvertFromPdf);
     add({QStringLiteral("r0.pdf")}, MergePdf);
     QTableView *table = mView->tableView();
-    table->selectionModel()->select(table->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    table->selectionModel()->select(table->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->selectionModel()->select(table->model()->index(2, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->selectionModel()->select(table->model()->index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     mView->actionForRemoveSelectedFiles();
     QCOMPARE(UiFixtures::fileNames(ConvertFromPdf), QStringList{QStringLiteral("r1.pdf")});
     QCOMPARE(UiFixtures::fileNames(MergePdf), QStringList{QStringLiteral("r0.pdf")});
@@ -245,8 +265,9 @@ void TestFileListView::clearOnEmptyListStillRefreshes()
 {
     QObject observer;
     int refreshes = 0;
-    NotificationCenter::defaultCenter().addObserver(&observer, KDConvertFileManager::kRefreshNotification,
-                                                    [&refreshes](const QString &, const QVariantMap &) { ++refreshes; });
+    NotificationCenter::defaultCenter().addObserver(
+        &observer, KDConvertFileManager::kRefreshNotification,
+        [&refreshes](const QString &, const QVariantMap &) { ++refreshes; });
     QSignalSpy enable(mView.get(), &FilesContentView::startConvertButtonEnableChanged);
     mView->actionForClearList();
     QCOMPARE(refreshes, 1);
@@ -272,7 +293,8 @@ void TestFileListView::drop_data()
                                            << list({"a.DOCX", "b.jpeg", "c.png", "d.pdf"}) << list({"a.DOCX", "c.png"});
     QTest::newRow("folder with matches") << quint64(MergePdf) << list({"in/x.pdf", "in/sub/y.pdf", "in/sub/z.txt"})
                                          << list({"in"}) << list({"x.pdf", "y.pdf"});
-    QTest::newRow("folder without matches") << quint64(ConvertFromPdf) << list({"in/z.txt"}) << list({"in"}) << list({});
+    QTest::newRow("folder without matches")
+        << quint64(ConvertFromPdf) << list({"in/z.txt"}) << list({"in"}) << list({});
     QTest::newRow("no local files") << quint64(ConvertFromPdf) << list({}) << list({"https://example.org/a.pdf"})
                                     << list({});
 }
@@ -323,7 +345,8 @@ void TestFileListView::addPanelChoosesFilesAndFolders()
     const KDOpenPanel::Options options = panels.shown.first();
     QVERIFY(options.canChooseFiles && options.canChooseDirectories && options.allowsMultipleSelection);
     QCOMPARE(options.allowedFileTypes, KDConvertFileManager::matchFileTypesWithConvertMode(ConvertToPdf));
-    QCOMPARE(UiFixtures::fileNames(ConvertToPdf), (QStringList{QStringLiteral("single.png"), QStringLiteral("inner.docx")}));
+    QCOMPARE(UiFixtures::fileNames(ConvertToPdf),
+             (QStringList{QStringLiteral("single.png"), QStringLiteral("inner.docx")}));
 
     panels.answer.reset(); // Cancel
     mView->actionForAddFiles();

@@ -1,11 +1,11 @@
-#include "AppSettings.h"
-#include "KDAboutWindow.h"
-#include "KDHoverButton.h"
-#include "KDUnderlinedButton.h"
-#include "NotificationCenter.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDUnderlinedButton.h"
+#include "product/AppSettings.h"
+#include "ui/KDAboutWindow.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QDesktopServices>

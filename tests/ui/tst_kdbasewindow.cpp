@@ -1,10 +1,10 @@
-#include "KDBaseWindow.h"
-#include "KDMaskWindow.h"
-#include "KDWindow.h"
+#include "frameworks/widgets/KDMaskWindow.h"
+#include "frameworks/widgets/KDWindow.h"
+#include "ui/KDBaseWindow.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
-#include "KDHoverButton.h"
+#include "frameworks/widgets/KDHoverButton.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,20 +1,21 @@
-#include "AppSettings.h"
-#include "CommPassport.h"
-#include "ConvertProgressWindow.h"
-#include "DIRADoduredode.h"
-#include "FileContentTabView.h"
-#include "FilesContentView.h"
-#include "KDButtonFitting.h"
-#include "KDHoverButton.h"
-#include "MainWindow.h"
-#include "NotificationCenter.h"
-#include "PDFConvert.h"
-#include "PDFConvertTask.h"
+#include "convert/PDFConvert.h"
+#include "convert/PDFConvertTask.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "product/AppSettings.h"
+#include "ui/ConvertProgressWindow.h"
+#include "ui/FileContentTabView.h"
+#include "ui/FilesContentView.h"
+#include "ui/KDButtonFitting.h"
+#include "ui/MainWindow.h"
 
-#include "FakeConversionService.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
-#include "UiFixtures.h"
+#include "support/ClientProbe.h"
+#include "support/FakeConversionService.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
+#include "support/ui/UiFixtures.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -176,7 +177,8 @@ void TestMainWindow::checkLayoutRules()
         const QSize title = KDButtonFitting::titleSize(button);
         QVERIFY(!button->title().isEmpty());
         QCOMPARE(button->width(), title.width() + 6);
-        QCOMPARE(button->textFiled()->geometry(), QRect(0, button->height() - 4 - title.height(), button->width(), title.height()));
+        QCOMPARE(button->textFiled()->geometry(),
+                 QRect(0, button->height() - 4 - title.height(), button->width(), title.height()));
     };
     KDHoverButton *files = child("mBtnTitlebarFiles");
     KDHoverButton *lang = child("mBtnTitlebarLang");
@@ -187,7 +189,8 @@ void TestMainWindow::checkLayoutRules()
     QCOMPARE(help->x(), lang->x() + lang->width() + 10);
 
     QWidget *box = child<QWidget>("mBoxListOperate");
-    QList<KDHoverButton *> operations{operation("mBtnAddFiles"), operation("mBtnRemoveSelectFiles"), operation("mBtnClearList")};
+    QList<KDHoverButton *> operations{operation("mBtnAddFiles"), operation("mBtnRemoveSelectFiles"),
+                                      operation("mBtnClearList")};
     int total = 16;
     for (KDHoverButton *button : operations) {
         const QSize title = KDButtonFitting::titleSize(button);
@@ -247,11 +250,11 @@ void TestMainWindow::layoutRules()
 void TestMainWindow::runStatuses_data()
 {
     QTest::addColumn<quint64>("mode");
-    QTest::addColumn<QString>("failing");     // how the service fails one file, if at all
+    QTest::addColumn<QString>("failing");        // how the service fails one file, if at all
     QTest::addColumn<QList<qint32>>("statuses"); // of a.pdf, b.pdf, c.pdf
     QTest::addColumn<bool>("revealed");
-    QTest::newRow("one task without a result") << quint64(ConvertFromPdf) << QStringLiteral("task")
-                                               << QList<qint32>{Finished, Failed, Finished} << true;
+    QTest::newRow("one task without a result")
+        << quint64(ConvertFromPdf) << QStringLiteral("task") << QList<qint32>{Finished, Failed, Finished} << true;
     QTest::newRow("merge") << quint64(MergePdf) << QString() << QList<qint32>{Finished, Finished, Finished} << true;
     QTest::newRow("failed run") << quint64(ConvertFromPdf) << QStringLiteral("credentials")
                                 << QList<qint32>{Waiting, Waiting, Waiting} << false;
@@ -297,7 +300,12 @@ void TestMainWindow::cancelClosesTheSheetAtOnce()
     QTest::mouseClick(sheet->btnCancel(), Qt::LeftButton);
     QVERIFY(!mWindow->attachedSheet());
     QVERIFY(sheet->isHidden());
-    QTest::qWait(300);
+    // The cancelled run still gets its late credentials and uploads, and that
+    // is all it does: once the service has the upload and the client has
+    // handled its reply, the sheet and the statuses are still as cancel left them.
+    QTRY_COMPARE_WITH_TIMEOUT(mService->uploadedNames(), QStringList{QStringLiteral("a.pdf")}, 15000);
+    QVERIFY(probeClient(*mClient, mService->server().origin()));
+    QVERIFY(!mWindow->attachedSheet());
     QCOMPARE(UiFixtures::statuses(ConvertFromPdf), QList<qint32>{Waiting});
 
     // Start works again, with a new sheet.

@@ -1,19 +1,19 @@
-#include "AppDelegate.h"
-#include "AppSettings.h"
-#include "CommPassport.h"
-#include "ConvertProgressWindow.h"
-#include "DIRADoduredode.h"
-#include "FileContentTabView.h"
-#include "FilesContentView.h"
-#include "KDHoverButton.h"
-#include "MainWindow.h"
-#include "PDFConvert.h"
-#include "PDFConvertTask.h"
+#include "app/AppDelegate.h"
+#include "convert/PDFConvert.h"
+#include "convert/PDFConvertTask.h"
+#include "frameworks/CommPassport.h"
+#include "frameworks/DIRADoduredode.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "product/AppSettings.h"
+#include "ui/ConvertProgressWindow.h"
+#include "ui/FileContentTabView.h"
+#include "ui/FilesContentView.h"
+#include "ui/MainWindow.h"
 
-#include "ServiceProcess.h"
-#include "TestDocuments.h"
-#include "TestMain.h"
-#include "UiFixtures.h"
+#include "support/TestMain.h"
+#include "support/service/ServiceProcess.h"
+#include "support/service/TestDocuments.h"
+#include "support/ui/UiFixtures.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -127,12 +127,14 @@ void TestMainWindowEndToEnd::screenshot(const QString &name)
 void TestMainWindowEndToEnd::pdfToTextWithOneBrokenFile()
 {
     ScriptedPanels panels;
-    panels.answer = QStringList{input(QStringLiteral("report.pdf"), TestDocuments::pdf({{QStringLiteral("Quarterly figures")}})),
-                                input(QStringLiteral("broken.pdf"), "%PDF-1.4 this is not a document")};
+    panels.answer =
+        QStringList{input(QStringLiteral("report.pdf"), TestDocuments::pdf({{QStringLiteral("Quarterly figures")}})),
+                    input(QStringLiteral("broken.pdf"), "%PDF-1.4 this is not a document")};
     selectTab(ConvertFromPdf);
     QTest::mouseClick(mWindow->filesContentView()->findChild<KDHoverButton *>(QStringLiteral("mBtnAddFiles")),
                       Qt::LeftButton);
-    QCOMPARE(UiFixtures::fileNames(ConvertFromPdf), (QStringList{QStringLiteral("report.pdf"), QStringLiteral("broken.pdf")}));
+    QCOMPARE(UiFixtures::fileNames(ConvertFromPdf),
+             (QStringList{QStringLiteral("report.pdf"), QStringLiteral("broken.pdf")}));
     mWindow->findChild<QComboBox *>(QStringLiteral("mComboBoxOuputFormat"))->setCurrentIndex(5); // Text
 
     runAndWait();

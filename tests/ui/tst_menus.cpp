@@ -1,14 +1,14 @@
-#include "AppSettings.h"
-#include "CommLang.h"
-#include "KDHoverButton.h"
-#include "KDMenu.h"
-#include "KDMenuSeparatorItem.h"
-#include "KDTitleOnlyMenuItem.h"
-#include "MainWindow.h"
-#include "NotificationCenter.h"
-#include "VAZevediZeziz.h"
+#include "frameworks/CommLang.h"
+#include "frameworks/NotificationCenter.h"
+#include "frameworks/VAZevediZeziz.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDMenu.h"
+#include "frameworks/widgets/KDMenuSeparatorItem.h"
+#include "frameworks/widgets/KDTitleOnlyMenuItem.h"
+#include "product/AppSettings.h"
+#include "ui/MainWindow.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "KDOpenPanel.h"
-#include "KDWindow.h"
+#include "frameworks/widgets/KDWindow.h"
+#include "ui/KDOpenPanel.h"
 
-#include "TestMain.h"
-#include "UiFixtures.h"
+#include "support/TestMain.h"
+#include "support/ui/UiFixtures.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

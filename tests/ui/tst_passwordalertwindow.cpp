@@ -1,10 +1,10 @@
-#include "KDConvertFileManager.h"
-#include "KDHoverButton.h"
-#include "KDInputPDFPasswordAlertWindow.h"
-#include "PdfDocument.h"
+#include "files/KDConvertFileManager.h"
+#include "files/pdf/PdfDocument.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "ui/KDInputPDFPasswordAlertWindow.h"
 
-#include "PdfFixtures.h"
-#include "TestMain.h"
+#include "support/PdfFixtures.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,15 +1,15 @@
-#include "KDAction.h"
-#include "KDChildWindows.h"
-#include "KDCompositing.h"
-#include "KDHoverButton.h"
-#include "KDMenu.h"
-#include "KDMenuSeparatorItem.h"
-#include "KDTitleOnlyMenuItem.h"
-#include "KDUnderlinedButton.h"
-#include "KDViewSlider.h"
-#include "KDWindow.h"
+#include "frameworks/widgets/KDAction.h"
+#include "frameworks/widgets/KDChildWindows.h"
+#include "frameworks/widgets/KDCompositing.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDMenu.h"
+#include "frameworks/widgets/KDMenuSeparatorItem.h"
+#include "frameworks/widgets/KDTitleOnlyMenuItem.h"
+#include "frameworks/widgets/KDUnderlinedButton.h"
+#include "frameworks/widgets/KDViewSlider.h"
+#include "frameworks/widgets/KDWindow.h"
 
-#include "TestMain.h"
+#include "support/TestMain.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,7 @@
-#include "OssClient.h"
+#include "convert/oss/OssClient.h"
 
-#include "DIRADoduredode.h"
-#include "OssSignature.h"
-#include "PDFConvert.h"
+#include "frameworks/DIRADoduredode.h"
+#include "protocol/OssSignature.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -11,8 +10,8 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 
-OssClient::OssClient(QString endpoint, OssStsTokenCredentialProvider credentialProvider)
-    : mEndpoint(std::move(endpoint)), mCredentials(std::move(credentialProvider))
+OssClient::OssClient(DIRADoduredode &http, QString endpoint, OssStsTokenCredentialProvider credentialProvider)
+    : mHttp(http), mEndpoint(std::move(endpoint)), mCredentials(std::move(credentialProvider))
 {
 }
 
@@ -27,16 +26,16 @@ QUrl OssClient::objectUrl(const QString &endpoint, const QString &bucket, const 
     const QString hostName = probe.host();
     const bool pathStyle = hostName == QLatin1String("localhost") || !QHostAddress(hostName).isNull();
     const QByteArray key = OssSignature::encodeObjectKey(objectKey);
-    const QByteArray url = pathStyle
-                               ? "https://" + host.toUtf8() + '/' + QUrl::toPercentEncoding(bucket) + '/' + key
-                               : "https://" + QUrl::toPercentEncoding(bucket) + '.' + host.toUtf8() + '/' + key;
+    const QByteArray url = pathStyle ? "https://" + host.toUtf8() + '/' + QUrl::toPercentEncoding(bucket) + '/' + key
+                                     : "https://" + QUrl::toPercentEncoding(bucket) + '.' + host.toUtf8() + '/' + key;
     return QUrl::fromEncoded(url, QUrl::StrictMode);
 }
 
 QString OssClient::callbackHeader(const QVariant &callbackParam)
 {
     if (callbackParam.typeId() == QMetaType::QVariantMap) {
-        const QByteArray json = QJsonDocument(QJsonObject::fromVariantMap(callbackParam.toMap())).toJson(QJsonDocument::Compact);
+        const QByteArray json =
+            QJsonDocument(QJsonObject::fromVariantMap(callbackParam.toMap())).toJson(QJsonDocument::Compact);
         return QString::fromLatin1(json.toBase64());
     }
     return callbackParam.toString();
@@ -52,22 +51,20 @@ QVariantMap OssClient::signedHeaders(const OssStsTokenCredentialProvider &creden
                                      const OssPutObjectRequest &request, const QString &contentType,
                                      const QString &date)
 {
-    QMap<QString, QString> ossHeaders;
+    OssSignature::Headers signedPart{{"Content-Type", contentType.toUtf8()}, {"Date", date.toUtf8()}};
     if (!credentials.securityToken.isEmpty())
-        ossHeaders.insert(QStringLiteral("x-oss-security-token"), credentials.securityToken);
+        signedPart.append({"x-oss-security-token", credentials.securityToken.toUtf8()});
     const QString callback = callbackHeader(request.callbackParam);
     if (!callback.isEmpty())
-        ossHeaders.insert(QStringLiteral("x-oss-callback"), callback);
-    const QString toSign = OssSignature::stringToSign(
-        QStringLiteral("PUT"), QString(), contentType, date, ossHeaders,
-        OssSignature::canonicalizedResource(request.bucketName, request.objectKey));
-    QVariantMap headers{{QStringLiteral("Date"), date},
-                        {QStringLiteral("Content-Type"), contentType},
-                        {QStringLiteral("Authorization"), QStringLiteral("OSS %1:%2").arg(
-                                                              credentials.accessKeyId,
-                                                              OssSignature::sign(credentials.secretKeyId, toSign))}};
-    for (auto it = ossHeaders.cbegin(); it != ossHeaders.cend(); ++it)
-        headers.insert(it.key(), it.value());
+        signedPart.append({"x-oss-callback", callback.toUtf8()});
+    const QByteArray toSign = OssSignature::stringToSign("PUT", signedPart, request.bucketName, request.objectKey);
+    QVariantMap headers;
+    for (const auto &[name, value] : signedPart)
+        headers.insert(QString::fromLatin1(name), QString::fromUtf8(value));
+    headers.insert(QStringLiteral("Authorization"),
+                   QStringLiteral("OSS %1:%2")
+                       .arg(credentials.accessKeyId,
+                            QString::fromLatin1(OssSignature::sign(credentials.secretKeyId.toUtf8(), toSign))));
     return headers;
 }
 
@@ -87,19 +84,21 @@ OssPutObjectResult OssClient::resultFor(int httpStatus, const QByteArray &reason
     if (match.hasMatch())
         result.errorDescription = match.captured(1).trimmed();
     else if (httpStatus != 0)
-        result.errorDescription = reason.isEmpty() ? QStringLiteral("HTTP %1").arg(httpStatus) : QString::fromUtf8(reason);
+        result.errorDescription =
+            reason.isEmpty() ? QStringLiteral("HTTP %1").arg(httpStatus) : QString::fromUtf8(reason);
     else
         result.errorDescription = transportError;
     return result;
 }
 
-void OssClient::putObject(const OssPutObjectRequest &request, std::function<void(const OssPutObjectResult &)> completion)
+void OssClient::putObject(const OssPutObjectRequest &request,
+                          std::function<void(const OssPutObjectResult &)> completion)
 {
     const QString contentType = contentTypeForFile(request.uploadingFilePath);
-    const QVariantMap headers = signedHeaders(mCredentials, request, contentType,
-                                              OssSignature::httpDate(QDateTime::currentDateTimeUtc()));
+    const QVariantMap headers =
+        signedHeaders(mCredentials, request, contentType, OssSignature::httpDate(QDateTime::currentDateTimeUtc()));
     const auto progress = request.uploadProgress ? request.uploadProgress : [](qint64, qint64, qint64) {};
-    PDFConvert::httpClient().PUTFileWithUrl(
+    mHttp.PUTFileWithUrl(
         objectUrl(mEndpoint, request.bucketName, request.objectKey), request.uploadingFilePath, headers, progress,
         [completion](const ToolError &error, int status, const QByteArray &reason, const QByteArray &body) {
             completion(resultFor(status, reason, body, error.localizedDescription()));

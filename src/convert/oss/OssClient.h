@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OssPutObjectRequest.h"
-#include "OssPutObjectResult.h"
+#include "convert/oss/OssPutObjectRequest.h"
+#include "convert/oss/OssPutObjectResult.h"
 
 #include <QString>
 #include <QUrl>
@@ -22,7 +22,8 @@ struct OssStsTokenCredentialProvider {
 // file from disk through the shared HTTP client.
 class OssClient final {
 public:
-    OssClient(QString endpoint, OssStsTokenCredentialProvider credentialProvider);
+    // `http` must outlive every upload this client starts.
+    OssClient(DIRADoduredode &http, QString endpoint, OssStsTokenCredentialProvider credentialProvider);
 
     // Completion on the HTTP client's thread, exactly once.
     void putObject(const OssPutObjectRequest &request, std::function<void(const OssPutObjectResult &)> completion);
@@ -44,6 +45,7 @@ public:
     QString endpoint() const { return mEndpoint; }
 
 private:
+    DIRADoduredode &mHttp;
     QString mEndpoint;
     OssStsTokenCredentialProvider mCredentials;
 };

@@ -1,4 +1,4 @@
-#include "PdfDocument.h"
+#include "files/pdf/PdfDocument.h"
 
 #include <QFile>
 #include <QFileInfo>

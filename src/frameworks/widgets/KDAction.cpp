@@ -1,4 +1,4 @@
-#include "KDAction.h"
+#include "frameworks/widgets/KDAction.h"
 
 #include <QByteArray>
 #include <QMetaMethod>

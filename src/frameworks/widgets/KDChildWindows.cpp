@@ -1,4 +1,4 @@
-#include "KDChildWindows.h"
+#include "frameworks/widgets/KDChildWindows.h"
 
 #include <QMoveEvent>
 #include <QWidget>

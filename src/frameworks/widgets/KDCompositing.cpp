@@ -1,4 +1,4 @@
-#include "KDCompositing.h"
+#include "frameworks/widgets/KDCompositing.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

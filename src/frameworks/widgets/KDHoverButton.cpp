@@ -1,4 +1,4 @@
-#include "KDHoverButton.h"
+#include "frameworks/widgets/KDHoverButton.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -127,13 +127,6 @@ void KDHoverButton::setCornerRadius(qreal radius)
 void KDHoverButton::setSpacing(int spacing)
 {
     mSpacing = spacing;
-    updateGeometry();
-    layoutParts();
-}
-
-void KDHoverButton::setPadding(int padding)
-{
-    mPadding = padding;
     updateGeometry();
     layoutParts();
 }

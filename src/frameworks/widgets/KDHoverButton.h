@@ -44,9 +44,8 @@ public:
     void setBorderColor(const QColor &color);
     void setCornerRadius(qreal radius);
 
-    // Space between the image and the title, and around the pair.
+    // Space between the image and the title.
     void setSpacing(int spacing);
-    void setPadding(int padding);
     // Off: the owner places imageView and textFiled itself (frames fitted to
     // translated titles) and the button leaves them where they are.
     bool laysOutParts() const { return mLaysOutParts; }

@@ -1,6 +1,6 @@
-#include "KDMaskWindow.h"
+#include "frameworks/widgets/KDMaskWindow.h"
 
-#include "KDCompositing.h"
+#include "frameworks/widgets/KDCompositing.h"
 
 #include <QMouseEvent>
 #include <QPainter>

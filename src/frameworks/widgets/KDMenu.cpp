@@ -1,6 +1,6 @@
-#include "KDMenu.h"
+#include "frameworks/widgets/KDMenu.h"
 
-#include "KDMenuItem.h"
+#include "frameworks/widgets/KDMenuItem.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "KDMenuSeparatorItem.h"
+#include "frameworks/widgets/KDMenuSeparatorItem.h"
 
 #include <QPainter>
 

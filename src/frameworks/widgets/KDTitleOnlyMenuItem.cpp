@@ -1,7 +1,7 @@
-#include "KDTitleOnlyMenuItem.h"
+#include "frameworks/widgets/KDTitleOnlyMenuItem.h"
 
-#include "KDAction.h"
-#include "KDMenu.h"
+#include "frameworks/widgets/KDAction.h"
+#include "frameworks/widgets/KDMenu.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KDMenuItem.h"
+#include "frameworks/widgets/KDMenuItem.h"
 
 #include <QByteArray>
 #include <QPointer>

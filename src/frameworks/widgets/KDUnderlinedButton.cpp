@@ -1,4 +1,4 @@
-#include "KDUnderlinedButton.h"
+#include "frameworks/widgets/KDUnderlinedButton.h"
 
 #include <QPainter>
 

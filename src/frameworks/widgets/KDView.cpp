@@ -1,6 +1,6 @@
-#include "KDView.h"
+#include "frameworks/widgets/KDView.h"
 
-#include "KDWindow.h"
+#include "frameworks/widgets/KDWindow.h"
 
 #include <QPainter>
 #include <QPainterPath>

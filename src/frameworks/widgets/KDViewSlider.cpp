@@ -1,4 +1,4 @@
-#include "KDViewSlider.h"
+#include "frameworks/widgets/KDViewSlider.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,9 +1,9 @@
-#include "KDWindow.h"
+#include "frameworks/widgets/KDWindow.h"
 
-#include "KDChildWindows.h"
-#include "KDCompositing.h"
-#include "KDHoverButton.h"
-#include "KDView.h"
+#include "frameworks/widgets/KDChildWindows.h"
+#include "frameworks/widgets/KDCompositing.h"
+#include "frameworks/widgets/KDHoverButton.h"
+#include "frameworks/widgets/KDView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

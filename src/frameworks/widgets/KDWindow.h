@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KDView.h"
+#include "frameworks/widgets/KDView.h"
 
 #include <QColor>
 #include <QPainterPath>

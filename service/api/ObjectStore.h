@@ -1,0 +1,46 @@
+#pragma once
+
+#include "api/UploadCallback.h"
+#include "http/HttpHandler.h"
+#include "store/Records.h"
+
+#include <QString>
+#include <QStringList>
+
+// The object store: signed PUT uploads of objects the service handed out
+// credentials for, streamed to disk, followed by the upload callback.
+class ObjectStore final {
+public:
+    struct Settings {
+        QString bucket;
+        QString folder;
+        qint64 maxUpload = 0;
+        qint64 maxClockSkewSeconds = 15 * 60;
+    };
+    struct Target {
+        QString bucket;
+        QString key;
+    };
+
+    ObjectStore(Records &records, UploadCallback &callback, Settings settings);
+
+    // Where the service keeps an object; empty for a key it never issues.
+    QString objectPath(const QString &key) const;
+    // Path-style "/BUCKET/KEY", or virtual-hosted "Host: BUCKET.host" with "/KEY".
+    Target target(const HttpRequest &head) const;
+    bool isVirtualHosted(const HttpRequest &head) const;
+
+    // `ownHosts` and `port` say which callback URLs are this service's own.
+    HttpRoute route(const HttpRequest &head, const QStringList &ownHosts, quint16 port);
+
+    static HttpResponse error(int status, const QByteArray &code, const QString &message, const QString &resource = {});
+
+private:
+    std::optional<HttpResponse> checkRequest(const HttpRequest &head, const Target &target) const;
+    std::optional<HttpResponse> checkCredential(const HttpRequest &head, const Target &target, ObjectSlot *slot) const;
+    static std::optional<HttpResponse> checkDate(const HttpRequest &head, qint64 maxSkew);
+
+    Records &mRecords;
+    UploadCallback &mCallback;
+    Settings mSettings;
+};

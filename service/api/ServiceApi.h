@@ -1,0 +1,48 @@
+#pragma once
+
+#include "api/DownloadHandler.h"
+#include "api/IdentityTokens.h"
+#include "api/ObjectStore.h"
+#include "http/HttpHandler.h"
+#include "jobs/TaskQueue.h"
+#include "store/Records.h"
+
+#include <QHostAddress>
+
+// Routes every request: the JSON API under /api, result downloads under
+// /download, and everything else to the object store.
+class ServiceApi final : public HttpHandler {
+public:
+    struct Settings {
+        QString bucket;
+        QHostAddress listenAddress;
+        quint16 port = 0;
+        qint64 keepSeconds = 0;
+    };
+
+    ServiceApi(Records &records, IdentityTokens &identities, ObjectStore &objects, TaskQueue &queue, Settings settings);
+
+    void setPort(quint16 port) { mSettings.port = port; }
+    HttpRoute route(const HttpRequest &head) override;
+
+    // "https://host:port" as the client addressed this service.
+    QString origin(const HttpRequest &head) const;
+    QStringList ownHosts(const HttpRequest &head) const;
+
+private:
+    HttpResponse post(const HttpRequest &request);
+    HttpResponse get(const HttpRequest &head);
+    HttpResponse sessions(const QJsonObject &parameters);
+    HttpResponse authentications(const HttpRequest &request, const QJsonObject &parameters);
+    HttpResponse createTask(const QJsonObject &parameters);
+    HttpResponse taskStatus(const HttpRequest &head, const QString &id);
+    HttpResponse health() const;
+    QByteArray owner(const QJsonObject &parameters) const;
+
+    Records &mRecords;
+    IdentityTokens &mIdentities;
+    ObjectStore &mObjects;
+    TaskQueue &mQueue;
+    DownloadHandler mDownloads;
+    Settings mSettings;
+};
