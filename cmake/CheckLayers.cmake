@@ -19,15 +19,16 @@ set(src_ui widgets convert product files protocol frameworks settings tools)
 set(src_app ui ${src_ui})
 
 # The service (service/); it shares only the protocol library with the client.
-set(service_folders http store formats converters jobs api core main)
+set(service_folders http store formats layout converters jobs api core main)
 set(service_http)
 set(service_store)
 set(service_formats)
-set(service_converters formats store protocol)
-set(service_jobs converters formats store protocol)
-set(service_api http jobs converters formats store protocol)
-set(service_core api http jobs converters formats store protocol)
-set(service_main core api http jobs converters formats store protocol)
+set(service_layout formats store)
+set(service_converters layout formats store protocol)
+set(service_jobs converters layout formats store protocol)
+set(service_api http jobs converters layout formats store protocol)
+set(service_core api http jobs converters layout formats store protocol)
+set(service_main core api http jobs converters layout formats store protocol)
 
 # Headers made by the build, found on their own include paths.
 set(generated_pattern "^(ui_[A-Za-z0-9_]+\\.h|MireluneVersion\\.h|[A-Za-z0-9_]+\\.moc|moc_[A-Za-z0-9_]+\\.cpp)$")

@@ -4,6 +4,13 @@ if("$ENV{CI}" STREQUAL "true")
   set(MIRELUNE_WERROR ON CACHE BOOL "Treat warnings as errors" FORCE)
 endif()
 
+# AddressSanitizer and UBSan for every target of ours (make test-sanitize).
+option(MIRELUNE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(MIRELUNE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 function(mirelune_set_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
   if(MIRELUNE_WERROR)

@@ -12,6 +12,9 @@ PACKAGES=(
   qtkeychain-qt6-dev libgl-dev
   # PDF and conversion tools
   qpdf libqpdf-dev poppler-utils img2pdf
+  # the service's PDF layout engine: MuPDF's drawing trace (run as a program, never linked), and
+  # fonts with the metrics of the common PDF fonts, so that converted text wraps as it did
+  mupdf-tools fontconfig fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-lmodern
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
   # service
   libssl-dev openssl sqlite3 python3-uno libzip-dev libxlsxwriter-dev

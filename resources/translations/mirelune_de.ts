@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>Abmelden</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>Konnte nicht zum Konvertierungsdienst hochgeladen werden</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>Der Konvertierungsdienst hat die Datei nicht angenommen</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>Der Konvertierungsdienst konnte die Datei nicht konvertieren</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>Das Ergebnis konnte nicht in den Ausgabeordner geladen werden</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>Keine Verbindung zum Konvertierungsdienst</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>Der Konvertierungsdienst hat das Hochladen abgelehnt</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>Der Konvertierungsdienst konnte die Dateien nicht zusammenführen</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>%1 konvertiert</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 fehlgeschlagen</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1 (%2 von %3)</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>Der Ausgabeordner kann nicht angelegt werden. Wählen Sie einen anderen Ausgabeordner.</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>Kein Programm konnte diesen Ordner öffnen. Sie können den Pfad kopieren:</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>Kein Programm konnte diese Datei öffnen. Sie können den Pfad kopieren:</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>Kein Programm konnte diese Adresse öffnen. Sie können sie kopieren:</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>Es konnte kein E-Mail-Programm geöffnet werden. Sie können die Adresse kopieren:</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>Ergebnis öffnen</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>Ordner hinzufügen...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>Ergebnis: %1</translation>
+    </message>
 </context>
 </TS>

@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>Sign Out</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>Could not be uploaded to the conversion service</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>The conversion service did not accept the file</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>The conversion service could not convert the file</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>The result could not be downloaded into the output folder</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>Could not connect to the conversion service</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>The conversion service refused the upload</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>The conversion service could not merge the files</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>%1 converted</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 failed</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1 (%2 of %3)</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>The output folder cannot be created. Choose another output folder.</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>No program could open this folder. You can copy its path:</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>No program could open this file. You can copy its path:</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>No program could open this address. You can copy it:</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>No mail program could be opened. You can copy the address:</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>Copy</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>Open Result</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>Show in Folder</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>Move Up</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>Move Down</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>Add Folder...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>Result: %1</translation>
+    </message>
 </context>
 </TS>

@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>Cerrar sesión</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>No se pudo subir al servicio de conversión</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>El servicio de conversión no aceptó el archivo</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>El servicio de conversión no pudo convertir el archivo</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>No se pudo descargar el resultado en la carpeta de salida</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>No se pudo conectar con el servicio de conversión</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>El servicio de conversión rechazó la subida</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>El servicio de conversión no pudo combinar los archivos</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>%1 convertido(s)</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 con error</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1 (%2 de %3)</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>No se puede crear la carpeta de salida. Elija otra carpeta de salida.</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>Ningún programa pudo abrir esta carpeta. Puede copiar su ruta:</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>Ningún programa pudo abrir este archivo. Puede copiar su ruta:</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>Ningún programa pudo abrir esta dirección. Puede copiarla:</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>No se pudo abrir ningún programa de correo. Puede copiar la dirección:</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>Copiar</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>Abrir resultado</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>Mostrar en la carpeta</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>Quitar</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>Subir</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>Bajar</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>Añadir carpeta...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>Resultado: %1</translation>
+    </message>
 </context>
 </TS>

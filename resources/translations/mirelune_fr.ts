@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>Se déconnecter</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>Impossible d’envoyer le fichier au service de conversion</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>Le service de conversion n’a pas accepté le fichier</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>Le service de conversion n’a pas pu convertir le fichier</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>Le résultat n’a pas pu être téléchargé dans le dossier de sortie</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>Connexion au service de conversion impossible</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>Le service de conversion a refusé l’envoi</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>Le service de conversion n’a pas pu fusionner les fichiers</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>%1 converti(s)</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 en échec</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1 (%2 sur %3)</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>Impossible de créer le dossier de sortie. Choisissez un autre dossier de sortie.</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>Aucun programme n’a pu ouvrir ce dossier. Vous pouvez copier son chemin :</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>Aucun programme n’a pu ouvrir ce fichier. Vous pouvez copier son chemin :</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>Aucun programme n’a pu ouvrir cette adresse. Vous pouvez la copier :</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>Aucun programme de messagerie n’a pu être ouvert. Vous pouvez copier l’adresse :</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>Copier</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>Ouvrir le résultat</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>Afficher dans le dossier</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>Retirer</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>Monter</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>Descendre</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>Ajouter un dossier...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>Résultat : %1</translation>
+    </message>
 </context>
 </TS>

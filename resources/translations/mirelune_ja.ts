@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>サインアウト</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>変換サービスにアップロードできませんでした</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>変換サービスがファイルを受け付けませんでした</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>変換サービスでファイルを変換できませんでした</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>結果を出力フォルダーにダウンロードできませんでした</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>変換サービスに接続できませんでした</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>変換サービスがアップロードを拒否しました</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>変換サービスでファイルを結合できませんでした</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>%1 件変換済み</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 件失敗</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1（%2/%3）</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>出力フォルダーを作成できません。別の出力フォルダーを選択してください。</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>このフォルダーを開けるプログラムがありません。パスをコピーできます：</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>このファイルを開けるプログラムがありません。パスをコピーできます：</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>このアドレスを開けるプログラムがありません。コピーできます：</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>メールプログラムを開けませんでした。アドレスをコピーできます：</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>コピー</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>結果を開く</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>フォルダーに表示</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>削除</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>上へ移動</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>下へ移動</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>フォルダーを追加...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>結果：%1</translation>
+    </message>
 </context>
 </TS>

@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>退出登录</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>无法上传到转换服务</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>转换服务未接受该文件</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>转换服务无法转换该文件</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>无法将结果下载到输出文件夹</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>无法连接到转换服务</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>转换服务拒绝了上传</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>转换服务无法合并这些文件</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>已转换 %1 个</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 个失败</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1（第 %2 个，共 %3 个）</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>无法创建输出文件夹。请选择其他输出文件夹。</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>没有程序能打开此文件夹。您可以复制其路径：</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>没有程序能打开此文件。您可以复制其路径：</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>没有程序能打开此地址。您可以复制它：</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>无法打开邮件程序。您可以复制该地址：</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>复制</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>打开结果</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>在文件夹中显示</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>上移</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>下移</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>添加文件夹...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>结果：%1</translation>
+    </message>
 </context>
 </TS>

@@ -187,5 +187,101 @@
         <source>Sign Out</source>
         <translation>登出</translation>
     </message>
+    <message id="ReasonUpload">
+        <source>Could not be uploaded to the conversion service</source>
+        <translation>無法上傳到轉換服務</translation>
+    </message>
+    <message id="ReasonCreate">
+        <source>The conversion service did not accept the file</source>
+        <translation>轉換服務未接受該檔案</translation>
+    </message>
+    <message id="ReasonConvert">
+        <source>The conversion service could not convert the file</source>
+        <translation>轉換服務無法轉換該檔案</translation>
+    </message>
+    <message id="ReasonDownload">
+        <source>The result could not be downloaded into the output folder</source>
+        <translation>無法將結果下載到輸出資料夾</translation>
+    </message>
+    <message id="ReasonService">
+        <source>Could not connect to the conversion service</source>
+        <translation>無法連線到轉換服務</translation>
+    </message>
+    <message id="ReasonCredentials">
+        <source>The conversion service refused the upload</source>
+        <translation>轉換服務拒絕了上傳</translation>
+    </message>
+    <message id="ReasonMerge">
+        <source>The conversion service could not merge the files</source>
+        <translation>轉換服務無法合併這些檔案</translation>
+    </message>
+    <message id="SummaryConverted">
+        <source>%1 converted</source>
+        <translation>已轉換 %1 個</translation>
+    </message>
+    <message id="SummaryFailed">
+        <source>%1 failed</source>
+        <translation>%1 個失敗</translation>
+    </message>
+    <message id="CurrentFile">
+        <source>%1 (%2 of %3)</source>
+        <translation>%1（第 %2 個，共 %3 個）</translation>
+    </message>
+    <message id="Close">
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message id="OutputFolderUnusable">
+        <source>The output folder cannot be created. Choose another output folder.</source>
+        <translation>無法建立輸出資料夾。請選擇其他輸出資料夾。</translation>
+    </message>
+    <message id="OpenFolderFailed">
+        <source>No program could open this folder. You can copy its path:</source>
+        <translation>沒有程式能開啟此資料夾。您可以複製其路徑：</translation>
+    </message>
+    <message id="OpenFileFailed">
+        <source>No program could open this file. You can copy its path:</source>
+        <translation>沒有程式能開啟此檔案。您可以複製其路徑：</translation>
+    </message>
+    <message id="OpenLinkFailed">
+        <source>No program could open this address. You can copy it:</source>
+        <translation>沒有程式能開啟此網址。您可以複製它：</translation>
+    </message>
+    <message id="OpenMailFailed">
+        <source>No mail program could be opened. You can copy the address:</source>
+        <translation>無法開啟郵件程式。您可以複製該地址：</translation>
+    </message>
+    <message id="Copy">
+        <source>Copy</source>
+        <translation>複製</translation>
+    </message>
+    <message id="OpenResult">
+        <source>Open Result</source>
+        <translation>開啟結果</translation>
+    </message>
+    <message id="ShowInFolder">
+        <source>Show in Folder</source>
+        <translation>在資料夾中顯示</translation>
+    </message>
+    <message id="Remove">
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message id="MoveUp">
+        <source>Move Up</source>
+        <translation>上移</translation>
+    </message>
+    <message id="MoveDown">
+        <source>Move Down</source>
+        <translation>下移</translation>
+    </message>
+    <message id="AddFolder">
+        <source>Add Folder...</source>
+        <translation>新增資料夾...</translation>
+    </message>
+    <message id="ResultTooltip">
+        <source>Result: %1</source>
+        <translation>結果：%1</translation>
+    </message>
 </context>
 </TS>

@@ -6,6 +6,7 @@
 #include "store/Secrets.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -87,6 +88,11 @@ HttpRoute ObjectStore::route(const HttpRequest &head, const QStringList &ownHost
         if (!callback)
             return HttpRoute::respond(error(400, "InvalidArgument", problem));
     }
+    if (std::optional<HttpResponse> refused = checkSlotFree(slot))
+        return HttpRoute::respond(std::move(*refused));
+    // The claim ends with the sink: a failed upload frees the slot again, a
+    // stored one leaves its object behind, which keeps the slot taken.
+    mUploading.insert(slot.key);
     UploadSink::Upload upload{slot,
                               objectPath(where.key),
                               head.contentLength,
@@ -94,7 +100,8 @@ HttpRoute ObjectStore::route(const HttpRequest &head, const QStringList &ownHost
                               head.header("Content-MD5"),
                               callback,
                               ownHosts,
-                              port};
+                              port,
+                              [this, key = slot.key] { mUploading.remove(key); }};
     return HttpRoute::stream(std::make_unique<UploadSink>(std::move(upload), mCallback));
 }
 
@@ -114,7 +121,7 @@ std::optional<HttpResponse> ObjectStore::checkRequest(const HttpRequest &head, c
 
 std::optional<HttpResponse> ObjectStore::checkDate(const HttpRequest &head, qint64 maxSkew)
 {
-    const QByteArray date = head.header("Date");
+    const QByteArray date = OssSignature::signedDate(head.headers);
     if (date.isEmpty())
         return error(403, "AccessDenied", QStringLiteral("The request carries no Date header."));
     const QDateTime when = parseHttpDate(date);
@@ -156,8 +163,19 @@ std::optional<HttpResponse> ObjectStore::checkCredential(const HttpRequest &head
         return error(403, "AccessDenied", QStringLiteral("The credentials do not grant access to this object."),
                      where.key);
     }
-    if (!found->fileId.isEmpty())
-        return error(403, "AccessDenied", QStringLiteral("The object has already been uploaded."), where.key);
     *slot = *found;
+    return std::nullopt;
+}
+
+std::optional<HttpResponse> ObjectStore::checkSlotFree(const ObjectSlot &slot) const
+{
+    // A slot holds one object: recorded by its callback, or stored without one.
+    if (!slot.fileId.isEmpty() || QFileInfo::exists(objectPath(slot.key)))
+        return error(403, "AccessDenied", QStringLiteral("The object has already been uploaded."), slot.key);
+    if (mUploading.contains(slot.key)) {
+        return error(409, "UploadInProgress",
+                     QStringLiteral("Another upload of this object is in progress; each object is uploaded once."),
+                     slot.key);
+    }
     return std::nullopt;
 }

@@ -4,11 +4,14 @@
 #include "http/HttpHandler.h"
 #include "store/Records.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 // The object store: signed PUT uploads of objects the service handed out
-// credentials for, streamed to disk, followed by the upload callback.
+// credentials for, streamed to disk, followed by the upload callback. Each
+// slot takes one object: a second upload to it is refused, also while the
+// first is still under way. Lives on the main thread with its connections.
 class ObjectStore final {
 public:
     struct Settings {
@@ -38,9 +41,11 @@ public:
 private:
     std::optional<HttpResponse> checkRequest(const HttpRequest &head, const Target &target) const;
     std::optional<HttpResponse> checkCredential(const HttpRequest &head, const Target &target, ObjectSlot *slot) const;
+    std::optional<HttpResponse> checkSlotFree(const ObjectSlot &slot) const;
     static std::optional<HttpResponse> checkDate(const HttpRequest &head, qint64 maxSkew);
 
     Records &mRecords;
     UploadCallback &mCallback;
     Settings mSettings;
+    QSet<QString> mUploading; // keys whose upload is under way
 };

@@ -129,6 +129,16 @@ QByteArray ServiceApi::owner(const QJsonObject &parameters) const
     return mRecords.ownerOf(text(parameters.value(WireFields::kApiToken)).toLatin1());
 }
 
+QJsonObject ServiceApi::paced(QJsonObject data) const
+{
+    // On this service a task is done in well under a second: the client's
+    // default pace (a poll every 3 s, downloads 1 s apart) would set the
+    // speed of every run.
+    data.insert(WireFields::kPollIntervalMs, mSettings.pollIntervalMs);
+    data.insert(WireFields::kDownloadStaggerMs, mSettings.downloadStaggerMs);
+    return data;
+}
+
 HttpResponse ServiceApi::sessions(const QJsonObject &parameters)
 {
     const QByteArray identity = text(parameters.value(WireFields::kIdentityToken)).toUtf8();
@@ -206,7 +216,7 @@ HttpResponse ServiceApi::createTask(const QJsonObject &parameters)
     if (id.isEmpty())
         return failure(500, QStringLiteral("Cannot create the task"));
     mQueue.kick();
-    return success({{WireFields::kTaskId, id}});
+    return success(paced({{WireFields::kTaskId, id}}));
 }
 
 HttpResponse ServiceApi::taskStatus(const HttpRequest &head, const QString &id)
@@ -229,7 +239,7 @@ HttpResponse ServiceApi::taskStatus(const HttpRequest &head, const QString &id)
                                 {WireFields::kFilename, task->resultName},
                                 {QStringLiteral("size"), double(QFileInfo(task->resultPath).size())}});
     }
-    return success(data);
+    return success(paced(data));
 }
 
 HttpResponse ServiceApi::health() const

@@ -18,6 +18,9 @@ public:
         QHostAddress listenAddress;
         quint16 port = 0;
         qint64 keepSeconds = 0;
+        // The pace suggested to pollers in creation and status replies.
+        int pollIntervalMs = 200;
+        int downloadStaggerMs = 0;
     };
 
     ServiceApi(Records &records, IdentityTokens &identities, ObjectStore &objects, TaskQueue &queue, Settings settings);
@@ -38,6 +41,8 @@ private:
     HttpResponse taskStatus(const HttpRequest &head, const QString &id);
     HttpResponse health() const;
     QByteArray owner(const QJsonObject &parameters) const;
+    // The data of a creation or status reply with the suggested pace added.
+    QJsonObject paced(QJsonObject data) const;
 
     Records &mRecords;
     IdentityTokens &mIdentities;

@@ -3,6 +3,8 @@
 #include "api/ObjectStore.h"
 #include "store/Secrets.h"
 
+#include <QFileInfo>
+
 UploadSink::UploadSink(Upload upload, UploadCallback &callback) : mUpload(std::move(upload)), mCallback(callback)
 {
     mFile.setFileName(mUpload.path + QStringLiteral(".part-") + QString::fromLatin1(Secrets::randomHex(6)));
@@ -12,6 +14,8 @@ UploadSink::UploadSink(Upload upload, UploadCallback &callback) : mUpload(std::m
 UploadSink::~UploadSink()
 {
     discard();
+    if (mUpload.release)
+        mUpload.release();
 }
 
 bool UploadSink::open()
@@ -50,21 +54,32 @@ HttpResponse UploadSink::finish()
 
 HttpResponse UploadSink::place(const QByteArray &etag)
 {
+    // rename() never replaces an existing file, so a stored object is never overwritten.
+    if (!mFile.rename(mUpload.path)) {
+        const bool taken = QFileInfo::exists(mUpload.path);
+        discard();
+        if (taken) {
+            return ObjectStore::error(403, "AccessDenied", QStringLiteral("The object has already been uploaded."),
+                                      mUpload.slot.key);
+        }
+        return ObjectStore::error(500, "InternalError", QStringLiteral("The object could not be stored."));
+    }
+    return runCallback(etag);
+}
+
+HttpResponse UploadSink::runCallback(const QByteArray &etag)
+{
     QByteArray body;
     if (mUpload.callback) {
         const UploadCallback::Facts facts{mUpload.slot.bucket, mUpload.slot.key, mReceived, mUpload.mimeType,
                                           QString::fromLatin1(etag.mid(1, etag.size() - 2))};
         const UploadCallback::Reply reply = mCallback.invoke(*mUpload.callback, facts, mUpload.ownHosts, mUpload.port);
         if (!reply.ok) {
-            discard();
+            // Nothing was recorded: the object goes and the slot can be used again.
+            QFile::remove(mUpload.path);
             return ObjectStore::error(203, "CallbackFailed", reply.error, mUpload.slot.key);
         }
         body = reply.body;
-    }
-    QFile::remove(mUpload.path);
-    if (!mFile.rename(mUpload.path)) {
-        discard();
-        return ObjectStore::error(500, "InternalError", QStringLiteral("The object could not be stored."));
     }
     HttpResponse response(200, body, body.isEmpty() ? QByteArray() : QByteArray("application/json"));
     response.setHeader("ETag", etag);

@@ -8,11 +8,12 @@
 #include <QFile>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Streams one object upload into a private part file beside its final place,
-// then runs the upload callback; the object takes its place only when the
-// callback has recorded it.
+// moves it there (never over an existing object), then runs the upload
+// callback; an object whose callback fails is removed again.
 class UploadSink final : public HttpBodySink {
 public:
     struct Upload {
@@ -24,6 +25,7 @@ public:
         std::optional<UploadCallback::Parameters> callback;
         QStringList ownHosts;
         quint16 port = 0;
+        std::function<void()> release; // called once the sink is done with the slot
     };
 
     UploadSink(Upload upload, UploadCallback &callback);
@@ -36,6 +38,7 @@ public:
 private:
     bool open();
     HttpResponse place(const QByteArray &etag);
+    HttpResponse runCallback(const QByteArray &etag);
     void discard();
 
     Upload mUpload;

@@ -39,7 +39,7 @@ QString prepare(Input input, JobContext &context)
         else if (input == Input::Office)
             problem = InputCheck::checkOfficeDocument(each);
         else
-            problem = InputCheck::checkFile(each);
+            problem = InputCheck::checkImage(each);
         if (!problem.isEmpty())
             return context.inputs.size() > 1 ? QStringLiteral("File %1: %2").arg(i + 1).arg(problem) : problem;
     }

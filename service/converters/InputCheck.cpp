@@ -1,5 +1,6 @@
 #include "converters/InputCheck.h"
 
+#include "converters/OfficePackage.h"
 #include "store/Secrets.h"
 
 #include <QFile>
@@ -10,7 +11,70 @@ namespace {
 
 // OOXML files are zip archives; an encrypted one is an OLE compound file.
 const QByteArray kOleMagic = QByteArray::fromHex("d0cf11e0a1b11ae1");
-const QStringList kOoxml = {QStringLiteral("docx"), QStringLiteral("pptx"), QStringLiteral("xlsx")};
+
+struct OfficeKind {
+    QLatin1String extension;
+    QLatin1String what; // "is not <what>"
+    QLatin1String mainPart;
+    QLatin1String folder;
+    bool legacy;         // the binary format: a compound file
+    bool markupAccepted; // HTML or XML saved under the binary format's name
+};
+
+const OfficeKind kOfficeKinds[] = {
+    {QLatin1String("docx"), QLatin1String("a Word document"), QLatin1String("word/document.xml"),
+     QLatin1String("word/"), false, false},
+    {QLatin1String("doc"), QLatin1String("a Word document"), QLatin1String("word/document.xml"), QLatin1String("word/"),
+     true, true},
+    {QLatin1String("pptx"), QLatin1String("a PowerPoint presentation"), QLatin1String("ppt/presentation.xml"),
+     QLatin1String("ppt/"), false, false},
+    {QLatin1String("ppt"), QLatin1String("a PowerPoint presentation"), QLatin1String("ppt/presentation.xml"),
+     QLatin1String("ppt/"), true, false},
+    {QLatin1String("xlsx"), QLatin1String("an Excel workbook"), QLatin1String("xl/workbook.xml"), QLatin1String("xl/"),
+     false, false},
+    {QLatin1String("xls"), QLatin1String("an Excel workbook"), QLatin1String("xl/workbook.xml"), QLatin1String("xl/"),
+     true, true},
+};
+
+struct ImageKind {
+    QLatin1String extension;
+    QLatin1String what;
+    QByteArray signature;
+};
+
+const ImageKind kImageKinds[] = {
+    {QLatin1String("jpg"), QLatin1String("a JPEG image"), QByteArray::fromHex("ffd8ff")},
+    {QLatin1String("jpeg"), QLatin1String("a JPEG image"), QByteArray::fromHex("ffd8ff")},
+    {QLatin1String("png"), QLatin1String("a PNG image"), QByteArray::fromHex("89504e470d0a1a0a")},
+    {QLatin1String("bmp"), QLatin1String("a BMP image"), QByteArray("BM")},
+};
+
+const OfficeKind *officeKind(const QString &extension)
+{
+    for (const OfficeKind &kind : kOfficeKinds) {
+        if (extension == kind.extension)
+            return &kind;
+    }
+    return nullptr;
+}
+
+// Markup after an optional byte order mark and white space: an HTML or XML export.
+bool startsWithMarkup(const QByteArray &head)
+{
+    QByteArray text = head.startsWith("\xef\xbb\xbf") ? head.mid(3) : head;
+    text = text.trimmed();
+    return text.startsWith('<');
+}
+
+bool isLegacyOfficeFile(const OfficeKind &kind, const QByteArray &head)
+{
+    if (head.startsWith(kOleMagic))
+        return true;
+    // Word saves RTF under .doc when asked to, and users keep that name.
+    if (kind.extension == QLatin1String("doc") && head.startsWith("{\\rtf"))
+        return true;
+    return kind.markupAccepted && startsWithMarkup(head);
+}
 
 } // namespace
 
@@ -18,6 +82,12 @@ QByteArray InputCheck::head(const QString &path, qint64 size)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
+}
+
+QString InputCheck::displayName(const JobInput &input)
+{
+    const QString name = input.name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).trimmed();
+    return name.isEmpty() ? QStringLiteral("The file") : name;
 }
 
 QString InputCheck::checkFile(const JobInput &input)
@@ -33,10 +103,28 @@ QString InputCheck::checkFile(const JobInput &input)
 QString InputCheck::checkOfficeDocument(const JobInput &input)
 {
     const QString problem = checkFile(input);
+    const OfficeKind *kind = officeKind(input.extension);
+    if (!problem.isEmpty() || !kind)
+        return problem;
+    const QByteArray start = head(input.path, 512);
+    if (kind->legacy && isLegacyOfficeFile(*kind, start))
+        return {};
+    if (!kind->legacy && start.startsWith(kOleMagic))
+        return QStringLiteral("The document is protected by a password");
+    if (OfficePackage::hasMainPart(input.path, kind->mainPart, kind->folder))
+        return {};
+    return QStringLiteral("%1 is not %2").arg(displayName(input), kind->what);
+}
+
+QString InputCheck::checkImage(const JobInput &input)
+{
+    const QString problem = checkFile(input);
     if (!problem.isEmpty())
         return problem;
-    if (kOoxml.contains(input.extension) && head(input.path, kOleMagic.size()) == kOleMagic)
-        return QStringLiteral("The document is protected by a password");
+    for (const ImageKind &kind : kImageKinds) {
+        if (input.extension == kind.extension && !head(input.path, kind.signature.size()).startsWith(kind.signature))
+            return QStringLiteral("%1 is not %2").arg(displayName(input), kind.what);
+    }
     return {};
 }
 

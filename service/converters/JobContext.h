@@ -15,6 +15,7 @@ struct JobInput {
     QString path;      // job/in/input-N.ext
     QString extension; // lower-case, without the dot
     QString password;
+    QString name; // the client's file name, for error texts only
 };
 
 // Everything a converter may touch: its job folder, its inputs, the task's

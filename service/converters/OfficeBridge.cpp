@@ -41,6 +41,15 @@ void OfficeBridge::setScript(const QString &path)
     gScript = path;
 }
 
+void OfficeBridge::clearTemporaryFiles(const QString &workerFolder)
+{
+    // A killed office leaves its session folder behind, with whatever the
+    // stopped document had unpacked (a small file can inflate to gigabytes).
+    const QString temporary = workerFolder + QStringLiteral("/tmp");
+    QDir(temporary).removeRecursively();
+    QDir().mkpath(temporary);
+}
+
 QString OfficeBridge::python()
 {
     // The UNO module belongs to the system's interpreter, not to one found earlier on PATH.
@@ -70,7 +79,7 @@ bool OfficeBridge::start(const ProcessRunner &runner, QString *error)
     const QString home = mWorkerFolder + QStringLiteral("/home");
     const QString temporary = mWorkerFolder + QStringLiteral("/tmp");
     QDir().mkpath(home);
-    QDir().mkpath(temporary);
+    clearTemporaryFiles(mWorkerFolder);
     mProcess = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home);
@@ -128,14 +137,26 @@ void OfficeBridge::stop()
             mProcess->waitForFinished(5000);
         }
     }
-    // Whatever of the office outlived the bridge goes too.
+    // Whatever of the office outlived the bridge goes too, and so do its temporary files.
     killGroup();
     mGroup = 0;
     mProcess.reset();
+    clearTemporaryFiles(mWorkerFolder);
 }
 
 OfficeBridge::Reply OfficeBridge::convert(const QString &input, const QString &output, const QString &filter,
                                           const QString &importFilter, const ProcessRunner &runner)
+{
+    const QJsonObject request{{QStringLiteral("input"), input},
+                              {QStringLiteral("output"), output},
+                              {QStringLiteral("filter"), filter},
+                              {QStringLiteral("import"), importFilter}};
+    const Reply reply = send(request, runner);
+    // An office that died while it waited is only noticed now; a fresh one takes the document.
+    return reply.stale ? send(request, runner) : reply;
+}
+
+OfficeBridge::Reply OfficeBridge::send(const QJsonObject &request, const ProcessRunner &runner)
 {
     Reply reply;
     if (mProcess && (mProcess->state() != QProcess::Running || mConversions >= kConversionsPerOffice))
@@ -146,23 +167,31 @@ OfficeBridge::Reply OfficeBridge::convert(const QString &input, const QString &o
         return reply;
     }
     ++mConversions;
-    const QJsonObject request{{QStringLiteral("input"), input},
-                              {QStringLiteral("output"), output},
-                              {QStringLiteral("filter"), filter},
-                              {QStringLiteral("import"), importFilter}};
     mProcess->write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
-    const std::optional<QByteArray> line = readLine(runner);
-    if (!line) {
-        reply.interrupted = runner.interrupted();
-        reply.broken = !reply.interrupted;
-        reply.error = QStringLiteral("The LibreOffice bridge stopped");
+    reply = answer(readLine(runner), runner);
+    if (reply.interrupted || reply.crashed || reply.stale) {
+        // Nothing of this office is worth a proper shutdown: its group goes at once.
         killGroup();
         stop();
+    }
+    return reply;
+}
+
+OfficeBridge::Reply OfficeBridge::answer(const std::optional<QByteArray> &line, const ProcessRunner &runner)
+{
+    Reply reply;
+    if (!line) {
+        // The bridge ended with the conversion under way: its office is gone.
+        reply.interrupted = runner.interrupted();
+        reply.crashed = !reply.interrupted;
+        reply.error = QStringLiteral("LibreOffice ended during the conversion");
         return reply;
     }
-    const QJsonObject answer = QJsonDocument::fromJson(*line).object();
-    reply.ok = answer.value(QStringLiteral("ok")).toBool();
-    reply.error = answer.value(QStringLiteral("error")).toString();
-    reply.broken = answer.isEmpty();
+    const QJsonObject object = QJsonDocument::fromJson(*line).object();
+    reply.ok = object.value(QStringLiteral("ok")).toBool();
+    reply.crashed = object.value(QStringLiteral("crashed")).toBool();
+    reply.stale = object.value(QStringLiteral("ended")).toBool();
+    reply.error = object.value(QStringLiteral("error")).toString();
+    reply.broken = object.isEmpty();
     return reply;
 }

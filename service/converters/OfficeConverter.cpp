@@ -64,9 +64,12 @@ ConversionResult OfficeConverter::convert(JobContext &context, const QString &in
         if (reply.interrupted)
             return ConversionResult::failed(
                 context.runner->describe(QStringLiteral("LibreOffice"), context.runner->interruption()));
-        if (!reply.broken)
+        // A cold run of the same file would most likely crash too, or run into the time-out.
+        if (reply.crashed)
+            return ConversionResult::failed(QStringLiteral("The converter crashed: ") + reply.error);
+        if (!reply.broken && !reply.stale)
             return refused(reply.error);
-        // The bridge itself failed: a cold run below still converts.
+        // The bridge itself failed (or kept losing its office): a cold run below still converts.
     }
     const ProcessRunner::Result result = context.runner->run(program(), arguments);
     if (result.succeeded() && QFileInfo(made).size() > 0)

@@ -1,32 +1,19 @@
 #include "converters/SpreadsheetConverter.h"
 
-#include "converters/LayoutTable.h"
 #include "converters/OfficeConverter.h"
+#include "converters/PdfStructure.h"
 #include "formats/XlsxWriter.h"
+#include "layout/SheetBuilder.h"
 #include "protocol/WireFields.h"
-
-#include <QFile>
 
 ConversionResult SpreadsheetConverter::toWorkbook(JobContext &context)
 {
-    const QString text = context.outFolder + QStringLiteral("/layout.txt");
-    context.progress(20);
-    const ProcessRunner::Result result =
-        context.runner->run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
-                                                          QStringLiteral("UTF-8"), context.inputs.first().path, text});
-    QFile layout(text);
-    if (!result.succeeded() || !layout.open(QIODevice::ReadOnly))
-        return ConversionResult::failed(context.runner->describe(QStringLiteral("pdftotext"), result));
-    const QList<LayoutTable::Rows> pages = LayoutTable::pages(QString::fromUtf8(layout.readAll()));
-    QList<XlsxWriter::Sheet> sheets;
-    for (int i = 0; i < pages.size(); ++i)
-        sheets.append({QStringLiteral("Page %1").arg(i + 1), pages[i]});
-    if (sheets.isEmpty())
-        sheets.append({QStringLiteral("Page 1"), {}});
-    context.progress(50);
-    const QString workbook = context.outFolder + QStringLiteral("/workbook.xlsx");
     QString error;
-    if (!XlsxWriter::write(workbook, sheets, &error))
+    const std::optional<PdfStructure> structure = PdfStructure::read(context, 20, 50, &error);
+    if (!structure)
+        return ConversionResult::failed(error);
+    const QString workbook = context.outFolder + QStringLiteral("/workbook.xlsx");
+    if (!XlsxWriter::write(workbook, SheetBuilder::sheets(structure->pages), &error))
         return ConversionResult::failed(error);
     if (context.argText(WireFields::kFormat).toLower() != QLatin1String("xls"))
         return ConversionResult::made(workbook);

@@ -1,6 +1,8 @@
 #include "converters/WordConverter.h"
 
 #include "converters/OfficeConverter.h"
+#include "converters/PdfStructure.h"
+#include "layout/DocxWriter.h"
 #include "protocol/WireFields.h"
 
 #include <QDir>
@@ -18,9 +20,29 @@ QByteArray WordConverter::flowHtml(const QByteArray &html)
     return text.toUtf8();
 }
 
+bool WordConverter::wantsDoc(const JobContext &context)
+{
+    return context.argText(WireFields::kFormat).toLower() == QLatin1String("doc");
+}
+
 ConversionResult WordConverter::toWord(JobContext &context)
 {
-    const bool doc = context.argText(WireFields::kFormat).toLower() == QLatin1String("doc");
+    QString error;
+    const std::optional<PdfStructure> structure = PdfStructure::read(context, 20, 60, &error);
+    if (!structure)
+        return ConversionResult::failed(error);
+    const QString docx = context.outFolder + QStringLiteral("/document.docx");
+    if (!DocxWriter::write(docx, structure->pages, structure->styles, &error))
+        return ConversionResult::failed(error);
+    if (!wantsDoc(context))
+        return ConversionResult::made(docx);
+    context.progress(70);
+    return OfficeConverter::convert(context, docx, QStringLiteral("doc:MS Word 97"));
+}
+
+ConversionResult WordConverter::toWordThroughHtml(JobContext &context)
+{
+    const bool doc = wantsDoc(context);
     const QString folder = context.outFolder + QStringLiteral("/flow");
     QDir().mkpath(folder);
     context.progress(20);

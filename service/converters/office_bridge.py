@@ -7,8 +7,12 @@ Requests arrive on standard input, one JSON object per line:
 "filter" is the export filter, or "pdf" for the PDF export that suits the
 document; "import" forces an import filter and may be empty. Every request is
 answered on standard output with one line: {"ok": true} or
-{"ok": false, "error": TEXT}. The bridge ends when its input ends, and takes
-its LibreOffice process with it.
+{"ok": false, "error": TEXT}. When LibreOffice dies during a conversion the
+answer is {"ok": false, "crashed": true, "error": TEXT} and the bridge ends at
+once, so that its worker notices the crash now and not at the time-out; when
+it had died before the request came, the answer is {"ok": false, "ended": true,
+"error": TEXT} and nothing was tried. The bridge ends when its input ends, and
+takes its LibreOffice process with it.
 """
 import json
 import os
@@ -101,11 +105,17 @@ def main():
         desktop = connect(pipe, office)
         print(json.dumps({"ready": True}), flush=True)
         for line in sys.stdin:
+            if office.poll() is not None or not alive(desktop):
+                print(json.dumps({"ok": False, "ended": True,
+                                  "error": "LibreOffice had ended before the conversion"}), flush=True)
+                return
             try:
                 reply = convert(desktop, json.loads(line))
             except Exception as error:  # a document LibreOffice refuses, or a lost office
                 if office.poll() is not None or not alive(desktop):
-                    raise
+                    print(json.dumps({"ok": False, "crashed": True,
+                                      "error": "LibreOffice ended during the conversion"}), flush=True)
+                    return
                 reply = {"ok": False, "error": "Error: %s" % (getattr(error, "Message", "") or error)}
             print(json.dumps(reply), flush=True)
     finally:

@@ -52,7 +52,8 @@ bool Service::start(QString *error)
     mQueue = std::make_unique<TaskQueue>(
         *mRecords, mFolder, TaskQueue::Settings{mOptions.workers, mOptions.jobTimeoutSeconds, warmOffice()});
     mApi = std::make_unique<ServiceApi>(*mRecords, *mIdentities, *mObjects, *mQueue,
-                                        ServiceApi::Settings{kBucket, mOptions.listenAddress, 0, keepSeconds});
+                                        ServiceApi::Settings{kBucket, mOptions.listenAddress, 0, keepSeconds,
+                                                             mOptions.pollIntervalMs, mOptions.downloadStaggerMs});
     sweep();
     if (!listen(error) || !writeReadyFile(error))
         return false;

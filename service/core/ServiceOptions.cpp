@@ -76,7 +76,15 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
     const QCommandLineOption cold(
         QStringLiteral("cold-office"),
         QStringLiteral("Start LibreOffice for every conversion instead of keeping one per worker."));
-    parser.addOptions({listen, data, workers, maxUpload, keep, timeout, idle, cold});
+    const QCommandLineOption pollInterval(
+        QStringLiteral("poll-interval"),
+        QStringLiteral("Milliseconds between status polls suggested to clients (default 200, at least 100)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption downloadStagger(
+        QStringLiteral("download-stagger"),
+        QStringLiteral("Milliseconds between the starts of downloads suggested to clients (default 0)."),
+        QStringLiteral("MS"));
+    parser.addOptions({listen, data, workers, maxUpload, keep, timeout, idle, cold, pollInterval, downloadStagger});
     *exitCode = 2;
     if (!parser.parse(arguments)) {
         *message = parser.errorText();
@@ -115,6 +123,8 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
         {keep, 1, [&](qint64 n) { options.keepHours = int(qMin<qint64>(n, 24 * 365)); }},
         {timeout, 1, [&](qint64 n) { options.jobTimeoutSeconds = int(qMin<qint64>(n, 24 * 3600)); }},
         {idle, 0, [&](qint64 n) { options.idleExitMinutes = int(qMin<qint64>(n, 24 * 60)); }},
+        {pollInterval, 100, [&](qint64 n) { options.pollIntervalMs = int(qMin<qint64>(n, 60000)); }},
+        {downloadStagger, 0, [&](qint64 n) { options.downloadStaggerMs = int(qMin<qint64>(n, 60000)); }},
     };
     for (const auto &entry : numbers) {
         if (!parser.isSet(entry.option))

@@ -18,6 +18,10 @@ struct ServiceOptions {
     int jobTimeoutSeconds = 300;
     int idleExitMinutes = 0; // 0: run until stopped
     bool coldOffice = false; // start LibreOffice for every conversion
+    // The pace suggested to clients: milliseconds between status polls and
+    // between the starts of downloads. Tasks here take well under a second.
+    int pollIntervalMs = 200;
+    int downloadStaggerMs = 0;
 
     // Nothing (and a message in `error`) for a bad command line; `error` is
     // also used for --help and --version, with `exitCode` 0.

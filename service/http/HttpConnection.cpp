@@ -1,9 +1,9 @@
 #include "http/HttpConnection.h"
 
+#include "http/HttpHeadParser.h"
 #include "http/HttpRequest.h"
 
 #include <QSslSocket>
-#include <QUrl>
 
 namespace {
 
@@ -11,36 +11,21 @@ constexpr qint64 kChunk = 256 * 1024;
 constexpr qint64 kSendWindow = 1024 * 1024;
 constexpr int kDrainMs = 2000;
 
-bool isToken(const QByteArray &name)
-{
-    if (name.isEmpty())
-        return false;
-    for (const char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        QByteArray("!#$%&'*+-.^_`|~").contains(c);
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 HttpConnection::HttpConnection(QSslSocket *socket, HttpHandler &handler, const Limits &limits, QObject *parent)
     : QObject(parent), mSocket(socket), mHandler(handler), mLimits(limits)
 {
     mSocket->setParent(this);
-    mSocket->setReadBufferSize(kSendWindow);
+    // The socket stops reading from the kernel once this much waits in it, so
+    // a peer that sends faster than its requests are handled is held back by TCP.
+    mSocket->setReadBufferSize(mLimits.maxBufferedInput);
     mIdleTimer.setSingleShot(true);
-    // Nothing moved for too long: a stalled body gets an answer, anything else is closed.
-    connect(&mIdleTimer, &QTimer::timeout, this, [this] {
-        if (mState == State::Body)
-            fail(408, QStringLiteral("The request body stalled"));
-        else
-            close();
-    });
+    mHeadTimer.setSingleShot(true);
+    connect(&mIdleTimer, &QTimer::timeout, this, &HttpConnection::onIdleTimeout);
+    connect(&mHeadTimer, &QTimer::timeout, this, &HttpConnection::onHeadTimeout);
     connect(mSocket, &QSslSocket::readyRead, this, &HttpConnection::onReadyRead);
-    connect(mSocket, &QSslSocket::encryptedBytesWritten, this, &HttpConnection::pumpFile);
+    connect(mSocket, &QSslSocket::encryptedBytesWritten, this, &HttpConnection::onBytesWritten);
     connect(mSocket, &QSslSocket::disconnected, this, &HttpConnection::onDisconnected);
     touch();
     if (mSocket->bytesAvailable() > 0)
@@ -49,8 +34,15 @@ HttpConnection::HttpConnection(QSslSocket *socket, HttpHandler &handler, const L
 
 HttpConnection::~HttpConnection()
 {
-    if (mRoute.sink)
-        mRoute.sink->abort();
+    abortSink();
+}
+
+void HttpConnection::abortSink()
+{
+    if (!mRoute.sink)
+        return;
+    mRoute.sink->abort();
+    mRoute.sink.reset();
 }
 
 void HttpConnection::close()
@@ -59,15 +51,23 @@ void HttpConnection::close()
         return;
     mState = State::Closed;
     mIdleTimer.stop();
-    if (mRoute.sink) {
-        mRoute.sink->abort();
-        mRoute.sink.reset();
-    }
+    mHeadTimer.stop();
+    abortSink();
     if (mFile.isOpen())
         mFile.close();
     mSocket->disconnectFromHost();
-    if (mSocket->state() == QAbstractSocket::UnconnectedState)
+    if (mSocket->state() == QAbstractSocket::UnconnectedState) {
         onDisconnected();
+        return;
+    }
+    // A graceful close waits until the peer has taken every queued byte; one
+    // that never reads would keep the connection, and its replies, forever.
+    QTimer::singleShot(kDrainMs, this, [this] {
+        if (mFinished)
+            return;
+        mSocket->abort();
+        onDisconnected();
+    });
 }
 
 void HttpConnection::touch()
@@ -76,26 +76,72 @@ void HttpConnection::touch()
     emit activity();
 }
 
+bool HttpConnection::repliesBacklogged() const
+{
+    return mSocket->bytesToWrite() + mSocket->encryptedBytesToWrite() > mLimits.maxUnsentBytes;
+}
+
+void HttpConnection::onIdleTimeout()
+{
+    // Nothing moved for too long: a stalled body gets an answer, anything else is closed.
+    if (mState == State::Body)
+        fail(408, QStringLiteral("The request body stalled"));
+    else
+        close();
+}
+
+void HttpConnection::onHeadTimeout()
+{
+    if (mState != State::Head || mBuffer.contains("\r\n\r\n"))
+        return; // a whole head is here; it waits for the peer to read its replies
+    if (mBuffer.isEmpty())
+        close(); // only blank lines came
+    else
+        fail(408, QStringLiteral("The request head took too long"));
+}
+
 void HttpConnection::onReadyRead()
 {
     touch();
-    if (mState == State::Draining) {
-        mBodyRemaining -= mSocket->readAll().size();
-        if (mBodyRemaining <= 0 || mDrainClock.hasExpired(kDrainMs))
-            close();
+    pump();
+}
+
+void HttpConnection::onBytesWritten()
+{
+    touch();
+    if (mState == State::Sending)
+        pumpFile();
+    else if (mState == State::Head && !repliesBacklogged())
+        pump(); // replies drained: requests held back may be taken now
+}
+
+void HttpConnection::pump()
+{
+    if (mPumping)
         return;
+    mPumping = true;
+    while (mState != State::Closed) {
+        if (mState == State::Draining) {
+            mBodyRemaining -= mSocket->readAll().size();
+            if (mBodyRemaining <= 0 || mDrainClock.hasExpired(kDrainMs))
+                close();
+            break;
+        }
+        const qint64 room = mLimits.maxBufferedInput - mBuffer.size();
+        const QByteArray input = room > 0 ? mSocket->read(room) : QByteArray();
+        mBuffer += input;
+        process();
+        if (input.isEmpty())
+            break;
     }
-    if (mState == State::Closed)
-        return;
-    mBuffer += mSocket->readAll();
-    process();
+    mPumping = false;
 }
 
 void HttpConnection::process()
 {
     while (mState != State::Closed) {
         if (mState == State::Head) {
-            if (!takeHead())
+            if (repliesBacklogged() || !takeHead())
                 return;
             dispatch();
         } else if (mState == State::Body) {
@@ -110,6 +156,10 @@ void HttpConnection::process()
 
 bool HttpConnection::takeHead()
 {
+    if (mBuffer.isEmpty())
+        return false;
+    if (!mHeadTimer.isActive())
+        mHeadTimer.start(mLimits.headTimeoutMs);
     // Blank lines before a request are allowed and skipped.
     while (mBuffer.startsWith("\r\n"))
         mBuffer.remove(0, 2);
@@ -119,57 +169,15 @@ bool HttpConnection::takeHead()
             fail(431, QStringLiteral("The request head is too large"));
         return false;
     }
-    if (end > mLimits.maxHeadBytes) {
-        fail(431, QStringLiteral("The request head is too large"));
-        return false;
-    }
-    const QByteArray head = mBuffer.left(end);
+    mHeadTimer.stop();
+    HttpHeadParser::Result parsed = HttpHeadParser::parse(mBuffer.left(end), mLimits.maxHeadBytes);
     mBuffer.remove(0, end + 4);
-    if (!parseHead(head)) {
-        fail(400, QStringLiteral("Malformed request"));
+    if (const auto *error = std::get_if<HttpHeadParser::Error>(&parsed)) {
+        fail(error->status, error->message);
         return false;
     }
-    return true;
-}
-
-bool HttpConnection::parseHead(const QByteArray &head)
-{
-    mRequest = HttpRequest();
+    mRequest = std::move(std::get<HttpRequest>(parsed));
     mRequest.peer = mSocket->peerAddress();
-    const QList<QByteArray> lines = head.split('\n');
-    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
-    if (requestLine.size() != 3 || !isToken(requestLine[0]) || !requestLine[1].startsWith('/') ||
-        !requestLine[2].startsWith("HTTP/1."))
-        return false;
-    mRequest.method = requestLine[0];
-    mRequest.target = requestLine[1];
-    mRequest.version = requestLine[2];
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || !isToken(line.left(colon)))
-            return false;
-        mRequest.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
-    }
-    const qsizetype question = mRequest.target.indexOf('?');
-    const QByteArray rawPath = question < 0 ? mRequest.target : mRequest.target.left(question);
-    mRequest.path = QUrl::fromPercentEncoding(rawPath);
-    if (question >= 0)
-        mRequest.query = QUrlQuery(QString::fromLatin1(mRequest.target.mid(question + 1)));
-    if (mRequest.hasHeader("Transfer-Encoding"))
-        return false;
-    mRequest.contentLength = 0;
-    if (mRequest.hasHeader("Content-Length")) {
-        for (const auto &[key, value] : std::as_const(mRequest.headers)) {
-            qint64 length = 0;
-            if (key.compare("Content-Length", Qt::CaseInsensitive) == 0 &&
-                (!HttpRequest::parseDecimal(value, &length) ||
-                 (mRequest.contentLength && length != mRequest.contentLength)))
-                return false;
-            if (key.compare("Content-Length", Qt::CaseInsensitive) == 0)
-                mRequest.contentLength = length;
-        }
-    }
     mKeepAlive = !mRequest.wantsClose();
     return true;
 }
@@ -264,7 +272,6 @@ void HttpConnection::send(HttpResponse response)
 
 void HttpConnection::pumpFile()
 {
-    touch();
     if (mState != State::Sending || !mFile.isOpen())
         return;
     while (mFileRemaining > 0 && mSocket->encryptedBytesToWrite() + mSocket->bytesToWrite() < kSendWindow) {
@@ -296,8 +303,8 @@ void HttpConnection::responseDone()
     }
     mState = State::Head;
     mRoute = HttpRoute();
-    if (!mBuffer.isEmpty())
-        QMetaObject::invokeMethod(this, &HttpConnection::process, Qt::QueuedConnection);
+    if (!mBuffer.isEmpty() || mSocket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &HttpConnection::pump, Qt::QueuedConnection);
 }
 
 void HttpConnection::drainThenClose()
@@ -316,10 +323,8 @@ void HttpConnection::fail(int status, const QString &message)
 {
     mKeepAlive = false;
     mBuffer.clear();
-    if (mRoute.sink) {
-        mRoute.sink->abort();
-        mRoute.sink.reset();
-    }
+    mHeadTimer.stop();
+    abortSink();
     HttpResponse response =
         HttpResponse::json({{QStringLiteral("status"), 0}, {QStringLiteral("message"), message}}, status);
     response.setCloseConnection();
@@ -332,11 +337,9 @@ void HttpConnection::onDisconnected()
     if (mFinished)
         return;
     mFinished = true;
-    if (mRoute.sink) {
-        mRoute.sink->abort();
-        mRoute.sink.reset();
-    }
+    abortSink();
     mState = State::Closed;
     mIdleTimer.stop();
+    mHeadTimer.stop();
     emit finished(this);
 }

@@ -99,6 +99,8 @@ QByteArray HttpResponse::reasonPhrase(int status)
         return "Not Implemented";
     case 503:
         return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
     default:
         return "Status";
     }

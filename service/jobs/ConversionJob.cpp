@@ -95,7 +95,7 @@ bool ConversionJob::linkInputs(QList<JobInput> *inputs, QString *error) const
             *error = QStringLiteral("The uploaded file is no longer available");
             return false;
         }
-        inputs->append({path, source.extension, source.password});
+        inputs->append({path, source.extension, source.password, source.name});
     }
     return true;
 }

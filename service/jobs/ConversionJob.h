@@ -21,6 +21,7 @@ public:
         QString objectPath;
         QString extension;
         QString password;
+        QString name; // as the client uploaded it
     };
     struct Order {
         QString taskId;

@@ -1,8 +1,10 @@
 #include "jobs/TaskQueue.h"
 
+#include "converters/OfficeBridge.h"
 #include "store/ObjectKeys.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -54,8 +56,20 @@ QString TaskQueue::workerFolder(int slot) const
     return mFolder.profilesFolder() + QStringLiteral("/worker-") + QString::number(slot);
 }
 
+void TaskQueue::clearWorkerLeftovers() const
+{
+    // No office runs yet: what the workers' offices left in their temporary
+    // folders (a killed service takes none of it along) is debris.
+    const QStringList workers =
+        QDir(mFolder.profilesFolder())
+            .entryList({QStringLiteral("worker-*")}, QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    for (const QString &worker : workers)
+        OfficeBridge::clearTemporaryFiles(mFolder.profilesFolder() + QLatin1Char('/') + worker);
+}
+
 void TaskQueue::startWorkers()
 {
+    clearWorkerLeftovers();
     // A pipe name unique to this service and slot: two services never share an office.
     const QString prefix =
         QStringLiteral("mirelune-%1-%2-").arg(QCoreApplication::applicationPid()).arg(quintptr(this), 0, 16);
@@ -128,7 +142,7 @@ std::optional<ConversionJob::Order> TaskQueue::orderFor(const TaskRecord &task, 
         if (inputName->isEmpty())
             *inputName = file->name;
         order.sources.append({ObjectKeys::pathIn(mFolder.objectsFolder(), file->objectKey),
-                              ConversionJob::safeExtension(file->name), input.password});
+                              ConversionJob::safeExtension(file->name), input.password, file->name});
     }
     return order;
 }

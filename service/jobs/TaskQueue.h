@@ -56,6 +56,7 @@ private:
     void onDone(const ConversionJob::Outcome &outcome);
     int freeSlot() const;
     QString workerFolder(int slot) const;
+    void clearWorkerLeftovers() const;
     void startWorkers();
     void stopWorkers();
 

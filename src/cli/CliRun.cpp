@@ -3,6 +3,7 @@
 #include "cli/TerminalPasswordPrompt.h"
 #include "convert/PDFConvert.h"
 #include "convert/PDFConvertTask.h"
+#include "convert/RunOutcome.h"
 #include "files/KDConvertFileManager.h"
 #include "frameworks/CommPassport.h"
 #include "frameworks/DIRADoduredode.h"
@@ -21,6 +22,11 @@
 namespace {
 
 int gInterruptFds[2] = {-1, -1};
+
+// The command line speaks English whatever the window's language is.
+const QString kCliLanguage = QStringLiteral("English");
+const QString kNotFound = QStringLiteral("not found");
+const QString kNoPassword = QStringLiteral("protected, no password");
 
 void onSignal(int)
 {
@@ -77,8 +83,7 @@ QStringList CliRun::takeInputs()
     matched.removeDuplicates();
     for (const QString &path : std::as_const(matched)) {
         if (!QFileInfo::exists(path)) {
-            mSkipped.append(path);
-            printLine(stderr, QStringLiteral("skipped: %1 (not found)").arg(path));
+            skip(path, kNotFound);
         }
     }
 
@@ -92,13 +97,12 @@ QStringList CliRun::takeInputs()
 
     const KDConvertFileList &records = store.getFileDatasWithConvertMode(mOptions.mode);
     for (const QString &path : std::as_const(matched)) {
-        if (mSkipped.contains(path))
+        if (std::any_of(mSkipped.cbegin(), mSkipped.cend(), [&path](const auto &s) { return s.first == path; }))
             continue;
         const auto record = std::find_if(records.cbegin(), records.cend(),
                                          [&path](const KDConvertFileRecord &r) { return r->sourcePath() == path; });
         if (record == records.cend()) {
-            mSkipped.append(path);
-            printLine(stderr, QStringLiteral("skipped: %1 (protected, no password)").arg(path));
+            skip(path, kNoPassword);
             continue;
         }
         mInputs.append((*record)->filePath());
@@ -156,32 +160,50 @@ void CliRun::onCompleted(int status, const QStringList &paths, const QString &me
         printLine(stderr, QStringLiteral("mirelune-cli: the conversion failed (%1)%2")
                               .arg(status)
                               .arg(message.isEmpty() ? QString() : QStringLiteral(": ") + message));
-        reportFiles(false);
+        reportFiles(status, paths, message);
         end(kExitRunFailed);
         return;
     }
     for (const QString &path : paths)
         printLine(stdout, path);
-    reportFiles(true);
-    end(mSkipped.isEmpty() && paths.size() == qsizetype(PDFConvert::isMergeRun() ? 1 : mInputs.size())
-            ? kExitOk
-            : kExitSomeFailed);
+    // A merge leaves out a file that never reached the service: that is a failure too.
+    end(reportFiles(status, paths, message) == 0 ? kExitOk : kExitSomeFailed);
 }
 
-void CliRun::reportFiles(bool runSucceeded)
+void CliRun::skip(const QString &path, const QString &reason)
 {
-    const auto tasks = PDFConvert::convertTasks();
-    const bool merge = PDFConvert::isMergeRun();
+    mSkipped.append({path, reason});
+    printLine(stderr, QStringLiteral("skipped: %1 (%2)").arg(path, reason));
+}
+
+// One line per input, each failure with its reason, then the count of both.
+qsizetype CliRun::reportFiles(int status, const QStringList &paths, const QString &message)
+{
+    const QList<RunOutcome::File> files =
+        RunOutcome::files(status, paths, message, PDFConvert::convertTasks(), PDFConvert::isMergeRun(), kCliLanguage);
+    qsizetype converted = 0;
     for (qsizetype i = 0; i < mInputs.size(); ++i) {
-        const auto task =
-            std::find_if(tasks.cbegin(), tasks.cend(), [&](const auto &t) { return t->localPath() == mInputs.at(i); });
-        const bool finished =
-            runSucceeded && task != tasks.cend() && (merge || !(*task)->downloadLocalPath().isEmpty());
-        printLine(stderr,
-                  (finished ? QStringLiteral("Finished %1") : QStringLiteral("Failed %1")).arg(mUserPaths.at(i)));
+        const auto file = std::find_if(files.cbegin(), files.cend(),
+                                       [&](const RunOutcome::File &f) { return f.inputPath == mInputs.at(i); });
+        if (file != files.cend() && file->converted()) {
+            ++converted;
+            printLine(stderr, QStringLiteral("Finished %1").arg(mUserPaths.at(i)));
+            continue;
+        }
+        const QString reason =
+            file != files.cend() ? file->failureReason : RunOutcome::runFailureReason(status, false, kCliLanguage);
+        printLine(stderr, failedLine(mUserPaths.at(i), reason));
     }
-    for (const QString &path : std::as_const(mSkipped))
-        printLine(stderr, QStringLiteral("Failed %1").arg(path));
+    for (const auto &[path, reason] : std::as_const(mSkipped))
+        printLine(stderr, failedLine(path, reason));
+    const qsizetype failed = mInputs.size() - converted + mSkipped.size();
+    printLine(stderr, RunOutcome::summary(converted, failed, kCliLanguage));
+    return failed;
+}
+
+QString CliRun::failedLine(const QString &path, const QString &reason)
+{
+    return reason.isEmpty() ? QStringLiteral("Failed %1").arg(path) : QStringLiteral("Failed %1: %2").arg(path, reason);
 }
 
 void CliRun::watchInterrupt()

@@ -3,7 +3,9 @@
 #include "cli/CliOptions.h"
 #include "cli/ProgressPrinter.h"
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QSocketNotifier>
 #include <QStringList>
 
@@ -33,16 +35,19 @@ private:
     bool configure(QString *errorText);
     QStringList takeInputs();
     void onCompleted(int status, const QStringList &paths, const QString &message);
-    void reportFiles(bool runSucceeded);
+    void skip(const QString &path, const QString &reason);
+    // Prints the line of every input and the summary; the number of failed inputs.
+    qsizetype reportFiles(int status, const QStringList &paths, const QString &message);
+    static QString failedLine(const QString &path, const QString &reason);
     void watchInterrupt();
     void interrupt();
     void end(int exitCode);
 
     CliOptions mOptions;
     ProgressPrinter mProgress;
-    QStringList mSkipped;   // user paths that never reached the run
-    QStringList mInputs;    // the run's input paths (unlocked copies for protected files)
-    QStringList mUserPaths; // the user's path of each input
+    QList<QPair<QString, QString>> mSkipped; // user paths that never reached the run, with why
+    QStringList mInputs;                     // the run's input paths (unlocked copies for protected files)
+    QStringList mUserPaths;                  // the user's path of each input
     std::unique_ptr<QSocketNotifier> mInterruptNotifier;
     bool mEnded = false;
 };

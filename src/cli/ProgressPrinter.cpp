@@ -10,7 +10,7 @@ ProgressPrinter::ProgressPrinter(std::FILE *stream, bool isTerminal, bool quiet)
 
 void ProgressPrinter::show(int percent)
 {
-    if (mQuiet || percent == mLast)
+    if (mQuiet || percent <= mLast)
         return;
     mLast = percent;
     if (!mIsTerminal) {

@@ -3,6 +3,7 @@
 #include "convert/PDFConvert.h"
 #include "convert/PDFConvertTask.h"
 #include "convert/ResultNames.h"
+#include "convert/ServicePacing.h"
 #include "convert/TaskKinds.h"
 #include "protocol/ServiceTypes.h"
 #include "tools/SerialQueue.h"
@@ -13,6 +14,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -29,12 +31,14 @@ const QString kCreateMergeFailed = QStringLiteral("合并pdf时在服务端创�
 ConvertRun::ConvertRun(quint64 generation, const QStringList &inputFiles, const QString &ouputFileType,
                        const QString &outputFolder, ProgressBlock progressBlock, CompletedBlock completedBlock)
     : mGeneration(generation), mInputFiles(inputFiles), mProgressBlock(std::move(progressBlock)),
-      mCompletedBlock(std::move(completedBlock)), mProgress(int(inputFiles.size()))
+      mCompletedBlock(std::move(completedBlock)), mProgress(int(inputFiles.size())),
+      mPacing(ServicePacing::fromSettings(PDFConvertTask::queryInterval()))
 {
     for (const QString &path : inputFiles) {
         auto task = std::make_shared<PDFConvertTask>();
         task->setLocalPath(path);
         task->setOutputFolder(outputFolder);
+        task->setPacing(mPacing);
         PDFConvert::setServiceTypeToTask(task.get(), ouputFileType);
         if (task->serviceTypeName() != ServiceTypes::kMergePdf)
             mIsMerge = false;
@@ -229,7 +233,8 @@ void ConvertRun::createMergeTask(const TaskList &uploaded)
     PDFConvert::requestCreateTask(
         ServiceTypes::kMergePdf, fileIds,
         PDFConvert::getServerTaskArgsWithServiceTypeName(ServiceTypes::kMergePdf, QString()),
-        [self, mergeTask](const QString &taskId) {
+        [self, mergeTask](const QString &taskId, const QVariantMap &data) {
+            self->mPacing->takeHint(data);
             mergeTask->setTaskId(taskId);
             if (taskId.isEmpty()) {
                 self->finishOnce(-3, {}, kCreateMergeFailed);
@@ -264,7 +269,9 @@ void ConvertRun::createConversionTasks(const TaskList &uploaded)
         PDFConvert::requestCreateTask(
             type, {task->uploadFileId()},
             PDFConvert::getServerTaskArgsWithServiceTypeName(type, ToolFile::fileExtensionAtPath(task->localPath())),
-            [self, task, queryCompleted](const QString &taskId) {
+            [self, task, queryCompleted](const QString &taskId, const QVariantMap &data) {
+                // Taken before the first poll, so the wait after it already follows the hint.
+                self->mPacing->takeHint(data);
                 task->setTaskId(taskId);
                 if (taskId.isEmpty()) {
                     queryCompleted(task.get(), false, QString());
@@ -321,10 +328,13 @@ void ConvertRun::startConvertWithDownloadFiles()
             task->setProgressPercent(0);
         }
     }
-    // One second apart, on timers: no thread is blocked while waiting.
+    // Spaced as the run's pace says (one second apart by default), on
+    // timers: no thread is blocked while waiting.
+    const int stagger = mPacing->downloadStaggerMs();
     mDownloadQueue = std::make_unique<SerialQueue>(QStringLiteral("queue.convert.download"));
     for (qsizetype i = 0; i < mTasks.size(); ++i) {
-        mDownloadQueue->asyncAfter(int(i + 1) * 1000, [self = shared_from_this(), task = mTasks.at(i)] {
+        const int delay = int(std::min<qint64>(qint64(i + 1) * stagger, std::numeric_limits<int>::max()));
+        mDownloadQueue->asyncAfter(delay, [self = shared_from_this(), task = mTasks.at(i)] {
             self->_startConvertWithDownloadFileWithTask(task);
         });
     }
@@ -344,11 +354,15 @@ void ConvertRun::renameResult(PDFConvertTask *task)
     const QString downloaded = task->downloadLocalPath();
     if (task->localPath().isEmpty() || task->downloadURL().isEmpty() || downloaded.isEmpty())
         return;
-    const QString target = ResultNames::avoidingInputs(
-        ResultNames::finalPath(QFileInfo(downloaded).path(), task->localPath(), task->downloadFileName()), mInputFiles);
+    std::lock_guard lock(mResultsLock);
+    // Neither an input nor another result of this run is ever replaced.
+    const QString target = ResultNames::avoidingClaimed(
+        ResultNames::finalPath(QFileInfo(downloaded).path(), task->localPath(), task->downloadFileName()),
+        mInputFiles + mPlacedResults);
     if (QFileInfo::exists(target))
-        QFile::remove(target); // an earlier result of the same name is replaced
+        QFile::remove(target); // a result of an earlier run under this name is replaced
     if (QFile::rename(downloaded, target)) {
+        mPlacedResults.append(target);
         task->setDownloadLocalPath(target);
         return;
     }

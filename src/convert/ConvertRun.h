@@ -13,6 +13,7 @@
 
 class PDFConvertTask;
 class SerialQueue;
+class ServicePacing;
 
 // One conversion run: its tasks, its closures and its progress. Events of a
 // run that is no longer the current one (a newer run has started) report
@@ -72,4 +73,7 @@ private:
     std::atomic<bool> mDownloadStarted{false};
     std::atomic<bool> mFinished{false};
     std::unique_ptr<SerialQueue> mDownloadQueue;
+    std::shared_ptr<ServicePacing> mPacing; // shared with the tasks
+    std::mutex mResultsLock;                // names are chosen and taken in one step
+    QStringList mPlacedResults;             // results of this run already in the output folder
 };

@@ -263,7 +263,7 @@ void PDFConvert::requestUploadConfig(const QString &fileName,
 }
 
 void PDFConvert::requestCreateTask(const QString &serviceType, const QStringList &fileIds, const QVariantMap &args,
-                                   const std::function<void(const QString &taskId)> &completion)
+                                   const CreationCompletion &completion)
 {
     const QString url = zentroURL() + QStringLiteral("/tasks");
     const QVariantMap parameters = ServiceProtocol::creationParameters(apiToken(), serviceType, fileIds, args);
@@ -272,12 +272,13 @@ void PDFConvert::requestCreateTask(const QString &serviceType, const QStringList
         url, parameters, convertHeaderDict(), [completion](const ToolError &, const QByteArray &body) {
             const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(body);
             if (!ServiceProtocol::isSuccess(reply)) {
-                completion(QString());
+                completion(QString(), QVariantMap());
                 return;
             }
             const QVariant taskId = ServiceProtocol::valueAtPath(*reply, {WireFields::kData, WireFields::kTaskId});
             completion(taskId.isValid() && !taskId.isNull() && !taskId.toString().isEmpty() ? taskId.toString()
-                                                                                            : QString());
+                                                                                            : QString(),
+                       reply->value(WireFields::kData).toMap());
         });
 }
 

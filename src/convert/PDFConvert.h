@@ -78,9 +78,11 @@ public:
     static void requestUploadConfig(const QString &fileName,
                                     const std::function<void(const std::optional<QVariantMap> &data)> &completion);
     // The task-creation request; the completion gets the task id, or a null
-    // text when the service did not create the task.
+    // text when the service did not create the task, and the reply's "data"
+    // object (which may carry a pacing hint).
+    using CreationCompletion = std::function<void(const QString &taskId, const QVariantMap &data)>;
     static void requestCreateTask(const QString &serviceType, const QStringList &fileIds, const QVariantMap &args,
-                                  const std::function<void(const QString &taskId)> &completion);
+                                  const CreationCompletion &completion);
     // The task-status request; the parsed reply, or nothing when it does not parse.
     static void requestTaskStatus(const QString &taskId,
                                   const std::function<void(const std::optional<QVariantMap> &reply)> &completion);

@@ -2,6 +2,7 @@
 
 #include "convert/PDFConvert.h"
 #include "convert/ResultNames.h"
+#include "convert/ServicePacing.h"
 #include "convert/ServiceProtocol.h"
 #include "convert/oss/OssClient.h"
 #include "frameworks/CommLog.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-std::atomic<int> gQueryInterval{3000};
+std::atomic<int> gQueryInterval{ServicePacing::kDefaultPollMs};
 
 QString textOfValue(const QVariant &value)
 {
@@ -36,6 +37,20 @@ QString textOfValue(const QVariant &value)
     if (json.isArray())
         return QString::fromUtf8(QJsonDocument(json.toArray()).toJson(QJsonDocument::Compact));
     return value.toString();
+}
+
+// The service's errors as a person reads them: its texts, not their JSON.
+QString readableErrors(const QVariant &errors)
+{
+    QStringList texts;
+    if (errors.typeId() == QMetaType::QVariantList || errors.typeId() == QMetaType::QStringList) {
+        for (const QVariant &error : errors.toList())
+            texts.append(textOfValue(error));
+    } else {
+        texts.append(textOfValue(errors));
+    }
+    texts.removeAll(QString());
+    return ServiceProtocol::maskSecretsInText(texts.join(QStringLiteral("; ")));
 }
 
 qint32 percentOf(double done, double total)
@@ -87,6 +102,9 @@ void PDFConvertTask::upload(const ProgressBlock &progressBlock, const CompletedB
     const QString bucket = config.value(WireFields::kBucket).toString();
     const QString objectKey = config.value(WireFields::kObjects).toMap().value(fileName).toString();
     if (endpoint.isEmpty() || bucket.isEmpty() || objectKey.isEmpty()) {
+        // A cancelled run hears nothing more from its uploads, this failure included.
+        if (isCanceled())
+            return;
         // Nothing to send to: fail here rather than sign a request for nowhere.
         setIsCompleted(true);
         progressBlock(this, 100);
@@ -116,12 +134,14 @@ void PDFConvertTask::upload(const ProgressBlock &progressBlock, const CompletedB
             return;
         self->setIsCompleted(true);
         if (!result.completed) {
+            self->setFailureDetail(ServiceProtocol::maskSecretsInText(result.errorDescription));
             progressBlock(self.get(), 100);
             completedBlock(self.get(), false, result.errorDescription);
             return;
         }
         const std::optional<QVariantMap> reply = ServiceProtocol::parseReply(result.serverReturnJsonString.toUtf8());
         if (!ServiceProtocol::isSuccess(reply)) {
+            self->setFailureDetail(ServiceProtocol::maskSecretsInText(result.errorDescription));
             completedBlock(self.get(), false, result.errorDescription);
             return;
         }
@@ -178,6 +198,8 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
     }
     mUnparseableReplies = 0;
     const QVariantMap data = reply->value(WireFields::kData).toMap();
+    if (const std::shared_ptr<ServicePacing> runPacing = pacing())
+        runPacing->takeHint(data);
     const qint64 status = ServiceProtocol::integerValue(data.value(WireFields::kStatus));
     const qint32 progress =
         qint32(std::clamp<qint64>(ServiceProtocol::integerValue(data.value(WireFields::kProgress)), 0, 100));
@@ -185,6 +207,7 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
     const bool hasErrors = data.contains(WireFields::kErrors) && !errors.isNull();
     if (status < 0 || hasErrors) {
         const QString text = QStringLiteral("服务端创建任务失败 - %1").arg(textOfValue(errors));
+        setFailureDetail(readableErrors(errors));
         progressBlock(this, 100);
         if (status < 0)
             CommLog::E(text);
@@ -204,7 +227,9 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
 
 void PDFConvertTask::scheduleNextPoll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock)
 {
-    queryQueue().asyncAfter(queryInterval(), [self = shared_from_this(), progressBlock, completedBlock] {
+    const std::shared_ptr<ServicePacing> runPacing = pacing();
+    const int interval = runPacing ? runPacing->pollIntervalMs() : queryInterval();
+    queryQueue().asyncAfter(interval, [self = shared_from_this(), progressBlock, completedBlock] {
         self->startQueryConvertWithProgressBlock(progressBlock, completedBlock);
     });
 }
@@ -257,7 +282,9 @@ void PDFConvertTask::handleDownloadEvent(const QString &destination, float fract
         setDownloadLocalPath(destination);
         if (completedBlock)
             completedBlock(this, true, QString(QLatin1String("")));
-    } else if (completedBlock) {
-        completedBlock(this, false, QStringLiteral("下载文件失败， error - %1").arg(error));
+    } else {
+        setFailureDetail(ServiceProtocol::maskSecretsInText(error));
+        if (completedBlock)
+            completedBlock(this, false, QStringLiteral("下载文件失败， error - %1").arg(error));
     }
 }

@@ -11,6 +11,7 @@
 
 class OssClient;
 class SerialQueue;
+class ServicePacing;
 
 // One server-side conversion job for one input file. Every field is read and
 // written as a whole value from several threads; each access is atomic on
@@ -54,6 +55,11 @@ public:
     void setDownloadFileName(const QString &value) { set(mDownloadFileName, value); }
     QString downloadLocalPath() const { return get(mDownloadLocalPath); }
     void setDownloadLocalPath(const QString &value) { set(mDownloadLocalPath, value); }
+    // What the service or the transfer said when the task failed, in their
+    // own words (secrets masked); empty while it has not failed, or when
+    // nothing was said.
+    QString failureDetail() const { return get(mFailureDetail); }
+    void setFailureDetail(const QString &value) { set(mFailureDetail, value); }
 
     void cancel() { setIsCanceled(true); }
 
@@ -62,7 +68,13 @@ public:
     void setOutputFolder(const QString &value) { set(mOutputFolder, value); }
     std::shared_ptr<OssClient> client() const { return get(mClient); }
 
-    // The wait between two status polls (3 s; shorter in tests).
+    // The run's pace: status replies pass their hint to it, and the wait
+    // between two polls is taken from it. Without one, queryInterval() holds.
+    std::shared_ptr<ServicePacing> pacing() const { return get(mPacing); }
+    void setPacing(const std::shared_ptr<ServicePacing> &value) { set(mPacing, value); }
+
+    // The wait between two status polls when neither the service nor the
+    // settings set one (3 s; shorter in tests).
     static void setQueryInterval(int milliseconds);
     static int queryInterval();
     // Unparseable status replies in a row before the task gives up.
@@ -102,8 +114,10 @@ private:
     QString mDownloadURL;
     QString mDownloadFileName;
     QString mDownloadLocalPath;
+    QString mFailureDetail;
     QString mOutputFolder;
     std::shared_ptr<OssClient> mClient;
+    std::shared_ptr<ServicePacing> mPacing;
     std::unique_ptr<SerialQueue> mQueryQueue;
     int mUnparseableReplies = 0;
 };

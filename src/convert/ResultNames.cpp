@@ -1,11 +1,12 @@
 #include "convert/ResultNames.h"
 
 #include "tools/ToolFile.h"
-#include "tools/ToolString.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QUuid>
+
+#include <algorithm>
 
 QString ResultNames::safeFileName(const QString &serviceFileName)
 {
@@ -36,12 +37,25 @@ QString ResultNames::finalPath(const QString &folder, const QString &inputPath, 
     return QDir(folder).filePath(extension.isEmpty() ? base : base + QLatin1Char('.') + extension);
 }
 
-QString ResultNames::avoidingInputs(const QString &path, const QStringList &inputPaths)
+QString ResultNames::avoidingClaimed(const QString &path, const QStringList &claimedPaths)
 {
-    const QString clean = QDir::cleanPath(path);
-    for (const QString &input : inputPaths) {
-        if (QDir::cleanPath(QFileInfo(input).absoluteFilePath()) == clean)
-            return ToolString::renameFromFilePath(path, 0);
+    const auto claimed = [&claimedPaths](const QString &candidate) {
+        const QString clean = QDir::cleanPath(candidate);
+        return std::any_of(claimedPaths.cbegin(), claimedPaths.cend(), [&clean](const QString &other) {
+            return QDir::cleanPath(QFileInfo(other).absoluteFilePath()) == clean;
+        });
+    };
+    if (!claimed(path))
+        return path;
+    const QString folder = QFileInfo(path).path();
+    const QString base = ToolFile::fileNameAtPath(path);
+    const QString extension = ToolFile::fileExtensionAtPath(path);
+    // Ends: every step is a new name, and only finitely many are claimed or on disk.
+    for (qint64 n = 1;; ++n) {
+        const QString name = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')');
+        const QString candidate =
+            QDir(folder).filePath(extension.isEmpty() ? name : name + QLatin1Char('.') + extension);
+        if (!claimed(candidate) && !QFileInfo::exists(candidate))
+            return candidate;
     }
-    return path;
 }

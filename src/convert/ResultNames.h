@@ -17,6 +17,8 @@ public:
     // <folder>/<input's base name>.<extension of the service's file name>.
     static QString finalPath(const QString &folder, const QString &inputPath, const QString &serviceFileName);
     // The path itself, or the first free "name(n).ext" when the path is one of
-    // the run's own inputs, which a result must never replace.
-    static QString avoidingInputs(const QString &path, const QStringList &inputPaths);
+    // the claimed paths: the run's own inputs and the results it has already
+    // placed, which a result must never replace. Free: neither claimed nor on
+    // disk. A file of an earlier run under the path itself is not claimed.
+    static QString avoidingClaimed(const QString &path, const QStringList &claimedPaths);
 };

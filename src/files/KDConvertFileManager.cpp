@@ -5,9 +5,15 @@
 #include "frameworks/NotificationCenter.h"
 #include "tools/ToolFile.h"
 
-#include <QDirIterator>
+#include <QCollator>
+#include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QObject>
+#include <QSet>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -16,6 +22,11 @@ const QString kLogCanceled = QStringLiteral("用户取消了输入密码，文�
 const QString kLogUnlocked = QStringLiteral("文件解锁完成");
 const QString kLogCopyWritten = QStringLiteral("文件解锁完成，可以正常进行转换");
 const QString kLogCopyFailed = QStringLiteral("解锁完成，但重新写入文件失败");
+
+bool hasFileType(const QString &path, const QStringList &fileTypes)
+{
+    return fileTypes.contains(ToolFile::fileExtensionAtPath(path).toLower());
+}
 
 } // namespace
 
@@ -81,6 +92,75 @@ bool KDConvertFileManager::appendFileMetaDatas(const KDConvertFileList &records,
         return false;
     list->append(records);
     return true;
+}
+
+bool KDConvertFileManager::reorderFileMetaDatas(const KDConvertFileList &order, quint64 withConvertMode)
+{
+    KDConvertFileList *list = mutableList(withConvertMode);
+    if (!list || order.size() != list->size() || order == *list)
+        return false;
+    // Same records, each once: a permutation and nothing else.
+    const QSet<KDConvertFileMetaData *> listed = [list] {
+        QSet<KDConvertFileMetaData *> set;
+        for (const KDConvertFileRecord &record : std::as_const(*list))
+            set.insert(record.get());
+        return set;
+    }();
+    QSet<KDConvertFileMetaData *> seen;
+    for (const KDConvertFileRecord &record : order) {
+        if (!listed.contains(record.get()) || seen.contains(record.get()))
+            return false;
+        seen.insert(record.get());
+    }
+    *list = order;
+    postRefreshNotification();
+    return true;
+}
+
+bool KDConvertFileManager::moveFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode,
+                                             qsizetype beforeRow)
+{
+    const KDConvertFileList &list = getFileDatasWithConvertMode(withConvertMode);
+    beforeRow = std::clamp<qsizetype>(beforeRow, 0, list.size());
+    KDConvertFileList moved;
+    KDConvertFileList order;
+    qsizetype insertAt = 0;
+    for (qsizetype row = 0; row < list.size(); ++row) {
+        const KDConvertFileRecord &record = list.at(row);
+        if (records.contains(record)) {
+            moved.append(record);
+            continue;
+        }
+        if (row < beforeRow)
+            ++insertAt;
+        order.append(record);
+    }
+    if (moved.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < moved.size(); ++i)
+        order.insert(insertAt + i, moved.at(i));
+    return reorderFileMetaDatas(order, withConvertMode);
+}
+
+bool KDConvertFileManager::shiftFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode, int step)
+{
+    if (step == 0)
+        return false;
+    KDConvertFileList order = getFileDatasWithConvertMode(withConvertMode);
+    const qsizetype count = order.size();
+    const qsizetype direction = step < 0 ? -1 : 1;
+    for (int moves = std::abs(step); moves > 0; --moves) {
+        // Walk towards the moving direction first, so a block moves as one and
+        // a record at the edge holds back the records behind it.
+        for (qsizetype i = 0; i < count; ++i) {
+            const qsizetype row = direction < 0 ? i : count - 1 - i;
+            const qsizetype target = row + direction;
+            if (target < 0 || target >= count || !records.contains(order.at(row)) || records.contains(order.at(target)))
+                continue;
+            order.swapItemsAt(row, target);
+        }
+    }
+    return reorderFileMetaDatas(order, withConvertMode);
 }
 
 bool KDConvertFileManager::containsFilePath(const QString &path, quint64 withConvertMode) const
@@ -162,26 +242,44 @@ QStringList KDConvertFileManager::matchFileTypesWithConvertMode(quint64 mode)
 
 QStringList KDConvertFileManager::matchFiles(const QStringList &files, const QStringList &forNeedFileTypes)
 {
-    const auto matches = [&forNeedFileTypes](const QString &path) {
-        return forNeedFileTypes.contains(ToolFile::fileExtensionAtPath(path).toLower());
-    };
     QStringList result;
     for (const QString &path : files) {
-        if (!QFileInfo(path).isDir()) {
-            if (matches(path))
-                result.append(path);
-            continue;
-        }
-        // A folder that cannot be listed yields no entries and so contributes nothing.
-        QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QFileInfo entry = it.nextFileInfo();
-            if (!entry.isDir() && matches(entry.filePath()))
-                result.append(entry.filePath());
-        }
+        if (QFileInfo(path).isDir())
+            appendMatchesBelow(path, forNeedFileTypes, result);
+        else if (hasFileType(path, forNeedFileTypes))
+            result.append(path);
     }
     return result;
+}
+
+// Symbolic links to folders are not followed: a link back up the tree would
+// never end. A folder that cannot be listed contributes nothing.
+void KDConvertFileManager::appendMatchesBelow(const QString &folder, const QStringList &fileTypes, QStringList &result)
+{
+    // The C locale collates code point by code point and ignores numeric mode.
+    const QLocale system;
+    QCollator collator(system.language() == QLocale::C ? QLocale(QLocale::English) : system);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const auto naturally = [&collator](const QFileInfo &a, const QFileInfo &b) {
+        const int order = collator.compare(a.fileName(), b.fileName());
+        return order != 0 ? order < 0 : a.fileName() < b.fileName();
+    };
+    const QDir dir(folder);
+    QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    std::sort(entries.begin(), entries.end(), naturally);
+    QFileInfoList subfolders;
+    for (const QFileInfo &entry : std::as_const(entries)) {
+        if (entry.isDir()) {
+            if (!entry.isSymLink())
+                subfolders.append(entry);
+        } else if (hasFileType(entry.filePath(), fileTypes)) {
+            result.append(entry.filePath());
+        }
+    }
+    for (const QFileInfo &subfolder : std::as_const(subfolders))
+        appendMatchesBelow(subfolder.filePath(), fileTypes, result);
 }
 
 QString KDConvertFileManager::getFileTypeIconWithFileExtension(const QString &extension)

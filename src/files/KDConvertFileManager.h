@@ -43,6 +43,17 @@ public:
     // Appends records at the end of the mode's list (no notification: the
     // intake posts one for the whole pass). False for an unknown mode.
     bool appendFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode);
+    // Puts the mode's list into the given order, which must hold exactly the
+    // list's records; anything else changes nothing. Posts the refresh
+    // notification when the order changed; true then.
+    bool reorderFileMetaDatas(const KDConvertFileList &order, quint64 withConvertMode);
+    // Moves the given records of the mode's list, keeping their order among
+    // themselves, in front of the record at beforeRow (the list's size: to the
+    // end). Rows count in the list as it is before the move.
+    bool moveFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode, qsizetype beforeRow);
+    // Moves each given record one place up (step < 0) or down (step > 0); a
+    // block of given records moves as a whole and stops at the list's ends.
+    bool shiftFileMetaDatas(const KDConvertFileList &records, quint64 withConvertMode, int step);
     // True when a record of the mode's list has exactly this filePath, or was
     // made from this path as an unlocked copy.
     bool containsFilePath(const QString &path, quint64 withConvertMode) const;
@@ -57,7 +68,8 @@ public:
     // Accepted extensions per mode, lower case.
     static QStringList matchFileTypesWithConvertMode(quint64 mode);
     // The given files that match and the matching files below given folders,
-    // in order, repeats kept.
+    // in order, repeats kept. A folder gives its own files first, then those
+    // of its subfolders, each in natural order ("doc2" before "doc10").
     static QStringList matchFiles(const QStringList &files, const QStringList &forNeedFileTypes);
     // The image name of a file type.
     static QString getFileTypeIconWithFileExtension(const QString &extension);
@@ -70,6 +82,7 @@ public:
 
 private:
     KDConvertFileList *mutableList(quint64 mode);
+    static void appendMatchesBelow(const QString &folder, const QStringList &fileTypes, QStringList &result);
     // Prompts for the passwords and writes the unlocked copy; its path, or
     // nothing when the file is to be skipped.
     std::optional<QString> unlockToCopy(const QString &path, const std::shared_ptr<PdfDocument> &document);

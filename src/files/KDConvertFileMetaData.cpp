@@ -19,3 +19,10 @@ QString KDConvertFileMetaData::fileSizeString() const
 {
     return ToolFile::fileSizeFormatterToString(qint64(fileSize()));
 }
+
+void KDConvertFileMetaData::setOutcome(qint32 status, const QString &resultPath, const QString &failureReason)
+{
+    mConvertStatus = status;
+    mResultPath = resultPath;
+    mFailureReason = failureReason;
+}

@@ -23,6 +23,14 @@ public:
     QString sourcePath() const { return mSourcePath.isEmpty() ? mFilePath : mSourcePath; }
     void setSourcePath(const QString &sourcePath) { mSourcePath = sourcePath; }
 
+    // What the last run made of the file: its result (empty when there is
+    // none) and, for a failed file, why, in the words shown to the user.
+    QString resultPath() const { return mResultPath; }
+    QString failureReason() const { return mFailureReason; }
+    // Sets the status with its result and reason together, so that a row never
+    // shows the reason or result of an earlier run.
+    void setOutcome(qint32 status, const QString &resultPath = QString(), const QString &failureReason = QString());
+
     QString fileName() const;
     quint64 fileSize() const;
     QString fileSizeString() const;
@@ -31,6 +39,8 @@ private:
     QString mFilePath;
     QString mSourcePath;
     qint32 mConvertStatus = Waiting;
+    QString mResultPath;
+    QString mFailureReason;
 };
 
 using KDConvertFileRecord = std::shared_ptr<KDConvertFileMetaData>;

@@ -1,18 +1,30 @@
 #include "frameworks/CommFeedback.h"
 
-#include "frameworks/CommUtils.h"
 #include "frameworks/VAZevediZeziz.h"
 #include "settings/UserDefaults.h"
 #include "tools/ToolFile.h"
 
+#include <QSysInfo>
 #include <QUrlQuery>
 
 bool CommFeedback::submit()
 {
-    const QString address = objectFromUserDefaults(kAddressKey, kDefaultAddress).toString();
-    const CommAppInfo info = VAZevediZeziz::appInfo();
-    const QUrl url = feedbackUrl(address, info.appVersion(), CommUtils::GetOSversion());
+    const QUrl url = submissionUrl();
     return url.isValid() && ToolFile::openFileAtURL(url);
+}
+
+QUrl CommFeedback::submissionUrl()
+{
+    const QString address = objectFromUserDefaults(kAddressKey, kDefaultAddress).toString();
+    return feedbackUrl(address, VAZevediZeziz::appInfo().appVersion(), systemDescription());
+}
+
+// Not the request header's system value, which the service reads as a wire value.
+QString CommFeedback::systemDescription()
+{
+    const QString pretty = QSysInfo::prettyProductName();
+    const QString kernel = QSysInfo::kernelType() + QLatin1Char(' ') + QSysInfo::kernelVersion();
+    return pretty.isEmpty() ? kernel : pretty + QStringLiteral(", ") + kernel;
 }
 
 QUrl CommFeedback::feedbackUrl(const QString &address, const QString &appVersion, const QString &system)

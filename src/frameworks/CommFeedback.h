@@ -12,6 +12,10 @@ public:
     // Opens the feedback address (settings key "feedback/address", default
     // the product's mail address) in the user's mail program or browser.
     static bool submit();
+    // What submit() opens: the address with this version and this system.
+    static QUrl submissionUrl();
+    // The system as a person names it, with its version ("Debian GNU/Linux 12 (bookworm)").
+    static QString systemDescription();
     // The address with subject and body filled in; a mailto: address or an
     // https page (which gets them as query items).
     static QUrl feedbackUrl(const QString &address, const QString &appVersion, const QString &system);

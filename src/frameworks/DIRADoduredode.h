@@ -22,7 +22,9 @@ class HttpWorker;
 // Every request gets exactly one completion (a download: exactly one call
 // with the finished flag), also on time-out, TLS failure, refused connection
 // or shutdown; completions run on the client's thread. A transport failure
-// delivers an error and an empty body. TLS peers are always verified.
+// delivers an error and an empty body. TLS peers are always verified. Replies
+// read into memory (everything but downloads) are refused beyond 16 MiB
+// (HttpWorker::kMaxReplyBytes); downloads stream to disk at any size.
 class DIRADoduredode final : public QObject {
     Q_OBJECT
 public:

@@ -5,6 +5,13 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 
+namespace {
+
+// What the network manager may hold of an in-memory reply before it is taken.
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
+
+} // namespace
+
 HttpWorker::HttpWorker() = default;
 
 HttpWorker::~HttpWorker()
@@ -28,7 +35,58 @@ void HttpWorker::startData(const QNetworkRequest &request, const QByteArray &ver
     Pending pending;
     pending.done = std::move(done);
     mPending.insert(reply, std::move(pending));
+    limitReply(reply);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finishData(reply); });
+}
+
+void HttpWorker::limitReply(QNetworkReply *reply)
+{
+    // A small read buffer makes the network manager read from the socket only
+    // as fast as the body is taken here, so the bound holds for memory too.
+    reply->setReadBufferSize(kReadBufferBytes);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { refuseIfTooLarge(reply); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { takeReplyData(reply); });
+}
+
+void HttpWorker::takeReplyData(QNetworkReply *reply)
+{
+    const auto it = mPending.find(reply);
+    if (it == mPending.end() || it->tooLarge)
+        return;
+    it->body += reply->read(kMaxReplyBytes + 1 - it->body.size());
+    refuseIfTooLarge(reply);
+}
+
+void HttpWorker::refuseIfTooLarge(QNetworkReply *reply)
+{
+    // The announced length is refused before any of the body; without one,
+    // the bytes that arrived are counted.
+    const auto it = mPending.find(reply);
+    if (it == mPending.end() || it->tooLarge)
+        return;
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (it->body.size() <= kMaxReplyBytes && (!announced.isValid() || announced.toLongLong() <= kMaxReplyBytes))
+        return;
+    it->tooLarge = true;
+    it->body.clear();
+    reply->abort(); // emits finished(), which completes the request
+}
+
+bool HttpWorker::collectBody(QNetworkReply *reply, Pending &pending)
+{
+    if (pending.tooLarge)
+        return false;
+    if (reply->isOpen())
+        pending.body += reply->readAll();
+    pending.tooLarge = pending.body.size() > kMaxReplyBytes;
+    return !pending.tooLarge;
+}
+
+ToolError HttpWorker::tooLargeError(QNetworkReply *reply)
+{
+    return ToolError(QStringLiteral("DIRADoduredode"), QNetworkReply::UnknownContentError,
+                     QStringLiteral("The reply is larger than %1 MiB and was refused").arg(kMaxReplyBytes >> 20),
+                     reply->url().toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo));
 }
 
 void HttpWorker::startDownload(const QNetworkRequest &request, const QString &filePath, DownloadProgress progress)
@@ -71,6 +129,7 @@ void HttpWorker::startUpload(const QNetworkRequest &request, const QString &file
     pending.uploadDone = std::move(done);
     pending.source = source;
     mPending.insert(reply, std::move(pending));
+    limitReply(reply);
     connect(reply, &QNetworkReply::uploadProgress, this, [this, reply](qint64 sent, qint64 total) {
         const auto it = mPending.find(reply);
         if (it == mPending.end() || total <= 0 || sent == it->lastSent)
@@ -90,10 +149,12 @@ void HttpWorker::finishUpload(QNetworkReply *reply)
         return;
     Pending pending = std::move(*it);
     mPending.erase(it);
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // A refused reply counts as a failed transfer, whatever status it carried.
+    const bool whole = collectBody(reply, pending);
+    const int status = whole ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
     const QByteArray reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
-    const QByteArray body = status ? reply->readAll() : QByteArray();
-    const ToolError error = errorForReply(reply);
+    const QByteArray body = status ? pending.body : QByteArray();
+    const ToolError error = whole ? errorForReply(reply) : tooLargeError(reply);
     reply->deleteLater();
     pending.source->deleteLater();
     pending.uploadDone(error, status, reason, body);
@@ -126,15 +187,15 @@ void HttpWorker::finishData(QNetworkReply *reply)
     const auto it = mPending.find(reply);
     if (it == mPending.end())
         return;
-    const DataDone done = std::move(it->done);
+    Pending pending = std::move(*it);
     mPending.erase(it);
-    const ToolError error = errorForReply(reply);
+    const bool whole = collectBody(reply, pending);
+    const ToolError error = whole ? errorForReply(reply) : tooLargeError(reply);
     // A transport failure hands over no body, so it never parses as a reply.
     const bool transportFailure =
-        !error.isNull() && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 0;
-    const QByteArray body = transportFailure ? QByteArray() : reply->readAll();
+        !whole || (!error.isNull() && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 0);
     reply->deleteLater();
-    done(error, body);
+    pending.done(error, transportFailure ? QByteArray() : pending.body);
 }
 
 void HttpWorker::writeDownloadChunk(QNetworkReply *reply)

@@ -25,6 +25,10 @@ public:
     using UploadDone =
         std::function<void(const ToolError &error, int httpStatus, const QByteArray &reason, const QByteArray &body)>;
 
+    // Replies held in memory (JSON, upload answers) larger than this are
+    // refused: the transfer is aborted as soon as the bound is passed.
+    static constexpr qint64 kMaxReplyBytes = 16 * 1024 * 1024;
+
     HttpWorker();
     ~HttpWorker() override;
 
@@ -46,9 +50,17 @@ private:
         UploadDone uploadDone;
         QFile *source = nullptr;
         qint64 lastSent = 0;
+        QByteArray body;       // what arrived of a reply read into memory
+        bool tooLarge = false; // refused by limitReply()
     };
 
     QNetworkAccessManager *manager();
+    void limitReply(QNetworkReply *reply);
+    void takeReplyData(QNetworkReply *reply);
+    void refuseIfTooLarge(QNetworkReply *reply);
+    // The whole body of a finished in-memory reply; false when it is over the bound.
+    static bool collectBody(QNetworkReply *reply, Pending &pending);
+    static ToolError tooLargeError(QNetworkReply *reply);
     void finishData(QNetworkReply *reply);
     void finishDownload(QNetworkReply *reply);
     void finishUpload(QNetworkReply *reply);

@@ -66,7 +66,7 @@ QString AppSettings::AppType()
 
 QString AppSettings::AppName()
 {
-    return QStringLiteral("Mirelune PDF Converter Mac");
+    return QStringLiteral("Mirelune PDF Converter");
 }
 
 qint32 AppSettings::AppID()
@@ -130,6 +130,21 @@ QString AppSettings::ConvertOuputFolderPath()
     if (ToolFile::isFolderExistsAtPath(stored))
         return stored;
     return defaultConvertOutputFolderPath();
+}
+
+QString AppSettings::chosenConvertOutputFolderPath()
+{
+    const QString stored = objectFromUserDefaults(kOutputFolderKey, QString()).toString();
+    return stored.isEmpty() ? defaultConvertOutputFolderPath() : stored;
+}
+
+bool AppSettings::prepareConvertOutputFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    if (!ToolFile::isFolderExistsAtPath(path))
+        QDir().mkpath(path);
+    return ToolFile::isFolderExistsAtPath(path);
 }
 
 void AppSettings::openConverOutputFolderPath()

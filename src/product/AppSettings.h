@@ -27,7 +27,13 @@ public:
 
     static QString defaultConvertOutputFolderPath();
     static void SetConvertOutputFolderPath(const QString &path);
+    // The stored folder when it exists, else the default one.
     static QString ConvertOuputFolderPath();
+    // The folder the user chose, whether it exists now or not; the default
+    // one when none was chosen. What the window shows and writes into.
+    static QString chosenConvertOutputFolderPath();
+    // Makes sure the folder exists, creating it (and its parents) if needed.
+    static bool prepareConvertOutputFolder(const QString &path);
     static void openConverOutputFolderPath();
 
     static inline const QString kLanguageKey = QStringLiteral("userdefault.appInfo.language");

@@ -5,16 +5,22 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
-QByteArray headerValue(const OssSignature::Headers &headers, const QByteArray &name)
+std::optional<QByteArray> findHeader(const OssSignature::Headers &headers, const QByteArray &name)
 {
     for (const auto &[key, value] : headers) {
         if (key.compare(name, Qt::CaseInsensitive) == 0)
             return value;
     }
-    return {};
+    return std::nullopt;
+}
+
+QByteArray headerValue(const OssSignature::Headers &headers, const QByteArray &name)
+{
+    return findHeader(headers, name).value_or(QByteArray());
 }
 
 } // namespace
@@ -23,7 +29,7 @@ QByteArray OssSignature::stringToSign(const QByteArray &verb, const Headers &hea
                                       const QString &key)
 {
     QByteArray out = verb + '\n' + headerValue(headers, "Content-MD5") + '\n' + headerValue(headers, "Content-Type") +
-                     '\n' + headerValue(headers, "Date") + '\n';
+                     '\n' + signedDate(headers) + '\n';
     Headers oss;
     for (const auto &[name, value] : headers) {
         const QByteArray lower = name.toLower().trimmed();
@@ -35,6 +41,13 @@ QByteArray OssSignature::stringToSign(const QByteArray &verb, const Headers &hea
         out += name + ':' + value + '\n';
     out += '/' + bucket.toUtf8() + '/' + key.toUtf8();
     return out;
+}
+
+QByteArray OssSignature::signedDate(const Headers &headers)
+{
+    if (const std::optional<QByteArray> date = findHeader(headers, "Date"))
+        return *date;
+    return headerValue(headers, "x-oss-date").trimmed();
 }
 
 QByteArray OssSignature::sign(const QByteArray &secret, const QByteArray &stringToSign)

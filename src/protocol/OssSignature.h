@@ -17,8 +17,13 @@ public:
     // VERB \n Content-MD5 \n Content-Type \n Date \n every x-oss-* header
     // (lower-cased, sorted, "name:value\n") followed by "/BUCKET/KEY", the key
     // as it is (not encoded). Header names are matched case-insensitively.
+    // The Date position holds signedDate(), so a request dated only by
+    // x-oss-date carries that value twice.
     static QByteArray stringToSign(const QByteArray &verb, const Headers &headers, const QString &bucket,
                                    const QString &key);
+    // The request's date as signed and checked for skew: the Date header when
+    // there is one, else x-oss-date (SDKs send that instead of Date).
+    static QByteArray signedDate(const Headers &headers);
     static QByteArray sign(const QByteArray &secret, const QByteArray &stringToSign);
     // The access id and signature of "Authorization: OSS id:signature"; false when malformed.
     static bool parseAuthorization(const QByteArray &value, QByteArray *accessId, QByteArray *signature);

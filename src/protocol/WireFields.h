@@ -49,6 +49,12 @@ public:
     static constexpr QLatin1String kUrl{"url"};
     static constexpr QLatin1String kFilename{"filename"};
 
+    // The pace a service asks of its pollers, optional in the "data" of the
+    // creation and status replies: milliseconds between status polls and
+    // between the starts of downloads.
+    static constexpr QLatin1String kPollIntervalMs{"poll_interval_ms"};
+    static constexpr QLatin1String kDownloadStaggerMs{"download_stagger_ms"};
+
     // Task arguments ("args") that the service acts on.
     static constexpr QLatin1String kFormat{"format"};
     static constexpr QLatin1String kQuality{"quality"};

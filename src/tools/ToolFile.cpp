@@ -380,14 +380,14 @@ bool ToolFile::showFileInFinder(const QString &path)
     return revealFiles({QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())});
 }
 
-void ToolFile::showMultipleFilesInFinder(const QList<QUrl> &fileUrls)
+bool ToolFile::showMultipleFilesInFinder(const QList<QUrl> &fileUrls)
 {
     QList<QUrl> files;
     for (const QUrl &url : fileUrls) {
         if (url.isValid() && url.isLocalFile())
             files.append(QUrl::fromLocalFile(QFileInfo(url.toLocalFile()).absoluteFilePath()));
     }
-    revealFiles(files);
+    return revealFiles(files);
 }
 
 bool ToolFile::openFileAtURL(const QUrl &url)

@@ -23,7 +23,8 @@ public:
     static bool writeImage(const QImage &image, const QString &toFile);
 
     static bool showFileInFinder(const QString &path);
-    static void showMultipleFilesInFinder(const QList<QUrl> &fileUrls);
+    // False when neither the file manager nor any program could show them.
+    static bool showMultipleFilesInFinder(const QList<QUrl> &fileUrls);
     static bool openFileAtURL(const QUrl &url);
     static bool openFileAtURL(const QString &filePath, const QString &withApplication);
 

@@ -10,6 +10,8 @@
 
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 const QColor kTrackColor(238, 238, 238);
@@ -45,6 +47,11 @@ KDViewSlider *ConvertProgressWindow::progressSlider() const
 QLabel *ConvertProgressWindow::convertLabel() const
 {
     return ui->convertLabel;
+}
+
+QLabel *ConvertProgressWindow::fileLabel() const
+{
+    return ui->fileLabel;
 }
 
 KDHoverButton *ConvertProgressWindow::btnCancel() const
@@ -100,7 +107,8 @@ void ConvertProgressWindow::updateConvertProgressNotification(const QVariantMap 
     // than reading as 0, the failed status.
     bool hasStatus = false;
     const qint32 status = userInfo.value(kStatusKey).toInt(&hasStatus);
-    const qint32 percentage = userInfo.value(kProgressKey).toInt();
+    const bool runEnded = hasStatus && (status == ConvertProgressFinished || status == ConvertProgressFailed);
+    const qint32 percentage = shownPercentage(userInfo.value(kProgressKey).toInt(), runEnded);
     ui->progressSlider->setProgress(static_cast<float>(percentage) / 100.0f, true);
     if (!hasStatus)
         return;
@@ -120,6 +128,16 @@ void ConvertProgressWindow::updateConvertProgressNotification(const QVariantMap 
     default:
         break;
     }
+}
+
+qint32 ConvertProgressWindow::shownPercentage(qint32 reported, bool runEnded)
+{
+    if (runEnded) {
+        mHighest = 0; // an end shows its own figure; what follows is a new run
+        return reported;
+    }
+    mHighest = std::max(mHighest, reported);
+    return mHighest;
 }
 
 void ConvertProgressWindow::actionForCancelConvert(QObject *)

@@ -2,19 +2,24 @@
 
 #include "frameworks/widgets/KDAction.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
 const QColor kBorder(170, 170, 170, 128);
 const QColor kOffFill(170, 170, 170, 51);
+constexpr qreal kFocusRingWidth = 2.0;
 
 } // namespace
 
 FileContentTabView::FileContentTabView(QWidget *parent) : QWidget(parent)
 {
+    setFocusPolicy(Qt::TabFocus);
 }
 
 // Off: the tab's bottom on the strip's bottom edge, its title 2 points below
@@ -39,8 +44,58 @@ void FileContentTabView::setStateOn(bool on)
 void FileContentTabView::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
+    sendAction();
+}
+
+void FileContentTabView::sendAction()
+{
     if (mTarget && !mAction.isEmpty())
         KDAction::send(mTarget, mAction.constData(), this);
+}
+
+void FileContentTabView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        sendAction();
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (FileContentTabView *next = neighbour(event->key() == Qt::Key_Left ? -1 : 1)) {
+            next->setFocus(Qt::TabFocusReason);
+            next->sendAction();
+        }
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+FileContentTabView *FileContentTabView::neighbour(int step) const
+{
+    if (!parentWidget())
+        return nullptr;
+    QList<FileContentTabView *> tabs =
+        parentWidget()->findChildren<FileContentTabView *>(QString(), Qt::FindDirectChildrenOnly);
+    std::sort(tabs.begin(), tabs.end(), [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
+    const qsizetype at = tabs.indexOf(const_cast<FileContentTabView *>(this)) + step;
+    return at >= 0 && at < tabs.size() ? tabs.at(at) : nullptr;
+}
+
+void FileContentTabView::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void FileContentTabView::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void FileContentTabView::paintEvent(QPaintEvent *)
@@ -50,6 +105,12 @@ void FileContentTabView::paintEvent(QPaintEvent *)
         paintOn(painter);
     else
         paintOff(painter);
+    if (hasFocus()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusRingWidth));
+        const qreal top = _stateOn ? 1 : 5;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(2, top + 1, -2, -3), 2, 2);
+    }
 }
 
 // White, outlined on three sides; the bottom row stays white and hides the

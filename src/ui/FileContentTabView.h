@@ -7,7 +7,8 @@
 
 // One mode tab along the top of the file list. It draws itself in an on and
 // an off look, sits 1 point lower when on so that it covers the list's top
-// border, and sends its action to its target at once on mouse-down.
+// border, and sends its action to its target at once on mouse-down. Tab
+// reaches it; Space or Return chooses it, Left and Right choose a neighbour.
 class FileContentTabView final : public QWidget {
     Q_OBJECT
 public:
@@ -31,9 +32,15 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void sendAction();
+    // The tab beside this one among its siblings, by position; null at the ends.
+    FileContentTabView *neighbour(int step) const;
     void paintOn(QPainter &painter) const;
     void paintOff(QPainter &painter) const;
 

@@ -5,31 +5,39 @@
 #include "frameworks/CommLang.h"
 #include "frameworks/NotificationCenter.h"
 #include "frameworks/widgets/KDHoverButton.h"
+#include "ui/DesktopOpener.h"
 #include "ui/FileContentTabView.h"
 #include "ui/FilesTableDelegate.h"
 #include "ui/FilesTableModel.h"
 #include "ui/KDButtonFitting.h"
+#include "ui/KDNoticeWindow.h"
 #include "ui/KDOpenPanel.h"
 #include "ui/KDTableCellView.h"
 
+#include <QAction>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLayout>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QTableView>
+#include <QUrl>
 
 namespace {
 
 const QColor kBorder(170, 170, 170, 128);
-// The Add button's image and title inside the button.
-constexpr int kAddImageX = 4;
-constexpr int kAddTitleOffset = 8;
-constexpr int kAddTitleBottom = 5;
+constexpr int kFocusBorderWidth = 2;
 // The empty state's button and label keep this distance from the middle of
 // the list area, above and below it.
 constexpr int kEmptyStateGap = 5;
+// Mode tabs: at least this wide, wider for a long title, this far apart.
+constexpr int kTabWidth = 150;
+constexpr int kTabTitlePadding = 12;
+constexpr int kTabGap = 2;
 
 QIcon iconNamed(const QString &name)
 {
@@ -82,6 +90,51 @@ void FilesContentView::setUpTable()
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->setWordWrap(false);
     table->setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the list; the arrow keys move within it.
+    table->setTabKeyNavigation(false);
+    // Rows move within the list by drag and drop; files dropped from outside
+    // are not the table's and go on to this view.
+    table->setDragEnabled(true);
+    table->setAcceptDrops(true);
+    table->viewport()->setAcceptDrops(true);
+    table->setDragDropMode(QAbstractItemView::DragDrop);
+    table->setDragDropOverwriteMode(false);
+    table->setDefaultDropAction(Qt::MoveAction);
+    table->setDropIndicatorShown(true);
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { showRowMenu(pos); });
+    connect(table, &QAbstractItemView::activated, this, &FilesContentView::activateRow);
+    table->installEventFilter(this);
+    setUpRowActions();
+}
+
+// Keys of the rows work while the table has the focus: Delete removes the
+// selected rows, Alt+Up and Alt+Down move them.
+void FilesContentView::setUpRowActions()
+{
+    const auto make = [this](const char *name, const QKeySequence &shortcut,
+                             void (FilesContentView::*slot)(QObject *)) {
+        auto *action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, [this, action, slot] { (this->*slot)(action); });
+        ui->mTableView->addAction(action);
+        return action;
+    };
+    mRemoveAction =
+        make("actionRemove", QKeySequence(QKeySequence::Delete), &FilesContentView::actionForRemoveSelectedFiles);
+    mMoveUpAction = make("actionMoveUp", QKeySequence(Qt::ALT | Qt::Key_Up), &FilesContentView::actionForMoveUp);
+    mMoveDownAction =
+        make("actionMoveDown", QKeySequence(Qt::ALT | Qt::Key_Down), &FilesContentView::actionForMoveDown);
+    retitleRowActions();
+}
+
+void FilesContentView::retitleRowActions()
+{
+    mRemoveAction->setText(CommLang::GetAppLang(QStringLiteral("Remove")));
+    mMoveUpAction->setText(CommLang::GetAppLang(QStringLiteral("MoveUp")));
+    mMoveDownAction->setText(CommLang::GetAppLang(QStringLiteral("MoveDown")));
 }
 
 void FilesContentView::awakeFromNib()
@@ -95,6 +148,8 @@ void FilesContentView::awakeFromNib()
     ui->mTabOtherToPDF->setStateOn(false);
     ui->mTabMergePDF->setStateOn(false);
     addNotification();
+    // The store may hold files already (a window opened later): show them.
+    setCurrentConvertMode(_currentMode);
     layoutUI();
 }
 
@@ -124,6 +179,9 @@ void FilesContentView::notificationLangDidChange()
     ui->mTabPDFToOtherTitle->setText(CommLang::GetAppLang(QStringLiteral("ConvertFromPdf")));
     ui->mTabOtherToPDFTitle->setText(CommLang::GetAppLang(QStringLiteral("ConvertToPdf")));
     ui->mTabMergePDFTitle->setText(CommLang::GetAppLang(QStringLiteral("MergePdf")));
+    for (FileContentTabView *tab : {ui->mTabPDFToOther, ui->mTabOtherToPDF, ui->mTabMergePDF})
+        tab->setAccessibleName(tab->titleLabel()->text());
+    retitleRowActions();
     layoutUI();
 }
 
@@ -137,14 +195,29 @@ void FilesContentView::layoutUI()
 {
     if (!_isAwaked)
         return;
+    layoutTabs();
     KDHoverButton *button = ui->mBtnAddFiles;
-    const int buttonWidth = KDButtonFitting::fitImageButton(button, kAddImageX, kAddTitleOffset, kAddTitleBottom);
+    const int buttonWidth = KDButtonFitting::fitImageButton(button);
     QLabel *label = ui->mLabelDragFiles;
     label->resize(label->sizeHint().width(), label->height());
 
     const int middle = FileContentTabView::kStripHeight + (height() - FileContentTabView::kStripHeight) / 2;
     button->move((width() - buttonWidth) / 2, middle - kEmptyStateGap - button->height());
     label->move((width() - label->width()) / 2, middle + kEmptyStateGap);
+}
+
+// A title longer than the tab widens its tab; the tabs stay side by side.
+void FilesContentView::layoutTabs()
+{
+    int x = 0;
+    for (FileContentTabView *tab : {ui->mTabPDFToOther, ui->mTabOtherToPDF, ui->mTabMergePDF}) {
+        QLabel *title = tab->titleLabel();
+        const int width =
+            std::max(kTabWidth, title->fontMetrics().horizontalAdvance(title->text()) + 2 * kTabTitlePadding);
+        tab->setGeometry(x, tab->y(), width, tab->height());
+        title->setGeometry(0, title->y(), width, title->height());
+        x += width + kTabGap;
+    }
 }
 
 void FilesContentView::resizeEvent(QResizeEvent *event)
@@ -238,6 +311,48 @@ void FilesContentView::actionForAddFiles(QObject *)
 
 void FilesContentView::actionForRemoveSelectedFiles(QObject *)
 {
+    KDConvertFileManager::defaultManager().removeFileMetaDatas(selectedRecords(), _currentMode);
+}
+
+void FilesContentView::actionForClearList(QObject *)
+{
+    KDConvertFileManager &store = KDConvertFileManager::defaultManager();
+    store.removeFileMetaDatas(store.getFileDatasWithConvertMode(_currentMode), _currentMode);
+}
+
+void FilesContentView::actionForMoveUp(QObject *)
+{
+    shiftSelection(-1);
+}
+
+void FilesContentView::actionForMoveDown(QObject *)
+{
+    shiftSelection(1);
+}
+
+void FilesContentView::shiftSelection(int step)
+{
+    const KDConvertFileList records = selectedRecords();
+    const KDConvertFileRecord current = recordAtRow(ui->mTableView->currentIndex().row());
+    if (KDConvertFileManager::defaultManager().shiftFileMetaDatas(records, _currentMode, step))
+        selectRecords(records);
+    if (current)
+        ui->mTableView->scrollTo(mModel->index(int(_currentFileMetaDatas->indexOf(current))));
+}
+
+void FilesContentView::moveRows(const QList<int> &rows, int beforeRow)
+{
+    KDConvertFileList records;
+    for (int row : rows) {
+        if (KDConvertFileRecord record = recordAtRow(row))
+            records.append(record);
+    }
+    if (KDConvertFileManager::defaultManager().moveFileMetaDatas(records, _currentMode, beforeRow))
+        selectRecords(records);
+}
+
+KDConvertFileList FilesContentView::selectedRecords() const
+{
     QModelIndexList rows = ui->mTableView->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     KDConvertFileList records;
@@ -245,13 +360,95 @@ void FilesContentView::actionForRemoveSelectedFiles(QObject *)
         if (KDConvertFileRecord record = recordAtRow(index.row()))
             records.append(record);
     }
-    KDConvertFileManager::defaultManager().removeFileMetaDatas(records, _currentMode);
+    return records;
 }
 
-void FilesContentView::actionForClearList(QObject *)
+// After a reload the model has forgotten the selection; the records say
+// where the rows went. The first of them becomes the current row.
+void FilesContentView::selectRecords(const KDConvertFileList &records)
 {
-    KDConvertFileManager &store = KDConvertFileManager::defaultManager();
-    store.removeFileMetaDatas(store.getFileDatasWithConvertMode(_currentMode), _currentMode);
+    if (!_currentFileMetaDatas)
+        return;
+    QItemSelectionModel *selection = ui->mTableView->selectionModel();
+    QItemSelection rows;
+    QModelIndex first;
+    for (const KDConvertFileRecord &record : records) {
+        const qsizetype row = _currentFileMetaDatas->indexOf(record);
+        if (row < 0)
+            continue;
+        const QModelIndex index = mModel->index(int(row));
+        rows.select(index, index);
+        if (!first.isValid() || index.row() < first.row())
+            first = index;
+    }
+    selection->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first.isValid())
+        selection->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+}
+
+QMenu *FilesContentView::showRowMenu(const QPoint &pos)
+{
+    QTableView *table = ui->mTableView;
+    QModelIndex index = table->indexAt(pos);
+    if (!index.isValid())
+        index = table->currentIndex();
+    const KDConvertFileRecord record = recordAtRow(index.row());
+    if (!record)
+        return nullptr;
+    // A row outside the selection becomes the selection, as in file managers.
+    if (!table->selectionModel()->isRowSelected(index.row(), QModelIndex()))
+        selectRecords({record});
+    table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool hasResult = record->convertStatus() == Finished && !record->resultPath().isEmpty();
+    QAction *open = menu->addAction(CommLang::GetAppLang(QStringLiteral("OpenResult")), this,
+                                    [this, record] { openResultOf(record); });
+    open->setObjectName(QStringLiteral("actionOpenResult"));
+    open->setEnabled(hasResult);
+    QAction *reveal = menu->addAction(CommLang::GetAppLang(QStringLiteral("ShowInFolder")), this,
+                                      [this, record] { showResultInFolder(record); });
+    reveal->setObjectName(QStringLiteral("actionShowInFolder"));
+    reveal->setEnabled(hasResult);
+    menu->addSeparator();
+    menu->addAction(mRemoveAction);
+    menu->addSeparator();
+    menu->addAction(mMoveUpAction);
+    menu->addAction(mMoveDownAction);
+    const QRect row = table->visualRect(index);
+    const QPoint at = table->viewport()->rect().contains(pos) && table->indexAt(pos).isValid()
+                          ? pos
+                          : QPoint(row.left() + row.width() / 4, row.center().y());
+    menu->popup(table->viewport()->mapToGlobal(at));
+    return menu;
+}
+
+void FilesContentView::activateRow(const QModelIndex &index)
+{
+    const KDConvertFileRecord record = recordAtRow(index.row());
+    if (!record)
+        return;
+    if (record->convertStatus() == Finished && !record->resultPath().isEmpty())
+        openResultOf(record);
+    else if (record->convertStatus() == Failed && !record->failureReason().isEmpty())
+        showFailureOf(record);
+}
+
+void FilesContentView::openResultOf(const KDConvertFileRecord &record)
+{
+    DesktopOpener::open(QUrl::fromLocalFile(record->resultPath()), window());
+}
+
+void FilesContentView::showResultInFolder(const KDConvertFileRecord &record)
+{
+    DesktopOpener::reveal({QUrl::fromLocalFile(record->resultPath())}, window());
+}
+
+void FilesContentView::showFailureOf(const KDConvertFileRecord &record)
+{
+    KDNoticeWindow::showOver(window(), record->fileName(), record->failureReason());
 }
 
 int FilesContentView::numberOfRowsInTableView() const
@@ -296,17 +493,31 @@ void FilesContentView::fillCell(KDTableCellView *cell, const KDConvertFileMetaDa
     KDTableCellView::setElidedText(cell->fileTitleLabel(), record.fileName(), Qt::ElideMiddle);
     // Read now: the file may have grown or gone since the last paint.
     cell->sizePageLabel()->setText(record.fileSizeString());
-    KDTableCellView::setElidedText(cell->filePathLabel(), record.filePath(), Qt::ElideMiddle);
+    const bool failed = record.convertStatus() == Failed && !record.failureReason().isEmpty();
+    cell->setDetailLine(failed ? record.failureReason() : record.filePath(), failed);
     KDTableCellView::setImageNamed(cell->convertStatusIcon(), statusImageName(record.convertStatus()));
 }
 
+// The list's border turns to the highlight colour, and thicker, while the
+// table has the keyboard focus or files are dragged over it.
 void FilesContentView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QColor colour = bIsDraggingEnter ? palette().color(QPalette::Highlight) : kBorder;
-    painter.setPen(QPen(colour, 1));
+    const bool focused = ui->mTableView->hasFocus();
+    const QColor colour = bIsDraggingEnter || focused ? palette().color(QPalette::Highlight) : kBorder;
+    const int width = focused ? kFocusBorderWidth : 1;
+    painter.setPen(QPen(colour, width));
+    painter.setBrush(Qt::NoBrush);
     const int top = FileContentTabView::kStripHeight;
-    painter.drawRect(QRect(0, top, width() - 1, height() - top - 1));
+    const qreal inset = width / 2.0;
+    painter.drawRect(QRectF(0, top, this->width(), height() - top).adjusted(inset, inset, -inset, -inset));
+}
+
+bool FilesContentView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->mTableView && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        update();
+    return QWidget::eventFilter(watched, event);
 }
 
 // Only lists of local files are acted on; anything else matches nothing.

@@ -10,8 +10,11 @@ class FileContentTabView;
 class FilesTableModel;
 class KDHoverButton;
 class KDTableCellView;
+class QAction;
 class QLabel;
+class QMenu;
 class QMimeData;
+class QModelIndex;
 class QTableView;
 
 namespace Ui {
@@ -67,11 +70,31 @@ public:
     QTableView *tableView() const;
     FileContentTabView *tabForMode(quint64 mode) const;
 
+    // Reordering: the records at rows (of the current list) go in front of
+    // beforeRow, in their order, and stay selected. The list's order is the
+    // order of the run and of a merge.
+    void moveRows(const QList<int> &rows, int beforeRow);
+    KDConvertFileList selectedRecords() const;
+    void selectRecords(const KDConvertFileList &records);
+
+    // The row's menu at a point of the table's viewport (the current row for
+    // a point outside every row); it deletes itself when closed.
+    QMenu *showRowMenu(const QPoint &pos);
+    // The actions of the rows, shared by the menu and the keyboard.
+    QAction *removeAction() const { return mRemoveAction; }
+    QAction *moveUpAction() const { return mMoveUpAction; }
+    QAction *moveDownAction() const { return mMoveDownAction; }
+
 public slots:
     void actionForChangeConvertMode(QObject *sender);
     void actionForAddFiles(QObject *sender = nullptr);
     void actionForRemoveSelectedFiles(QObject *sender = nullptr);
     void actionForClearList(QObject *sender = nullptr);
+    void actionForMoveUp(QObject *sender = nullptr);
+    void actionForMoveDown(QObject *sender = nullptr);
+    // Double-click or Return on a row: a finished file's result opens, a
+    // failed file's reason is shown.
+    void activateRow(const QModelIndex &index);
 
 signals:
     // The Start button is to be enabled exactly when the current list has files.
@@ -86,9 +109,17 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setUpTable();
+    void setUpRowActions();
+    void layoutTabs();
+    void retitleRowActions();
+    void shiftSelection(int step);
+    void openResultOf(const KDConvertFileRecord &record);
+    void showResultInFolder(const KDConvertFileRecord &record);
+    void showFailureOf(const KDConvertFileRecord &record);
     void styleAddButton();
     void fillCell(KDTableCellView *cell, const KDConvertFileMetaData &record) const;
     QStringList matchedDraggedFiles(const QMimeData *mimeData) const;
@@ -97,6 +128,9 @@ private:
     std::unique_ptr<Ui::FilesContentView> ui;
     FilesTableModel *mModel = nullptr;
     std::unique_ptr<KDTableCellView> mReusableCell;
+    QAction *mRemoveAction = nullptr;
+    QAction *mMoveUpAction = nullptr;
+    QAction *mMoveDownAction = nullptr;
     bool bIsEmptyDragFiles = false;
     bool bIsDraggingEnter = false;
     bool mDragMatches = false;

@@ -9,6 +9,7 @@ namespace {
 
 const QColor kSelectedRow(222, 236, 255);
 const QColor kRowSeparator(236, 236, 236);
+constexpr qreal kFocusRingWidth = 2.0;
 
 } // namespace
 
@@ -40,6 +41,20 @@ void FilesTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     mRowImage.fill(Qt::transparent);
     cell->render(&mRowImage, QPoint(), QRegion(), QWidget::DrawChildren);
     painter->drawPixmap(option.rect.topLeft(), mRowImage);
+    if (option.state & QStyle::State_HasFocus)
+        paintFocusRing(painter, option);
+}
+
+// The keyboard's row: a ring inside the row, in the highlight colour.
+void FilesTableDelegate::paintFocusRing(QPainter *painter, const QStyleOptionViewItem &option)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(option.palette.color(QPalette::Highlight), kFocusRingWidth));
+    painter->setBrush(Qt::NoBrush);
+    const qreal inset = kFocusRingWidth / 2 + 1;
+    painter->drawRoundedRect(QRectF(option.rect).adjusted(inset, inset, -inset, -inset), 3, 3);
+    painter->restore();
 }
 
 QSize FilesTableDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -7,7 +7,8 @@
 class FilesContentView;
 
 // Draws each row with the list view's cell for that row, filled afresh, so
-// that any number of rows costs only the rows on screen.
+// that any number of rows costs only the rows on screen; the row the keyboard
+// is on gets a focus ring while the table has the focus.
 class FilesTableDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -17,6 +18,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
+    static void paintFocusRing(QPainter *painter, const QStyleOptionViewItem &option);
+
     QPointer<FilesContentView> mDataSource;
     mutable QPixmap mRowImage;
 };

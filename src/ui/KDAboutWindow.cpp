@@ -7,7 +7,7 @@
 #include "frameworks/widgets/KDHoverButton.h"
 #include "frameworks/widgets/KDUnderlinedButton.h"
 #include "product/AppSettings.h"
-#include "tools/ToolFile.h"
+#include "ui/DesktopOpener.h"
 
 #include <QIcon>
 #include <QTimer>
@@ -65,6 +65,7 @@ void KDAboutWindow::awakeFromNib()
     KDWindow::awakeFromNib();
     setBackgroundColor(Qt::white);
     setBorderRadius(kCornerRadius);
+    setClosesOnEscape(true);
     hideTitleBarButtons();
     QTimer::singleShot(kRehideDelayMs, this, &KDAboutWindow::hideTitleBarButtons);
     styleLabels();
@@ -127,5 +128,5 @@ void KDAboutWindow::actionForShowProductHomePage(QObject *)
     // The title is a web address; nothing else is opened from here.
     const QUrl url(ui->mLbtnHomeLink->title(), QUrl::StrictMode);
     if (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))
-        ToolFile::openFileAtURL(url);
+        DesktopOpener::open(url, this);
 }

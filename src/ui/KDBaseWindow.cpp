@@ -54,6 +54,10 @@ void KDBaseWindow::closeEvent(QCloseEvent *event)
     if (mMaskWindow)
         mMaskWindow->close();
     KDWindow::closeEvent(event);
+    // The keyboard goes back to the window below, also where no window
+    // manager does it.
+    if (event->isAccepted() && parentWidget() && parentWidget()->window()->isVisible())
+        parentWidget()->window()->activateWindow();
 }
 
 QWidget *KDBaseWindow::windowOfView(QWidget *view)

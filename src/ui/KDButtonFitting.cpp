@@ -27,21 +27,21 @@ void KDButtonFitting::fitTextButton(KDHoverButton *button)
 {
     button->setLaysOutParts(false);
     const QSize title = titleSize(button);
-    button->resize(title.width() + kTitlePadding, button->height());
-    button->textFiled()->setGeometry(0, topFromBottom(button->height(), 4, title.height()), button->width(),
-                                     title.height());
+    button->resize(title.width() + 2 * kTextPadding, button->height());
+    button->textFiled()->setGeometry(0, (button->height() - title.height()) / 2, button->width(), title.height());
 }
 
-int KDButtonFitting::fitImageButton(KDHoverButton *button, int imageX, int titleOffset, int titleBottom)
+int KDButtonFitting::fitImageButton(KDHoverButton *button)
 {
     button->setLaysOutParts(false);
     const QSize title = titleSize(button);
     const QSize image = button->imageSize();
-    const int width = title.width() + kTitlePadding + image.width() + kTitlePadding;
+    const int titleX = kImageLeft + image.width() + kImageToTitle;
+    const int width = titleX + title.width() + kTitleRight;
     button->resize(width, button->height());
-    button->imageView()->setGeometry(imageX, (button->height() - image.height()) / 2, image.width(), image.height());
-    button->textFiled()->setGeometry(imageX + titleOffset, topFromBottom(button->height(), titleBottom, title.height()),
-                                     width, title.height());
+    button->imageView()->setGeometry(kImageLeft, (button->height() - image.height()) / 2, image.width(),
+                                     image.height());
+    button->textFiled()->setGeometry(titleX, (button->height() - title.height()) / 2, title.width(), title.height());
     return width;
 }
 

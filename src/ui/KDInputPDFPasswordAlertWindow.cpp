@@ -6,7 +6,9 @@
 #include "frameworks/CommLang.h"
 #include "frameworks/widgets/KDHoverButton.h"
 #include "frameworks/widgets/KDView.h"
+#include "ui/KDWindowPresenter.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -15,6 +17,8 @@ namespace {
 
 constexpr float kCornerRadius = 8.0f;
 const QColor kErrorRed(220, 38, 38);
+// More would be pop-ups opening pop-ups; closing stops long before.
+constexpr int kMostPopups = 16;
 
 QString text(const char *key)
 {
@@ -35,6 +39,9 @@ KDInputPDFPasswordAlertWindow::KDInputPDFPasswordAlertWindow(QWidget *parent)
 {
     setupContent(*ui);
     setFixedSize(kDialogSize);
+    QFont nameFont = ui->fileNameLabel->font();
+    nameFont.setBold(true);
+    ui->fileNameLabel->setFont(nameFont);
 }
 
 KDInputPDFPasswordAlertWindow::~KDInputPDFPasswordAlertWindow() = default;
@@ -45,9 +52,20 @@ PasswordPromptFactory KDInputPDFPasswordAlertWindow::promptFactory()
         auto *widget = qobject_cast<QWidget *>(parentWindow);
         if (!widget)
             return nullptr;
+        closeOpenPopups();
         return std::unique_ptr<PasswordPrompt>(windowWithSuperWindowWithSuperWindow<KDInputPDFPasswordAlertWindow>(
             widget->window(), QRect(QPoint(0, 0), kDialogSize)));
     };
+}
+
+void KDInputPDFPasswordAlertWindow::closeOpenPopups()
+{
+    for (int closed = 0; closed < kMostPopups; ++closed) {
+        QWidget *popup = QApplication::activePopupWidget();
+        if (!popup)
+            return;
+        popup->close();
+    }
 }
 
 void KDInputPDFPasswordAlertWindow::awakeFromNib()
@@ -105,24 +123,27 @@ void KDInputPDFPasswordAlertWindow::showWithFileName(const QString &fileName,
     if (!needEditPassword) {
         ui->editPasswordLabel->hide();
         ui->editPasswordInputTextField->hide();
-        setLookPasswordLabelTop(kSingleRowTop);
+        ui->editPasswordGroup->hide();
     }
+    fitToContent();
     ui->lookPasswordInputTextField->setFocus(Qt::OtherFocusReason);
 }
 
+// The name heads the dialog across its whole width; a long one loses its middle.
 void KDInputPDFPasswordAlertWindow::showFileName(const QString &fileName)
 {
     QLabel *label = ui->fileNameLabel;
     label->setToolTip(fileName);
-    // The label takes the room the buttons leave; a long name loses its middle.
     contextView()->layout()->activate();
     label->setText(label->fontMetrics().elidedText(fileName, Qt::ElideMiddle, label->width()));
 }
 
-void KDInputPDFPasswordAlertWindow::setLookPasswordLabelTop(int top)
+// Wrapped captions make the dialog taller; it stays centred on its window.
+void KDInputPDFPasswordAlertWindow::fitToContent()
 {
-    ui->lookPasswordLabelTopLayout->changeSize(0, top, QSizePolicy::Minimum, QSizePolicy::Fixed);
-    contextView()->layout()->invalidate();
+    KDWindowPresenter::fitHeightToContent(this);
+    if (QWidget *over = parentWidget())
+        setGeometry(centredFrame(over->window()->frameGeometry(), size()));
 }
 
 void KDInputPDFPasswordAlertWindow::runModal()

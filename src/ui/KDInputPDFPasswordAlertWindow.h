@@ -25,17 +25,19 @@ class KDInputPDFPasswordAlertWindow;
 class KDInputPDFPasswordAlertWindow : public KDBaseWindow, public PasswordPrompt {
     Q_OBJECT
 public:
-    // The dialog's frame, which the intake passes to the constructor.
+    // The dialog's frame, which the intake passes to the constructor; the
+    // height then follows the texts, which wrap in longer languages.
     static constexpr QSize kDialogSize{400, 177};
-    // The open-password row's distance from the top when it is the only row.
-    static constexpr int kSingleRowTop = 30;
 
     explicit KDInputPDFPasswordAlertWindow(QWidget *parent = nullptr);
     ~KDInputPDFPasswordAlertWindow() override;
 
     // For the intake: a dialog over the window of parentWindow, or none when
-    // there is no window to show it over.
+    // there is no window to show it over. A pop-up still open (the open
+    // panel's name completion) is closed first: it would cover the dialog
+    // and take its first key.
     static PasswordPromptFactory promptFactory();
+    static void closeOpenPopups();
 
     void showWithFileName(const QString &fileName, const std::shared_ptr<PdfDocument> &document,
                           bool needEditPassword) override;
@@ -71,8 +73,8 @@ protected:
 private:
     void styleLabels();
     void connectControls();
-    void setLookPasswordLabelTop(int top);
     void showFileName(const QString &fileName);
+    void fitToContent();
 
     std::unique_ptr<Ui::KDInputPDFPasswordAlertWindow> ui;
     bool mIsCanceled = false;

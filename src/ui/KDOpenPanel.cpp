@@ -1,8 +1,12 @@
 #include "ui/KDOpenPanel.h"
 
 #include "frameworks/widgets/KDWindow.h"
+#include "settings/UserDefaults.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
 
 namespace {
 
@@ -29,8 +33,40 @@ KDOpenPanel::KDOpenPanel(const Options &options, QWidget *parent) : QFileDialog(
     }
     if (options.canChooseFiles && !options.allowedFileTypes.isEmpty())
         setNameFilter(nameFilterFor(options.allowedFileTypes));
+    mRemembersFolder = options.directory.isEmpty();
     if (!options.directory.isEmpty())
         setDirectory(options.directory);
+    else if (const QString last = lastFolder(); !last.isEmpty())
+        setDirectory(last);
+    watchTyping();
+}
+
+QString KDOpenPanel::lastFolder()
+{
+    const QString folder = objectFromUserDefaults(kLastFolderKey, QString()).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+// The dialog writes a selected item's name into the field itself; only
+// what the user typed there counts as typed.
+void KDOpenPanel::watchTyping()
+{
+    if (auto *field = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        connect(field, &QLineEdit::textEdited, this, [this](const QString &text) { mTypedName = text; });
+}
+
+QString KDOpenPanel::typedFolder() const
+{
+    const auto *field = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!field || field->text() != mTypedName)
+        return {};
+    QString typed = field->text().trimmed();
+    if (typed.isEmpty() || typed.startsWith(QLatin1Char('"')))
+        return {}; // nothing, or a list of quoted names
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed.replace(0, 1, QDir::homePath());
+    const QString path = QDir(directory().absolutePath()).absoluteFilePath(typed);
+    return QFileInfo(path).isDir() ? QDir::cleanPath(path) : QString();
 }
 
 KDOpenPanel::Presenter &KDOpenPanel::presenter()
@@ -53,10 +89,14 @@ void KDOpenPanel::beginSheetModalForWindow(QWidget *window, const Options &optio
     auto *panel = new KDOpenPanel(options, window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
-    connect(panel, &QDialog::finished, panel, [panel, completion = std::move(completion)](int result) {
-        const bool confirmed = result == QDialog::Accepted;
-        completion(confirmed, confirmed ? panel->chosenPaths() : QStringList());
-    });
+    connect(panel, &QDialog::finished, panel,
+            [panel, owner = QPointer<QWidget>(window), completion = std::move(completion)](int result) {
+                // Without a window manager nobody gives the keyboard back to the window.
+                if (owner)
+                    owner->window()->activateWindow();
+                const bool confirmed = result == QDialog::Accepted;
+                completion(confirmed, confirmed ? panel->chosenPaths() : QStringList());
+            });
     panel->placeAsSheetOf(window);
     panel->open();
 }
@@ -88,6 +128,12 @@ void KDOpenPanel::accept()
         QFileDialog::accept();
         return;
     }
+    if (const QString folder = typedFolder(); !folder.isEmpty()) {
+        setDirectory(folder);
+        if (auto *field = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            field->clear();
+        return;
+    }
     const QStringList paths = selectedFiles();
     const bool allExist =
         std::all_of(paths.begin(), paths.end(), [](const QString &path) { return QFileInfo::exists(path); });
@@ -97,4 +143,11 @@ void KDOpenPanel::accept()
     }
     mChosenPaths = paths;
     QDialog::accept();
+}
+
+void KDOpenPanel::done(int result)
+{
+    if (result == QDialog::Accepted && mRemembersFolder)
+        saveObjectToUserDefaults(directory().absolutePath(), kLastFolderKey);
+    QFileDialog::done(result);
 }

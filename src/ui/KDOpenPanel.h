@@ -7,7 +7,9 @@
 
 // The open panel: a non-native file dialog shown as a sheet of a window,
 // window-modal and hanging from the window's title bar. Unlike a plain
-// QFileDialog it can choose files and folders together.
+// QFileDialog it can choose files and folders together; a folder typed into
+// its name field is opened, not chosen. A panel opened without a directory
+// starts where the last such panel was confirmed, also after a restart.
 class KDOpenPanel final : public QFileDialog {
     Q_OBJECT
 public:
@@ -17,7 +19,7 @@ public:
         bool allowsMultipleSelection = false;
         // Lower-case extensions without the dot; empty allows every file.
         QStringList allowedFileTypes;
-        // Where the panel opens; empty for the dialog's own choice.
+        // Where the panel opens; empty for the folder last used.
         QString directory;
     };
     // confirmed is false for Cancel; paths are the chosen items.
@@ -35,13 +37,23 @@ public:
     // The confirmed choice.
     QStringList chosenPaths() const;
 
+    // The folder the last confirmed panel without a directory of its own was showing.
+    static QString lastFolder();
+    static inline const QString kLastFolderKey = QStringLiteral("userdefault.openPanel.lastFolder");
+
 public slots:
     void accept() override;
+    void done(int result) override;
 
 private:
     static Presenter &presenter();
     void placeAsSheetOf(QWidget *window);
+    void watchTyping();
+    // The folder the name field names, when the user typed one.
+    QString typedFolder() const;
 
     bool mChoosesFilesAndFolders = false;
+    bool mRemembersFolder = false;
+    QString mTypedName; // the field's text as the user last typed it
     QStringList mChosenPaths;
 };

@@ -72,6 +72,19 @@ void KDTableCellView::setElidedText(QLabel *label, const QString &text, Qt::Text
     label->setText(label->fontMetrics().elidedText(text, mode, label->width()));
 }
 
+// The style sheet is swapped only when the kind of line changes: every row
+// is drawn with this one cell, and parsing a style sheet per row would show.
+void KDTableCellView::setDetailLine(const QString &text, bool isFailure)
+{
+    QLabel *label = ui->filePathLabel;
+    if (isFailure != mDetailIsFailure) {
+        mDetailIsFailure = isFailure;
+        label->setStyleSheet(isFailure ? QStringLiteral("color: #c62828; font-size: 11px;")
+                                       : QStringLiteral("color: #8a8f98; font-size: 11px;"));
+    }
+    setElidedText(label, text, isFailure ? Qt::ElideRight : Qt::ElideMiddle);
+}
+
 void KDTableCellView::setFileType(quint64 fileType)
 {
     _fileType = fileType;

@@ -42,8 +42,12 @@ public:
     static QPixmap imageNamed(const QString &name, const QSize &size, qreal devicePixelRatio);
     // Shows text in a label, cut to the label's width.
     static void setElidedText(QLabel *label, const QString &text, Qt::TextElideMode mode);
+    // The line under the file's name: its path, or in red why it failed.
+    void setDetailLine(const QString &text, bool isFailure);
+    bool detailLineShowsFailure() const { return mDetailIsFailure; }
 
 private:
     quint64 _fileType = 0;
+    bool mDetailIsFailure = false;
     std::unique_ptr<Ui::KDTableCellView> ui;
 };

@@ -4,7 +4,7 @@
 
 #include "frameworks/CommLang.h"
 #include "frameworks/widgets/KDHoverButton.h"
-#include "tools/ToolFile.h"
+#include "ui/DesktopOpener.h"
 #include "ui/KDWindowPresenter.h"
 
 #include <QIcon>
@@ -145,13 +145,16 @@ void KDUpdateWindow::setDownloadUrl(const QString &url)
     mDownloadUrl = web ? candidate : QUrl();
     ui->mBtnDownload->setText(text("Download"));
     ui->mBtnDownload->setVisible(web);
-    ui->mBtnDownload->setDefault(web);
-    ui->mBtnClose->setDefault(!web);
+    // The offered action has the focus, so Return (auto-default) and Space
+    // take it; a default button's highlight would hide where the focus is.
+    for (QPushButton *button : {ui->mBtnDownload, ui->mBtnClose})
+        button->setAutoDefault(true);
+    (web ? ui->mBtnDownload : ui->mBtnClose)->setFocus(Qt::OtherFocusReason);
 }
 
 void KDUpdateWindow::actionForDownload(QObject *)
 {
     if (mDownloadUrl.isValid())
-        ToolFile::openFileAtURL(mDownloadUrl);
+        DesktopOpener::open(mDownloadUrl, this);
     close();
 }

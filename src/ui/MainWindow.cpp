@@ -4,6 +4,7 @@
 
 #include "convert/PDFConvert.h"
 #include "convert/PDFConvertTask.h"
+#include "convert/RunOutcome.h"
 #include "files/KDConvertFileManager.h"
 #include "frameworks/CommFeedback.h"
 #include "frameworks/CommLang.h"
@@ -20,17 +21,22 @@
 #include "ui/CommUpdate.h"
 #include "ui/ConvertProgressWindow.h"
 #include "ui/DEVavuzAze.h"
+#include "ui/DesktopOpener.h"
 #include "ui/FilesContentView.h"
 #include "ui/KDAboutWindow.h"
 #include "ui/KDButtonFitting.h"
 #include "ui/KDInputPDFPasswordAlertWindow.h"
+#include "ui/KDNoticeWindow.h"
 #include "ui/KDWindowPresenter.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontDatabase>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -38,6 +44,8 @@ namespace {
 
 const QColor kFace(215, 215, 215);
 const QColor kPressed(200, 200, 200);
+// A disabled Start stays readable: 3.5:1 against the face, and clearly not black.
+const QColor kDisabledTitle(110, 110, 110);
 const QColor kBoxBorder(170, 170, 170, 128);
 
 // The window buttons keep to the title bar's top row, beside the title.
@@ -47,11 +55,11 @@ constexpr int kWindowTitleBottom = 36;
 // The menu buttons' row in the title bar.
 constexpr QRect kFirstMenuButton(12, 32, 60, 22);
 constexpr int kMenuButtonGap = 10;
-// Operation buttons: image and title inside, and the gap between buttons.
-constexpr int kOperationImageX = 4;
-constexpr int kOperationTitleOffset = 6;
-constexpr int kOperationTitleBottom = 5;
+// The gap between the operation buttons.
 constexpr int kOperationGap = 8;
+// Move Up and Move Down: square image buttons at the box's right end.
+constexpr int kMoveButtonSize = 28;
+constexpr int kMoveButtonsRight = 6;
 // Menus of the title-bar buttons.
 constexpr qreal kMenuRowHeight = 22.0;
 const QColor kMenuHover(225, 225, 225);
@@ -61,6 +69,7 @@ constexpr int kCaptionX = 10;
 constexpr int kCaptionToControl = 18;
 constexpr int kStartRightMargin = 10;
 constexpr int kComboRightMargin = 115;
+constexpr int kComboToStart = 12;
 constexpr int kOpenFolderToComboRight = 3;
 constexpr int kButtonGap = 8;
 // The list stands this far above the operations box while the box shows.
@@ -111,7 +120,7 @@ MainWindow::MainWindow(QWidget *parent) : KDWindow(parent), ui(std::make_unique<
     createTitlebarButtons();
     setUpAutoresizing();
     setResizable(true);
-    setMinimumSize(size());
+    setMinimumSize(kMinimumSize);
 }
 
 MainWindow::~MainWindow()
@@ -160,6 +169,29 @@ void MainWindow::setUpAutoresizing()
         mAutoresizing->setMask(button, A::FlexibleLeftMargin | A::FlexibleTopMargin);
 }
 
+void MainWindow::fitIntoScreen()
+{
+    const QScreen *display = screen();
+    if (!display)
+        return;
+    const QRect area = display->availableGeometry();
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QSize fitting = size().boundedTo(area.size() - frameExtra).expandedTo(minimumSize());
+    if (fitting != size())
+        resize(fitting);
+    const QRect frame = frameGeometry();
+    const int x = std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+    const int y = std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+    if (QPoint(x, y) != frame.topLeft())
+        move(x, y);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    KDWindow::showEvent(event);
+    fitIntoScreen();
+}
+
 void MainWindow::awakeFromNib()
 {
     KDWindow::awakeFromNib();
@@ -173,7 +205,8 @@ void MainWindow::awakeFromNib()
     customOperationView();
     customBottom();
     connectControls();
-    setStartConvertButtonEnable(false);
+    setUpShortcuts();
+    setStartConvertButtonEnable(ui->mFilesContentView->numberOfRowsInTableView() > 0);
     updateConvertOupputFormat();
     addNotification();
     KDConvertFileManager &store = KDConvertFileManager::defaultManager();
@@ -208,7 +241,17 @@ void MainWindow::customOperationView()
     style(ui->mBtnAddFiles, QStringLiteral("add_file"));
     style(ui->mBtnRemoveSelectFiles, QStringLiteral("remove_selected"));
     style(ui->mBtnClearList, QStringLiteral("clear_list"));
+    styleMoveButton(ui->mBtnMoveUp, QStringLiteral("move_up"));
+    styleMoveButton(ui->mBtnMoveDown, QStringLiteral("move_down"));
     layoutOperationViewUI();
+}
+
+void MainWindow::styleMoveButton(KDHoverButton *button, const QString &image)
+{
+    button->setImageSize(QSize(16, 16));
+    button->setNormalImage(iconNamed(image));
+    KDButtonFitting::applyFaceLook(button);
+    button->resize(kMoveButtonSize, kMoveButtonSize);
 }
 
 void MainWindow::customBottom()
@@ -220,8 +263,8 @@ void MainWindow::customBottom()
     startFont.setPixelSize(18);
     startFont.setBold(true);
     ui->mBtnStartConvert->textFiled()->setFont(startFont);
-    ui->mBtnStartConvert->setGraphicsEffect(new QGraphicsOpacityEffect(ui->mBtnStartConvert));
-    ui->mLabelOuputFolderValue->setText(AppSettings::ConvertOuputFolderPath());
+    ui->mBtnStartConvert->setDisabledTitleColor(kDisabledTitle);
+    mOutputFolder = AppSettings::chosenConvertOutputFolderPath();
     layoutBottomUI();
 }
 
@@ -235,6 +278,9 @@ void MainWindow::connectControls()
             [this, list] { list->actionForRemoveSelectedFiles(ui->mBtnRemoveSelectFiles); });
     connect(ui->mBtnClearList, &QAbstractButton::clicked, list,
             [this, list] { list->actionForClearList(ui->mBtnClearList); });
+    connect(ui->mBtnMoveUp, &QAbstractButton::clicked, list, [this, list] { list->actionForMoveUp(ui->mBtnMoveUp); });
+    connect(ui->mBtnMoveDown, &QAbstractButton::clicked, list,
+            [this, list] { list->actionForMoveDown(ui->mBtnMoveDown); });
     connect(ui->mBtnSelectFolder, &QAbstractButton::clicked, this,
             [this] { actionForChangeConvertFolderPath(ui->mBtnSelectFolder); });
     connect(ui->mBtnOpenFolder, &QAbstractButton::clicked, this, [this] { actionForOpenFolder(ui->mBtnOpenFolder); });
@@ -243,6 +289,22 @@ void MainWindow::connectControls()
     connect(mBtnTitlebarHelp, &QAbstractButton::clicked, this, [this] { actionForShowHelpMenu(mBtnTitlebarHelp); });
     connect(list, &FilesContentView::startConvertButtonEnableChanged, this, &MainWindow::setStartConvertButtonEnable);
     connect(list, &FilesContentView::convertModeChangedByTab, this, &MainWindow::updateConvertOupputFormat);
+}
+
+// Window-wide keys: Ctrl+O adds files, Ctrl+Return starts. The list's own
+// keys (Delete, Alt+Up, Alt+Down, Return) belong to the list.
+void MainWindow::setUpShortcuts()
+{
+    mAddFilesAction = new QAction(this);
+    mAddFilesAction->setObjectName(QStringLiteral("actionAddFiles"));
+    mAddFilesAction->setShortcut(QKeySequence::Open);
+    connect(mAddFilesAction, &QAction::triggered, this, [this] { actionForAddFiles(mAddFilesAction); });
+    addAction(mAddFilesAction);
+    mStartAction = new QAction(this);
+    mStartAction->setObjectName(QStringLiteral("actionStart"));
+    mStartAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    connect(mStartAction, &QAction::triggered, this, [this] { actionForStart(mStartAction); });
+    addAction(mStartAction);
 }
 
 void MainWindow::addNotification()
@@ -266,6 +328,16 @@ void MainWindow::notificationLangDidChange()
     ui->mLabelOuputFolder->setText(text("OutputDir") + QStringLiteral(":"));
     ui->mBtnOpenFolder->setTitle(text("OpenFolder"));
     ui->mBtnStartConvert->setTitle(text("StartConvert"));
+    const auto withShortcut = [](const QString &title, const QKeySequence &keys) {
+        return QStringLiteral("%1 (%2)").arg(title, keys.toString(QKeySequence::NativeText));
+    };
+    ui->mBtnMoveUp->setToolTip(withShortcut(text("MoveUp"), QKeySequence(Qt::ALT | Qt::Key_Up)));
+    ui->mBtnMoveUp->setAccessibleName(text("MoveUp"));
+    ui->mBtnMoveDown->setToolTip(withShortcut(text("MoveDown"), QKeySequence(Qt::ALT | Qt::Key_Down)));
+    ui->mBtnMoveDown->setAccessibleName(text("MoveDown"));
+    ui->mBtnAddFiles->setToolTip(withShortcut(text("AddFiles"), QKeySequence::Open));
+    ui->mBtnStartConvert->setToolTip(withShortcut(text("StartConvert"), QKeySequence(Qt::CTRL | Qt::Key_Return)));
+    ui->mBtnSelectFolder->setAccessibleName(text("OutputDir"));
     layoutToolbarButtons();
     layoutOperationViewUI();
     layoutBottomUI();
@@ -291,16 +363,22 @@ void MainWindow::layoutToolbarButtons()
     mBtnTitlebarHelp->move(rightEdge(mBtnTitlebarLang) + kMenuButtonGap, mBtnTitlebarHelp->y());
 }
 
-// Centred in the box with 8-point gaps; a group wider than the box overflows
-// on both sides equally.
+// Centred in the box with 8-point gaps, but never under Move Up and Move
+// Down at the right end; a group wider than the room left overflows on the left.
 void MainWindow::layoutOperationViewUI()
 {
+    QFrame *box = ui->mBoxListOperate;
+    KDHoverButton *down = ui->mBtnMoveDown;
+    KDHoverButton *up = ui->mBtnMoveUp;
+    const int moveTop = (box->height() - kMoveButtonSize) / 2;
+    down->move(box->width() - kMoveButtonsRight - kMoveButtonSize, moveTop);
+    up->move(down->x() - kOperationGap / 2 - kMoveButtonSize, moveTop);
+
     KDHoverButton *buttons[] = {ui->mBtnAddFiles, ui->mBtnRemoveSelectFiles, ui->mBtnClearList};
     int total = 2 * kOperationGap;
     for (KDHoverButton *button : buttons)
-        total +=
-            KDButtonFitting::fitImageButton(button, kOperationImageX, kOperationTitleOffset, kOperationTitleBottom);
-    int x = (ui->mBoxListOperate->width() - total) / 2;
+        total += KDButtonFitting::fitImageButton(button);
+    int x = std::min((box->width() - total) / 2, up->x() - kOperationGap - total);
     for (KDHoverButton *button : buttons) {
         button->move(x, button->y());
         x += button->width() + kOperationGap;
@@ -322,8 +400,9 @@ void MainWindow::layoutBottomUI()
     KDButtonFitting::fitTextButton(start);
     start->move(contentWidth - kStartRightMargin - start->width(), start->y());
 
+    // A long Start title pushes the rows' right end to the left.
     QComboBox *combo = ui->mComboBoxOuputFormat;
-    const int comboRight = contentWidth - kComboRightMargin;
+    const int comboRight = std::min(contentWidth - kComboRightMargin, start->x() - kComboToStart);
     combo->setGeometry(controlX, combo->y(), comboRight - controlX, combo->height());
 
     KDHoverButton *openFolder = ui->mBtnOpenFolder;
@@ -335,6 +414,15 @@ void MainWindow::layoutBottomUI()
 
     QLabel *path = ui->mLabelOuputFolderValue;
     path->setGeometry(controlX, path->y(), selectFolder->x() - kButtonGap - controlX, path->height());
+    showOutputFolder();
+}
+
+// A long path loses its middle; the whole of it is in the tooltip.
+void MainWindow::showOutputFolder()
+{
+    QLabel *path = ui->mLabelOuputFolderValue;
+    path->setText(path->fontMetrics().elidedText(mOutputFolder, Qt::ElideMiddle, path->contentsRect().width()));
+    path->setToolTip(mOutputFolder);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -343,16 +431,14 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     if (mAutoresizing)
         mAutoresizing->resizeSubviews();
     layoutOperationViewUI();
+    showOutputFolder();
 }
 
 // An empty list reaches down over the operations box's place; a filled one
 // stands 3 points above the box.
 void MainWindow::setStartConvertButtonEnable(bool enable)
 {
-    KDHoverButton *start = ui->mBtnStartConvert;
-    start->setEnabled(enable);
-    if (auto *effect = qobject_cast<QGraphicsOpacityEffect *>(start->graphicsEffect()))
-        effect->setOpacity(enable ? 1.0 : 0.5);
+    ui->mBtnStartConvert->setEnabled(enable);
     QFrame *box = ui->mBoxListOperate;
     box->setHidden(!enable);
 
@@ -393,22 +479,33 @@ void MainWindow::updateConvertOupputFormat()
 
 void MainWindow::actionForStart(QObject *)
 {
-    beginConvert();
+    // The shortcut reaches here with an empty list too; the button cannot.
+    if (ui->mBtnStartConvert->isEnabled())
+        beginConvert();
 }
 
-// One run at a time: Start is refused until the last run's sheet has ended.
-void MainWindow::beginConvert()
+// One run at a time: Start is refused until the last run's sheet has closed.
+bool MainWindow::beginConvert()
 {
     if (mRunActive)
-        return;
+        return false;
+    // The results go where the window says, never silently elsewhere.
+    if (!AppSettings::prepareConvertOutputFolder(mOutputFolder)) {
+        KDNoticeWindow::showOver(this, text("OutputFolderUnusable"), mOutputFolder);
+        return false;
+    }
     mRunActive = true;
+    mRunEnded = false;
+    mRunSummary.clear();
+    mRunFailure.clear();
+    mUnrevealedFolder.clear();
     const quint64 run = ++mRunSerial;
     mLastProgressInfo.clear();
 
     const quint64 mode = ui->mFilesContentView->currentConvertMode();
     const KDConvertFileList &records = KDConvertFileManager::defaultManager().getFileDatasWithConvertMode(mode);
     for (const KDConvertFileRecord &record : records)
-        record->setConvertStatus(Waiting);
+        record->setOutcome(Waiting);
     ui->mFilesContentView->reloadData();
     QTimer::singleShot(kSheetDelayMs, this, [this, run] { showConvertSheet(run); });
 
@@ -422,52 +519,67 @@ void MainWindow::beginConvert()
             postConvertProgressNotiticationWithStatus(ConvertProgressWindow::ConvertProgressConverting, percent, run);
         },
         [this, run, mode](qint32 result, const QStringList &outputs, const QString &message) {
-            convertDidComplete(run, mode, result, outputs, message);
+            // Called on the run's own threads; the records and widgets belong to this one.
+            QMetaObject::invokeMethod(
+                this, [this, run, mode, result, outputs, message] { runDidEnd(run, mode, result, outputs, message); },
+                Qt::QueuedConnection);
         });
+    return true;
 }
 
-// Called on the run's own threads.
-void MainWindow::convertDidComplete(quint64 run, quint64 mode, qint32 result, const QStringList &paths,
-                                    const QString &message)
+void MainWindow::runDidEnd(quint64 run, quint64 mode, qint32 result, const QStringList &paths, const QString &message)
 {
+    if (run != mRunSerial || !mRunActive || mRunEnded)
+        return; // a superseded or cancelled run, or a second completion of this one
+    mRunEnded = true;
     if (result < 0) {
         const QString failure = QStringLiteral("转换失败，%1").arg(message);
         logSystem(failure);
         CommLog::E(failure);
-        postConvertProgressNotiticationWithStatus(ConvertProgressWindow::ConvertProgressFailed, 100, run);
-        return;
     }
-    postConvertProgressNotiticationWithStatus(ConvertProgressWindow::ConvertProgressFinished, 100, run);
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls.append(QUrl::fromLocalFile(path));
-    const QList<std::shared_ptr<PDFConvertTask>> tasks = PDFConvert::convertTasks();
-    // The desktop services and the records belong to the main thread.
-    QMetaObject::invokeMethod(
-        this,
-        [this, mode, tasks, urls] {
-            ToolFile::showMultipleFilesInFinder(urls);
-            applyConvertResults(mode, tasks);
-        },
-        Qt::QueuedConnection);
+    const QString language = VAZevediZeziz::appInfo().appLang();
+    const QList<RunOutcome::File> files =
+        RunOutcome::files(result, paths, message, PDFConvert::convertTasks(), mode == MergePdf, language);
+    applyConvertResults(mode, files);
+    mRunSummary = RunOutcome::summary(files, language);
+    mRunFailure = RunOutcome::runFailureReason(result, mode == MergePdf, language);
+    postConvertProgressNotiticationWithStatus(result < 0 ? ConvertProgressWindow::ConvertProgressFailed
+                                                         : ConvertProgressWindow::ConvertProgressFinished,
+                                              100, run);
+    revealResults(files);
 }
 
-// The records belong to the main thread's list, so the statuses are set
+// The records belong to the main thread's list, so the outcomes are set
 // there, on the list of the run's own mode.
-void MainWindow::applyConvertResults(quint64 mode, const QList<std::shared_ptr<PDFConvertTask>> &tasks)
+void MainWindow::applyConvertResults(quint64 mode, const QList<RunOutcome::File> &files)
 {
     const KDConvertFileList &records = KDConvertFileManager::defaultManager().getFileDatasWithConvertMode(mode);
-    for (const std::shared_ptr<PDFConvertTask> &task : tasks) {
-        const QString localPath = task->localPath();
-        const auto found =
-            std::find_if(records.begin(), records.end(),
-                         [&localPath](const KDConvertFileRecord &record) { return record->filePath() == localPath; });
+    for (const RunOutcome::File &file : files) {
+        const auto found = std::find_if(records.begin(), records.end(), [&file](const KDConvertFileRecord &record) {
+            return record->filePath() == file.inputPath;
+        });
         if (found == records.end())
-            continue;
-        const bool produced = mode == MergePdf || !task->downloadLocalPath().isEmpty();
-        (*found)->setConvertStatus(produced ? Finished : Failed);
+            continue; // removed from the list while the run went on
+        if (file.converted())
+            (*found)->setOutcome(Finished, file.resultPath);
+        else
+            (*found)->setOutcome(Failed, QString(), file.failureReason);
     }
     ui->mFilesContentView->reloadData();
+}
+
+// Shown in the file manager at once; when the desktop cannot show them, the
+// folder is offered in a notice after the sheet has closed.
+void MainWindow::revealResults(const QList<RunOutcome::File> &files)
+{
+    QList<QUrl> results;
+    for (const RunOutcome::File &file : files) {
+        const QUrl url = QUrl::fromLocalFile(file.resultPath);
+        if (file.converted() && !results.contains(url))
+            results.append(url);
+    }
+    if (!results.isEmpty() && !ToolFile::showMultipleFilesInFinder(results))
+        mUnrevealedFolder = QFileInfo(results.constFirst().toLocalFile()).absolutePath();
 }
 
 void MainWindow::postConvertProgressNotiticationWithStatus(qint32 status, qint32 progressValue, quint64 run)
@@ -476,30 +588,71 @@ void MainWindow::postConvertProgressNotiticationWithStatus(qint32 status, qint32
                                {ConvertProgressWindow::kProgressKey, progressValue}};
     QMetaObject::invokeMethod(
         this,
-        [this, run, status, userInfo] {
-            if (run != mRunSerial)
-                return; // a superseded run
+        [this, run, userInfo] {
+            if (run != mRunSerial || !mRunActive)
+                return; // a superseded or cancelled run
+            if (mRunEnded &&
+                userInfo.value(ConvertProgressWindow::kStatusKey) == ConvertProgressWindow::ConvertProgressConverting)
+                return; // a late figure of an ended run
             mLastProgressInfo = userInfo;
             NotificationCenter::defaultCenter().postNotificationName(ConvertProgressWindow::kProgressNotification,
                                                                      userInfo);
-            if (status == ConvertProgressWindow::ConvertProgressFailed ||
-                status == ConvertProgressWindow::ConvertProgressFinished)
-                QTimer::singleShot(kSheetEndDelayMs, this, [this, run] { endConvertSheet(run); });
+            updateSheet();
         },
         Qt::QueuedConnection);
 }
 
-// The sheet shows what the run has reported before it appeared.
+QString MainWindow::currentFileText() const
+{
+    const QList<std::shared_ptr<PDFConvertTask>> tasks = PDFConvert::convertTasks();
+    if (tasks.isEmpty())
+        return {};
+    const bool merge = PDFConvert::isMergeRun();
+    const auto notDone = [merge](const auto &task) { return !RunOutcome::isTaskDone(*task, merge); };
+    const qsizetype done = tasks.size() - std::count_if(tasks.cbegin(), tasks.cend(), notDone);
+    const auto current = std::find_if(tasks.cbegin(), tasks.cend(), notDone);
+    const QString name = QFileInfo((current != tasks.cend() ? *current : tasks.constLast())->localPath()).fileName();
+    return text("CurrentFile").arg(name).arg(std::min(done + 1, tasks.size())).arg(tasks.size());
+}
+
+void MainWindow::updateSheet()
+{
+    ConvertProgressWindow *sheet = mSheetConvertProgressWindow;
+    if (!sheet)
+        return;
+    QLabel *line = sheet->fileLabel();
+    const QString lineText = mRunEnded ? mRunFailure : currentFileText();
+    line->setText(line->fontMetrics().elidedText(lineText, Qt::ElideMiddle, line->width()));
+    line->setToolTip(lineText);
+    if (!mRunEnded)
+        return;
+    sheet->convertLabel()->setText(mRunSummary);
+    sheet->btnCancel()->setTitle(text("Close"));
+}
+
+// The sheet shows what the run has reported before it appeared. Escape
+// cancels a run or closes the sheet of an ended one; Return closes it then.
 void MainWindow::showConvertSheet(quint64 run)
 {
     if (run != mRunSerial || !mRunActive)
         return;
     if (mSheetConvertProgressWindow)
         mSheetConvertProgressWindow->deleteLater();
-    mSheetConvertProgressWindow = KDWindow::loadForNib<ConvertProgressWindow>();
-    beginSheet(mSheetConvertProgressWindow, [] {});
+    ConvertProgressWindow *sheet = KDWindow::loadForNib<ConvertProgressWindow>();
+    mSheetConvertProgressWindow = sheet;
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), sheet);
+    connect(escape, &QShortcut::activated, this, [this] { actionForCancelConvert(); });
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *close = new QShortcut(QKeySequence(key), sheet);
+        connect(close, &QShortcut::activated, this, [this] {
+            if (mRunEnded)
+                endConvertSheet(mRunSerial);
+        });
+    }
+    beginSheet(sheet, [] {});
     if (!mLastProgressInfo.isEmpty())
-        mSheetConvertProgressWindow->updateConvertProgressNotification(mLastProgressInfo);
+        sheet->updateConvertProgressNotification(mLastProgressInfo);
+    updateSheet();
 }
 
 void MainWindow::endConvertSheet(quint64 run)
@@ -509,11 +662,15 @@ void MainWindow::endConvertSheet(quint64 run)
     mRunActive = false;
     if (mSheetConvertProgressWindow)
         endSheet(mSheetConvertProgressWindow);
+    if (!mUnrevealedFolder.isEmpty())
+        DesktopOpener::showCannotOpen(QUrl::fromLocalFile(std::exchange(mUnrevealedFolder, QString())), this);
 }
 
+// Cancel while the run goes on; Close once it has ended.
 void MainWindow::actionForCancelConvert(QObject *)
 {
-    PDFConvert::cancel();
+    if (!mRunEnded)
+        PDFConvert::cancel();
     endConvertSheet(mRunSerial);
 }
 
@@ -553,19 +710,24 @@ void MainWindow::actionForChangeConvertFolderPath(QObject *)
     options.canChooseFiles = false;
     options.canChooseDirectories = true;
     options.allowsMultipleSelection = false;
-    options.directory = AppSettings::ConvertOuputFolderPath();
+    options.directory = mOutputFolder;
     KDOpenPanel::beginSheetModalForWindow(this, options, [this](bool confirmed, const QStringList &paths) {
         if (!confirmed || paths.isEmpty())
             return;
-        const QString folder = paths.constFirst();
-        ui->mLabelOuputFolderValue->setText(folder);
-        AppSettings::SetConvertOutputFolderPath(folder);
+        mOutputFolder = paths.constFirst();
+        showOutputFolder();
+        AppSettings::SetConvertOutputFolderPath(mOutputFolder);
     });
 }
 
+// The folder the window shows, made again first when it has gone.
 void MainWindow::actionForOpenFolder(QObject *)
 {
-    AppSettings::openConverOutputFolderPath();
+    if (!AppSettings::prepareConvertOutputFolder(mOutputFolder)) {
+        KDNoticeWindow::showOver(this, text("OutputFolderUnusable"), mOutputFolder);
+        return;
+    }
+    DesktopOpener::open(QUrl::fromLocalFile(mOutputFolder), this);
 }
 
 // Menus are built afresh at every pop-up, so they always show the current
@@ -611,7 +773,7 @@ void MainWindow::actionForShowFileMenu(QObject *sender)
     KDMenu *menu = makeMenu();
     menu->setObjectName(QStringLiteral("fileMenu"));
     addTitleItem(menu, text("AddFiles"), this, "actionForAddFiles");
-    addTitleItem(menu, text("OpenFolder"), this, "actionForSelectFilesFromFolder");
+    addTitleItem(menu, text("AddFolder"), this, "actionForSelectFilesFromFolder");
     popMenu(menu, sender);
 }
 
@@ -648,12 +810,14 @@ void MainWindow::actionForShowHelpMenu(QObject *sender)
 
 void MainWindow::actionForSupport(QObject *)
 {
-    ToolFile::openFileAtURL(QUrl(VAZevediZeziz::appInfo().urlSupport()));
+    DesktopOpener::open(QUrl(VAZevediZeziz::appInfo().urlSupport()), this);
 }
 
 void MainWindow::actionForFeedback(QObject *)
 {
-    CommFeedback::submit();
+    const QUrl url = CommFeedback::submissionUrl();
+    if (url.isValid())
+        DesktopOpener::open(url, this);
 }
 
 void MainWindow::actionForCheckUpdate(QObject *)

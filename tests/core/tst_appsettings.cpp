@@ -38,7 +38,8 @@ private slots:
     {
         QCOMPARE(AppSettings::AppID(), 202);
         QCOMPARE(AppSettings::AppType(), QStringLiteral("vol-mirelune"));
-        QCOMPARE(AppSettings::AppName(), QStringLiteral("Mirelune PDF Converter Mac"));
+        // What a person reads names no other platform.
+        QCOMPARE(AppSettings::AppName(), QStringLiteral("Mirelune PDF Converter"));
         QVERIFY(AppSettings::AppVersion().endsWith(QStringLiteral("(06/08/2020)")));
         QVERIFY(QUrl(AppSettings::ProductLink()).scheme() == QLatin1String("https"));
         QVERIFY(!AppSettings::AppIdentify().isEmpty());
@@ -72,7 +73,7 @@ private slots:
         CommAppInfo info = AppSettings::GetAppInfo();
         QCOMPARE(info.appLang(), QStringLiteral("English"));
         QCOMPARE(info.appID(), 202);
-        QCOMPARE(info.appLocalizedName(), QStringLiteral("Mirelune PDF Converter Mac"));
+        QCOMPARE(info.appLocalizedName(), QStringLiteral("Mirelune PDF Converter"));
         QCOMPARE(info.appName(), AppSettings::AppIdentify());
         QCOMPARE(info.urlProduct(), AppSettings::ProductLink());
         QVERIFY(!info.urlHome().isEmpty());
@@ -102,6 +103,43 @@ private slots:
         QCOMPARE(AppSettings::ConvertOuputFolderPath(), documentsFolder());
         QVERIFY(QFileInfo(documentsFolder()).isDir());
         QCOMPARE(objectFromUserDefaults(AppSettings::kOutputFolderKey, QVariant()).toString(), gone);
+    }
+
+    // The window shows and writes into the chosen folder, even after it was
+    // deleted; Start makes it again.
+    void chosenFolderIsKeptAndMadeAgain()
+    {
+        QTemporaryDir dir;
+        const QString chosen = dir.filePath(QStringLiteral("results/today"));
+        QCOMPARE(AppSettings::chosenConvertOutputFolderPath(), documentsFolder());
+        AppSettings::SetConvertOutputFolderPath(chosen);
+        QCOMPARE(AppSettings::chosenConvertOutputFolderPath(), chosen);
+        QCOMPARE(AppSettings::ConvertOuputFolderPath(), documentsFolder());
+        QVERIFY(AppSettings::prepareConvertOutputFolder(chosen));
+        QVERIFY(QFileInfo(chosen).isDir());
+        QCOMPARE(AppSettings::ConvertOuputFolderPath(), chosen);
+        QVERIFY(AppSettings::prepareConvertOutputFolder(chosen)); // there already
+    }
+
+    void folderThatCannotBeMade_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::newRow("below a plain file") << QStringLiteral("plain/out");
+        QTest::newRow("a plain file") << QStringLiteral("plain");
+        QTest::newRow("name too long") << QString(300, QLatin1Char('n'));
+        QTest::newRow("nothing") << QString();
+    }
+
+    void folderThatCannotBeMade()
+    {
+        QFETCH(QString, relative);
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString path = relative.isEmpty() ? QString() : dir.filePath(relative);
+        QVERIFY(!AppSettings::prepareConvertOutputFolder(path));
+        QVERIFY(QFileInfo(plain.fileName()).isFile());
     }
 
     void plainFileIsNoFolder()

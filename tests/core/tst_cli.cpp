@@ -5,12 +5,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
+
+namespace {
+
+const QJsonObject kQuickPace{{QStringLiteral("poll_interval_ms"), 200}, {QStringLiteral("download_stagger_ms"), 0}};
+
+} // namespace
 
 // mirelune-cli as a user runs it, against the loopback service fake.
 class TestCli : public QObject {
@@ -159,12 +168,74 @@ private slots:
         QVERIFY(outcome.err.contains(QStringLiteral("Failed ")));
     }
 
+    // Each failed input's line says why; the last line counts both kinds.
+    void failuresCarryTheirReasons_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("said"); // what the service or the transfer said, after the reason
+        const QString upload = QStringLiteral("Could not be uploaded to the conversion service");
+        QTest::newRow("upload") << "upload"
+                                << "from-pdf" << 1 << upload << ": upload refused for b.pdf";
+        QTest::newRow("creation") << "creation"
+                                  << "from-pdf" << 1 << "The conversion service did not accept the file"
+                                  << "";
+        QTest::newRow("conversion") << "task"
+                                    << "from-pdf" << 1 << "The conversion service could not convert the file"
+                                    << ": cannot convert b.pdf";
+        QTest::newRow("download") << "download"
+                                  << "from-pdf" << 1 << "The result could not be downloaded into the output folder"
+                                  << ": Error transferring";
+        QTest::newRow("left out of a merge") << "upload"
+                                             << "merge" << 1 << upload << ": upload refused for b.pdf";
+        QTest::newRow("the whole run") << "credentials"
+                                       << "from-pdf" << 3 << "The conversion service refused the upload"
+                                       << "";
+    }
+
+    void failuresCarryTheirReasons()
+    {
+        QFETCH(QString, failing);
+        QFETCH(QString, mode);
+        QFETCH(int, exitCode);
+        QFETCH(QString, reason);
+        QFETCH(QString, said);
+        const QString bad = QStringLiteral("b.pdf");
+        QSet<QString> *script = failing == QLatin1String("upload")     ? &mService->failUploadFor
+                                : failing == QLatin1String("creation") ? &mService->failCreationFor
+                                : failing == QLatin1String("task")     ? &mService->failTaskFor
+                                : failing == QLatin1String("download") ? &mService->failDownloadFor
+                                                                       : &mService->failCredentialsFor;
+        script->insert(bad);
+        const QString a = file(QStringLiteral("a.pdf"));
+        const QString b = file(bad);
+        const Outcome outcome = run(serviceArguments() + QStringList{QStringLiteral("-q"), QStringLiteral("-m"), mode,
+                                                                     QStringLiteral("-o"), mDir->path(), a, b});
+        QCOMPARE(outcome.exitCode, exitCode);
+        const QStringList lines = outcome.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const auto failed = std::find_if(lines.cbegin(), lines.cend(), [&b](const QString &line) {
+            return line.startsWith(QStringLiteral("Failed ") + b);
+        });
+        QVERIFY2(failed != lines.cend(), qPrintable(outcome.err));
+        const QString expected = QStringLiteral("Failed %1: %2%3").arg(b, reason, said);
+        QVERIFY2(said.isEmpty() ? *failed == expected : failed->startsWith(expected), qPrintable(*failed));
+        const bool wholeRun = exitCode == 3;
+        QCOMPARE(outcome.err.contains(QStringLiteral("Finished ") + a), !wholeRun);
+        QCOMPARE(lines.last(),
+                 wholeRun ? QStringLiteral("0 converted, 2 failed") : QStringLiteral("1 converted, 1 failed"));
+    }
+
     void missingFilesAreReported()
     {
         const Outcome outcome = run(serviceArguments() + QStringList{file(QStringLiteral("a.pdf")),
                                                                      mDir->filePath(QStringLiteral("gone.pdf"))});
         QCOMPARE(outcome.exitCode, 1);
         QVERIFY(outcome.err.contains(QStringLiteral("skipped: ") + mDir->filePath(QStringLiteral("gone.pdf"))));
+        QVERIFY(outcome.err.contains(
+            QStringLiteral("Failed %1: not found\n").arg(mDir->filePath(QStringLiteral("gone.pdf")))));
+        QVERIFY(outcome.err.endsWith(QStringLiteral("1 converted, 1 failed\n")));
     }
 
     void protectedPdfWithPassword()
@@ -189,6 +260,44 @@ private slots:
         QCOMPARE(without.exitCode, 1);
         QVERIFY(without.err.contains(QStringLiteral("skipped: %1 (protected, no password)").arg(stillLocked)));
         QVERIFY(!QFile::exists(mDir->filePath(QStringLiteral("second_unlocked.pdf"))));
+    }
+
+    void shownProgressNeverGoesBack()
+    {
+        // a's upload ends before b's credential reply, b's before c's: the
+        // run's own figure goes 10, 13, 23, 16, 36, 19, 49.
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
+        mService->credentialDelayFor.insert(QStringLiteral("c.pdf"), 3000);
+        mService->statusPacingHint = kQuickPace;
+        const Outcome outcome =
+            run(serviceArguments() + QStringList{QStringLiteral("-f"), QStringLiteral("txt"), QStringLiteral("-o"),
+                                                 mDir->filePath(QStringLiteral("out")), file(QStringLiteral("a.pdf")),
+                                                 file(QStringLiteral("b.pdf")), file(QStringLiteral("c.pdf"))});
+        QCOMPARE(outcome.exitCode, 0);
+        QList<int> shown;
+        for (const QString &line : outcome.err.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("progress ")))
+                shown.append(line.mid(9).toInt());
+        }
+        QVERIFY2(std::is_sorted(shown.cbegin(), shown.cend()), qPrintable(outcome.err));
+        QVERIFY2(shown.contains(23) && shown.contains(36) && shown.last() == 99, qPrintable(outcome.err));
+    }
+
+    void sameStemGivesTwoResults()
+    {
+        mService->statusPacingHint = kQuickPace;
+        const QString out = mDir->filePath(QStringLiteral("out"));
+        const QString lower = file(QStringLiteral("sales.pdf"));
+        const QString upper = file(QStringLiteral("sales.PDF"));
+        const Outcome outcome =
+            run(serviceArguments() + QStringList{QStringLiteral("-q"), QStringLiteral("-o"), out, lower, upper});
+        QCOMPARE(outcome.exitCode, 0);
+        QStringList results = outcome.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        results.sort();
+        QCOMPARE(results, (QStringList{QDir(out).filePath(QStringLiteral("sales(1).docx")),
+                                       QDir(out).filePath(QStringLiteral("sales.docx"))}));
+        QVERIFY(outcome.err.contains(QStringLiteral("Finished ") + lower));
+        QVERIFY(outcome.err.contains(QStringLiteral("Finished ") + upper));
     }
 
     void interruptCancels()

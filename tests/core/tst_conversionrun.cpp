@@ -1,7 +1,9 @@
 #include "convert/PDFConvert.h"
 #include "convert/PDFConvertTask.h"
+#include "convert/ServicePacing.h"
 #include "frameworks/CommPassport.h"
 #include "frameworks/DIRADoduredode.h"
+#include "settings/UserDefaults.h"
 
 #include "support/ClientProbe.h"
 #include "support/FakeConversionService.h"
@@ -10,10 +12,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -40,6 +46,38 @@ struct Recorder {
         return completions.value(0);
     }
 };
+
+// The pace a run keeps when neither the service nor the settings set one,
+// for one test: the real default, so that a lost hint shows as a 3 s wait.
+// The settings keys it sets are removed again.
+struct PaceForOneTest {
+    explicit PaceForOneTest(int defaultPollMs) : mKeptDefault(PDFConvertTask::queryInterval())
+    {
+        PDFConvertTask::setQueryInterval(defaultPollMs);
+    }
+    ~PaceForOneTest()
+    {
+        PDFConvertTask::setQueryInterval(mKeptDefault);
+        saveObjectToUserDefaults(QVariant(), ServicePacing::kPollIntervalKey);
+        saveObjectToUserDefaults(QVariant(), ServicePacing::kDownloadStaggerKey);
+    }
+    const int mKeptDefault;
+};
+
+QList<qint64> gaps(const QList<qint64> &times)
+{
+    QList<qint64> result;
+    for (qsizetype i = 1; i < times.size(); ++i)
+        result.append(times.at(i) - times.at(i - 1));
+    return result;
+}
+
+bool allWithin(const QList<qint64> &values, qint64 low, qint64 high)
+{
+    return std::all_of(values.cbegin(), values.cend(), [=](qint64 v) { return v >= low && v <= high; });
+}
+
+const QJsonObject kQuickPace{{QStringLiteral("poll_interval_ms"), 200}, {QStringLiteral("download_stagger_ms"), 0}};
 
 } // namespace
 
@@ -376,6 +414,171 @@ private slots:
         for (const RecordedRequest &request : mService->server().requests())
             polls += request.path.startsWith(QLatin1String("/api/tasks/")) ? 1 : 0;
         QCOMPARE(polls, PDFConvertTask::kMaxUnparseableReplies);
+    }
+
+    // ---- pacing ----
+
+    void pacingWithoutHintIsTheDefault()
+    {
+        PaceForOneTest pace(ServicePacing::kDefaultPollMs);
+        mService->progressScript = {40, 100};
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<1>(recorder->completion()).size(), 2);
+        const QList<qint64> polls = mService->arrivalTimes("status", QStringLiteral("a.pdf"));
+        QCOMPARE(polls.size(), 2);
+        QVERIFY2(gaps(polls).first() >= 2800, qPrintable(QDebug::toString(polls)));
+        // Downloads one second apart, the first one second after the last status.
+        const qint64 lastPoll =
+            std::max(polls.last(), mService->arrivalTimes("status", QStringLiteral("b.pdf")).last());
+        QList<qint64> downloads = mService->arrivalTimes("download", QStringLiteral("a.pdf")) +
+                                  mService->arrivalTimes("download", QStringLiteral("b.pdf"));
+        std::sort(downloads.begin(), downloads.end());
+        QCOMPARE(downloads.size(), 2);
+        QVERIFY2(downloads.first() - lastPoll >= 900 && downloads.last() - downloads.first() >= 900,
+                 qPrintable(QDebug::toString(downloads)));
+    }
+
+    void pacingFollowsTheServiceHint_data()
+    {
+        QTest::addColumn<QJsonObject>("creationHint");
+        QTest::addColumn<QJsonObject>("statusHint");
+        QTest::addColumn<int>("shortestGap");
+        // The creation reply's hint already sets the wait after the first poll.
+        QTest::newRow("creation replies") << kQuickPace << QJsonObject() << 180;
+        QTest::newRow("status replies") << QJsonObject() << kQuickPace << 180;
+        QTest::newRow("below the floor") << QJsonObject{{QStringLiteral("poll_interval_ms"), 1},
+                                                        {QStringLiteral("download_stagger_ms"), -50}}
+                                         << QJsonObject{{QStringLiteral("poll_interval_ms"), QStringLiteral("0")}}
+                                         << 90;
+    }
+
+    void pacingFollowsTheServiceHint()
+    {
+        QFETCH(QJsonObject, creationHint);
+        QFETCH(QJsonObject, statusHint);
+        QFETCH(int, shortestGap);
+        PaceForOneTest pace(ServicePacing::kDefaultPollMs);
+        mService->creationPacingHint = creationHint;
+        mService->statusPacingHint = statusHint;
+        mService->progressScript = {10, 40, 70, 100};
+        const QStringList names{QStringLiteral("p.pdf"), QStringLiteral("q.pdf"), QStringLiteral("r.pdf")};
+        QStringList paths;
+        for (const QString &name : names)
+            paths.append(input(name));
+        auto recorder = start(paths, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<1>(recorder->completion()).size(), 3);
+        qint64 lastPoll = 0;
+        for (const QString &name : names) {
+            const QList<qint64> polls = mService->arrivalTimes("status", name);
+            QCOMPARE(polls.size(), 4);
+            QVERIFY2(allWithin(gaps(polls), shortestGap, 1500), qPrintable(QDebug::toString(polls)));
+            lastPoll = std::max(lastPoll, polls.last());
+        }
+        // No spacing: every download starts right after the last status.
+        for (const QString &name : names) {
+            const QList<qint64> downloads = mService->arrivalTimes("download", name);
+            QCOMPARE(downloads.size(), 1);
+            QVERIFY2(downloads.first() - lastPoll < 700, qPrintable(QDebug::toString(downloads)));
+        }
+    }
+
+    void settingsOverrideTheServiceHint()
+    {
+        PaceForOneTest pace(ServicePacing::kDefaultPollMs);
+        QVERIFY(saveIntegerToUserDefaults(700, ServicePacing::kPollIntervalKey));
+        QVERIFY(saveIntegerToUserDefaults(400, ServicePacing::kDownloadStaggerKey));
+        mService->creationPacingHint = kQuickPace;
+        mService->statusPacingHint = kQuickPace;
+        mService->progressScript = {40, 70, 100};
+        auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        const QList<qint64> polls = mService->arrivalTimes("status", QStringLiteral("a.pdf"));
+        QCOMPARE(polls.size(), 3);
+        QVERIFY2(allWithin(gaps(polls), 630, 2500), qPrintable(QDebug::toString(polls)));
+        const QList<qint64> a = mService->arrivalTimes("download", QStringLiteral("a.pdf"));
+        const QList<qint64> b = mService->arrivalTimes("download", QStringLiteral("b.pdf"));
+        QCOMPARE(a.size() + b.size(), 2);
+        QVERIFY2(std::abs(b.first() - a.first()) >= 360, qPrintable(QDebug::toString(a + b)));
+    }
+
+    // ---- result names ----
+
+    void sameStemInOneRunGivesTwoResults()
+    {
+        // writer.pdf from an earlier run is replaced; within the run, the
+        // second result takes the next free name instead of the first's.
+        const QString earlier = mOutputs->filePath(QStringLiteral("writer.pdf"));
+        QFile old(earlier);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier run's result");
+        old.close();
+        mService->resultNameFor.insert(QStringLiteral("writer.png"), QStringLiteral("writer.pdf"));
+        mService->resultNameFor.insert(QStringLiteral("writer.bmp"), QStringLiteral("writer.pdf"));
+        const QString png = input(QStringLiteral("writer.png"), "png");
+        const QString bmp = input(QStringLiteral("writer.bmp"), "bmp");
+        auto recorder = start({png, bmp}, QStringLiteral("pdf"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<0>(recorder->completion()), 1);
+        const QStringList paths = std::get<1>(recorder->completion());
+        const QString second = mOutputs->filePath(QStringLiteral("writer(1).pdf"));
+        QCOMPARE(QSet<QString>(paths.cbegin(), paths.cend()), (QSet<QString>{earlier, second}));
+        QCOMPARE(paths.size(), 2);
+        QCOMPARE(QSet<QByteArray>({read(earlier), read(second)}),
+                 QSet<QByteArray>({mService->resultContent(QStringLiteral("writer.png")),
+                                   mService->resultContent(QStringLiteral("writer.bmp"))}));
+        const auto tasks = PDFConvert::convertTasks();
+        QVERIFY(tasks.at(0)->downloadLocalPath() != tasks.at(1)->downloadLocalPath());
+        QCOMPARE(QDir(mOutputs->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // ---- cancel ----
+
+    void incompleteCredentialFailsTheUpload()
+    {
+        mService->incompleteCredentialsFor.insert(QStringLiteral("a.pdf"));
+        auto recorder = start({input(QStringLiteral("a.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(recorder->completion(), std::make_tuple(-5, QStringList(), QString()));
+        QVERIFY(mService->uploadedNames().isEmpty());
+    }
+
+    void cancelSilencesAnIncompleteCredential()
+    {
+        mService->incompleteCredentialsFor.insert(QStringLiteral("a.pdf"));
+        mService->credentialDelayFor.insert(QStringLiteral("a.pdf"), 300);
+        auto recorder = start({input(QStringLiteral("a.pdf"))}, QStringLiteral("docx"));
+        PDFConvert::cancel();
+        QTRY_COMPARE_WITH_TIMEOUT(recorder->reports(), (QList<int>{10, 20}), 15000);
+        // The credential reply has been handled once the probe is answered;
+        // the upload it set off runs on the pool and has ended after this.
+        QVERIFY(probeClient(*mClient, mService->server().origin()));
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(15000));
+        QCOMPARE(recorder->completionCount(), 0);
+        QCOMPARE(recorder->reports(), (QList<int>{10, 20}));
+    }
+
+    // ---- progress ----
+
+    void runFiguresStayAsComputedWhenRepliesInterleave()
+    {
+        // a's upload ends before b's credential reply, b's before c's.
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
+        mService->credentialDelayFor.insert(QStringLiteral("c.pdf"), 3000);
+        mService->progressScript = {100};
+        auto recorder =
+            start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))},
+                  QStringLiteral("txt"));
+        waitForCompletion(recorder);
+        const QList<int> reports = recorder->reports();
+        // The run's own figure dips; front ends show the highest so far.
+        qsizetype at = 0;
+        for (const int figure : {10, 13, 23, 16, 36, 19, 49}) {
+            at = reports.indexOf(figure, at);
+            QVERIFY2(at >= 0, qPrintable(QDebug::toString(reports)));
+        }
+        QCOMPARE(reports.last(), 99);
     }
 
     void emptyRunEnds()

@@ -184,6 +184,83 @@ private slots:
         QVERIFY(KDConvertFileManager::matchFiles({root + QStringLiteral("/empty")}, {QStringLiteral("pdf")}).isEmpty());
     }
 
+    // A folder gives its own files in natural order, then each subfolder's,
+    // also in natural order; a link to a folder is not followed.
+    void foldersExpandInNaturalOrder()
+    {
+        QTemporaryDir tree;
+        const QString root = tree.path();
+        for (const QString &file : {QStringLiteral("doc10.pdf"), QStringLiteral("doc2.pdf"), QStringLiteral("Doc1.pdf"),
+                                    QStringLiteral("b/inner.pdf"), QStringLiteral("a10/x.pdf"),
+                                    QStringLiteral("a9/y.pdf"), QStringLiteral("notes.txt")}) {
+            QVERIFY(QDir(root).mkpath(QFileInfo(root + QLatin1Char('/') + file).path()));
+            QVERIFY(writeBytes(root + QLatin1Char('/') + file, "x"));
+        }
+        QVERIFY(QFile::link(root, root + QStringLiteral("/loop")));
+        QStringList expected;
+        for (const char *name : {"Doc1.pdf", "doc2.pdf", "doc10.pdf", "a9/y.pdf", "a10/x.pdf", "b/inner.pdf"})
+            expected.append(root + QLatin1Char('/') + QLatin1String(name));
+        QCOMPARE(KDConvertFileManager::matchFiles({root}, {QStringLiteral("pdf")}), expected);
+    }
+
+    // The list of A..E after one move; rows name the records given.
+    void reorderingTheList_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("argument");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("move two to the top") << "move" << QList<int>{1, 3} << 0 << "BDACE";
+        QTest::newRow("move the first to the end") << "move" << QList<int>{0} << 5 << "BCDEA";
+        QTest::newRow("move onto their own place") << "move" << QList<int>{1, 2} << 3 << "ABCDE";
+        QTest::newRow("move the ends inwards") << "move" << QList<int>{0, 4} << 2 << "BAECD";
+        QTest::newRow("move past the end stops there") << "move" << QList<int>{1} << 99 << "ACDEB";
+        QTest::newRow("move nothing") << "move" << QList<int>{} << 0 << "ABCDE";
+        QTest::newRow("up, two apart") << "shift" << QList<int>{1, 3} << -1 << "BADCE";
+        QTest::newRow("up, a block at the top stays") << "shift" << QList<int>{0, 1} << -1 << "ABCDE";
+        QTest::newRow("up, the top holds only itself") << "shift" << QList<int>{0, 2, 3} << -1 << "ACDBE";
+        QTest::newRow("down, a block at the bottom stays") << "shift" << QList<int>{3, 4} << 1 << "ABCDE";
+        QTest::newRow("down, two apart") << "shift" << QList<int>{0, 2} << 1 << "BADCE";
+        QTest::newRow("down by two") << "shift" << QList<int>{0} << 2 << "BCADE";
+        QTest::newRow("reorder with a stranger") << "stranger" << QList<int>{} << 0 << "ABCDE";
+        QTest::newRow("reorder with a repeat") << "repeat" << QList<int>{} << 0 << "ABCDE";
+    }
+
+    void reorderingTheList()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QList<int>, rows);
+        QFETCH(int, argument);
+        QFETCH(QString, expected);
+        KDConvertFileManager manager;
+        KDConvertFileList records;
+        for (const char *name : {"A", "B", "C", "D", "E"})
+            records.append(std::make_shared<KDConvertFileMetaData>(QLatin1String(name)));
+        QVERIFY(manager.appendFileMetaDatas(records, MergePdf));
+        KDConvertFileList picked;
+        for (int row : std::as_const(rows))
+            picked.append(records.at(row));
+        mNotifications = 0;
+
+        bool changed = false;
+        if (operation == QLatin1String("move")) {
+            changed = manager.moveFileMetaDatas(picked, MergePdf, argument);
+        } else if (operation == QLatin1String("shift")) {
+            changed = manager.shiftFileMetaDatas(picked, MergePdf, argument);
+        } else {
+            KDConvertFileList order = records;
+            order.last() = operation == QLatin1String("repeat")
+                               ? records.first()
+                               : std::make_shared<KDConvertFileMetaData>(QStringLiteral("E"));
+            changed = manager.reorderFileMetaDatas(order, MergePdf);
+        }
+
+        QCOMPARE(listedPaths(manager, MergePdf).join(QString()), expected);
+        QCOMPARE(changed, expected != QLatin1String("ABCDE"));
+        QCOMPARE(mNotifications, changed ? 1 : 0);
+        QVERIFY(listedPaths(manager, ConvertFromPdf).isEmpty());
+    }
+
     void iconPerExtension_data()
     {
         QTest::addColumn<QString>("extension");

@@ -1,11 +1,13 @@
 #include "frameworks/DIRADoduredode.h"
 
+#include "frameworks/HttpWorker.h"
 #include "support/FakeHttpsServer.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QMutex>
 #include <QMutexLocker>
@@ -335,6 +337,92 @@ private slots:
         auto hanging = put(*mClient, source.fileName());
         expectSingleCompletion(hanging, *mClient);
         QVERIFY(!hanging->error.isNull());
+    }
+
+    // Replies held in memory stop at the bound, announced or not; the
+    // server's count shows the client hung up near it instead of reading on.
+    void oversizedRepliesAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("announceLength");
+        QTest::addColumn<qint64>("filler");
+        QTest::addColumn<bool>("refused");
+        constexpr qint64 huge = 256LL * 1024 * 1024;
+        QTest::newRow("POST, length announced") << QStringLiteral("post") << true << huge << true;
+        QTest::newRow("POST, until the connection closes") << QStringLiteral("post") << false << huge << true;
+        QTest::newRow("GET, until the connection closes") << QStringLiteral("get") << false << huge << true;
+        QTest::newRow("upload answer, length announced") << QStringLiteral("upload") << true << huge << true;
+        QTest::newRow("POST just below the bound")
+            << QStringLiteral("post") << false << HttpWorker::kMaxReplyBytes - 1024 << false;
+    }
+
+    void oversizedRepliesAreRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, announceLength);
+        QFETCH(qint64, filler);
+        QFETCH(bool, refused);
+        const QByteArray start = "{\"status\":1,\"data\":\"";
+        mServer->setHandler([start, announceLength, filler](const RecordedRequest &) {
+            FakeResponse response = FakeResponse::json(start);
+            response.streamBytes = filler;
+            response.announceLength = announceLength;
+            return response;
+        });
+        QTemporaryDir dir;
+        QFile source(dir.filePath(QStringLiteral("up.bin")));
+        QVERIFY(source.open(QIODevice::WriteOnly) && source.write("data") == 4);
+        source.close();
+        auto outcome = std::make_shared<Outcome>();
+        int status = -1;
+        const QString url = mServer->origin() + QStringLiteral("/api/x");
+        if (kind == QLatin1String("post")) {
+            mClient->POSTWithUrl(url, {}, {}, collect(outcome));
+        } else if (kind == QLatin1String("get")) {
+            mClient->GETtWithUrl(url, {}, {}, [outcome](const ToolError &error, const QVariant &reply) {
+                collect(outcome)(error, reply.toByteArray());
+            });
+        } else {
+            mClient->PUTFileWithUrl(
+                QUrl(url), source.fileName(), {}, {},
+                [outcome, &status](const ToolError &error, int httpStatus, const QByteArray &, const QByteArray &body) {
+                    collect(outcome)(error, body);
+                    QMutexLocker lock(&outcome->mutex);
+                    status = httpStatus;
+                });
+        }
+        expectSingleCompletion(outcome, *mClient);
+        if (!refused) {
+            QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+            QCOMPARE(outcome->body.size(), start.size() + filler);
+            return;
+        }
+        QVERIFY(outcome->body.isEmpty());
+        QCOMPARE(outcome->error.localizedDescription(),
+                 QStringLiteral("The reply is larger than 16 MiB and was refused"));
+        if (kind == QLatin1String("upload"))
+            QCOMPARE(status, 0); // never a stored upload
+        QVERIFY2(mServer->streamedBytes() < 3 * HttpWorker::kMaxReplyBytes,
+                 qPrintable(QString::number(mServer->streamedBytes())));
+    }
+
+    void downloadOfAnyLengthGoesToDisk()
+    {
+        constexpr qint64 filler = 40LL * 1024 * 1024;
+        mServer->setHandler([](const RecordedRequest &) {
+            FakeResponse response = FakeResponse::json("head");
+            response.contentType = "application/octet-stream";
+            response.streamBytes = filler;
+            response.announceLength = false;
+            return response;
+        });
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("big.zip"));
+        auto outcome = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/files/big"), target, collectDownload(outcome));
+        expectSingleCompletion(outcome, *mClient);
+        QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+        QCOMPARE(QFileInfo(target).size(), 4 + filler);
     }
 
     void downloadStreamsToTheFile()

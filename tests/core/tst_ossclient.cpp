@@ -200,11 +200,17 @@ private slots:
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        QCOMPARE(ResultNames::avoidingInputs(a, {a}), dir.filePath(QStringLiteral("a(2).pdf")));
-        QCOMPARE(ResultNames::avoidingInputs(a, {dir.filePath(QStringLiteral("b.pdf"))}), a);
+        QCOMPARE(ResultNames::avoidingClaimed(a, {a}), dir.filePath(QStringLiteral("a(2).pdf")));
+        QCOMPARE(ResultNames::avoidingClaimed(a, {dir.filePath(QStringLiteral("b.pdf"))}), a);
         // A path spelled differently is still the same input.
-        QCOMPARE(ResultNames::avoidingInputs(a, {dir.path() + QStringLiteral("/./a.pdf")}),
+        QCOMPARE(ResultNames::avoidingClaimed(a, {dir.path() + QStringLiteral("/./a.pdf")}),
                  dir.filePath(QStringLiteral("a(2).pdf")));
+        // A name the run has claimed stays taken even when its file is gone.
+        QCOMPARE(ResultNames::avoidingClaimed(a, {a, dir.filePath(QStringLiteral("a(2).pdf"))}),
+                 dir.filePath(QStringLiteral("a(3).pdf")));
+        // Placeholders in a name are text, not format markers.
+        const QString percent = dir.filePath(QStringLiteral("r%1.pdf"));
+        QCOMPARE(ResultNames::avoidingClaimed(percent, {percent}), dir.filePath(QStringLiteral("r%1(1).pdf")));
     }
 };
 

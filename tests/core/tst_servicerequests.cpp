@@ -257,7 +257,7 @@ private slots:
         waitForOne(obtainToken());
         auto result = std::make_shared<Result>();
         PDFConvert::requestCreateTask(QStringLiteral("merge-pdf"), {QStringLiteral("f1"), QStringLiteral("f2")}, {},
-                                      [result](const QString &taskId) {
+                                      [result](const QString &taskId, const QVariantMap &) {
                                           QMutexLocker lock(&result->mutex);
                                           ++result->completions;
                                           result->text = taskId;
@@ -282,11 +282,12 @@ private slots:
         mServer->setHandler([](const RecordedRequest &) { return FakeResponse::close(); });
         auto result = std::make_shared<Result>();
         result->text = QStringLiteral("unset");
-        PDFConvert::requestCreateTask(QString(), {QStringLiteral("f1")}, {}, [result](const QString &taskId) {
-            QMutexLocker lock(&result->mutex);
-            ++result->completions;
-            result->text = taskId;
-        });
+        PDFConvert::requestCreateTask(QString(), {QStringLiteral("f1")}, {},
+                                      [result](const QString &taskId, const QVariantMap &) {
+                                          QMutexLocker lock(&result->mutex);
+                                          ++result->completions;
+                                          result->text = taskId;
+                                      });
         waitForOne(result);
         QVERIFY(result->text.isNull());
         QVERIFY(!mServer->requests().first().json().contains(QStringLiteral("service_type")));
@@ -357,7 +358,7 @@ private slots:
         auto creation = std::make_shared<Result>();
         PDFConvert::requestCreateTask(QStringLiteral("pdf-to-word"), {QStringLiteral("f1")},
                                       {{QStringLiteral("format"), QStringLiteral("docx")}},
-                                      [creation](const QString &) {
+                                      [creation](const QString &, const QVariantMap &) {
                                           QMutexLocker lock(&creation->mutex);
                                           ++creation->completions;
                                       });

@@ -8,6 +8,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSysInfo>
 #include <QTcpServer>
 #include <QUrlQuery>
 
@@ -129,6 +130,21 @@ private slots:
             QStringLiteral("https"));
         QVERIFY(!CommFeedback::feedbackUrl(QStringLiteral("javascript:alert(1)"), QStringLiteral("1"), QString())
                      .isValid());
+    }
+
+    // The mail names this system as a person knows it, not the request
+    // header's value.
+    void feedbackNamesThisSystem()
+    {
+        const QString system = CommFeedback::systemDescription();
+        QVERIFY(system.contains(QSysInfo::kernelVersion()));
+        if (!QSysInfo::prettyProductName().isEmpty())
+            QVERIFY(system.startsWith(QSysInfo::prettyProductName()));
+        QVERIFY(!system.contains(QStringLiteral("Mac")));
+        const QString body =
+            QUrlQuery(CommFeedback::submissionUrl()).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
+        QVERIFY2(body.contains(QStringLiteral("System: ") + system), qPrintable(body));
+        QCOMPARE(CommFeedback::submissionUrl().path(), QStringLiteral("feedback@mirelune.com"));
     }
 };
 

@@ -1,10 +1,10 @@
-#include "protocol/OssSignature.h"
 #include "support/TestMain.h"
 #include "support/service/ServiceClient.h"
 #include "support/service/ServiceProcess.h"
 #include "support/service/TestDocuments.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSslSocket>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -34,7 +35,9 @@ private slots:
     void forgedUploadsAreRefused_data();
     void forgedUploadsAreRefused();
     void expiredCredentialIsRefused();
+    void credentialIsSingleUse_data();
     void credentialIsSingleUse();
+    void concurrentUploadsOfOneSlot();
     void failedCallback_data();
     void failedCallback();
     void oversizedUploadIsRefusedBeforeItsBody();
@@ -45,6 +48,7 @@ private slots:
     void taskCreationIsChecked();
     void foreignTaskIsNotShown();
     void conversionAndResumedDownload();
+    void taskRepliesSuggestThePace();
     void badInputFailsItsTask_data();
     void badInputFailsItsTask();
     void slowConversionIsKilled();
@@ -213,17 +217,21 @@ void TestServiceApi::credentialsAreRandomAndScoped()
 void TestServiceApi::uploadIsStoredAndRecorded_data()
 {
     QTest::addColumn<bool>("virtualHosted");
-    QTest::newRow("path-style") << false;
-    QTest::newRow("virtual-hosted") << true;
+    QTest::addColumn<bool>("ossDate");
+    QTest::newRow("path-style") << false << false;
+    QTest::newRow("virtual-hosted") << true << false;
+    QTest::newRow("dated by x-oss-date only") << false << true;
 }
 
 void TestServiceApi::uploadIsStoredAndRecorded()
 {
     QFETCH(bool, virtualHosted);
+    QFETCH(bool, ossDate);
     const QJsonObject grant = mClient->authorize(mToken, QStringLiteral("photo.png"));
     remember(grant);
     ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("photo.png"));
     put.virtualHosted = virtualHosted;
+    put.dateAsOssDate = ossDate;
     put.contentType = "image/png";
     const QByteArray content = TestDocuments::image("PNG", QSize(40, 30));
     const ServiceClient::Reply reply = mClient->send(put, content);
@@ -251,6 +259,8 @@ void TestServiceApi::forgedUploadsAreRefused_data()
     QTest::newRow("credential used for another key") << QStringLiteral("key") << 403 << QByteArray("AccessDenied");
     QTest::newRow("date 20 minutes old") << QStringLiteral("old") << 403 << QByteArray("RequestTimeTooSkewed");
     QTest::newRow("date 20 minutes ahead") << QStringLiteral("ahead") << 403 << QByteArray("RequestTimeTooSkewed");
+    QTest::newRow("x-oss-date 20 minutes old")
+        << QStringLiteral("old-oss-date") << 403 << QByteArray("RequestTimeTooSkewed");
     QTest::newRow("other bucket") << QStringLiteral("bucket") << 404 << QByteArray("NoSuchBucket");
 }
 
@@ -279,7 +289,10 @@ void TestServiceApi::forgedUploadsAreRefused()
         put.date = put.date.addSecs(-20 * 60);
     else if (forgery == QLatin1String("ahead"))
         put.date = put.date.addSecs(20 * 60);
-    else if (forgery == QLatin1String("bucket"))
+    else if (forgery == QLatin1String("old-oss-date")) {
+        put.dateAsOssDate = true;
+        put.date = put.date.addSecs(-20 * 60);
+    } else if (forgery == QLatin1String("bucket"))
         put.bucket = QStringLiteral("elsewhere");
     const ServiceClient::Reply reply = mClient->send(put, "%PDF-1.4 forged");
     QTEST(reply.status, "status");
@@ -302,16 +315,68 @@ void TestServiceApi::expiredCredentialIsRefused()
     QCOMPARE(reply.errorCode(), QByteArray("SecurityTokenExpired"));
 }
 
+void TestServiceApi::credentialIsSingleUse_data()
+{
+    QTest::addColumn<bool>("firstWithCallback");
+    QTest::addColumn<bool>("againWithCallback");
+    QTest::newRow("with callbacks") << true << true;
+    QTest::newRow("without callbacks") << false << false;
+    QTest::newRow("stored without, again with a callback") << false << true;
+}
+
 void TestServiceApi::credentialIsSingleUse()
 {
+    QFETCH(bool, firstWithCallback);
+    QFETCH(bool, againWithCallback);
     const QJsonObject grant = mClient->authorize(mToken, QStringLiteral("once.pdf"));
     remember(grant);
-    const ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("once.pdf"));
+    ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("once.pdf"));
+    const QByteArray callback = put.callback;
+    put.callback = firstWithCallback ? callback : QByteArray();
     QCOMPARE(mClient->send(put, "first").status, 200);
+    put.callback = againWithCallback ? callback : QByteArray();
     const ServiceClient::Reply again = mClient->send(put, "second");
     QCOMPARE(again.status, 403);
     QCOMPARE(again.errorCode(), QByteArray("AccessDenied"));
     QCOMPARE(TestDocuments::read(objectFile(put.key)), QByteArray("first"));
+}
+
+void TestServiceApi::concurrentUploadsOfOneSlot()
+{
+    const QJsonObject grant = mClient->authorize(mToken, QStringLiteral("race.pdf"));
+    remember(grant);
+    ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("race.pdf"));
+    put.callback.clear();
+    const QByteArray content(256 * 1024, 'r');
+    QSslSocket first;
+    first.setSslConfiguration(mClient->sslConfiguration());
+    first.connectToHostEncrypted(QStringLiteral("127.0.0.1"), mService->port());
+    QVERIFY(first.waitForEncrypted(10000));
+    first.write(mClient->rawPutHead(put, content.size()) + content.left(1000));
+    QVERIFY(first.waitForBytesWritten(10000));
+    // The first upload has its part file once the service accepted its head.
+    const QDir objects(mService->dataFolder() + QStringLiteral("/objects"));
+    const QStringList parts = {put.key.section(QLatin1Char('/'), -1) + QStringLiteral(".part-*")};
+    QTRY_VERIFY_WITH_TIMEOUT(!objects.entryList(parts, QDir::Files).isEmpty(), 10000);
+
+    // A second PUT to the slot while the first is under way, with or without a callback.
+    const ServiceClient::Reply meanwhile = mClient->send(put, "intruder");
+    QCOMPARE(meanwhile.status, 409);
+    QCOMPARE(meanwhile.errorCode(), QByteArray("UploadInProgress"));
+    ServiceClient::Put withCallback = mClient->putFor(grant, QStringLiteral("race.pdf"));
+    QCOMPARE(mClient->send(withCallback, "intruder").status, 409);
+
+    first.write(content.mid(1000));
+    QByteArray answer;
+    const QDeadlineTimer deadline(20000);
+    while (!answer.contains("\r\n\r\n") && !deadline.hasExpired() && first.state() == QAbstractSocket::ConnectedState) {
+        first.waitForReadyRead(100);
+        answer += first.readAll();
+    }
+    QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.constData());
+    QCOMPARE(TestDocuments::read(objectFile(put.key)), content);
+    QCOMPARE(mClient->send(withCallback, "late").status, 403);
+    QCOMPARE(TestDocuments::read(objectFile(put.key)), content);
 }
 
 void TestServiceApi::failedCallback_data()
@@ -365,18 +430,8 @@ void TestServiceApi::oversizedUploadIsRefusedBeforeItsBody()
     const QJsonObject grant = mClient->authorize(mToken, QStringLiteral("huge.pdf"));
     remember(grant);
     const ServiceClient::Put put = mClient->putFor(grant, QStringLiteral("huge.pdf"));
-    const QByteArray date = ServiceClient::httpDate(QDateTime::currentDateTimeUtc());
-    const OssSignature::Headers signedHeaders = {
-        {"Date", date}, {"Content-Type", put.contentType}, {"x-oss-security-token", put.securityToken}};
-    const QByteArray signature =
-        OssSignature::sign(put.accessSecret, OssSignature::stringToSign("PUT", signedHeaders, put.bucket, put.key));
     // Only the head: a service that waited for the body would never answer.
-    QByteArray head = "PUT /" + put.bucket.toLatin1() + '/' + put.key.toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
-    for (const auto &[name, value] : signedHeaders)
-        head += name + ": " + value + "\r\n";
-    head += "Authorization: OSS " + put.accessId + ':' + signature +
-            "\r\nContent-Length: " + QByteArray::number(100 * kMaxUpload) + "\r\n\r\n";
-    const QByteArray answer = mClient->raw(head, 1, 10000);
+    const QByteArray answer = mClient->raw(mClient->rawPutHead(put, 100 * kMaxUpload), 1, 10000);
     QVERIFY2(answer.startsWith("HTTP/1.1 400"), answer.constData());
     QVERIFY(answer.contains("<Code>EntityTooLarge</Code>"));
     QVERIFY(QDir(mService->dataFolder() + QStringLiteral("/objects"))
@@ -498,6 +553,24 @@ void TestServiceApi::conversionAndResumedDownload()
     QUrl guessed = url;
     guessed.setPath(QStringLiteral("/download/%1/x.txt").arg(QString(64, QLatin1Char('0'))));
     QCOMPARE(mClient->get(guessed).status, 404);
+}
+
+void TestServiceApi::taskRepliesSuggestThePace()
+{
+    // The service's defaults: a poll every 200 ms, downloads all at once.
+    const auto paced = [](const QJsonObject &data) {
+        return data.value(QStringLiteral("poll_interval_ms")) == QJsonValue(200) &&
+               data.value(QStringLiteral("download_stagger_ms")) == QJsonValue(0);
+    };
+    const QString file = uploadPdf(*mClient, mToken, QStringLiteral("paced.pdf"), 1);
+    const ServiceClient::Reply creation = mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file});
+    const QJsonObject created = creation.json().value(QStringLiteral("data")).toObject();
+    QVERIFY2(paced(created), creation.body.constData());
+    const QString task = mClient->taskId(creation);
+    QVERIFY(paced(mClient->taskStatus(mToken, task).value(QStringLiteral("data")).toObject()));
+    const QJsonObject finished = mClient->waitForTask(mToken, task, 60000);
+    QCOMPARE(finished.value(QStringLiteral("status")).toInt(), 2);
+    QVERIFY(paced(finished));
 }
 
 void TestServiceApi::badInputFailsItsTask_data()

@@ -1,5 +1,4 @@
 #include "converters/ImagePdfConverter.h"
-#include "converters/LayoutTable.h"
 #include "converters/PageRenderer.h"
 #include "converters/WordConverter.h"
 #include "formats/XlsxWriter.h"
@@ -18,9 +17,6 @@ class TestServiceDocuments : public QObject {
 
 private slots:
     void workbookOpensInLibreOffice();
-    void layoutCells_data();
-    void layoutCells();
-    void layoutPagesSplitOnFormFeed();
     void pageSizes();
     void fitA4_data();
     void fitA4();
@@ -54,33 +50,6 @@ void TestServiceDocuments::workbookOpensInLibreOffice()
     QVERIFY(!csv.isEmpty());
     const QString text = QString::fromUtf8(TestDocuments::read(csv));
     QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3")), qPrintable(text));
-}
-
-void TestServiceDocuments::layoutCells_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("cells");
-    QTest::newRow("columns") << QStringLiteral("Name      Qty   Price")
-                             << QStringList{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price")};
-    QTest::newRow("single spaces stay") << QStringLiteral("  New York   10 000")
-                                        << QStringList{QStringLiteral("New York"), QStringLiteral("10 000")};
-    QTest::newRow("tab") << QStringLiteral("a\tb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
-    QTest::newRow("blank") << QStringLiteral("     ") << QStringList{};
-}
-
-void TestServiceDocuments::layoutCells()
-{
-    QFETCH(QString, line);
-    QTEST(LayoutTable::cells(line), "cells");
-}
-
-void TestServiceDocuments::layoutPagesSplitOnFormFeed()
-{
-    const QList<LayoutTable::Rows> pages = LayoutTable::pages(QStringLiteral("A   B\n\nC\f\fD  E\n\f"));
-    QCOMPARE(pages.size(), 3);
-    QCOMPARE(pages[0], (LayoutTable::Rows{{QStringLiteral("A"), QStringLiteral("B")}, {QStringLiteral("C")}}));
-    QVERIFY(pages[1].isEmpty());
-    QCOMPARE(pages[2], (LayoutTable::Rows{{QStringLiteral("D"), QStringLiteral("E")}}));
 }
 
 void TestServiceDocuments::pageSizes()

@@ -22,6 +22,8 @@ private slots:
     void contentDispositionKeepsNameSafe();
     void listenAddress_data();
     void listenAddress();
+    void suggestedPace_data();
+    void suggestedPace();
     void requestParametersMergeQueryAndBody_data();
     void requestParametersMergeQueryAndBody();
 };
@@ -157,6 +159,45 @@ void TestServiceProtocol::listenAddress()
         QTEST(address.toString(), "address");
         QTEST(int(port), "port");
     }
+}
+
+void TestServiceProtocol::suggestedPace_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("pollMs");
+    QTest::addColumn<int>("staggerMs");
+    QTest::newRow("defaults") << QStringList{} << true << 200 << 0;
+    QTest::newRow("both set") << QStringList{QStringLiteral("--poll-interval"), QStringLiteral("500"),
+                                             QStringLiteral("--download-stagger"), QStringLiteral("1000")}
+                              << true << 500 << 1000;
+    QTest::newRow("capped at a minute") << QStringList{QStringLiteral("--poll-interval"), QStringLiteral("999999"),
+                                                       QStringLiteral("--download-stagger"), QStringLiteral("999999")}
+                                        << true << 60000 << 60000;
+    QTest::newRow("poll below the floor")
+        << QStringList{QStringLiteral("--poll-interval"), QStringLiteral("50")} << false << 0 << 0;
+    QTest::newRow("negative stagger") << QStringList{QStringLiteral("--download-stagger"), QStringLiteral("-1")}
+                                      << false << 0 << 0;
+    QTest::newRow("not a number") << QStringList{QStringLiteral("--poll-interval"), QStringLiteral("fast")} << false
+                                  << 0 << 0;
+}
+
+void TestServiceProtocol::suggestedPace()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    QString message;
+    int exitCode = 0;
+    const std::optional<ServiceOptions> options =
+        ServiceOptions::parse(QStringList{QStringLiteral("mirelune-service")} + arguments, &message, &exitCode);
+    QCOMPARE(options.has_value(), valid);
+    if (!valid) {
+        QCOMPARE(exitCode, 2);
+        QVERIFY(!message.isEmpty());
+        return;
+    }
+    QTEST(options->pollIntervalMs, "pollMs");
+    QTEST(options->downloadStaggerMs, "staggerMs");
 }
 
 void TestServiceProtocol::requestParametersMergeQueryAndBody_data()

@@ -23,8 +23,10 @@ private slots:
     void officeToPdf();
     void protectedOrDamagedOfficeFile_data();
     void protectedOrDamagedOfficeFile();
+    void rtfSavedAsDocConverts();
     void imageToPdf_data();
     void imageToPdf();
+    void mislabelledImageFails();
     void mergeKeepsOrder();
     void warmOfficeSurvivesItsCrash();
     void coldOfficeConverts();
@@ -155,8 +157,13 @@ void TestServiceToPdf::protectedOrDamagedOfficeFile_data()
     QByteArray ole = QByteArray::fromHex("d0cf11e0a1b11ae1");
     ole.append(4096, '\0');
     QTest::newRow("encrypted OOXML") << ole << QStringLiteral("protected by a password");
+    // Neither is a Word document; LibreOffice would have read them as text.
     QTest::newRow("broken zip") << QByteArray("PK\x03\x04 this is no document at all")
-                                << QStringLiteral("LibreOffice could not convert");
+                                << QStringLiteral("secret.docx is not a Word document");
+    QByteArray random(8192, Qt::Uninitialized);
+    for (qsizetype i = 0; i < random.size(); ++i)
+        random[i] = char((i * 7919 + 13) % 251);
+    QTest::newRow("random bytes") << random << QStringLiteral("secret.docx is not a Word document");
     QTest::newRow("empty") << QByteArray() << QStringLiteral("The file is empty");
 }
 
@@ -170,6 +177,18 @@ void TestServiceToPdf::protectedOrDamagedOfficeFile()
     QString errors;
     QVERIFY(convert(QStringLiteral("word-to-pdf"), {file}, {}, &name, &errors).isEmpty());
     QVERIFY2(errors.contains(expected), qPrintable(errors));
+}
+
+void TestServiceToPdf::rtfSavedAsDocConverts()
+{
+    const QString file =
+        mClient->upload(mToken, QStringLiteral("letter.doc"),
+                        "{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Helvetica;}\\f0\\pard A letter about the harbour\\par}");
+    QString name;
+    QString errors;
+    const QString result = convert(QStringLiteral("word-to-pdf"), {file}, {}, &name, &errors);
+    QVERIFY2(!result.isEmpty(), qPrintable(errors));
+    QVERIFY(TestDocuments::pdfText(result).contains(QStringLiteral("A letter about the harbour")));
 }
 
 void TestServiceToPdf::imageToPdf_data()
@@ -211,6 +230,16 @@ void TestServiceToPdf::imageToPdf()
         TestDocuments::run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), result}).value_or(QByteArray()));
     const QRegularExpression dimensions(QStringLiteral("\\s%1\\s+%2\\s").arg(size.width()).arg(size.height()));
     QVERIFY2(dimensions.match(listing).hasMatch(), qPrintable(listing));
+}
+
+void TestServiceToPdf::mislabelledImageFails()
+{
+    const QString png = mClient->upload(mToken, QStringLiteral("photo.png"), TestDocuments::image("PNG", QSize(9, 9)));
+    const QString jpeg = mClient->upload(mToken, QStringLiteral("scan.jpg"), TestDocuments::image("PNG", QSize(9, 9)));
+    QString name;
+    QString errors;
+    QVERIFY(convert(QStringLiteral("image-to-pdf"), {png, jpeg}, {}, &name, &errors).isEmpty());
+    QCOMPARE(errors, QStringLiteral("File 2: scan.jpg is not a JPEG image"));
 }
 
 void TestServiceToPdf::mergeKeepsOrder()

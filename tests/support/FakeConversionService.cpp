@@ -19,6 +19,13 @@ QByteArray statusOk(const QJsonObject &data)
     return json({{QStringLiteral("status"), 1}, {QStringLiteral("data"), data}});
 }
 
+QJsonObject merged(QJsonObject data, const QJsonObject &extra)
+{
+    for (auto it = extra.constBegin(); it != extra.constEnd(); ++it)
+        data.insert(it.key(), it.value());
+    return data;
+}
+
 QByteArray statusFailed(const QString &message)
 {
     return json({{QStringLiteral("status"), 0}, {QStringLiteral("message"), message}});
@@ -29,6 +36,22 @@ QByteArray statusFailed(const QString &message)
 FakeConversionService::FakeConversionService(QObject *parent) : QObject(parent)
 {
     mServer.setHandler([this](const RecordedRequest &request) { return handle(request); });
+    mClock.start();
+}
+
+void FakeConversionService::arrived(const QByteArray &kind, const QString &fileName)
+{
+    mArrivals.append({kind, fileName, mClock.elapsed()});
+}
+
+QList<qint64> FakeConversionService::arrivalTimes(const QByteArray &kind, const QString &fileName) const
+{
+    QList<qint64> times;
+    for (const Arrival &arrival : mArrivals) {
+        if (arrival.kind == kind && arrival.fileName == fileName)
+            times.append(arrival.atMs);
+    }
+    return times;
 }
 
 bool FakeConversionService::listen()
@@ -78,6 +101,11 @@ FakeResponse FakeConversionService::authentications(const RecordedRequest &reque
     const QString name = body.value(QStringLiteral("files")).toArray().at(0).toString();
     if (body.value(QStringLiteral("api_token")).toString() != apiToken || failCredentialsFor.contains(name))
         return FakeResponse::json(statusFailed(QStringLiteral("no credentials")));
+    if (incompleteCredentialsFor.contains(name)) {
+        FakeResponse response = FakeResponse::json(statusOk({{QStringLiteral("access_id"), QStringLiteral("x")}}));
+        response.delayMs = credentialDelayFor.value(name);
+        return response;
+    }
     const QString key = QStringLiteral("up/%1/%2").arg(mNextId++).arg(name);
     mFileNameForKey.insert(key, name);
     const QJsonObject callback{
@@ -165,7 +193,8 @@ FakeResponse FakeConversionService::createTask(const RecordedRequest &request)
     const QString taskId = QString::number(1000 + mNextId++);
     mTasks.insert(taskId, Task{names, 0, QStringLiteral("dl-%1-%2").arg(taskId).arg(mNextId++)});
     mCreatedTasks.append(names);
-    return FakeResponse::json(statusOk({{QStringLiteral("task_id"), taskId}}));
+    arrived("create", names.first());
+    return FakeResponse::json(statusOk(merged({{QStringLiteral("task_id"), taskId}}, creationPacingHint)));
 }
 
 FakeResponse FakeConversionService::taskStatus(const QString &taskId)
@@ -176,6 +205,7 @@ FakeResponse FakeConversionService::taskStatus(const QString &taskId)
     if (it == mTasks.end())
         return FakeResponse::json(statusFailed(QStringLiteral("no such task")), 404);
     const QString first = it->fileNames.first();
+    arrived("status", first);
     if (failTaskFor.contains(first))
         return FakeResponse::json(
             statusOk({{QStringLiteral("status"), -1},
@@ -193,7 +223,7 @@ FakeResponse FakeConversionService::taskStatus(const QString &taskId)
                                  QString(mServer.origin() + QStringLiteral("/files/") + it->downloadToken)},
                                 {QStringLiteral("filename"), resultName}});
     }
-    return FakeResponse::json(statusOk(data));
+    return FakeResponse::json(statusOk(merged(data, statusPacingHint)));
 }
 
 FakeResponse FakeConversionService::download(const QString &token)
@@ -202,6 +232,7 @@ FakeResponse FakeConversionService::download(const QString &token)
     if (taskId.isEmpty())
         return FakeResponse::json("not found", 404);
     const QString first = mTasks.value(taskId).fileNames.first();
+    arrived("download", first);
     if (failDownloadFor.contains(first))
         return FakeResponse::json("gone", 404);
     FakeResponse response = FakeResponse::json(resultContent(first));

@@ -2,7 +2,9 @@
 
 #include "support/FakeHttpsServer.h"
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QJsonObject>
 #include <QSet>
 #include <QStringList>
 
@@ -25,6 +27,7 @@ public:
     QString accessSecret = QStringLiteral("fake-access-secret-0123456789");
     QString securityToken = QStringLiteral("fake-security-token-0123456789");
     QSet<QString> failCredentialsFor;       // file names
+    QSet<QString> incompleteCredentialsFor; // file names: status 1, but no endpoint, bucket or object key
     QHash<QString, int> credentialDelayFor; // file name -> ms before the reply
     QSet<QString> failUploadFor;            // file names: 403 from the store
     QSet<QString> failCallbackFor;          // file names: 203 from the store
@@ -34,12 +37,24 @@ public:
     QHash<QString, QString> resultNameFor;  // input file name -> the service's result file name
     QSet<QString> failDownloadFor;          // file names: 404 on download
     bool garbageStatusReplies = false;
+    QJsonObject creationPacingHint; // merged into the "data" of creation replies
+    QJsonObject statusPacingHint;   // merged into the "data" of status replies
+
+    // When a request arrived, in milliseconds on the fake's own clock.
+    struct Arrival {
+        QByteArray kind;  // "create", "status" or "download"
+        QString fileName; // the task's first file
+        qint64 atMs = 0;
+    };
 
     // What happened.
     QStringList uploadedNames() const { return mUploadedNames; }
     QList<QStringList> createdTasks() const { return mCreatedTasks; } // file names per task
     QByteArray resultContent(const QString &taskInputName) const;
     int signatureFailures() const { return mSignatureFailures; }
+    QList<Arrival> arrivals() const { return mArrivals; }
+    // The arrival times of one kind of request for the task of a file.
+    QList<qint64> arrivalTimes(const QByteArray &kind, const QString &fileName) const;
 
 private:
     FakeResponse handle(const RecordedRequest &request);
@@ -51,6 +66,7 @@ private:
     FakeResponse download(const QString &token);
     bool signatureMatches(const RecordedRequest &request, const QString &bucket, const QString &key) const;
     static FakeResponse ossError(int status, const char *code, const QString &message);
+    void arrived(const QByteArray &kind, const QString &fileName);
 
     struct Task {
         QStringList fileNames;
@@ -67,4 +83,6 @@ private:
     QList<QStringList> mCreatedTasks;
     int mSignatureFailures = 0;
     int mNextId = 1;
+    QElapsedTimer mClock;
+    QList<Arrival> mArrivals;
 };

@@ -115,8 +115,10 @@ void FakeHttpsServer::onConnection()
             continue;
         mBuffers.insert(socket, {});
         connect(socket, &QSslSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] { streamFiller(socket); });
         connect(socket, &QSslSocket::disconnected, this, [this, socket] {
             mBuffers.remove(socket);
+            mFillerLeft.remove(socket);
             socket->deleteLater();
         });
     }
@@ -192,10 +194,38 @@ void FakeHttpsServer::respond(QSslSocket *socket, const FakeResponse &response)
         break;
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    if (response.announceLength)
+        head += "Content-Length: " + QByteArray::number(response.body.size() + response.streamBytes) + "\r\n";
     head += "Content-Type: " + response.contentType + "\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
-    head += "Connection: keep-alive\r\n\r\n";
+    head += response.announceLength ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     socket->write(head + response.body);
+    if (response.streamBytes > 0) {
+        mFillerLeft.insert(socket, response.streamBytes);
+        streamFiller(socket);
+    } else if (!response.announceLength) {
+        socket->disconnectFromHost();
+    }
+}
+
+void FakeHttpsServer::streamFiller(QSslSocket *socket)
+{
+    constexpr qint64 kChunk = 256 * 1024;
+    const auto it = mFillerLeft.find(socket);
+    if (it == mFillerLeft.end())
+        return;
+    // A little ahead of the client, never the whole body; both buffers count,
+    // as QSslSocket moves everything it encrypted into the plain socket's.
+    while (*it > 0 && socket->bytesToWrite() + socket->encryptedBytesToWrite() < 4 * kChunk &&
+           socket->state() == QAbstractSocket::ConnectedState) {
+        const qint64 size = qMin(kChunk, *it);
+        socket->write(QByteArray(size, 'x'));
+        *it -= size;
+        mStreamed += size;
+    }
+    if (*it == 0) {
+        mFillerLeft.erase(it);
+        socket->disconnectFromHost();
+    }
 }

@@ -37,6 +37,10 @@ struct FakeResponse {
     QList<QPair<QByteArray, QByteArray>> headers;
     Action action = Action::Reply;
     int delayMs = 0; // answer this much later
+    // Filler bytes sent after `body`, paced by how fast the client reads, so
+    // that a huge reply never sits in the server's memory.
+    qint64 streamBytes = 0;
+    bool announceLength = true; // false: no Content-Length, the body ends when the connection closes
 
     static FakeResponse json(const QByteArray &body, int status = 200);
     static FakeResponse close();
@@ -61,6 +65,8 @@ public:
     void setHandler(Handler handler) { mHandler = std::move(handler); }
 
     const QList<RecordedRequest> &requests() const { return mRequests; }
+    // Filler bytes handed to the sockets so far (see FakeResponse::streamBytes).
+    qint64 streamedBytes() const { return mStreamed; }
     QList<RecordedRequest> requestsTo(const QString &path) const;
     void clearRequests() { mRequests.clear(); }
 
@@ -69,9 +75,12 @@ private:
     void onReadyRead(QSslSocket *socket);
     bool takeRequest(QByteArray &buffer, RecordedRequest &request);
     void respond(QSslSocket *socket, const FakeResponse &response);
+    void streamFiller(QSslSocket *socket);
 
     QSslServer *mServer = nullptr;
     Handler mHandler;
     QList<RecordedRequest> mRequests;
     QHash<QSslSocket *, QByteArray> mBuffers;
+    QHash<QSslSocket *, qint64> mFillerLeft;
+    qint64 mStreamed = 0;
 };

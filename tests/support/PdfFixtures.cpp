@@ -81,7 +81,10 @@ bool PdfFixtures::write(const QString &path, const Recipe &recipe)
             pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
         for (int number = 1; number <= recipe.pageCount; ++number)
             addTextPage(pdf, font, number);
-        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        // QPDFWriter keeps the name's pointer and reads it again in write(),
+        // so the bytes must outlive the writer.
+        const QByteArray fileName = QFile::encodeName(path);
+        QPDFWriter writer(pdf, fileName.constData());
         if (recipe.crypto == Crypto::Aes256) {
             writer.setR6EncryptionParameters(recipe.userPassword.toUtf8().constData(),
                                              recipe.ownerPassword.toUtf8().constData(), true, true,

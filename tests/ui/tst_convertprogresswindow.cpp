@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QtTest>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -48,6 +49,7 @@ private slots:
     void startsWithTheConvertingLook();
     void statusesSetTextBarAndColour_data();
     void statusesSetTextBarAndColour();
+    void shownProgressNeverGoesBack();
     void cancelGoesToTheSheetParentOnly();
     void stopsListeningWhenDestroyed();
 
@@ -97,9 +99,9 @@ void TestConvertProgressWindow::statusesSetTextBarAndColour_data()
     QTest::newRow("finished") << 1 << 2 << 100 << "Finished" << 1.0 << kBlue;
     QTest::newRow("failed after converting") << 1 << 0 << 100 << "Conversion failed" << 1.0 << kRed;
     QTest::newRow("converting after failed turns blue") << 0 << 1 << 20 << "Converting...20%" << 0.2 << kBlue;
-    QTest::newRow("unknown status moves only the bar") << 1 << 7 << 30 << "Converting...45%" << 0.3 << kBlue;
+    QTest::newRow("unknown status moves only the bar") << 1 << 7 << 60 << "Converting...45%" << 0.6 << kBlue;
     QTest::newRow("unknown status keeps the red") << 0 << 7 << 30 << "Conversion failed" << 0.3 << kRed;
-    QTest::newRow("missing status is not a failure") << 1 << kNoStatus << 30 << "Converting...45%" << 0.3 << kBlue;
+    QTest::newRow("missing status is not a failure") << 1 << kNoStatus << 60 << "Converting...45%" << 0.6 << kBlue;
 }
 
 void TestConvertProgressWindow::statusesSetTextBarAndColour()
@@ -120,6 +122,33 @@ void TestConvertProgressWindow::statusesSetTextBarAndColour()
     QCOMPARE(mSheet->progressSlider()->progressColor(), colour);
     QCOMPARE(mSheet->progressSlider()->progress(), double(float(percentage) / 100.0f));
     QTRY_COMPARE(mSheet->progressSlider()->displayedProgress(), double(float(progress)));
+}
+
+void TestConvertProgressWindow::shownProgressNeverGoesBack()
+{
+    mParent->beginSheet(mSheet);
+    // Three files whose credential replies and first uploads interleave.
+    const QList<int> reported{10, 13, 23, 16, 36, 19, 49, 58, 52, 99};
+    QList<double> bar;
+    int highest = 0;
+    for (const int percentage : reported) {
+        post(1, percentage);
+        highest = std::max(highest, percentage);
+        bar.append(mSheet->progressSlider()->progress());
+        QCOMPARE(mSheet->convertLabel()->text(), QStringLiteral("Converting...%1%").arg(highest));
+    }
+    QVERIFY2(std::is_sorted(bar.cbegin(), bar.cend()), qPrintable(QDebug::toString(bar)));
+    QCOMPARE(bar.last(), double(0.99f));
+    // A payload without a status is no exception.
+    post(kNoStatus, 40);
+    QCOMPARE(mSheet->progressSlider()->progress(), double(0.99f));
+
+    // The end shows its own figure; the next run starts again from 0.
+    post(0, 100);
+    QCOMPARE(mSheet->convertLabel()->text(), QStringLiteral("Conversion failed"));
+    post(1, 10);
+    QCOMPARE(mSheet->progressSlider()->progress(), double(0.1f));
+    QCOMPARE(mSheet->convertLabel()->text(), QStringLiteral("Converting...10%"));
 }
 
 void TestConvertProgressWindow::cancelGoesToTheSheetParentOnly()

@@ -3,14 +3,19 @@
 #include "tools/ToolFile.h"
 #include "ui/FileContentTabView.h"
 #include "ui/FilesContentView.h"
+#include "ui/FilesTableModel.h"
 #include "ui/KDButtonFitting.h"
+#include "ui/KDNoticeWindow.h"
 #include "ui/KDTableCellView.h"
 
 #include "support/TestMain.h"
 #include "support/ui/UiFixtures.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTableView>
@@ -58,11 +63,23 @@ private slots:
     void drop_data();
     void drop();
     void addPanelChoosesFilesAndFolders();
+    void rowsMoveWithTheKeyboard();
+    void rowsMoveByDragAndDrop_data();
+    void rowsMoveByDragAndDrop();
+    void rowMenu();
+    void activatingARow();
+    void failedRowsShowTheirReason();
+    void focusIsVisible();
 
 private:
     QString file(const QString &name) { return UiFixtures::writeFile(mDir->path(), name); }
     void add(const QStringList &names, quint64 mode);
     QMimeData *urlsOf(const QStringList &paths);
+    // The mode's list with a.pdf ... d.pdf, shown and focused.
+    void focusedList(const QStringList &names);
+    void select(const QList<int> &rows);
+    QList<int> selectedRows() const;
+    KDConvertFileRecord record(int row) const;
 
     std::unique_ptr<QTemporaryDir> mDir;
     std::unique_ptr<FilesContentView> mView;
@@ -232,7 +249,7 @@ void TestFileListView::emptyStateFollowsTheList()
     auto *label = mView->findChild<QLabel *>(QStringLiteral("mLabelDragFiles"));
     QVERIFY(mView->isEmptyDragFiles() && button->isVisible() && label->isVisible());
     QCOMPARE(label->text(), QStringLiteral("Drag files here or click Add Files"));
-    const int width = KDButtonFitting::titleSize(button).width() + 6 + button->imageSize().width() + 6;
+    const int width = 8 + button->imageSize().width() + 6 + KDButtonFitting::titleSize(button).width() + 12;
     QCOMPARE(button->width(), width);
     QCOMPARE(button->x(), (mView->width() - width) / 2);
     QCOMPARE(label->x(), (mView->width() - label->width()) / 2);
@@ -351,6 +368,265 @@ void TestFileListView::addPanelChoosesFilesAndFolders()
     panels.answer.reset(); // Cancel
     mView->actionForAddFiles();
     QCOMPARE(UiFixtures::fileNames(ConvertToPdf).size(), 2);
+}
+
+void TestFileListView::focusedList(const QStringList &names)
+{
+    add(names, MergePdf);
+    QTest::mousePress(mView->tabForMode(MergePdf), Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(mView.get()));
+    mView->tableView()->setFocus(Qt::TabFocusReason);
+    QVERIFY(mView->tableView()->hasFocus());
+}
+
+void TestFileListView::select(const QList<int> &rows)
+{
+    KDConvertFileList records;
+    for (int row : rows)
+        records.append(record(row));
+    mView->selectRecords(records);
+}
+
+QList<int> TestFileListView::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : mView->tableView()->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+KDConvertFileRecord TestFileListView::record(int row) const
+{
+    return KDConvertFileManager::defaultManager().getFileDatasWithConvertMode(MergePdf).at(row);
+}
+
+// Alt+Up and Alt+Down move the selected rows, which stay selected; Delete
+// removes them.
+void TestFileListView::rowsMoveWithTheKeyboard()
+{
+    const QStringList names{QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf"),
+                            QStringLiteral("d.pdf")};
+    focusedList(names);
+    QTableView *table = mView->tableView();
+    // Home and End go to the list's ends and select the row there (the
+    // first key only finds the list's start).
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_End);
+    QCOMPARE(selectedRows(), QList<int>{3});
+    QTest::keyClick(table, Qt::Key_Home);
+    QCOMPARE(selectedRows(), QList<int>{0});
+    select({1, 2});
+    QTest::keyClick(table, Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(UiFixtures::fileNames(MergePdf).join(QLatin1Char(',')), QStringLiteral("b.pdf,c.pdf,a.pdf,d.pdf"));
+    QCOMPARE(selectedRows(), (QList<int>{0, 1}));
+    QCOMPARE(table->currentIndex().row(), 0);
+    QTest::keyClick(table, Qt::Key_Up, Qt::AltModifier); // at the top already
+    QCOMPARE(UiFixtures::fileNames(MergePdf).join(QLatin1Char(',')), QStringLiteral("b.pdf,c.pdf,a.pdf,d.pdf"));
+    QTest::keyClick(table, Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(table, Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(table, Qt::Key_Down, Qt::AltModifier); // at the bottom already
+    QCOMPARE(UiFixtures::fileNames(MergePdf).join(QLatin1Char(',')), QStringLiteral("a.pdf,d.pdf,b.pdf,c.pdf"));
+    QCOMPARE(selectedRows(), (QList<int>{2, 3}));
+    QTest::keyClick(table, Qt::Key_Delete);
+    QCOMPARE(UiFixtures::fileNames(MergePdf).join(QLatin1Char(',')), QStringLiteral("a.pdf,d.pdf"));
+    // The same keys do nothing to the list while another control has the focus.
+    select({1});
+    mView->tabForMode(MergePdf)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(mView->tabForMode(MergePdf), Qt::Key_Delete);
+    QTest::keyClick(mView->tabForMode(MergePdf), Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(UiFixtures::fileNames(MergePdf).join(QLatin1Char(',')), QStringLiteral("a.pdf,d.pdf"));
+}
+
+void TestFileListView::rowsMoveByDragAndDrop_data()
+{
+    QTest::addColumn<QList<int>>("dragged");
+    QTest::addColumn<int>("ontoRow");
+    QTest::addColumn<bool>("upperHalf");
+    QTest::addColumn<QString>("from"); // "this" list, "other" list
+    QTest::addColumn<QString>("order");
+    QTest::newRow("last above the first") << QList<int>{3} << 0 << true << "this"
+                                          << "d,a,b,c";
+    QTest::newRow("first below the last") << QList<int>{0} << 3 << false << "this"
+                                          << "b,c,d,a";
+    QTest::newRow("two onto the middle") << QList<int>{0, 3} << 2 << true << "this"
+                                         << "b,a,d,c";
+    QTest::newRow("rows of another list") << QList<int>{3} << 0 << true << "other"
+                                          << "a,b,c,d";
+}
+
+void TestFileListView::rowsMoveByDragAndDrop()
+{
+    QFETCH(QList<int>, dragged);
+    QFETCH(int, ontoRow);
+    QFETCH(bool, upperHalf);
+    QFETCH(QString, from);
+    QFETCH(QString, order);
+    focusedList({QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf"), QStringLiteral("d.pdf")});
+    QTableView *table = mView->tableView();
+    FilesContentView other;
+    other.awakeFromNib();
+    QAbstractItemModel *source = from == QLatin1String("this") ? table->model() : other.tableView()->model();
+    QModelIndexList indexes;
+    for (int row : std::as_const(dragged))
+        indexes.append(source->index(row, 0));
+    std::unique_ptr<QMimeData> data(source->mimeData(indexes));
+    QVERIFY(data->hasFormat(FilesTableModel::kRowsMimeType));
+
+    const QRect target = table->visualRect(table->model()->index(ontoRow, 0));
+    const QPoint at(target.center().x(), upperHalf ? target.top() + 10 : target.bottom() - 10);
+    QWidget *viewport = table->viewport();
+    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+
+    QStringList names = UiFixtures::fileNames(MergePdf);
+    for (QString &name : names)
+        name.chop(4);
+    QCOMPARE(names.join(QLatin1Char(',')), order);
+    if (from == QLatin1String("this"))
+        QCOMPARE(selectedRows().size(), dragged.size());
+}
+
+// The row's menu: the result of a finished file, opened or shown; removing
+// and moving rows.
+void TestFileListView::rowMenu()
+{
+    focusedList({QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf")});
+    const QString result = file(QStringLiteral("out/a.txt"));
+    record(0)->setOutcome(Finished, result);
+    record(1)->setOutcome(Failed, QString(), QStringLiteral("The service could not read it"));
+    mView->reloadData();
+    QTableView *table = mView->tableView();
+    UrlRecorder opened;
+    const auto menuAt = [this, table](int row) {
+        return mView->showRowMenu(table->visualRect(table->model()->index(row, 0)).center());
+    };
+    const auto action = [](QMenu *menu, const char *name) { return menu->findChild<QAction *>(QLatin1String(name)); };
+
+    QMenu *menu = menuAt(0);
+    QVERIFY(menu);
+    QCOMPARE(menu->objectName(), QStringLiteral("rowMenu"));
+    QCOMPARE(selectedRows(), QList<int>{0});
+    QVERIFY(action(menu, "actionOpenResult")->isEnabled());
+    QCOMPARE(action(menu, "actionOpenResult")->text(), QStringLiteral("Open Result"));
+    action(menu, "actionShowInFolder")->trigger();
+    action(menu, "actionOpenResult")->trigger();
+    menu->close();
+    QCOMPARE(opened.urls(), (QList<QUrl>{QUrl::fromLocalFile(QFileInfo(result).path()), QUrl::fromLocalFile(result)}));
+
+    menu = menuAt(1);
+    QVERIFY(!action(menu, "actionOpenResult")->isEnabled());
+    QVERIFY(!action(menu, "actionShowInFolder")->isEnabled());
+    QList<QAction *> shared = menu->actions();
+    QVERIFY(shared.contains(mView->removeAction()) && shared.contains(mView->moveUpAction()) &&
+            shared.contains(mView->moveDownAction()));
+    mView->moveUpAction()->trigger();
+    menu->close();
+    QCOMPARE(UiFixtures::fileNames(MergePdf).join(QLatin1Char(',')), QStringLiteral("b.pdf,a.pdf,c.pdf"));
+
+    // A right click on a selected row keeps the whole selection.
+    select({1, 2});
+    menu = menuAt(2);
+    QCOMPARE(selectedRows(), (QList<int>{1, 2}));
+    mView->removeAction()->trigger();
+    menu->close();
+    QCOMPARE(UiFixtures::fileNames(MergePdf), QStringList{QStringLiteral("b.pdf")});
+    QVERIFY(!mView->showRowMenu(QPoint(5, table->viewport()->height() - 5)) || table->currentIndex().isValid());
+}
+
+// Double-click or Return: a finished row opens its result, a failed row
+// shows its reason, a waiting row does nothing.
+void TestFileListView::activatingARow()
+{
+    focusedList({QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("c.pdf")});
+    const QString result = file(QStringLiteral("out/a.docx"));
+    record(0)->setOutcome(Finished, result);
+    record(1)->setOutcome(Failed, QString(), QStringLiteral("The conversion service could not convert the file"));
+    mView->reloadData();
+    QTableView *table = mView->tableView();
+    UrlRecorder opened;
+
+    const QPoint first = table->visualRect(table->model()->index(0, 0)).center();
+    // A widget's double click in Qt Test is the second click alone.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+    QVERIFY(opened.urls().isEmpty());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, first);
+    QCOMPARE(opened.urls(), QList<QUrl>{QUrl::fromLocalFile(result)});
+
+    table->setCurrentIndex(table->model()->index(2, 0));
+    QTest::keyClick(table, Qt::Key_Return);
+    QCOMPARE(opened.urls().size(), 1);
+    QVERIFY(!mView->findChild<KDNoticeWindow *>());
+
+    table->setCurrentIndex(table->model()->index(1, 0));
+    QTest::keyClick(table, Qt::Key_Return);
+    auto *notice = mView->findChild<KDNoticeWindow *>();
+    QVERIFY(notice);
+    QTRY_VERIFY(notice->isVisible());
+    QCOMPARE(notice->messageLabel()->text(), QStringLiteral("b.pdf"));
+    QCOMPARE(notice->detail(), record(1)->failureReason());
+    QCOMPARE(opened.urls().size(), 1);
+    QTest::keyClick(notice, Qt::Key_Escape);
+    QTRY_VERIFY(!mView->findChild<KDNoticeWindow *>());
+}
+
+// The line under a failed file's name is its reason, in red; a new run's
+// Waiting brings the path back.
+void TestFileListView::failedRowsShowTheirReason()
+{
+    focusedList({QStringLiteral("a.pdf")});
+    const QString why = QStringLiteral("The result could not be downloaded into the output folder");
+    record(0)->setOutcome(Failed, QString(), why);
+    KDTableCellView *cell = mView->tableViewViewForTableColumnRow(0);
+    QVERIFY(cell->detailLineShowsFailure());
+    QLabel *line = cell->filePathLabel();
+    QCOMPARE(line->text(), line->fontMetrics().elidedText(why, Qt::ElideRight, line->width()));
+    QVERIFY(line->text().startsWith(QStringLiteral("The result")));
+    QCOMPARE(mView->tableView()->model()->index(0, 0).data(Qt::ToolTipRole).toString(), why);
+    record(0)->setOutcome(Waiting);
+    cell = mView->tableViewViewForTableColumnRow(0);
+    QVERIFY(!cell->detailLineShowsFailure());
+    QCOMPARE(line->text(), line->fontMetrics().elidedText(record(0)->filePath(), Qt::ElideMiddle, line->width()));
+    QCOMPARE(mView->tableView()->model()->index(0, 0).data(Qt::ToolTipRole).toString(), record(0)->filePath());
+}
+
+// Where the keyboard is shows: the list's border and the current row while
+// the table has the focus, the ring of a tab reached with Tab. A tab is
+// chosen with Space and its neighbour with the arrow keys.
+void TestFileListView::focusIsVisible()
+{
+    focusedList({QStringLiteral("a.pdf"), QStringLiteral("b.pdf")});
+    QTableView *table = mView->tableView();
+    table->setCurrentIndex(table->model()->index(0, 0));
+    const QImage focused = mView->grab().toImage();
+    FileContentTabView *tab = mView->tabForMode(MergePdf);
+    tab->setFocus(Qt::TabFocusReason);
+    QVERIFY(tab->hasFocus());
+    const QImage onTab = mView->grab().toImage();
+
+    const int ratio = int(focused.devicePixelRatio());
+    const QPoint border(0, (FileContentTabView::kStripHeight + 40));
+    QVERIFY(focused.pixelColor(border * ratio) != onTab.pixelColor(border * ratio));
+    const QRect row = table->visualRect(table->model()->index(0, 0));
+    const QPoint ringPoint = table->viewport()->mapTo(mView.get(), QPoint(row.center().x(), row.top() + 2));
+    QVERIFY(focused.pixelColor(ringPoint * ratio) != onTab.pixelColor(ringPoint * ratio));
+    const QRect tabArea(tab->pos(), tab->size());
+    QVERIFY(focused.copy(QRect(tabArea.topLeft() * ratio, tabArea.size() * ratio)) !=
+            onTab.copy(QRect(tabArea.topLeft() * ratio, tabArea.size() * ratio)));
+
+    QTest::keyClick(tab, Qt::Key_Left);
+    QCOMPARE(mView->currentConvertMode(), quint64(ConvertToPdf));
+    QVERIFY(mView->tabForMode(ConvertToPdf)->hasFocus());
+    QTest::keyClick(mView->tabForMode(ConvertToPdf), Qt::Key_Left);
+    QTest::keyClick(mView->tabForMode(ConvertFromPdf), Qt::Key_Left); // the first tab stays
+    QCOMPARE(mView->currentConvertMode(), quint64(ConvertFromPdf));
+    mView->tabForMode(MergePdf)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(mView->tabForMode(MergePdf), Qt::Key_Space);
+    QCOMPARE(mView->currentConvertMode(), quint64(MergePdf));
 }
 
 MIRELUNE_TEST_MAIN_WITH_APP(QApplication, TestFileListView)

@@ -120,7 +120,7 @@ void TestMenus::menuItemsInOrder_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("files") << QByteArray("mBtnTitlebarFiles") << QStringLiteral("fileMenu")
                            << QStringList{CommLang::GetAppLang(QStringLiteral("AddFiles")),
-                                          CommLang::GetAppLang(QStringLiteral("OpenFolder"))};
+                                          CommLang::GetAppLang(QStringLiteral("AddFolder"))};
     QTest::newRow("help") << QByteArray("mBtnTitlebarHelp") << QStringLiteral("HelpMenu")
                           << QStringList{CommLang::GetAppLang(QStringLiteral("Support")),
                                          CommLang::GetAppLang(QStringLiteral("Feedback")),
@@ -146,6 +146,10 @@ void TestMenus::menuItemsInOrder()
     QVERIFY(menu);
     QCOMPARE(menu->objectName(), objectName);
     QCOMPARE(titles(menu), expected);
+    // Adding a folder and opening the output folder are told apart in every language.
+    for (const CommLangInfo &info : CommLang::GetAppLangInfos())
+        QVERIFY(CommLang::GetAppLang(QStringLiteral("AddFolder"), info.langName) !=
+                CommLang::GetAppLang(QStringLiteral("OpenFolder"), info.langName));
     // Every row sends its action to the main window.
     for (const KDMenuItem *item : menu->items()) {
         if (const auto *titled = qobject_cast<const KDTitleOnlyMenuItem *>(item))

@@ -6,9 +6,12 @@
 #include "support/PdfFixtures.h"
 #include "support/TestMain.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -56,6 +59,7 @@ private slots:
     void runModalReturnsWhenTheDialogCloses();
     void intakeUnlocksThroughTheDialog_data();
     void intakeUnlocksThroughTheDialog();
+    void popupsCloseBeforeTheDialogOpens();
 
 private:
     Dialog *open(const QString &pdf, bool needEditPassword);
@@ -101,7 +105,10 @@ Dialog *TestPasswordAlertWindow::open(const QString &pdf, bool needEditPassword)
 void TestPasswordAlertWindow::preparesTheDialog()
 {
     Dialog *dialog = open(mRestricted, true);
-    QCOMPARE(dialog->geometry(), QRect(400, 462, 400, 177));
+    // As high as its content, centred on the window.
+    QCOMPARE(dialog->width(), 400);
+    QCOMPARE(dialog->geometry().center(), mParent->frameGeometry().center());
+    QCOMPARE(dialog->height(), dialog->layout()->totalHeightForWidth(400));
     QCOMPARE(dialog->fileNameLabel()->text(), QStringLiteral("restricted.pdf"));
     QCOMPARE(dialog->lookPasswordLabel()->text(), QStringLiteral("Enter the password to open this file"));
     QCOMPARE(dialog->editPasswordLabel()->text(), QStringLiteral("Enter the permissions password to allow editing"));
@@ -127,7 +134,6 @@ void TestPasswordAlertWindow::preparesTheDialog()
     QVERIFY(label->text().endsWith(QStringLiteral(".pdf")));
     QVERIFY(label->text().contains(QChar(0x2026)));
     QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
-    QVERIFY(label->geometry().right() < other->cancelBtn()->geometry().left());
     QCOMPARE(label->toolTip(), longName);
 }
 
@@ -145,15 +151,23 @@ void TestPasswordAlertWindow::rowsFollowTheNeedForAnEditPassword()
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     QCOMPARE(dialog->editPasswordLabel()->isVisible(), need);
     QCOMPARE(dialog->editPasswordInputTextField()->isVisible(), need);
-    const int top = dialog->lookPasswordLabel()->geometry().top();
-    if (need)
-        QVERIFY(top < Dialog::kSingleRowTop);
-    else
-        QCOMPARE(top, Dialog::kSingleRowTop);
+    // The name heads the dialog; the rows follow without a gap, the
+    // buttons last.
+    QLabel *name = dialog->fileNameLabel();
+    QLineEdit *lastField = need ? dialog->editPasswordInputTextField() : dialog->lookPasswordInputTextField();
+    QVERIFY(name->geometry().bottom() < dialog->lookPasswordLabel()->geometry().top());
+    QVERIFY(dialog->lookPasswordLabel()->geometry().top() - name->geometry().bottom() <= 12);
+    QVERIFY(lastField->mapTo(dialog, QPoint(0, lastField->height())).y() <
+            dialog->sureBtn()->mapTo(dialog, QPoint()).y());
+    QVERIFY(dialog->sureBtn()->mapTo(dialog, QPoint()).y() -
+                lastField->mapTo(dialog, QPoint(0, lastField->height())).y() <=
+            20);
+    QCOMPARE(name->width(), dialog->contextView()->width() - 48);
     // Everything fits inside the dialog.
-    for (QWidget *widget : {static_cast<QWidget *>(dialog->sureBtn()), static_cast<QWidget *>(dialog->fileNameLabel()),
-                            static_cast<QWidget *>(dialog->editPasswordInputTextField())})
-        QVERIFY(dialog->contextView()->rect().contains(widget->geometry()));
+    for (QWidget *widget :
+         {static_cast<QWidget *>(dialog->sureBtn()), static_cast<QWidget *>(name), static_cast<QWidget *>(lastField)})
+        QVERIFY(dialog->contextView()->rect().contains(
+            QRect(widget->mapTo(dialog->contextView(), QPoint()), widget->size())));
 }
 
 void TestPasswordAlertWindow::confirmation_data()
@@ -316,6 +330,40 @@ void TestPasswordAlertWindow::intakeUnlocksThroughTheDialog()
         const auto copy = PdfDocument::openWithPath(list.first()->filePath());
         QVERIFY(copy && !copy->isEncrypted());
     }
+}
+
+// A completion list left open by the open panel would sit over the dialog
+// and take its first Escape; the dialog closes it first.
+void TestPasswordAlertWindow::popupsCloseBeforeTheDialogOpens()
+{
+    const QString source = mDir.filePath(QStringLiteral("report-1.pdf"));
+    QVERIFY(PdfFixtures::write(source, PdfFixtures::aes256AllForbidden()));
+    QWidget panel;
+    auto *name = new QLineEdit(&panel);
+    auto *completer = new QCompleter(QStringList{QStringLiteral("report-1.pdf"), QStringLiteral("report-2.pdf")}, name);
+    name->setCompleter(completer);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowActive(&panel));
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("rep"));
+    QTRY_VERIFY(completer->popup()->isVisible());
+    QCOMPARE(QApplication::activePopupWidget(), completer->popup());
+
+    KDConvertFileManager store;
+    store.setAppMainWindow(mParent);
+    store.setPasswordPromptFactory(Dialog::promptFactory());
+    QPointer<Dialog> seen;
+    whenModal([this, &seen, completer] {
+        seen = mParent->findChild<Dialog *>();
+        QVERIFY(seen && seen->isVisible());
+        QVERIFY(!completer->popup()->isVisible());
+        QVERIFY(!QApplication::activePopupWidget());
+        // The first Escape is the dialog's.
+        QTest::keyClick(seen->lookPasswordInputTextField(), Qt::Key_Escape);
+    });
+    store.parseInputFiles({source}, ConvertFromPdf);
+    QVERIFY(seen.isNull());
+    QVERIFY(store.getFileDatasWithConvertMode(ConvertFromPdf).isEmpty());
 }
 
 MIRELUNE_TEST_MAIN_WITH_APP(QApplication, TestPasswordAlertWindow)

@@ -63,6 +63,7 @@ private slots:
     void windowOutline_data();
     void windowOutline();
     void titleBarFollowsTheWindow();
+    void escapeClosesSmallWindows();
     void titleBarDragMovesTheWindow();
     void sheetHangsUnderTheTitleBar();
     void childWindowsFollowTheirParent();
@@ -297,12 +298,41 @@ void TestWidgetKit::titleBarFollowsTheWindow()
     QVERIFY(!window.minButton()->isVisible());
     QVERIFY(window.zoomButton()->isVisible());
 
+    // The zoom button offers to restore a maximised window.
+    const auto shows = [&window](const char *icon) {
+        const QLabel *image = window.zoomButton()->imageView();
+        return image->pixmap().toImage() == QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon)))
+                                                .pixmap(window.zoomButton()->imageSize(), image->devicePixelRatioF())
+                                                .toImage();
+    };
+    QVERIFY(shows("window_zoom"));
     QTest::mouseClick(window.zoomButton(), Qt::LeftButton);
     QTRY_VERIFY(window.isMaximized());
+    QTRY_VERIFY(shows("window_restore"));
     QTest::mouseClick(window.zoomButton(), Qt::LeftButton);
     QTRY_VERIFY(!window.isMaximized());
+    QTRY_VERIFY(shows("window_zoom"));
     QTest::mouseClick(window.closeButton(), Qt::LeftButton);
     QVERIFY(!window.isVisible());
+}
+
+// Escape closes a small window, and only a window set up to close by it.
+void TestWidgetKit::escapeClosesSmallWindows()
+{
+    KDWindow plain;
+    plain.show();
+    QVERIFY(QTest::qWaitForWindowActive(&plain));
+    QTest::keyClick(&plain, Qt::Key_Escape);
+    QVERIFY(plain.isVisible());
+    QPointer<KDWindow> small = new KDWindow;
+    small->setUpAsSmallWindow(8.0f);
+    QVERIFY(small->closesOnEscape());
+    small->show();
+    QVERIFY(QTest::qWaitForWindowActive(small));
+    QTest::keyClick(small, Qt::Key_Escape, Qt::ShiftModifier);
+    QVERIFY(small->isVisible());
+    QTest::keyClick(small, Qt::Key_Escape);
+    QTRY_VERIFY(small.isNull()); // closed, and deleted as small windows are
 }
 
 void TestWidgetKit::titleBarDragMovesTheWindow()

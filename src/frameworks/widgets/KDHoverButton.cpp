@@ -1,6 +1,7 @@
 #include "frameworks/widgets/KDHoverButton.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QPainter>
 
@@ -10,6 +11,8 @@ int index(KDHoverButton::State state)
 {
     return static_cast<int>(state);
 }
+
+constexpr qreal kFocusRingWidth = 2.0;
 
 } // namespace
 
@@ -49,8 +52,21 @@ void KDHoverButton::setTitle(const QString &title)
 void KDHoverButton::setTitleColor(const QColor &color)
 {
     mTitleColor = color;
+    applyTitleColors();
+}
+
+void KDHoverButton::setDisabledTitleColor(const QColor &color)
+{
+    mDisabledTitleColor = color;
+    applyTitleColors();
+}
+
+void KDHoverButton::applyTitleColors()
+{
     QPalette palette = mTextFiled->palette();
-    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::WindowText, mTitleColor);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     mDisabledTitleColor.isValid() ? mDisabledTitleColor : mTitleColor);
     mTextFiled->setPalette(palette);
 }
 
@@ -163,11 +179,17 @@ QSize KDHoverButton::minimumSizeHint() const
     return sizeHint();
 }
 
+bool KDHoverButton::showsFocusRing() const
+{
+    return hasFocus() && mFocusFromKeyboard;
+}
+
 void KDHoverButton::paintEvent(QPaintEvent *)
 {
     const QColor background = bgColorForState(currentState());
     const bool fills = background.isValid() && background.alpha() > 0;
-    if (!fills && !mHasBorder)
+    const bool ring = showsFocusRing();
+    if (!fills && !mHasBorder && !ring)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -175,6 +197,29 @@ void KDHoverButton::paintEvent(QPaintEvent *)
     painter.setPen(mHasBorder ? QPen(mBorderColor, 1.0) : QPen(Qt::NoPen));
     painter.setBrush(fills ? QBrush(background) : QBrush(Qt::NoBrush));
     painter.drawRoundedRect(box, mCornerRadius, mCornerRadius);
+    if (ring) {
+        const qreal inset = kFocusRingWidth / 2;
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusRingWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), mCornerRadius, mCornerRadius);
+    }
+}
+
+// A click that focuses the button shows no ring: the pointer already says
+// where the user is; Tab, shortcuts and programs that move the focus do.
+void KDHoverButton::focusInEvent(QFocusEvent *event)
+{
+    // The window coming back, or a pop-up closing, hands back the focus as it was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        mFocusFromKeyboard = event->reason() != Qt::MouseFocusReason;
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void KDHoverButton::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractButton::focusOutEvent(event);
+    update();
 }
 
 void KDHoverButton::resizeEvent(QResizeEvent *event)

@@ -24,6 +24,9 @@ public:
     void setTitle(const QString &title);
     QColor titleColor() const { return mTitleColor; }
     void setTitleColor(const QColor &color);
+    // The title's colour while the button is disabled; invalid: the title colour.
+    QColor disabledTitleColor() const { return mDisabledTitleColor; }
+    void setDisabledTitleColor(const QColor &color);
 
     // An image left unset for hover or pressed falls back to the normal one.
     void setNormalImage(const QIcon &image);
@@ -52,6 +55,9 @@ public:
     void setLaysOutParts(bool laysOut);
 
     State currentState() const;
+    // True while the button shows its focus ring: it has the focus, and got
+    // it from the keyboard rather than from a click.
+    bool showsFocusRing() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -59,8 +65,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    void applyTitleColors();
     QIcon imageForState(State state) const;
     void refreshState();
     void layoutParts();
@@ -71,10 +80,12 @@ private:
     QColor mBgColors[3];
     QSize mImageSize{16, 16};
     QColor mTitleColor = Qt::black;
+    QColor mDisabledTitleColor;
     QColor mBorderColor{180, 180, 180};
     bool mHasBorder = false;
     qreal mCornerRadius = 3.0;
     int mSpacing = 6;
     int mPadding = 8;
     bool mLaysOutParts = true;
+    bool mFocusFromKeyboard = false;
 };

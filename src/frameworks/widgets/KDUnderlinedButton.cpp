@@ -1,5 +1,6 @@
 #include "frameworks/widgets/KDUnderlinedButton.h"
 
+#include <QFocusEvent>
 #include <QPainter>
 
 KDUnderlinedButton::KDUnderlinedButton(QWidget *parent) : QAbstractButton(parent)
@@ -49,7 +50,8 @@ void KDUnderlinedButton::sizeToFit()
 QSize KDUnderlinedButton::sizeHint() const
 {
     const QFontMetrics metrics = fontMetrics();
-    return {metrics.horizontalAdvance(text()) + 2, metrics.height() + 2};
+    // Room around the title for the focus ring.
+    return {metrics.horizontalAdvance(text()) + 8, metrics.height() + 4};
 }
 
 void KDUnderlinedButton::paintEvent(QPaintEvent *)
@@ -65,4 +67,24 @@ void KDUnderlinedButton::paintEvent(QPaintEvent *)
     const int underlineY = baseline + std::max(1, metrics.underlinePos());
     painter.setPen(mUnderlineColor.isValid() ? mUnderlineColor : color);
     painter.drawLine(left, underlineY, left + textWidth - 1, underlineY);
+    if (hasFocus() && mFocusFromKeyboard) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 3, 3);
+    }
+}
+
+void KDUnderlinedButton::focusInEvent(QFocusEvent *event)
+{
+    // The window coming back, or a pop-up closing, hands back the focus as it was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        mFocusFromKeyboard = event->reason() != Qt::MouseFocusReason;
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void KDUnderlinedButton::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractButton::focusOutEvent(event);
+    update();
 }

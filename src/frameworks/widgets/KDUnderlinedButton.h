@@ -28,8 +28,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // As on the hover buttons: a ring for focus that came from the keyboard.
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QHash<int, QColor> mTitleColors;
     QColor mUnderlineColor;
+    bool mFocusFromKeyboard = false;
 };

@@ -6,6 +6,7 @@
 #include "frameworks/widgets/KDView.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -234,6 +235,9 @@ void KDWindow::endSheet(KDWindow *sheet)
     sheet->hide();
     sheet->setWindowModality(Qt::NonModal);
     KDChildWindows::removeChildWindow(this, sheet);
+    // The keyboard goes back to this window, also where no window manager does it.
+    if (isVisible())
+        activateWindow();
     if (auto completion = std::exchange(mSheetCompletion, {}))
         completion();
 }
@@ -284,6 +288,7 @@ void KDWindow::changeEvent(QEvent *event)
         mWinTitle->setText(windowTitle());
     else if (event->type() == QEvent::WindowStateChange) {
         updateWindowShape();
+        updateZoomButton();
         update();
     }
 }
@@ -339,6 +344,23 @@ void KDWindow::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void KDWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (mClosesOnEscape && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void KDWindow::updateZoomButton()
+{
+    const bool maximised = isMaximized() || isFullScreen();
+    mZoomButton->setNormalImage(
+        QIcon(maximised ? QStringLiteral(":/icons/window_restore.svg") : QStringLiteral(":/icons/window_zoom.svg")));
 }
 
 void KDWindow::toggleZoom()
@@ -401,4 +423,5 @@ void KDWindow::setUpAsSmallWindow(float radius)
     setBorderRadius(radius);
     minButton()->hide();
     zoomButton()->hide();
+    setClosesOnEscape(true);
 }

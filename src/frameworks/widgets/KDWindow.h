@@ -60,8 +60,12 @@ public:
     float borderRadius() const { return mBorderRadius; }
     void setBorderRadius(float radius);
     // The look of the small informational windows: deleted when closed,
-    // white, rounded by radius, with close as the only title-bar button.
+    // white, rounded by radius, with close as the only title-bar button, and
+    // closed by Escape.
     void setUpAsSmallWindow(float radius);
+    // Escape closes the window (when no control inside took the key).
+    bool closesOnEscape() const { return mClosesOnEscape; }
+    void setClosesOnEscape(bool closes) { mClosesOnEscape = closes; }
     // A one-pixel line along the outline, so that the window stands out on a
     // background of its own colour; invalid for none.
     QColor borderColor() const { return mBorderColor; }
@@ -112,6 +116,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -122,6 +127,8 @@ private:
     int borderWidth() const;
     QPainterPath roundedPath(qreal inset) const;
     void toggleZoom();
+    // The zoom button offers to restore a maximised window, to maximise otherwise.
+    void updateZoomButton();
     bool isInTitleBar(const QPoint &pos) const;
     void startMove(const QPoint &globalPos);
     Qt::Edges resizeEdgesAt(const QPoint &pos) const;
@@ -139,6 +146,7 @@ private:
     int mTitleBarHeight = 28;
     bool mMovableByBackground = false;
     bool mResizable = false;
+    bool mClosesOnEscape = false;
     bool mShowsResizeCursor = false;
     // Manual moving, for window systems that cannot move a window themselves.
     bool mManualMove = false;

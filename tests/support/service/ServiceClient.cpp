@@ -93,18 +93,10 @@ ServiceClient::Reply ServiceClient::get(const QUrl &url, const Headers &headers)
     return wait(mManager.get(req), 60000);
 }
 
-ServiceClient::Reply ServiceClient::send(const Put &put, const QByteArray &content)
+ServiceClient::Headers ServiceClient::putHeaders(const Put &put) const
 {
-    QString path = QLatin1Char('/') + put.key;
-    QString host = QStringLiteral("127.0.0.1");
-    if (put.virtualHosted)
-        host = put.bucket + QStringLiteral(".localhost");
-    else
-        path.prepend(QLatin1Char('/') + put.bucket);
-    QUrl url(QStringLiteral("https://127.0.0.1:%1").arg(mPort));
-    url.setPath(path);
-    QNetworkRequest req = request(url);
-    OssSignature::Headers headers = {{"Date", httpDate(put.date)}, {"Content-Type", put.contentType}};
+    OssSignature::Headers headers = {{put.dateAsOssDate ? "x-oss-date" : "Date", httpDate(put.date)},
+                                     {"Content-Type", put.contentType}};
     if (put.sendSecurityToken)
         headers.append({"x-oss-security-token", put.securityToken});
     if (!put.callback.isEmpty())
@@ -115,10 +107,31 @@ ServiceClient::Reply ServiceClient::send(const Put &put, const QByteArray &conte
             : put.signature;
     headers.append({"Authorization", "OSS " + put.accessId + ':' + signature});
     if (put.virtualHosted)
-        headers.append({"Host", host.toLatin1() + ':' + QByteArray::number(mPort)});
-    for (const auto &[name, value] : headers)
+        headers.append({"Host", put.bucket.toLatin1() + ".localhost:" + QByteArray::number(mPort)});
+    return headers;
+}
+
+ServiceClient::Reply ServiceClient::send(const Put &put, const QByteArray &content)
+{
+    QUrl url(QStringLiteral("https://127.0.0.1:%1").arg(mPort));
+    url.setPath(put.virtualHosted ? QString(QLatin1Char('/') + put.key)
+                                  : QString(QLatin1Char('/') + put.bucket + QLatin1Char('/') + put.key));
+    QNetworkRequest req = request(url);
+    for (const auto &[name, value] : putHeaders(put))
         req.setRawHeader(name, value);
     return wait(mManager.put(req, content), 60000);
+}
+
+QByteArray ServiceClient::rawPutHead(const Put &put, qint64 contentLength) const
+{
+    QByteArray head = "PUT /" + (put.virtualHosted ? QByteArray() : put.bucket.toLatin1() + '/') + put.key.toLatin1() +
+                      " HTTP/1.1\r\n";
+    const Headers headers = putHeaders(put);
+    if (!put.virtualHosted)
+        head += "Host: 127.0.0.1\r\n";
+    for (const auto &[name, value] : headers)
+        head += name + ": " + value + "\r\n";
+    return head + "Content-Length: " + QByteArray::number(contentLength) + "\r\n\r\n";
 }
 
 QString ServiceClient::apiToken()

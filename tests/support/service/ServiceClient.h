@@ -42,6 +42,7 @@ public:
         QByteArray signature; // empty: computed
         bool virtualHosted = false;
         bool sendSecurityToken = true;
+        bool dateAsOssDate = false; // x-oss-date instead of Date, as SDKs send it
     };
 
     explicit ServiceClient(const ServiceProcess &service);
@@ -49,6 +50,8 @@ public:
     Reply post(const QString &apiPath, const QJsonObject &parameters);
     Reply get(const QUrl &url, const Headers &headers = {});
     Reply send(const Put &put, const QByteArray &content);
+    // The signed request head of a PUT, for tests that write it on a socket themselves.
+    QByteArray rawPutHead(const Put &put, qint64 contentLength) const;
 
     QString apiToken();
     // The "data" of a credential reply for one file name.
@@ -69,11 +72,15 @@ public:
     QByteArray raw(const QByteArray &request, int responses, int timeoutMs);
 
     const QString &baseUrl() const { return mBaseUrl; }
+    // Trusts the service's CA, for tests that open sockets of their own.
+    const QSslConfiguration &sslConfiguration() const { return mSsl; }
     quint16 port() const { return mPort; }
     static QByteArray httpDate(const QDateTime &utc);
 
 private:
     Reply wait(QNetworkReply *reply, int timeoutMs);
+    // Every header of a signed PUT, Authorization and (virtual-hosted) Host included.
+    Headers putHeaders(const Put &put) const;
     QNetworkRequest request(const QUrl &url) const;
 
     QString mBaseUrl;

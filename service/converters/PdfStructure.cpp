@@ -1,0 +1,24 @@
+#include "converters/PdfStructure.h"
+
+#include "converters/JobTools.h"
+#include "layout/DocumentAnalyzer.h"
+#include "layout/PdfReader.h"
+
+#include <QDir>
+
+std::optional<PdfStructure> PdfStructure::read(JobContext &context, int from, int to, QString *error)
+{
+    const QString work = context.folder + QStringLiteral("/tmp/layout");
+    QDir().mkpath(work);
+    JobTools tools(*context.runner);
+    context.progress(from);
+    std::optional<SourceDocument> source = PdfReader::read(tools, context.inputs.first().path, work, error);
+    if (!source)
+        return std::nullopt;
+    context.progress((from + to) / 2);
+    PdfStructure structure;
+    structure.pages = DocumentAnalyzer::analyze(*source);
+    structure.styles = source->styles;
+    context.progress(to);
+    return structure;
+}

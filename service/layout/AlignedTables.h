@@ -1,0 +1,24 @@
+#pragma once
+
+#include "layout/PageStructure.h"
+#include "layout/TextLines.h"
+
+#include <QHash>
+#include <QList>
+
+#include <optional>
+
+// Tables without rules: at least three consecutive lines that wide gaps
+// split into segments, whose segments stack into the same columns (the
+// empty vertical strips between them run through every line). Other lines
+// pass through unchanged.
+class AlignedTables final {
+public:
+    struct Part {
+        QList<TextLines::Line> lines;                                 // lines outside a table
+        std::optional<Table> table;                                   // or a table with empty cells
+        QHash<std::pair<int, int>, QList<TextLines::Line>> cellLines; // its cells' text by {row, column}
+    };
+
+    static QList<Part> split(const QList<TextLines::Line> &lines);
+};

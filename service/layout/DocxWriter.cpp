@@ -1,0 +1,984 @@
+#include "layout/DocxWriter.h"
+
+#include "formats/ZipWriter.h"
+#include "layout/FontNames.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QXmlStreamWriter>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each page
+constexpr double kMinLine = 1.0;
+constexpr double kCellMargin = 1.5;
+
+const char *const kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+const char *const kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+const char *const kWp = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
+const char *const kA = "http://schemas.openxmlformats.org/drawingml/2006/main";
+const char *const kPic = "http://schemas.openxmlformats.org/drawingml/2006/picture";
+const char *const kWps = "http://schemas.microsoft.com/office/word/2010/wordprocessingShape";
+
+QString twips(double points)
+{
+    return QString::number(std::lround(points * 20));
+}
+
+QString emu(double points)
+{
+    return QString::number(std::llround(points * 12700));
+}
+
+QString hex(Rgb color)
+{
+    return QStringLiteral("%1").arg(color & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+// XML 1.0 has no place for most control characters or unpaired surrogates.
+QString xmlSafe(const QString &text)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            clean += c;
+            clean += text[++i];
+        } else if (!c.isSurrogate() && (c.unicode() >= 0x20 || c == QLatin1Char('\t')) && c.unicode() != 0xfffe &&
+                   c.unicode() != 0xffff) {
+            clean += c;
+        }
+    }
+    return clean;
+}
+
+struct Margins {
+    double left = 72;
+    double right = 72;
+    double top = 72;
+    double bottom = 0;
+};
+
+// The column ranges a band asks of its section, in page x.
+struct SectionLayout {
+    QSizeF page;
+    QList<std::pair<double, double>> columns;
+
+    bool sameAs(const SectionLayout &other) const
+    {
+        if (std::abs(page.width() - other.page.width()) > 0.5 || std::abs(page.height() - other.page.height()) > 0.5 ||
+            columns.size() != other.columns.size())
+            return false;
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            if (std::abs(columns[c].first - other.columns[c].first) > 3 ||
+                std::abs(columns[c].second - other.columns[c].second) > 3)
+                return false;
+        }
+        return true;
+    }
+};
+
+struct Fragment {
+    QString xml;
+    bool paragraph = false;
+};
+
+class Writer {
+public:
+    Writer(const QList<StructuredPage> &pages, const QList<TextStyle> &styles, QList<DocxWriter::Media> *media)
+        : mPages(pages), mStyles(styles), mMedia(media)
+    {
+        measureMargins();
+    }
+
+    QByteArray document();
+
+private:
+    void measureMargins();
+    SectionLayout layoutOf(const StructuredPage &page, const Band *band) const;
+    void writePage(int index);
+    static double topOf(const StructuredPage &page, const FlowItem &item);
+    void openSection(const SectionLayout &layout, bool newPage);
+    void closeSection();
+    // Breaks to the next column before the fragment at `from`.
+    void columnBreak(qsizetype from);
+    void carrier(const StructuredPage &page, bool pageBreak);
+    void paragraph(const Paragraph &paragraph, double left, double right, double *cursor);
+    void spacer(double height);
+    void table(const Table &table, double left, double *cursor);
+    void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
+    int condensing(const Paragraph &paragraph, int style) const;
+    // `condense`: twentieths of a point taken from each character's advance.
+    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0);
+    void paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
+                             double right);
+    void picture(QXmlStreamWriter &xml, const Picture &picture);
+    void shape(QXmlStreamWriter &xml, const Shape &shape);
+    void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
+    void anchorEnd(QXmlStreamWriter &xml);
+    QString mediaFor(const Picture &picture);
+    void append(const QString &xml, bool isParagraph) { mBody.append({xml, isParagraph}); }
+
+    const QList<StructuredPage> &mPages;
+    const QList<TextStyle> &mStyles;
+    QList<DocxWriter::Media> *mMedia;
+    QHash<QString, int> mMediaIndex;
+    Margins mMargins;
+    QList<Fragment> mBody;
+    std::optional<SectionLayout> mSection;
+    bool mSectionOnNewPage = true;
+    int mDrawingId = 0;
+};
+
+void Writer::measureMargins()
+{
+    double left = 1e9;
+    double top = 1e9;
+    double right = 1e9;
+    double bottom = 1e9;
+    for (const StructuredPage &page : mPages) {
+        for (const Paragraph &p : page.paragraphs) {
+            left = qMin(left, p.box.left() + qMin(0.0, p.firstIndent));
+            right = qMin(right, page.size.width() - p.box.right());
+            top = qMin(top, p.top());
+            bottom = qMin(bottom, page.size.height() - p.bottom());
+        }
+        for (const Table &t : page.tables) {
+            left = qMin(left, t.box().left());
+            right = qMin(right, page.size.width() - t.box().right());
+            top = qMin(top, t.box().top());
+            bottom = qMin(bottom, page.size.height() - t.box().bottom());
+        }
+    }
+    if (left > 1e8)
+        return;
+    const double width = mPages.first().size.width();
+    mMargins.left = qBound(0.0, std::floor(left) - 1, width / 3);
+    // Room beyond the widest line, for a stand-in font a little wider than the original.
+    mMargins.right = qBound(0.0, std::floor(right) - 6, width / 3);
+    mMargins.top = qBound(0.0, std::floor(top) - kCarrierHeight - 1, 72.0);
+    mMargins.bottom = qBound(0.0, bottom / 2, 14.0);
+}
+
+SectionLayout Writer::layoutOf(const StructuredPage &page, const Band *band) const
+{
+    SectionLayout layout;
+    layout.page = page.size;
+    const double left = mMargins.left;
+    const double right = page.size.width() - mMargins.right;
+    if (!band || band->columns.size() < 2) {
+        layout.columns.append({left, right});
+        return layout;
+    }
+    for (qsizetype c = 0; c < band->columns.size(); ++c) {
+        const double from = c == 0 ? left : band->columns[c].left;
+        const double to = c + 1 == band->columns.size() ? right : band->columns[c].right;
+        layout.columns.append({from, qMax(from + 12, to)});
+    }
+    return layout;
+}
+
+void Writer::openSection(const SectionLayout &layout, bool newPage)
+{
+    mSection = layout;
+    mSectionOnNewPage = newPage;
+}
+
+void Writer::closeSection()
+{
+    if (!mSection)
+        return;
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:sectPr"));
+    xml.writeEmptyElement(QStringLiteral("w:type"));
+    xml.writeAttribute(QStringLiteral("w:val"),
+                       mSectionOnNewPage ? QStringLiteral("nextPage") : QStringLiteral("continuous"));
+    xml.writeEmptyElement(QStringLiteral("w:pgSz"));
+    xml.writeAttribute(QStringLiteral("w:w"), twips(mSection->page.width()));
+    xml.writeAttribute(QStringLiteral("w:h"), twips(mSection->page.height()));
+    if (mSection->page.width() > mSection->page.height())
+        xml.writeAttribute(QStringLiteral("w:orient"), QStringLiteral("landscape"));
+    xml.writeEmptyElement(QStringLiteral("w:pgMar"));
+    xml.writeAttribute(QStringLiteral("w:top"), twips(mMargins.top));
+    xml.writeAttribute(QStringLiteral("w:right"), twips(mMargins.right));
+    xml.writeAttribute(QStringLiteral("w:bottom"), twips(mMargins.bottom));
+    xml.writeAttribute(QStringLiteral("w:left"), twips(mMargins.left));
+    xml.writeAttribute(QStringLiteral("w:header"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:footer"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:gutter"), QStringLiteral("0"));
+    const auto &columns = mSection->columns;
+    xml.writeStartElement(QStringLiteral("w:cols"));
+    xml.writeAttribute(QStringLiteral("w:num"), QString::number(columns.size()));
+    if (columns.size() > 1) {
+        xml.writeAttribute(QStringLiteral("w:equalWidth"), QStringLiteral("0"));
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            xml.writeEmptyElement(QStringLiteral("w:col"));
+            xml.writeAttribute(QStringLiteral("w:w"), twips(columns[c].second - columns[c].first));
+            if (c + 1 < columns.size())
+                xml.writeAttribute(QStringLiteral("w:space"),
+                                   twips(qMax(0.0, columns[c + 1].first - columns[c].second)));
+        }
+    } else {
+        xml.writeAttribute(QStringLiteral("w:space"), QStringLiteral("0"));
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    if (mBody.isEmpty() || !mBody.last().paragraph)
+        spacer(kMinLine);
+    QString &last = mBody.last().xml;
+    last.insert(last.indexOf(QLatin1String("</w:pPr>")), text);
+    mSection.reset();
+}
+
+// A break after a paragraph's text would carry the rest of that paragraph's
+// last line into the next column; at the start of the next column's first
+// paragraph it carries nothing. Before a table it needs a one-point
+// paragraph of its own.
+void Writer::columnBreak(qsizetype from)
+{
+    const QString run = QStringLiteral("<w:r><w:br w:type=\"column\"/></w:r>");
+    if (from < mBody.size() && mBody[from].paragraph) {
+        QString &first = mBody[from].xml;
+        first.insert(first.indexOf(QLatin1String("</w:pPr>")) + int(qstrlen("</w:pPr>")), run);
+        return;
+    }
+    spacer(kMinLine);
+    Fragment breaking = mBody.takeLast();
+    breaking.xml.insert(breaking.xml.lastIndexOf(QLatin1String("</w:p>")), run);
+    mBody.insert(from, breaking);
+}
+
+void Writer::spacer(double height)
+{
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:p"));
+    xml.writeStartElement(QStringLiteral("w:pPr"));
+    xml.writeEmptyElement(QStringLiteral("w:spacing"));
+    xml.writeAttribute(QStringLiteral("w:before"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:line"), twips(qMax(kMinLine, height)));
+    xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
+    runProperties(xml, -1, true);
+    xml.writeEndElement();
+    xml.writeEndElement();
+    append(text, true);
+}
+
+void Writer::carrier(const StructuredPage &page, bool pageBreak)
+{
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:p"));
+    xml.writeStartElement(QStringLiteral("w:pPr"));
+    if (pageBreak)
+        xml.writeEmptyElement(QStringLiteral("w:pageBreakBefore"));
+    xml.writeEmptyElement(QStringLiteral("w:spacing"));
+    xml.writeAttribute(QStringLiteral("w:before"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:line"), twips(kCarrierHeight));
+    xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
+    runProperties(xml, -1, true);
+    xml.writeEndElement();
+    for (const Shape &each : page.shapes)
+        shape(xml, each);
+    for (const Picture &each : page.pictures) {
+        if (each.behindText)
+            picture(xml, each);
+    }
+    for (const Picture &each : page.pictures) {
+        if (!each.behindText)
+            picture(xml, each);
+    }
+    xml.writeEndElement();
+    append(text, true);
+}
+
+void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense)
+{
+    xml.writeStartElement(QStringLiteral("w:rPr"));
+    if (tiny) {
+        xml.writeEmptyElement(QStringLiteral("w:sz"));
+        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("2"));
+        xml.writeEndElement();
+        return;
+    }
+    const TextStyle style = mStyles.value(styleIndex);
+    const QString font = style.font.isEmpty() ? style.sourceFont : style.font;
+    if (!font.isEmpty()) {
+        xml.writeEmptyElement(QStringLiteral("w:rFonts"));
+        for (const char *slot : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
+            xml.writeAttribute(QLatin1String(slot), font);
+    }
+    if (style.bold)
+        xml.writeEmptyElement(QStringLiteral("w:b"));
+    if (style.italic)
+        xml.writeEmptyElement(QStringLiteral("w:i"));
+    if ((style.color & 0xffffff) != 0) {
+        xml.writeEmptyElement(QStringLiteral("w:color"));
+        xml.writeAttribute(QStringLiteral("w:val"), hex(style.color));
+    }
+    if (condense > 0) {
+        xml.writeEmptyElement(QStringLiteral("w:spacing"));
+        xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
+    }
+    if (style.size > 0) {
+        const QString half = QString::number(qMax(2L, std::lround(style.size * 2)));
+        xml.writeEmptyElement(QStringLiteral("w:sz"));
+        xml.writeAttribute(QStringLiteral("w:val"), half);
+        xml.writeEmptyElement(QStringLiteral("w:szCs"));
+        xml.writeAttribute(QStringLiteral("w:val"), half);
+    }
+    xml.writeEndElement();
+}
+
+void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
+                                 double right)
+{
+    xml.writeStartElement(QStringLiteral("w:pPr"));
+    if (paragraph.headingLevel > 0) {
+        xml.writeEmptyElement(QStringLiteral("w:pStyle"));
+        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("Heading%1").arg(paragraph.headingLevel));
+    }
+    if (!paragraph.tabStops.isEmpty()) {
+        xml.writeStartElement(QStringLiteral("w:tabs"));
+        for (const TabStop &stop : paragraph.tabStops) {
+            xml.writeEmptyElement(QStringLiteral("w:tab"));
+            xml.writeAttribute(QStringLiteral("w:val"), stop.right ? QStringLiteral("right") : QStringLiteral("left"));
+            if (stop.dots)
+                xml.writeAttribute(QStringLiteral("w:leader"), QStringLiteral("dot"));
+            xml.writeAttribute(QStringLiteral("w:pos"), twips(qMax(0.0, stop.position - left)));
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEmptyElement(QStringLiteral("w:spacing"));
+    xml.writeAttribute(QStringLiteral("w:before"), twips(qMax(0.0, before)));
+    xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:line"), twips(qMax(kMinLine, paragraph.lineHeight)));
+    xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
+    // Indents from the column's edges; centred text keeps its centre.
+    double indentLeft = paragraph.box.left() - left;
+    double indentRight = 0;
+    const double size = paragraph.lineHeight / 1.2;
+    switch (paragraph.align) {
+    case Paragraph::Align::Center: {
+        const double centre = paragraph.box.center().x();
+        const double half = qMax(paragraph.box.width() / 2, qMin(centre - left, right - centre));
+        indentLeft = centre - half - left;
+        indentRight = right - (centre + half);
+        break;
+    }
+    case Paragraph::Align::Right:
+        indentLeft = 0;
+        indentRight = right - paragraph.box.right();
+        break;
+    case Paragraph::Align::Justify:
+    case Paragraph::Align::Left:
+        // Wrapped lines get a little room beyond the longest line; single lines all there is.
+        indentRight = paragraph.lineCount > 1 ? right - paragraph.box.right() - qMax(2.0, 0.4 * size) : 0;
+        break;
+    }
+    xml.writeEmptyElement(QStringLiteral("w:ind"));
+    xml.writeAttribute(QStringLiteral("w:left"), twips(indentLeft));
+    xml.writeAttribute(QStringLiteral("w:right"), twips(qMax(0.0, indentRight)));
+    if (paragraph.firstIndent >= 0)
+        xml.writeAttribute(QStringLiteral("w:firstLine"), twips(paragraph.firstIndent));
+    else
+        xml.writeAttribute(QStringLiteral("w:hanging"), twips(-paragraph.firstIndent));
+    static const char *const kAlign[] = {"left", "center", "right", "both"};
+    xml.writeEmptyElement(QStringLiteral("w:jc"));
+    xml.writeAttribute(QStringLiteral("w:val"), QLatin1String(kAlign[int(paragraph.align)]));
+    xml.writeEndElement();
+}
+
+// Twentieths of a point to take from each character: what the paragraph's
+// squeezed spaces need, and what a stand-in font wider than the original
+// needs (from the mean letter advances of the two).
+int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
+{
+    const TextStyle style = mStyles.value(styleIndex);
+    const double standIn = FontNames::letterAdvance(style.font);
+    const bool measured = standIn > 0 && style.letterWidth > 0 && !FontNames::sameMetrics(style.sourceFont, style.font);
+    // Differences of a few per cent come from the text's own letters, not the font.
+    const double wider = measured && standIn > 1.03 * style.letterWidth ? standIn - style.letterWidth : 0;
+    const double points = qMin(paragraph.condense + wider * style.size, 0.15 * style.size);
+    return int(std::lround(points * 20));
+}
+
+void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
+{
+    for (const TextRun &run : paragraph.runs) {
+        const QStringList pieces = xmlSafe(run.text).split(QLatin1Char('\t'));
+        xml.writeStartElement(QStringLiteral("w:r"));
+        runProperties(xml, run.style, false, condensing(paragraph, run.style));
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                xml.writeEmptyElement(QStringLiteral("w:tab"));
+            if (pieces[i].isEmpty())
+                continue;
+            xml.writeStartElement(QStringLiteral("w:t"));
+            xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+            xml.writeCharacters(pieces[i]);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+}
+
+void Writer::paragraph(const Paragraph &source, double left, double right, double *cursor)
+{
+    // Text that runs late (its place is above where the page has got to)
+    // takes up the delay from its line heights rather than pushing on.
+    Paragraph paragraph = source;
+    const double late = *cursor - paragraph.top();
+    if (late > 0) {
+        const double shorter = qMin(late / paragraph.lineCount, 0.15 * paragraph.lineHeight);
+        paragraph.lineHeight -= shorter;
+        paragraph.firstBaseline += late - shorter * 0.8;
+    }
+    const double before = paragraph.top() - *cursor;
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:p"));
+    paragraphProperties(xml, paragraph, before, left, right);
+    runs(xml, paragraph);
+    xml.writeEndElement();
+    append(text, true);
+    *cursor = qMax(*cursor, paragraph.top()) + paragraph.lineCount * paragraph.lineHeight;
+}
+
+void Writer::table(const Table &table, double left, double *cursor)
+{
+    const QRectF box = table.box();
+    const double gap = box.top() - *cursor;
+    if (gap >= kMinLine)
+        spacer(gap);
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:tbl"));
+    xml.writeStartElement(QStringLiteral("w:tblPr"));
+    xml.writeEmptyElement(QStringLiteral("w:tblW"));
+    xml.writeAttribute(QStringLiteral("w:w"), twips(box.width()));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    xml.writeEmptyElement(QStringLiteral("w:tblInd"));
+    xml.writeAttribute(QStringLiteral("w:w"), twips(box.left() - left));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    if (table.ruled) {
+        xml.writeStartElement(QStringLiteral("w:tblBorders"));
+        const QString size = QString::number(qBound(2L, std::lround(table.ruleWidth * 8), 96L));
+        for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right", "w:insideH", "w:insideV"}) {
+            xml.writeEmptyElement(QLatin1String(edge));
+            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("single"));
+            xml.writeAttribute(QStringLiteral("w:sz"), size);
+            xml.writeAttribute(QStringLiteral("w:space"), QStringLiteral("0"));
+            xml.writeAttribute(QStringLiteral("w:color"), hex(table.ruleColor));
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEmptyElement(QStringLiteral("w:tblLayout"));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("fixed"));
+    xml.writeStartElement(QStringLiteral("w:tblCellMar"));
+    for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right"}) {
+        const bool side = edge[2] == 'l' || edge[2] == 'r';
+        xml.writeEmptyElement(QLatin1String(edge));
+        xml.writeAttribute(QStringLiteral("w:w"), side ? twips(kCellMargin) : QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    }
+    xml.writeEndElement();
+    xml.writeEndElement(); // tblPr
+    xml.writeStartElement(QStringLiteral("w:tblGrid"));
+    for (int c = 0; c < table.columns(); ++c) {
+        xml.writeEmptyElement(QStringLiteral("w:gridCol"));
+        xml.writeAttribute(QStringLiteral("w:w"), twips(table.columnEdges[c + 1] - table.columnEdges[c]));
+    }
+    xml.writeEndElement();
+    for (int r = 0; r < table.rows(); ++r) {
+        xml.writeStartElement(QStringLiteral("w:tr"));
+        xml.writeStartElement(QStringLiteral("w:trPr"));
+        xml.writeEmptyElement(QStringLiteral("w:trHeight"));
+        xml.writeAttribute(QStringLiteral("w:val"), twips(table.rowEdges[r + 1] - table.rowEdges[r]));
+        xml.writeAttribute(QStringLiteral("w:hRule"), QStringLiteral("atLeast"));
+        xml.writeEndElement();
+        for (int c = 0; c < table.columns(); ++c) {
+            const TableCell &cell = table.cells[r][c];
+            if (cell.columnSpan == 0)
+                continue;
+            // A covered cell continues the merge of the cell above it, as wide as that one.
+            int origin = r;
+            while (origin > 0 && table.cells[origin][c].rowSpan == 0)
+                --origin;
+            const TableCell &owner = table.cells[origin][c];
+            const int span = qMax(1, owner.columnSpan);
+            const int end = qMin(c + span, table.columns());
+            xml.writeStartElement(QStringLiteral("w:tc"));
+            xml.writeStartElement(QStringLiteral("w:tcPr"));
+            xml.writeEmptyElement(QStringLiteral("w:tcW"));
+            xml.writeAttribute(QStringLiteral("w:w"), twips(table.columnEdges[end] - table.columnEdges[c]));
+            xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+            if (span > 1) {
+                xml.writeEmptyElement(QStringLiteral("w:gridSpan"));
+                xml.writeAttribute(QStringLiteral("w:val"), QString::number(span));
+            }
+            if (cell.rowSpan == 0) {
+                xml.writeEmptyElement(QStringLiteral("w:vMerge"));
+            } else if (cell.rowSpan > 1) {
+                xml.writeEmptyElement(QStringLiteral("w:vMerge"));
+                xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("restart"));
+            }
+            if (owner.filled) {
+                xml.writeEmptyElement(QStringLiteral("w:shd"));
+                xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("clear"));
+                xml.writeAttribute(QStringLiteral("w:color"), QStringLiteral("auto"));
+                xml.writeAttribute(QStringLiteral("w:fill"), hex(owner.fill));
+            }
+            xml.writeEndElement(); // tcPr
+            const double cellLeft = table.columnEdges[c] + kCellMargin;
+            const double cellRight = table.columnEdges[end] - kCellMargin;
+            double inCell = table.rowEdges[r];
+            const QList<Paragraph> &paragraphs = cell.rowSpan == 0 ? QList<Paragraph>() : cell.paragraphs;
+            if (paragraphs.isEmpty()) {
+                xml.writeStartElement(QStringLiteral("w:p"));
+                xml.writeStartElement(QStringLiteral("w:pPr"));
+                xml.writeEmptyElement(QStringLiteral("w:spacing"));
+                xml.writeAttribute(QStringLiteral("w:before"), QStringLiteral("0"));
+                xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+                xml.writeAttribute(QStringLiteral("w:line"), twips(kMinLine));
+                xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
+                runProperties(xml, -1, true);
+                xml.writeEndElement();
+                xml.writeEndElement();
+            }
+            for (const Paragraph &each : paragraphs) {
+                xml.writeStartElement(QStringLiteral("w:p"));
+                paragraphProperties(xml, each, each.top() - inCell, cellLeft, cellRight);
+                runs(xml, each);
+                xml.writeEndElement();
+                inCell = qMax(inCell, each.top()) + each.lineCount * each.lineHeight;
+            }
+            xml.writeEndElement(); // tc
+        }
+        xml.writeEndElement(); // tr
+    }
+    xml.writeEndElement(); // tbl
+    append(text, false);
+    *cursor = qMax(*cursor, box.top()) + box.height();
+}
+
+QString Writer::mediaFor(const Picture &picture)
+{
+    const QString key = picture.key.isEmpty() ? picture.file : picture.key;
+    auto found = mMediaIndex.constFind(key);
+    if (found == mMediaIndex.constEnd()) {
+        QString suffix = QFileInfo(picture.file).suffix().toLower();
+        if (suffix == QLatin1String("jpeg"))
+            suffix = QStringLiteral("jpg");
+        mMedia->append({QStringLiteral("image%1.%2").arg(mMedia->size() + 1).arg(suffix), picture.file});
+        found = mMediaIndex.insert(key, int(mMedia->size()));
+    }
+    return QStringLiteral("rIdImage%1").arg(*found);
+}
+
+void Writer::anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name)
+{
+    ++mDrawingId;
+    xml.writeStartElement(QStringLiteral("w:r"));
+    xml.writeStartElement(QStringLiteral("w:drawing"));
+    xml.writeStartElement(QStringLiteral("wp:anchor"));
+    for (const char *distance : {"distT", "distB", "distL", "distR"})
+        xml.writeAttribute(QLatin1String(distance), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("simplePos"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("relativeHeight"), QString::number(mDrawingId * 2));
+    xml.writeAttribute(QStringLiteral("behindDoc"), behind ? QStringLiteral("1") : QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("locked"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("layoutInCell"), QStringLiteral("1"));
+    xml.writeAttribute(QStringLiteral("allowOverlap"), QStringLiteral("1"));
+    xml.writeEmptyElement(QStringLiteral("wp:simplePos"));
+    xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
+    xml.writeStartElement(QStringLiteral("wp:positionH"));
+    xml.writeAttribute(QStringLiteral("relativeFrom"), QStringLiteral("page"));
+    xml.writeTextElement(QStringLiteral("wp:posOffset"), emu(frame.left()));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("wp:positionV"));
+    xml.writeAttribute(QStringLiteral("relativeFrom"), QStringLiteral("page"));
+    xml.writeTextElement(QStringLiteral("wp:posOffset"), emu(frame.top()));
+    xml.writeEndElement();
+    xml.writeEmptyElement(QStringLiteral("wp:extent"));
+    xml.writeAttribute(QStringLiteral("cx"), emu(frame.width()));
+    xml.writeAttribute(QStringLiteral("cy"), emu(frame.height()));
+    xml.writeEmptyElement(QStringLiteral("wp:effectExtent"));
+    for (const char *side : {"l", "t", "r", "b"})
+        xml.writeAttribute(QLatin1String(side), QStringLiteral("0"));
+    xml.writeEmptyElement(QStringLiteral("wp:wrapNone"));
+    xml.writeEmptyElement(QStringLiteral("wp:docPr"));
+    xml.writeAttribute(QStringLiteral("id"), QString::number(mDrawingId));
+    xml.writeAttribute(QStringLiteral("name"), name + QLatin1Char(' ') + QString::number(mDrawingId));
+    xml.writeEmptyElement(QStringLiteral("wp:cNvGraphicFramePr"));
+    xml.writeStartElement(QStringLiteral("a:graphic"));
+}
+
+void Writer::anchorEnd(QXmlStreamWriter &xml)
+{
+    xml.writeEndElement(); // a:graphic
+    xml.writeEndElement(); // wp:anchor
+    xml.writeEndElement(); // w:drawing
+    xml.writeEndElement(); // w:r
+}
+
+void Writer::picture(QXmlStreamWriter &xml, const Picture &picture)
+{
+    // The frame is the unturned image, centred where the turned one is.
+    const QSizeF size = picture.frame.isEmpty() ? picture.box.size() : picture.frame;
+    const QRectF frame(picture.box.center() - QPointF(size.width() / 2, size.height() / 2), size);
+    const QString relation = mediaFor(picture);
+    anchorStart(xml, frame, picture.behindText, QStringLiteral("Picture"));
+    xml.writeStartElement(QStringLiteral("a:graphicData"));
+    xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kPic));
+    xml.writeStartElement(QStringLiteral("pic:pic"));
+    xml.writeStartElement(QStringLiteral("pic:nvPicPr"));
+    xml.writeEmptyElement(QStringLiteral("pic:cNvPr"));
+    xml.writeAttribute(QStringLiteral("id"), QString::number(mDrawingId));
+    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("Picture %1").arg(mDrawingId));
+    xml.writeEmptyElement(QStringLiteral("pic:cNvPicPr"));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("pic:blipFill"));
+    xml.writeEmptyElement(QStringLiteral("a:blip"));
+    xml.writeAttribute(QStringLiteral("r:embed"), relation);
+    xml.writeStartElement(QStringLiteral("a:stretch"));
+    xml.writeEmptyElement(QStringLiteral("a:fillRect"));
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("pic:spPr"));
+    xml.writeStartElement(QStringLiteral("a:xfrm"));
+    if (picture.rotation != 0)
+        xml.writeAttribute(QStringLiteral("rot"), QString::number(picture.rotation * 60000));
+    if (picture.flip)
+        xml.writeAttribute(QStringLiteral("flipV"), QStringLiteral("1"));
+    xml.writeEmptyElement(QStringLiteral("a:off"));
+    xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
+    xml.writeEmptyElement(QStringLiteral("a:ext"));
+    xml.writeAttribute(QStringLiteral("cx"), emu(size.width()));
+    xml.writeAttribute(QStringLiteral("cy"), emu(size.height()));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("a:prstGeom"));
+    xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
+    xml.writeEmptyElement(QStringLiteral("a:avLst"));
+    xml.writeEndElement();
+    xml.writeEndElement(); // spPr
+    xml.writeEndElement(); // pic
+    xml.writeEndElement(); // graphicData
+    anchorEnd(xml);
+}
+
+void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
+{
+    anchorStart(xml, shape.box, true, QStringLiteral("Shape"));
+    xml.writeStartElement(QStringLiteral("a:graphicData"));
+    xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
+    xml.writeStartElement(QStringLiteral("wps:wsp"));
+    xml.writeEmptyElement(QStringLiteral("wps:cNvSpPr"));
+    xml.writeStartElement(QStringLiteral("wps:spPr"));
+    xml.writeStartElement(QStringLiteral("a:xfrm"));
+    xml.writeEmptyElement(QStringLiteral("a:off"));
+    xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
+    xml.writeEmptyElement(QStringLiteral("a:ext"));
+    xml.writeAttribute(QStringLiteral("cx"), emu(shape.box.width()));
+    xml.writeAttribute(QStringLiteral("cy"), emu(shape.box.height()));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("a:prstGeom"));
+    xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
+    xml.writeEmptyElement(QStringLiteral("a:avLst"));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("a:solidFill"));
+    xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+    xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("a:ln"));
+    xml.writeEmptyElement(QStringLiteral("a:noFill"));
+    xml.writeEndElement();
+    xml.writeEndElement(); // spPr
+    xml.writeEmptyElement(QStringLiteral("wps:bodyPr"));
+    xml.writeEndElement(); // wsp
+    xml.writeEndElement(); // graphicData
+    anchorEnd(xml);
+}
+
+double Writer::topOf(const StructuredPage &page, const FlowItem &item)
+{
+    return item.kind == FlowItem::Kind::Paragraph ? page.paragraphs[item.index].top()
+                                                  : page.tables[item.index].box().top();
+}
+
+void Writer::writePage(int index)
+{
+    const StructuredPage &page = mPages[index];
+    const SectionLayout first = layoutOf(page, page.bands.isEmpty() ? nullptr : &page.bands.first());
+    bool pageBreak = index > 0;
+    if (!mSection || !mSection->sameAs(first)) {
+        closeSection();
+        openSection(first, true);
+        pageBreak = false;
+    }
+    carrier(page, pageBreak);
+    double cursor = mMargins.top + kCarrierHeight;
+    for (const Band &band : page.bands) {
+        const SectionLayout layout = layoutOf(page, &band);
+        if (!mSection || !mSection->sameAs(layout)) {
+            closeSection();
+            openSection(layout, false);
+        }
+        double bandBottom = cursor;
+        double firstGap = 0;
+        for (qsizetype c = 0; c < band.columns.size(); ++c) {
+            const Column &column = band.columns[c];
+            const bool several = layout.columns.size() > 1;
+            const double left = several ? layout.columns[c].first : mMargins.left;
+            const double right = several ? layout.columns[c].second : page.size.width() - mMargins.right;
+            // LibreOffice starts the columns after the first where the first
+            // column's text starts, below its first paragraph's spacing.
+            double columnCursor = c == 0 ? cursor : cursor + firstGap;
+            const qsizetype columnStart = mBody.size();
+            if (c == 0 && !column.items.isEmpty())
+                firstGap = qMax(0.0, topOf(page, column.items.first()) - cursor);
+            for (const FlowItem &item : column.items) {
+                if (item.kind == FlowItem::Kind::Paragraph)
+                    paragraph(page.paragraphs[item.index], left, right, &columnCursor);
+                else
+                    table(page.tables[item.index], left, &columnCursor);
+            }
+            if (c > 0)
+                columnBreak(columnStart);
+            bandBottom = qMax(bandBottom, columnCursor);
+        }
+        cursor = bandBottom;
+        // A band of several columns is a section of its own: what follows starts below it.
+        if (layout.columns.size() > 1)
+            closeSection();
+    }
+}
+
+QByteArray Writer::document()
+{
+    for (int i = 0; i < mPages.size(); ++i)
+        writePage(i);
+    if (mPages.isEmpty())
+        spacer(kMinLine);
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartDocument(QStringLiteral("1.0"), true);
+    xml.writeStartElement(QStringLiteral("w:document"));
+    xml.writeAttribute(QStringLiteral("xmlns:w"), QLatin1String(kW));
+    xml.writeAttribute(QStringLiteral("xmlns:r"), QLatin1String(kR));
+    xml.writeAttribute(QStringLiteral("xmlns:wp"), QLatin1String(kWp));
+    xml.writeAttribute(QStringLiteral("xmlns:a"), QLatin1String(kA));
+    xml.writeAttribute(QStringLiteral("xmlns:pic"), QLatin1String(kPic));
+    xml.writeAttribute(QStringLiteral("xmlns:wps"), QLatin1String(kWps));
+    xml.writeStartElement(QStringLiteral("w:body"));
+    xml.writeCharacters(QString());
+    // The last section's properties close the body rather than a paragraph.
+    closeSection();
+    QString last;
+    if (!mBody.isEmpty()) {
+        QString &holder = mBody.last().xml;
+        const qsizetype from = holder.indexOf(QLatin1String("<w:sectPr>"));
+        if (from >= 0) {
+            const QLatin1String end("</w:sectPr>");
+            const qsizetype to = holder.indexOf(end, from) + end.size();
+            last = holder.mid(from, to - from);
+            holder.remove(from, to - from);
+        }
+    }
+    QString body;
+    for (const Fragment &fragment : std::as_const(mBody))
+        body += fragment.xml;
+    QByteArray out = text.toUtf8();
+    out += body.toUtf8();
+    out += last.toUtf8();
+    out += "</w:body></w:document>";
+    return out;
+}
+
+QByteArray part(const QString &root, const QList<std::pair<QString, QString>> &attributes,
+                const std::function<void(QXmlStreamWriter &)> &content)
+{
+    QByteArray data;
+    QXmlStreamWriter xml(&data);
+    xml.writeStartDocument(QStringLiteral("1.0"), true);
+    xml.writeStartElement(root);
+    for (const auto &[name, value] : attributes)
+        xml.writeAttribute(name, value);
+    content(xml);
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return data;
+}
+
+QByteArray contentTypes()
+{
+    return part(
+        QStringLiteral("Types"),
+        {{QStringLiteral("xmlns"), QStringLiteral("http://schemas.openxmlformats.org/package/2006/content-types")}},
+        [](QXmlStreamWriter &xml) {
+            const QList<std::pair<const char *, const char *>> defaults = {
+                {"rels", "application/vnd.openxmlformats-package.relationships+xml"},
+                {"xml", "application/xml"},
+                {"png", "image/png"},
+                {"jpg", "image/jpeg"},
+                {"jpeg", "image/jpeg"},
+                {"gif", "image/gif"},
+                {"tif", "image/tiff"},
+                {"bmp", "image/bmp"}};
+            for (const auto &[extension, type] : defaults) {
+                xml.writeEmptyElement(QStringLiteral("Default"));
+                xml.writeAttribute(QStringLiteral("Extension"), QLatin1String(extension));
+                xml.writeAttribute(QStringLiteral("ContentType"), QLatin1String(type));
+            }
+            const QList<std::pair<const char *, const char *>> overrides = {
+                {"/word/document.xml",
+                 "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"},
+                {"/word/styles.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml"},
+                {"/word/settings.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml"}};
+            for (const auto &[name, type] : overrides) {
+                xml.writeEmptyElement(QStringLiteral("Override"));
+                xml.writeAttribute(QStringLiteral("PartName"), QLatin1String(name));
+                xml.writeAttribute(QStringLiteral("ContentType"), QLatin1String(type));
+            }
+        });
+}
+
+QByteArray relationships(const QList<std::pair<QString, QString>> &targets)
+{
+    return part(
+        QStringLiteral("Relationships"),
+        {{QStringLiteral("xmlns"), QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships")}},
+        [&targets](QXmlStreamWriter &xml) {
+            for (qsizetype i = 0; i < targets.size(); ++i) {
+                xml.writeEmptyElement(QStringLiteral("Relationship"));
+                xml.writeAttribute(QStringLiteral("Id"), targets[i].first);
+                const bool image = targets[i].second.startsWith(QLatin1String("media/"));
+                const QString kind = image ? QStringLiteral("image")
+                                     : targets[i].second.startsWith(QLatin1String("word/"))
+                                         ? QStringLiteral("officeDocument")
+                                         : targets[i].second.section(QLatin1Char('.'), 0, 0);
+                xml.writeAttribute(QStringLiteral("Type"), QLatin1String(kR) + QLatin1Char('/') + kind);
+                xml.writeAttribute(QStringLiteral("Target"), targets[i].second);
+            }
+        });
+}
+
+QByteArray settings()
+{
+    return part(
+        QStringLiteral("w:settings"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}}, [](QXmlStreamWriter &xml) {
+            xml.writeEmptyElement(QStringLiteral("w:defaultTabStop"));
+            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("720"));
+            xml.writeStartElement(QStringLiteral("w:compat"));
+            xml.writeEmptyElement(QStringLiteral("w:compatSetting"));
+            xml.writeAttribute(QStringLiteral("w:name"), QStringLiteral("compatibilityMode"));
+            xml.writeAttribute(QStringLiteral("w:uri"), QStringLiteral("http://schemas.microsoft.com/office/word"));
+            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("15"));
+            xml.writeEndElement();
+        });
+}
+
+} // namespace
+
+QByteArray DocxWriter::documentXml(const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
+                                   QList<Media> *media)
+{
+    return Writer(pages, styles, media).document();
+}
+
+QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
+{
+    // The font of most text is the document default, so that empty lines and new text match it.
+    QHash<QString, int> uses;
+    for (const TextStyle &style : styles)
+        ++uses[style.font.isEmpty() ? style.sourceFont : style.font];
+    QString font = QStringLiteral("Liberation Serif");
+    for (auto it = uses.cbegin(); it != uses.cend(); ++it) {
+        if (!it.key().isEmpty() && it.value() > uses.value(font))
+            font = it.key();
+    }
+    return part(QStringLiteral("w:styles"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}},
+                [&font](QXmlStreamWriter &xml) {
+                    xml.writeStartElement(QStringLiteral("w:docDefaults"));
+                    xml.writeStartElement(QStringLiteral("w:rPrDefault"));
+                    xml.writeStartElement(QStringLiteral("w:rPr"));
+                    xml.writeEmptyElement(QStringLiteral("w:rFonts"));
+                    for (const char *slot : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
+                        xml.writeAttribute(QLatin1String(slot), font);
+                    xml.writeEmptyElement(QStringLiteral("w:sz"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("20"));
+                    xml.writeEndElement();
+                    xml.writeEndElement();
+                    xml.writeStartElement(QStringLiteral("w:pPrDefault"));
+                    xml.writeStartElement(QStringLiteral("w:pPr"));
+                    // Widow control would move lines to the next page, which must never happen here.
+                    xml.writeEmptyElement(QStringLiteral("w:widowControl"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("0"));
+                    xml.writeEmptyElement(QStringLiteral("w:spacing"));
+                    xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+                    xml.writeEndElement();
+                    xml.writeEndElement();
+                    xml.writeEndElement(); // docDefaults
+                    xml.writeStartElement(QStringLiteral("w:style"));
+                    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("paragraph"));
+                    xml.writeAttribute(QStringLiteral("w:default"), QStringLiteral("1"));
+                    xml.writeAttribute(QStringLiteral("w:styleId"), QStringLiteral("Normal"));
+                    xml.writeEmptyElement(QStringLiteral("w:name"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("Normal"));
+                    xml.writeEmptyElement(QStringLiteral("w:qFormat"));
+                    xml.writeEndElement();
+                    for (int level = 1; level <= 3; ++level) {
+                        xml.writeStartElement(QStringLiteral("w:style"));
+                        xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("paragraph"));
+                        xml.writeAttribute(QStringLiteral("w:styleId"), QStringLiteral("Heading%1").arg(level));
+                        xml.writeEmptyElement(QStringLiteral("w:name"));
+                        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("heading %1").arg(level));
+                        xml.writeEmptyElement(QStringLiteral("w:basedOn"));
+                        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("Normal"));
+                        xml.writeEmptyElement(QStringLiteral("w:next"));
+                        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("Normal"));
+                        xml.writeEmptyElement(QStringLiteral("w:qFormat"));
+                        xml.writeStartElement(QStringLiteral("w:pPr"));
+                        xml.writeEmptyElement(QStringLiteral("w:outlineLvl"));
+                        xml.writeAttribute(QStringLiteral("w:val"), QString::number(level - 1));
+                        xml.writeEndElement();
+                        xml.writeEndElement();
+                    }
+                });
+}
+
+bool DocxWriter::write(const QString &path, const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
+                       QString *error)
+{
+    QList<Media> media;
+    const QByteArray document = documentXml(pages, styles, &media);
+    QList<std::pair<QString, QString>> targets = {{QStringLiteral("rIdStyles"), QStringLiteral("styles.xml")},
+                                                  {QStringLiteral("rIdSettings"), QStringLiteral("settings.xml")}};
+    for (qsizetype i = 0; i < media.size(); ++i)
+        targets.append({QStringLiteral("rIdImage%1").arg(i + 1), QStringLiteral("media/") + media[i].name});
+    ZipWriter zip(path);
+    bool ok = zip.open() && zip.addData(QStringLiteral("[Content_Types].xml"), contentTypes()) &&
+              zip.addData(QStringLiteral("_rels/.rels"),
+                          relationships({{QStringLiteral("rIdDocument"), QStringLiteral("word/document.xml")}})) &&
+              zip.addData(QStringLiteral("word/document.xml"), document) &&
+              zip.addData(QStringLiteral("word/styles.xml"), stylesXml(styles)) &&
+              zip.addData(QStringLiteral("word/settings.xml"), settings()) &&
+              zip.addData(QStringLiteral("word/_rels/document.xml.rels"), relationships(targets));
+    for (const Media &each : std::as_const(media))
+        ok = ok && zip.addFile(QStringLiteral("word/media/") + each.name, each.source);
+    if (ok && zip.close())
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot write the Word document: %1").arg(zip.errorString());
+    return false;
+}

@@ -1,0 +1,195 @@
+#include "layout/FontNames.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+struct TexFamily {
+    const char *prefix; // upper-case start of the name
+    const char *family;
+    bool bold;
+    bool italic;
+    bool mono;
+};
+
+// Computer Modern and cm-super faces, replaced by Latin Modern, which has
+// their metrics. Longer prefixes first.
+const TexFamily kTexFamilies[] = {
+    {"CMSSBX", "Latin Modern Sans", true, false, false},       {"CMSSI", "Latin Modern Sans", false, true, false},
+    {"CMSS", "Latin Modern Sans", false, false, false},        {"CMBXTI", "Latin Modern Roman", true, true, false},
+    {"CMBX", "Latin Modern Roman", true, false, false},        {"CMTT", "Latin Modern Mono", false, false, true},
+    {"CMITT", "Latin Modern Mono", false, true, true},         {"CMSLTT", "Latin Modern Mono", false, true, true},
+    {"CMTI", "Latin Modern Roman", false, true, false},        {"CMSL", "Latin Modern Roman", false, true, false},
+    {"CMCSC", "Latin Modern Roman Caps", false, false, false}, {"CMB", "Latin Modern Roman", true, false, false},
+    {"CMR", "Latin Modern Roman", false, false, false},        {"SFBX", "Latin Modern Roman", true, false, false},
+    {"SFTI", "Latin Modern Roman", false, true, false},        {"SFSL", "Latin Modern Roman", false, true, false},
+    {"SFTT", "Latin Modern Mono", false, false, true},         {"SFSS", "Latin Modern Sans", false, false, false},
+    {"SFRM", "Latin Modern Roman", false, false, false},       {"LMROMAN", "Latin Modern Roman", false, false, false},
+    {"LMSANS", "Latin Modern Sans", false, false, false},      {"LMMONO", "Latin Modern Mono", false, false, true},
+};
+
+// URW names whose abbreviations fontconfig does not know.
+const std::pair<const char *, const char *> kAliases[] = {
+    {"NimbusRomNo9L", "Nimbus Roman No9 L"}, {"NimbusSanL", "Nimbus Sans L"},  {"NimbusMonL", "Nimbus Mono L"},
+    {"URWPalladioL", "URW Palladio L"},      {"URWBookmanL", "URW Bookman L"}, {"CenturySchL", "Century Schoolbook L"},
+};
+
+bool texFace(const QString &name, FontNames::Face *face)
+{
+    const QString upper = name.toUpper();
+    for (const TexFamily &tex : kTexFamilies) {
+        const QLatin1String prefix(tex.prefix);
+        // "CMR10", "SFRM1095", "LMRoman10-Bold": the prefix is followed by a size or a dash.
+        if (!upper.startsWith(prefix))
+            continue;
+        const QString rest = upper.mid(prefix.size());
+        if (!rest.isEmpty() && !rest[0].isDigit() && rest[0] != QLatin1Char('-'))
+            continue;
+        face->family = QLatin1String(tex.family);
+        face->bold = tex.bold || rest.contains(QLatin1String("BOLD"));
+        face->italic = tex.italic || rest.contains(QLatin1String("ITALIC")) || rest.contains(QLatin1String("OBLIQUE"));
+        face->mono = tex.mono;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+namespace {
+
+struct Advances {
+    const char *family;
+    double letter;
+    double space;
+};
+
+// Measured on English text with the fonts Debian installs for the service.
+const Advances kAdvances[] = {
+    {"DejaVu Serif", 0.580, 0.318},
+    {"DejaVu Sans", 0.567, 0.318},
+    {"DejaVu Sans Mono", 0.602, 0.602},
+    {"Liberation Serif", 0.463, 0.250},
+    {"Liberation Sans", 0.502, 0.278},
+    {"Liberation Mono", 0.600, 0.600},
+    {"Latin Modern Roman", 0.487, 0.326},
+    {"Latin Modern Sans", 0.497, 0.354},
+    {"Latin Modern Mono", 0.525, 0.525},
+    {"Carlito", 0.463, 0.226},
+    {"Caladea", 0.469, 0.220},
+};
+
+const Advances *advancesOf(const QString &family)
+{
+    for (const Advances &each : kAdvances) {
+        if (family.compare(QLatin1String(each.family), Qt::CaseInsensitive) == 0)
+            return &each;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+double FontNames::letterAdvance(const QString &family)
+{
+    const Advances *found = advancesOf(family);
+    return found ? found->letter : 0;
+}
+
+double FontNames::spaceAdvance(const QString &family)
+{
+    const Advances *found = advancesOf(family);
+    return found ? found->space : 0;
+}
+
+bool FontNames::sameMetrics(const QString &pdfName, const QString &standIn)
+{
+    const auto squeezed = [](QString text) { return text.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).toLower(); };
+    const QString family = squeezed(describe(pdfName).family);
+    const QString target = squeezed(standIn);
+    if (family.isEmpty() || target.isEmpty())
+        return false;
+    if (family == target ||
+        (family.startsWith(QLatin1String("latinmodern")) && target.startsWith(QLatin1String("latinmodern"))))
+        return true;
+    static const std::pair<const char *, const char *> kClones[] = {
+        {"times", "liberationserif"},
+        {"nimbusroman", "liberationserif"},
+        {"texgyretermes", "liberationserif"},
+        {"arial", "liberationsans"},
+        {"helvetica", "liberationsans"},
+        {"nimbussans", "liberationsans"},
+        {"texgyreheros", "liberationsans"},
+        {"courier", "liberationmono"},
+        {"nimbusmon", "liberationmono"},
+        {"texgyrecursor", "liberationmono"},
+        {"calibri", "carlito"},
+        {"cambria", "caladea"},
+    };
+    for (const auto &[clone, metric] : kClones) {
+        if (family.startsWith(QLatin1String(clone)) && target == QLatin1String(metric))
+            return true;
+    }
+    return false;
+}
+
+QString FontNames::withoutSubset(const QString &pdfName)
+{
+    static const QRegularExpression subset(QStringLiteral("^[A-Z]{6}\\+"));
+    return QString(pdfName).remove(subset);
+}
+
+FontNames::Face FontNames::describe(const QString &pdfName)
+{
+    Face face;
+    const QString name = withoutSubset(pdfName).trimmed();
+    if (texFace(name, &face))
+        return face;
+    // "Family-Style", "Family,Style" or "FamilyStyle" with a known style word at the end.
+    static const QRegularExpression separator(QStringLiteral("[-,]"));
+    QString family = name.section(separator, 0, 0);
+    QString style = name.section(separator, 1);
+    static const QRegularExpression glued(QStringLiteral(
+        "(Bold|Black|Heavy|Semibold|SemiBold|Demi|Italic|Oblique|Medi|Regu|Ital|BoldItalic|Roman|Regular|Book)+$"));
+    if (style.isEmpty()) {
+        const QRegularExpressionMatch match = glued.match(family);
+        if (match.hasMatch() && match.capturedStart() > 0) {
+            style = match.captured();
+            family.truncate(match.capturedStart());
+        }
+    }
+    static const QRegularExpression vendorTail(QStringLiteral("(PSMT|PS|MT)$"));
+    family.remove(vendorTail);
+    for (const auto &[abbreviation, full] : kAliases) {
+        if (family == QLatin1String(abbreviation))
+            family = QLatin1String(full);
+    }
+    const QString lowerStyle = style.toLower();
+    const QString lowerName = name.toLower();
+    face.family = family.isEmpty() ? name : family;
+    face.bold = lowerStyle.contains(QLatin1String("bold")) || lowerStyle.contains(QLatin1String("black")) ||
+                lowerStyle.contains(QLatin1String("heavy")) || lowerStyle.contains(QLatin1String("demi")) ||
+                lowerStyle.contains(QLatin1String("medi")) || lowerStyle == QLatin1String("bd") ||
+                lowerStyle.startsWith(QLatin1String("bdit"));
+    face.italic = lowerStyle.contains(QLatin1String("italic")) || lowerStyle.contains(QLatin1String("oblique")) ||
+                  lowerStyle.contains(QLatin1String("ital")) || lowerStyle == QLatin1String("it") ||
+                  lowerStyle.endsWith(QLatin1String("it"));
+    face.mono = lowerName.contains(QLatin1String("mono")) || lowerName.contains(QLatin1String("courier")) ||
+                lowerName.contains(QLatin1String("consol")) || lowerName.contains(QLatin1String("typewriter"));
+    return face;
+}
+
+QString FontNames::pattern(const Face &face)
+{
+    // fontconfig reads '-' and ':' in a family as syntax.
+    QString family = face.family;
+    family.replace(QLatin1Char('-'), QLatin1Char(' ')).replace(QLatin1Char(':'), QLatin1Char(' '));
+    QString text = family.trimmed().isEmpty() ? QStringLiteral("sans") : family.trimmed();
+    if (face.bold)
+        text += QStringLiteral(":bold");
+    if (face.italic)
+        text += QStringLiteral(":italic");
+    if (face.mono)
+        text += QStringLiteral(":spacing=mono");
+    return text;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// What a PDF font name says about its face. PDF names are PostScript names
+// ("ABCDEF+TimesNewRomanPS-BoldItalicMT", "CMBX12", "NimbusSanL-ReguItal");
+// the family to ask fontconfig for and the weight and slant are read from
+// them, with the TeX and URW names mapped to the families that replace them.
+class FontNames final {
+public:
+    struct Face {
+        QString family; // what to ask fontconfig for
+        bool bold = false;
+        bool italic = false;
+        bool mono = false;
+    };
+
+    static Face describe(const QString &pdfName);
+    // The name without a subset prefix ("ABCDEF+").
+    static QString withoutSubset(const QString &pdfName);
+    // The fontconfig pattern for a face: "family:bold:italic", with monospace
+    // asked for where the face is one.
+    static QString pattern(const Face &face);
+
+    // The mean advance of a letter of English text and of a space, in em, of
+    // the families that commonly stand in for PDF fonts; 0 for others.
+    static double letterAdvance(const QString &family);
+    static double spaceAdvance(const QString &family);
+    // Whether `standIn` is the PDF font itself or one made with its metrics
+    // (Liberation for Times, Arial, Helvetica and Courier and their clones,
+    // Carlito for Calibri, Caladea for Cambria, Latin Modern for TeX's fonts).
+    static bool sameMetrics(const QString &pdfName, const QString &standIn);
+};

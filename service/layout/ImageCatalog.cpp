@@ -1,0 +1,68 @@
+#include "layout/ImageCatalog.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+QList<ImageCatalog::Entry> ImageCatalog::parseList(const QString &listing)
+{
+    QList<Entry> entries;
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    const QStringList lines = listing.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QStringList fields = line.trimmed().split(space, Qt::SkipEmptyParts);
+        bool pageOk = false;
+        bool numberOk = false;
+        if (fields.size() < 5)
+            continue;
+        Entry entry;
+        entry.page = fields[0].toInt(&pageOk);
+        entry.number = fields[1].toInt(&numberOk);
+        if (!pageOk || !numberOk)
+            continue;
+        entry.type = fields[2];
+        entry.pixels = QSize(fields[3].toInt(), fields[4].toInt());
+        bool objectOk = false;
+        const int object = fields.value(10).toInt(&objectOk);
+        entry.key = objectOk && object > 0 ? fields[10] + QLatin1Char(' ') + fields.value(11)
+                                           : QStringLiteral("inline %1").arg(entry.number);
+        entries.append(entry);
+    }
+    return entries;
+}
+
+QHash<int, QString> ImageCatalog::extractedFiles(const QString &folder)
+{
+    static const QRegularExpression name(QStringLiteral("-(\\d+)-(\\d+)\\.[A-Za-z0-9]+$"));
+    QHash<int, QString> files;
+    const QStringList entries = QDir(folder).entryList(QDir::Files, QDir::Name);
+    for (const QString &entry : entries) {
+        const QRegularExpressionMatch match = name.match(entry);
+        if (match.hasMatch())
+            files.insert(match.captured(2).toInt(), QDir(folder).filePath(entry));
+    }
+    return files;
+}
+
+void ImageCatalog::match(QList<SourcePage> &pages, const QList<Entry> &entries, const QHash<int, QString> &files)
+{
+    QHash<int, QList<Entry>> perPage;
+    for (const Entry &entry : entries) {
+        if (entry.type == QLatin1String("image"))
+            perPage[entry.page].append(entry);
+    }
+    for (qsizetype p = 0; p < pages.size(); ++p) {
+        const QList<Entry> rows = perPage.value(int(p + 1));
+        qsizetype next = 0;
+        for (ImagePlacement &placement : pages[p].images) {
+            // Skip rows that do not fit, but never go back: the order is shared.
+            qsizetype at = next;
+            while (at < rows.size() && rows[at].pixels != placement.pixels)
+                ++at;
+            if (at == rows.size())
+                continue;
+            placement.file = files.value(rows[at].number);
+            placement.key = rows[at].key;
+            next = at + 1;
+        }
+    }
+}

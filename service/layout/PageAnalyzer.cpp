@@ -1,0 +1,205 @@
+#include "layout/PageAnalyzer.h"
+
+#include "layout/AlignedTables.h"
+#include "layout/ParagraphBuilder.h"
+#include "layout/ReadingOrder.h"
+#include "layout/RuledTables.h"
+#include "layout/TextLines.h"
+#include "layout/TextWords.h"
+
+#include <algorithm>
+
+namespace {
+
+using Word = TextWords::Word;
+
+constexpr int kMaxShapes = 400;
+
+class Analysis {
+public:
+    Analysis(const SourcePage &page, const QList<TextStyle> &styles, const QSet<QString> &vocabulary)
+        : mSource(page), mStyles(styles), mVocabulary(vocabulary)
+    {
+        mPage.size = page.size;
+    }
+
+    StructuredPage run();
+
+private:
+    void fillCells(Table &table, const QList<Word> &words) const;
+    QList<FlowItem> flow(const QList<Word> &words, double left, double right);
+    void addPictures();
+    void addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills);
+
+    const SourcePage &mSource;
+    const QList<TextStyle> &mStyles;
+    const QSet<QString> &mVocabulary;
+    StructuredPage mPage;
+    QList<Word> mWords;
+};
+
+void Analysis::fillCells(Table &table, const QList<Word> &words) const
+{
+    QHash<std::pair<int, int>, QList<Word>> perCell;
+    const QRectF inside = table.box().adjusted(0.01, 0.01, -0.01, -0.01);
+    for (const Word &word : words) {
+        // A word whose middle sits on a grid line still belongs to a cell.
+        const QPointF centre(qBound(inside.left(), word.box.center().x(), inside.right()),
+                             qBound(inside.top(), word.box.center().y(), inside.bottom()));
+        perCell[RuledTables::cellAt(table, centre)].append(word);
+    }
+    for (auto it = perCell.cbegin(); it != perCell.cend(); ++it) {
+        const auto [row, column] = it.key();
+        if (row < 0)
+            continue;
+        const TableCell &cell = table.cells[row][column];
+        const double left = table.columnEdges[column];
+        const double right = table.columnEdges[qMin(column + qMax(1, cell.columnSpan), table.columns())];
+        table.cells[row][column].paragraphs =
+            ParagraphBuilder::paragraphs(TextLines::lines(it.value(), mStyles), left, right, mVocabulary);
+    }
+}
+
+// The words of one block, in reading order, as paragraphs and tables of aligned columns.
+QList<FlowItem> Analysis::flow(const QList<Word> &words, double left, double right)
+{
+    QList<FlowItem> items;
+    const QList<TextLines::Line> lines = TextLines::lines(words, mStyles);
+    for (const AlignedTables::Part &part : AlignedTables::split(lines)) {
+        if (part.table) {
+            Table table = *part.table;
+            for (int r = 0; r < table.rows(); ++r) {
+                for (int c = 0; c < table.columns(); ++c) {
+                    const QList<TextLines::Line> cellLines = part.cellLines.value({r, c});
+                    if (!cellLines.isEmpty())
+                        table.cells[r][c].paragraphs = ParagraphBuilder::paragraphs(
+                            cellLines, table.columnEdges[c], table.columnEdges[c + 1], mVocabulary);
+                }
+            }
+            mPage.tables.append(table);
+            items.append({FlowItem::Kind::Table, int(mPage.tables.size() - 1)});
+            continue;
+        }
+        for (const Paragraph &paragraph : ParagraphBuilder::paragraphs(part.lines, left, right, mVocabulary)) {
+            mPage.paragraphs.append(paragraph);
+            items.append({FlowItem::Kind::Paragraph, int(mPage.paragraphs.size() - 1)});
+        }
+    }
+    return items;
+}
+
+StructuredPage Analysis::run()
+{
+    mWords = TextWords::words(mSource.glyphs);
+    const QList<RuledTables::Found> found = RuledTables::find(mSource.rules, mSource.fills);
+    QSet<int> usedRules;
+    QSet<int> usedFills;
+    QList<Table> ruled;
+    QList<bool> inTable(mWords.size(), false);
+    for (const RuledTables::Found &each : found) {
+        Table table = each.table;
+        const QRectF box = table.box();
+        QList<Word> cellWords;
+        for (qsizetype w = 0; w < mWords.size(); ++w) {
+            if (!inTable[w] && box.contains(mWords[w].box.center())) {
+                inTable[w] = true;
+                cellWords.append(mWords[w]);
+            }
+        }
+        fillCells(table, cellWords);
+        ruled.append(table);
+        usedRules += each.rules;
+        usedFills += each.fills;
+    }
+    QList<ReadingOrder::Item> items;
+    QList<int> wordOf; // item -> word index, or -1 - table index
+    double textLeft = mPage.size.width();
+    double textRight = 0;
+    for (qsizetype w = 0; w < mWords.size(); ++w) {
+        textLeft = qMin(textLeft, mWords[w].box.left());
+        textRight = qMax(textRight, mWords[w].box.right());
+        if (inTable[w])
+            continue;
+        items.append({mWords[w].box, mWords[w].row});
+        wordOf.append(int(w));
+    }
+    for (qsizetype t = 0; t < ruled.size(); ++t) {
+        items.append({ruled[t].box(), -1});
+        wordOf.append(-1 - int(t));
+        textLeft = qMin(textLeft, ruled[t].box().left());
+        textRight = qMax(textRight, ruled[t].box().right());
+    }
+    for (const ReadingOrder::Band &band : ReadingOrder::bands(items)) {
+        Band out{band.top, band.bottom, {}};
+        for (qsizetype c = 0; c < band.columns.size(); ++c) {
+            const ReadingOrder::Column &column = band.columns[c];
+            Column placed;
+            placed.left = c == 0 ? qMin(textLeft, column.left) : column.left;
+            placed.right = c + 1 == band.columns.size() ? qMax(textRight, column.right) : column.right;
+            for (QList<int> leaf : column.leaves) {
+                std::sort(leaf.begin(), leaf.end(),
+                          [&items](int a, int b) { return items[a].box.top() < items[b].box.top(); });
+                QList<Word> pending;
+                const auto flush = [&] {
+                    if (!pending.isEmpty())
+                        placed.items += flow(pending, placed.left, placed.right);
+                    pending.clear();
+                };
+                for (const int item : std::as_const(leaf)) {
+                    if (wordOf[item] >= 0) {
+                        pending.append(mWords[wordOf[item]]);
+                        continue;
+                    }
+                    flush();
+                    mPage.tables.append(ruled[-1 - wordOf[item]]);
+                    placed.items.append({FlowItem::Kind::Table, int(mPage.tables.size() - 1)});
+                }
+                flush();
+            }
+            out.columns.append(placed);
+        }
+        mPage.bands.append(out);
+    }
+    addPictures();
+    addShapes(usedRules, usedFills);
+    return mPage;
+}
+
+void Analysis::addPictures()
+{
+    const double pageArea = mPage.size.width() * mPage.size.height();
+    for (const ImagePlacement &image : mSource.images) {
+        if (image.file.isEmpty())
+            continue;
+        Picture picture{image.box, image.frame, image.rotation, image.flip, image.file, image.key, false};
+        const QRectF visible = image.box.intersected(QRectF(QPointF(0, 0), mPage.size));
+        picture.behindText = visible.width() * visible.height() > 0.4 * pageArea;
+        for (qsizetype w = 0; w < mWords.size() && !picture.behindText; ++w)
+            picture.behindText = image.box.contains(mWords[w].box.center());
+        mPage.pictures.append(picture);
+    }
+}
+
+void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
+{
+    for (int f = 0; f < mSource.fills.size() && mPage.shapes.size() < kMaxShapes; ++f) {
+        if (!usedFills.contains(f))
+            mPage.shapes.append({mSource.fills[f].box, mSource.fills[f].color});
+    }
+    for (int r = 0; r < mSource.rules.size() && mPage.shapes.size() < kMaxShapes; ++r) {
+        if (usedRules.contains(r))
+            continue;
+        const Rule &rule = mSource.rules[r];
+        const double half = qMax(0.25, rule.width / 2);
+        const QRectF box = QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
+        mPage.shapes.append({box, rule.color});
+    }
+}
+
+} // namespace
+
+StructuredPage PageAnalyzer::analyze(const SourcePage &page, const QList<TextStyle> &styles,
+                                     const QSet<QString> &vocabulary)
+{
+    return Analysis(page, styles, vocabulary).run();
+}

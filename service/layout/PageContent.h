@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+// A colour as 0xRRGGBB.
+using Rgb = quint32;
+
+// What a PDF page draws, as read from the renderer's trace: positioned glyphs
+// with their fonts, axis-aligned rules and filled boxes, and placed images.
+// Coordinates are points from the page's top-left corner, y growing down.
+
+struct TextStyle {
+    QString sourceFont; // as the PDF names it, without a subset prefix
+    QString font;       // the installed family that stands in for it
+    double size = 0;    // points
+    bool bold = false;
+    bool italic = false;
+    bool mono = false;
+    Rgb color = 0;
+    double spaceWidth = 0.3; // of a space in em: of the stand-in font where known, else of the PDF's
+    double letterWidth = 0;  // the mean advance of the letters the PDF drew in this font, in em
+
+    bool operator==(const TextStyle &other) const = default;
+};
+
+struct Glyph {
+    QString text;
+    QRectF box; // advance width by an em-based height
+    double baseline = 0;
+    double size = 0;
+    int style = -1; // index into SourceDocument::styles
+};
+
+// A line drawn along one axis: a stroked segment or a thin filled box.
+struct Rule {
+    QPointF from;
+    QPointF to;
+    double width = 0;
+    Rgb color = 0;
+
+    bool horizontal() const { return qAbs(to.y() - from.y()) <= qAbs(to.x() - from.x()); }
+};
+
+struct FilledBox {
+    QRectF box;
+    Rgb color = 0;
+};
+
+struct ImagePlacement {
+    QRectF box;        // what it covers on the page
+    QSizeF frame;      // its own width and height before turning
+    int rotation = 0;  // clockwise, a multiple of 90
+    bool flip = false; // mirrored across its vertical axis after turning
+    QSize pixels;
+    QString file; // the extracted image, once known
+    QString key;  // the same for every placement of one image
+};
+
+struct SourcePage {
+    QSizeF size;
+    QList<Glyph> glyphs;
+    QList<Rule> rules;
+    QList<FilledBox> fills;
+    QList<ImagePlacement> images;
+    int turnedGlyphs = 0; // text not running left to right, left out of the flow
+};
+
+struct SourceDocument {
+    QList<TextStyle> styles;
+    QList<SourcePage> pages;
+};

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "layout/PageContent.h"
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+// A page as the writers see it: paragraphs and tables in reading order,
+// grouped into horizontal bands of one or more columns, and the pictures and
+// coloured boxes drawn at fixed places behind or beside the text.
+// Coordinates are points from the page's top-left corner.
+
+struct TextRun {
+    QString text;
+    int style = -1; // index into SourceDocument::styles
+
+    bool operator==(const TextRun &other) const = default;
+};
+
+struct TabStop {
+    double position = 0; // page x
+    bool right = false;  // the text after it ends there
+    bool dots = false;   // a row of dots leads up to it
+
+    bool operator==(const TabStop &other) const = default;
+};
+
+struct Paragraph {
+    enum class Align { Left, Center, Right, Justify };
+
+    QList<TextRun> runs;
+    QRectF box; // the lines' extent: left edge of the text to the right end of the longest line
+    double firstBaseline = 0;
+    double lastBaseline = 0;
+    double lineHeight = 0;  // distance of its baselines
+    double firstIndent = 0; // where the first line starts, from box.left()
+    int lineCount = 1;
+    Align align = Align::Left;
+    int headingLevel = 0; // 1..3, 0 for body text
+    bool listItem = false;
+    bool keepSpaces = false; // monospaced text: spacing and line breaks as in the source
+    QList<TabStop> tabStops; // one per tab in the text, in order
+    double condense = 0;     // points to take from each character's advance so that the lines fit as they did
+
+    QString text() const;
+    // Top and bottom of the lines as a flowing layout places them.
+    double top() const;
+    double bottom() const;
+};
+
+struct TableCell {
+    QList<Paragraph> paragraphs;
+    int rowSpan = 1;    // 0: covered by the cell above
+    int columnSpan = 1; // 0: covered by the cell to the left
+    bool filled = false;
+    Rgb fill = 0;
+};
+
+struct Table {
+    QList<double> columnEdges;     // page x, one more than columns
+    QList<double> rowEdges;        // page y, one more than rows
+    QList<QList<TableCell>> cells; // rows of cells, every row as long as the grid
+    bool ruled = false;
+    double ruleWidth = 0.5;
+    Rgb ruleColor = 0;
+
+    int rows() const { return int(cells.size()); }
+    int columns() const { return int(columnEdges.size()) - 1; }
+    QRectF box() const;
+};
+
+// One item of a column: a paragraph or a table.
+struct FlowItem {
+    enum class Kind { Paragraph, Table } kind = Kind::Paragraph;
+    int index = 0; // into StructuredPage::paragraphs or ::tables
+
+    bool operator==(const FlowItem &other) const = default;
+};
+
+struct Column {
+    double left = 0;
+    double right = 0;
+    QList<FlowItem> items;
+};
+
+struct Band {
+    double top = 0;
+    double bottom = 0;
+    QList<Column> columns;
+};
+
+struct Picture {
+    QRectF box;
+    QSizeF frame;
+    int rotation = 0;
+    bool flip = false;
+    QString file;
+    QString key;
+    bool behindText = false;
+};
+
+struct Shape {
+    QRectF box;
+    Rgb color = 0;
+};
+
+struct StructuredPage {
+    QSizeF size;
+    QList<Paragraph> paragraphs;
+    QList<Table> tables;
+    QList<Band> bands;
+    QList<Picture> pictures;
+    QList<Shape> shapes;
+
+    // Every paragraph of the page in reading order, table cells row by row.
+    QList<const Paragraph *> readingOrder() const;
+};

@@ -1,0 +1,318 @@
+#include "layout/ParagraphBuilder.h"
+
+#include "layout/Hyphenation.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using Line = TextLines::Line;
+
+double typicalPitch(const QList<Line> &lines)
+{
+    QList<double> pitches;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const double pitch = lines[i].baseline - lines[i - 1].baseline;
+        if (pitch > 0.5 * lines[i].size && pitch < 2 * lines[i].size)
+            pitches.append(pitch);
+    }
+    if (pitches.isEmpty())
+        return 0;
+    std::sort(pitches.begin(), pitches.end());
+    return pitches[pitches.size() / 2];
+}
+
+bool centred(const QRectF &line, double left, double right)
+{
+    const double width = right - left;
+    return std::abs(line.center().x() - (left + right) / 2) < qMax(2.0, 0.02 * width) && line.width() < 0.9 * width;
+}
+
+bool opensList(const Line &line)
+{
+    if (line.words.size() < 2 || !ParagraphBuilder::isListMarker(line.words.first().text))
+        return false;
+    return line.words[1].box.left() - line.words.first().box.right() >= 0.4 * line.size;
+}
+
+class Grouper {
+public:
+    Grouper(const QList<Line> &lines, double left, double right)
+        : mLines(lines), mLeft(left), mRight(right), mTextRight(left), mPitch(typicalPitch(lines))
+    {
+        for (const Line &line : lines)
+            mTextRight = qMax(mTextRight, line.box.right());
+    }
+
+    QList<QList<int>> groups() const
+    {
+        QList<QList<int>> result;
+        for (int i = 0; i < mLines.size(); ++i) {
+            if (!result.isEmpty() && continues(result.last(), i))
+                result.last().append(i);
+            else
+                result.append(QList<int>{i});
+        }
+        return result;
+    }
+
+private:
+    bool continues(const QList<int> &paragraph, int next) const
+    {
+        const Line &a = mLines[paragraph.last()];
+        const Line &b = mLines[next];
+        if (a.mono || b.mono || a.segments() > 1 || b.segments() > 1 || a.bold != b.bold)
+            return false;
+        if (std::abs(a.size - b.size) > 0.1 * qMax(a.size, b.size))
+            return false;
+        const double pitch = b.baseline - a.baseline;
+        const double usual = mPitch > 0 ? mPitch : 1.2 * a.size;
+        if (pitch > qMax(1.5 * a.size, 1.3 * usual) || pitch < 0.5 * a.size)
+            return false;
+        if (opensList(b))
+            return false;
+        const bool bothCentred = centred(a.box, mLeft, mRight) && centred(b.box, mLeft, mRight);
+        if (bothCentred)
+            return true;
+        const double tolerance = 0.8 * a.size;
+        const Line &first = mLines[paragraph.first()];
+        if (paragraph.size() >= 2) {
+            if (std::abs(b.box.left() - a.box.left()) > tolerance)
+                return false;
+        } else if (b.box.left() > first.box.left() + tolerance && !opensList(first)) {
+            return false;
+        }
+        // The line before ended early although the next line's first word would have fitted there.
+        const double firstWord = b.words.first().box.width();
+        return a.box.right() + 0.3 * a.size + firstWord >= mTextRight - 0.5 * a.size;
+    }
+
+    const QList<Line> &mLines;
+    double mLeft;
+    double mRight;
+    double mTextRight; // where the block's longest line ends
+    double mPitch;
+};
+
+// Builds the runs of a paragraph word by word.
+class Assembler {
+public:
+    Assembler(Paragraph &paragraph, const QSet<QString> &vocabulary) : mParagraph(paragraph), mVocabulary(vocabulary) {}
+
+    void separate(const QString &separator) { mPending = separator; }
+
+    void addWord(const TextWords::Word &word)
+    {
+        if (mParagraph.runs.isEmpty()) {
+            mPending.clear();
+        } else if (!mPending.isEmpty()) {
+            mParagraph.runs.last().text += mPending;
+            mPending.clear();
+        }
+        qsizetype offset = 0;
+        for (const TextWords::Run &run : word.runs) {
+            append(word.text.mid(offset, run.length), run.style);
+            offset += run.length;
+        }
+        mLastWord = word.text;
+    }
+
+    // Joins a word broken at the end of the line before; false when they stay two words.
+    bool joinBroken(const TextWords::Word &next)
+    {
+        const std::optional<QString> joined = Hyphenation::join(mLastWord, next.text, mVocabulary);
+        if (!joined || mParagraph.runs.isEmpty())
+            return false;
+        // Drop what the line end held beyond the common start (the hyphen).
+        const qsizetype keep = joined->startsWith(mLastWord) ? mLastWord.size() : mLastWord.size() - 1;
+        const qsizetype drop = mLastWord.size() - keep;
+        QString &last = mParagraph.runs.last().text;
+        last.chop(qMin(drop, last.size()));
+        mPending.clear();
+        qsizetype at = 0;
+        for (const TextWords::Run &run : next.runs) {
+            append(next.text.mid(at, run.length), run.style);
+            at += run.length;
+        }
+        mLastWord = next.text;
+        return true;
+    }
+
+private:
+    void append(const QString &text, int style)
+    {
+        if (!mParagraph.runs.isEmpty() && mParagraph.runs.last().style == style)
+            mParagraph.runs.last().text += text;
+        else
+            mParagraph.runs.append({text, style});
+    }
+
+    Paragraph &mParagraph;
+    const QSet<QString> &mVocabulary;
+    QString mPending;
+    QString mLastWord;
+};
+
+QString spacesFor(const TextWords::Word &before, const TextWords::Word &after)
+{
+    const double advance = before.box.width() / qMax<qsizetype>(1, before.text.size());
+    const int count = advance > 0 ? int(std::lround((after.box.left() - before.box.right()) / advance)) : 1;
+    return QString(qBound(1, count, 200), QLatin1Char(' '));
+}
+
+Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, double right, double pitch,
+                const QSet<QString> &vocabulary)
+{
+    Paragraph paragraph;
+    Assembler assembler(paragraph, vocabulary);
+    QList<QRectF> boxes;
+    const Line &first = lines[group.first()];
+    paragraph.keepSpaces = first.mono;
+    paragraph.listItem = opensList(first);
+    for (qsizetype l = 0; l < group.size(); ++l) {
+        const Line &line = lines[group[l]];
+        boxes.append(line.box);
+        for (int s = 0; s < line.segments(); ++s) {
+            const QList<TextWords::Word> words = line.segmentWords(s);
+            if (s > 0) {
+                assembler.separate(QStringLiteral("\t"));
+                const bool dots = line.leaders.value(s);
+                const QRectF box = line.segmentBox(s);
+                paragraph.tabStops.append({dots ? box.right() : box.left(), dots, dots});
+            }
+            for (qsizetype w = 0; w < words.size(); ++w) {
+                if (l > 0 && s == 0 && w == 0 && assembler.joinBroken(words[w]))
+                    continue;
+                if (w > 0 && paragraph.keepSpaces)
+                    assembler.separate(spacesFor(words[w - 1], words[w]));
+                else if (w == 1 && l == 0 && s == 0 && paragraph.listItem)
+                    assembler.separate(QStringLiteral("\t"));
+                else if (w > 0 || l > 0)
+                    assembler.separate(QStringLiteral(" "));
+                assembler.addWord(words[w]);
+            }
+        }
+    }
+    paragraph.lineCount = int(group.size());
+    paragraph.firstBaseline = first.baseline;
+    paragraph.lastBaseline = lines[group.last()].baseline;
+    if (group.size() > 1) {
+        paragraph.lineHeight = (paragraph.lastBaseline - paragraph.firstBaseline) / double(group.size() - 1);
+    } else {
+        // A line on its own takes the distance to its closest neighbour (the lines
+        // of a code listing), else the block's usual distance.
+        const int at = group.first();
+        double closest = 0;
+        for (const int neighbour : {at - 1, at + 1}) {
+            if (neighbour < 0 || neighbour >= lines.size())
+                continue;
+            const double distance = std::abs(lines[neighbour].baseline - first.baseline);
+            if (distance >= 0.8 * first.size && (closest == 0 || distance < closest))
+                closest = distance;
+        }
+        const auto usable = [&first](double value) { return value >= 0.8 * first.size && value <= 1.35 * first.size; };
+        paragraph.lineHeight = usable(closest) ? closest : usable(pitch) ? pitch : 1.2 * first.size;
+    }
+    double bodyLeft = first.box.left();
+    double extentRight = first.box.right();
+    for (qsizetype l = 1; l < group.size(); ++l) {
+        bodyLeft = l == 1 ? lines[group[l]].box.left() : qMin(bodyLeft, lines[group[l]].box.left());
+        extentRight = qMax(extentRight, lines[group[l]].box.right());
+    }
+    if (paragraph.listItem && group.size() == 1)
+        bodyLeft = first.words[1].box.left();
+    const double top = paragraph.firstBaseline - 0.8 * paragraph.lineHeight;
+    paragraph.box =
+        QRectF(QPointF(bodyLeft, top), QPointF(extentRight, paragraph.lastBaseline + 0.2 * paragraph.lineHeight));
+    paragraph.firstIndent = first.box.left() - bodyLeft;
+    paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
+    QList<TextLines::Line> wrapped;
+    for (qsizetype l = 0; l + 1 < group.size(); ++l)
+        wrapped.append(lines[group[l]]);
+    paragraph.condense = ParagraphBuilder::condensing(wrapped);
+    return paragraph;
+}
+
+} // namespace
+
+bool ParagraphBuilder::isListMarker(const QString &word)
+{
+    static const QRegularExpression marker(
+        QStringLiteral("^([\\x{2022}\\x{25E6}\\x{25AA}\\x{25AB}\\x{2023}\\x{2043}\\x{2219}\\x{00B7}\\x{25CF}"
+                       "\\x{25CB}\\x{25A0}\\x{25A1}\\x{2013}\\x{2014}*\\-]|\\d{1,3}[.)]|[a-zA-Z][.)]|"
+                       "\\(\\d{1,3}\\)|\\([a-z]\\)|[ivxIVX]{1,4}[.)])$"));
+    return marker.match(word).hasMatch();
+}
+
+double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines)
+{
+    double most = 0;
+    for (const Line &line : lines) {
+        if (line.segments() > 1 || line.mono)
+            continue;
+        double glyphs = 0;
+        qsizetype characters = 0;
+        for (const TextWords::Word &word : line.words) {
+            glyphs += word.box.width();
+            characters += word.text.size();
+        }
+        const qsizetype gaps = line.words.size() - 1;
+        const double needed = glyphs + double(gaps) * line.space - line.box.width();
+        if (needed > 0 && characters + gaps > 0)
+            most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
+    }
+    return most;
+}
+
+Paragraph::Align ParagraphBuilder::alignment(const QList<QRectF> &lines, double left, double right)
+{
+    if (lines.isEmpty())
+        return Paragraph::Align::Left;
+    const double width = right - left;
+    const double tolerance = qMax(1.5, 0.01 * width);
+    if (lines.size() == 1) {
+        const QRectF &line = lines.first();
+        if (centred(line, left, right) && line.left() - left > 0.1 * width)
+            return Paragraph::Align::Center;
+        if (std::abs(line.right() - right) < tolerance && line.left() - left > 0.3 * width)
+            return Paragraph::Align::Right;
+        return Paragraph::Align::Left;
+    }
+    // The lines after the first share their left edge (the first may be indented).
+    bool sameBodyLeft = true;
+    bool sameRight = true;
+    bool sameCentre = true;
+    bool fullButLast = true;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        sameBodyLeft = sameBodyLeft && std::abs(lines[i].left() - lines[1].left()) < tolerance;
+        sameRight = sameRight && std::abs(lines[i].right() - lines[0].right()) < tolerance;
+        sameCentre = sameCentre && std::abs(lines[i].center().x() - lines[0].center().x()) < tolerance;
+        if (i < lines.size() - 1)
+            fullButLast = fullButLast && std::abs(lines[i].right() - lines[0].right()) < tolerance;
+    }
+    const bool leftsDiffer = std::abs(lines[1].left() - lines[0].left()) >= tolerance || !sameBodyLeft;
+    if (sameCentre && leftsDiffer)
+        return Paragraph::Align::Center;
+    // Ragged left edges against a common right one; a hanging indent is no such raggedness.
+    const bool raggedLeft = lines.size() >= 3 ? !sameBodyLeft : lines[1].left() - lines[0].left() > 0.25 * width;
+    if (sameRight && raggedLeft)
+        return Paragraph::Align::Right;
+    if (sameBodyLeft && fullButLast && lines.size() >= 3)
+        return Paragraph::Align::Justify;
+    if (sameBodyLeft && lines.size() == 2 && std::abs(lines[0].right() - right) < tolerance)
+        return Paragraph::Align::Justify;
+    return Paragraph::Align::Left;
+}
+
+QList<Paragraph> ParagraphBuilder::paragraphs(const QList<TextLines::Line> &lines, double left, double right,
+                                              const QSet<QString> &vocabulary)
+{
+    QList<Paragraph> result;
+    const double pitch = typicalPitch(lines);
+    for (const QList<int> &group : Grouper(lines, left, right).groups())
+        result.append(build(lines, group, left, right, pitch, vocabulary));
+    return result;
+}

@@ -1,0 +1,220 @@
+#include "layout/ReadingOrder.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+using Item = ReadingOrder::Item;
+using Ids = QList<int>;
+
+struct Gutter {
+    double start = 0;
+    double end = 0;
+};
+
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+class Cutter {
+public:
+    explicit Cutter(const QList<Item> &items);
+    QList<ReadingOrder::Band> cut(const Ids &ids, int depth) const;
+
+private:
+    QList<Ids> slices(Ids ids) const;
+    QList<Gutter> gutters(const Ids &ids) const;
+    QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
+    bool readsAsProse(const Ids &ids) const;
+    QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
+    QList<std::pair<Ids, QList<Gutter>>> groups(const QList<Ids> &slices) const;
+
+    const QList<Item> &mItems;
+    double mGapY = 4;
+    double mGutter = 7;
+};
+
+Cutter::Cutter(const QList<Item> &items) : mItems(items)
+{
+    QList<double> heights;
+    QHash<int, QList<QRectF>> rows;
+    for (const Item &item : items) {
+        if (item.row < 0)
+            continue;
+        heights.append(item.box.height());
+        rows[item.row].append(item.box);
+    }
+    QList<double> gaps;
+    for (QList<QRectF> &row : rows) {
+        std::sort(row.begin(), row.end(), [](const QRectF &a, const QRectF &b) { return a.left() < b.left(); });
+        for (qsizetype i = 1; i < row.size(); ++i)
+            gaps.append(row[i].left() - row[i - 1].right());
+    }
+    const double size = heights.isEmpty() ? 10 : median(heights);
+    mGapY = 0.4 * size;
+    mGutter = qMax(0.7 * size, 1.8 * median(gaps));
+}
+
+QList<Ids> Cutter::slices(Ids ids) const
+{
+    std::sort(ids.begin(), ids.end(), [this](int a, int b) { return mItems[a].box.top() < mItems[b].box.top(); });
+    QList<Ids> result;
+    double bottom = 0;
+    for (const int id : std::as_const(ids)) {
+        const QRectF &box = mItems[id].box;
+        if (result.isEmpty() || box.top() > bottom + mGapY) {
+            result.append(Ids{id});
+            bottom = box.bottom();
+        } else {
+            result.last().append(id);
+            bottom = qMax(bottom, box.bottom());
+        }
+    }
+    return result;
+}
+
+QList<Gutter> Cutter::gutters(const Ids &ids) const
+{
+    QList<std::pair<double, double>> spans;
+    for (const int id : ids)
+        spans.append({mItems[id].box.left(), mItems[id].box.right()});
+    std::sort(spans.begin(), spans.end());
+    QList<Gutter> result;
+    double reach = spans.isEmpty() ? 0 : spans.first().second;
+    for (qsizetype i = 1; i < spans.size(); ++i) {
+        if (spans[i].first - reach >= mGutter)
+            result.append({reach, spans[i].first});
+        reach = qMax(reach, spans[i].second);
+    }
+    return result;
+}
+
+QList<Ids> Cutter::columnsOf(const Ids &ids, const QList<Gutter> &cuts) const
+{
+    QList<Ids> columns(cuts.size() + 1);
+    for (const int id : ids) {
+        const double x = mItems[id].box.center().x();
+        qsizetype column = 0;
+        while (column < cuts.size() && x > cuts[column].start)
+            ++column;
+        columns[column].append(id);
+    }
+    return columns;
+}
+
+bool Cutter::readsAsProse(const Ids &ids) const
+{
+    QHash<int, int> wordsPerRow;
+    for (const int id : ids) {
+        if (mItems[id].row < 0)
+            return true; // a table or block holds its own place
+        ++wordsPerRow[mItems[id].row];
+    }
+    if (wordsPerRow.size() < 2)
+        return false;
+    QList<double> counts;
+    for (const int count : std::as_const(wordsPerRow))
+        counts.append(count);
+    return median(counts) >= 3;
+}
+
+QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const
+{
+    while (!cuts.isEmpty()) {
+        const QList<Ids> columns = columnsOf(ids, cuts);
+        qsizetype failing = -1;
+        for (qsizetype c = 0; c < columns.size() && failing < 0; ++c) {
+            if (!readsAsProse(columns[c]))
+                failing = c;
+        }
+        if (failing < 0)
+            return cuts;
+        cuts.removeAt(qMin(failing, cuts.size() - 1));
+    }
+    return cuts;
+}
+
+// Consecutive slices go together while a gutter runs through all of them.
+QList<std::pair<Ids, QList<Gutter>>> Cutter::groups(const QList<Ids> &sliceList) const
+{
+    QList<std::pair<Ids, QList<Gutter>>> result;
+    for (const Ids &slice : sliceList) {
+        if (!result.isEmpty()) {
+            auto &[ids, cuts] = result.last();
+            const Ids joined = ids + slice;
+            const QList<Gutter> through = gutters(joined);
+            QList<Gutter> kept;
+            for (const Gutter &gutter : through) {
+                for (const Gutter &old : std::as_const(cuts)) {
+                    if (gutter.start < old.end && gutter.end > old.start) {
+                        kept.append(gutter);
+                        break;
+                    }
+                }
+            }
+            // Text of one column goes on with more text of one column.
+            const bool bothSingle = cuts.isEmpty() && proseGutters(slice, gutters(slice)).isEmpty();
+            if (bothSingle || !kept.isEmpty()) {
+                ids = joined;
+                cuts = kept;
+                continue;
+            }
+        }
+        result.append({slice, gutters(slice)});
+    }
+    return result;
+}
+
+QList<ReadingOrder::Band> Cutter::cut(const Ids &ids, int depth) const
+{
+    QList<ReadingOrder::Band> bands;
+    for (const auto &[group, found] : groups(slices(ids))) {
+        ReadingOrder::Band band;
+        QRectF extent;
+        for (const int id : group)
+            extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
+        band.top = extent.top();
+        band.bottom = extent.bottom();
+        const QList<Gutter> cuts = proseGutters(group, found);
+        if (cuts.isEmpty()) {
+            band.columns.append({extent.left(), extent.right(), {group}});
+            bands.append(band);
+            continue;
+        }
+        const QList<Ids> columns = columnsOf(group, cuts);
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            ReadingOrder::Column column;
+            column.left = c == 0 ? extent.left() : cuts[c - 1].end;
+            column.right = c == cuts.size() ? extent.right() : cuts[c].start;
+            if (depth >= 3) {
+                column.leaves.append(columns[c]);
+            } else {
+                for (const ReadingOrder::Band &inner : cut(columns[c], depth + 1)) {
+                    for (const ReadingOrder::Column &part : inner.columns)
+                        column.leaves += part.leaves;
+                }
+            }
+            band.columns.append(column);
+        }
+        bands.append(band);
+    }
+    return bands;
+}
+
+} // namespace
+
+QList<ReadingOrder::Band> ReadingOrder::bands(const QList<Item> &items)
+{
+    Ids all(items.size());
+    std::iota(all.begin(), all.end(), 0);
+    if (all.isEmpty())
+        return {};
+    return Cutter(items).cut(all, 0);
+}

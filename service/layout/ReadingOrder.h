@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+
+// Reading order of a page's blocks by recursive cuts along whitespace. The
+// items are cut into horizontal slices at empty strips; consecutive slices
+// that share an empty vertical strip (a gutter) form a band of columns, read
+// column by column, each column cut again the same way. A gutter counts only
+// where the text on both of its sides reads as prose (several words a row),
+// so that the columns of a table without rules stay rows.
+class ReadingOrder final {
+public:
+    struct Item {
+        QRectF box;
+        int row = -1; // the text row of a word; -1 for a block (a table)
+    };
+    struct Column {
+        double left = 0;
+        double right = 0;
+        QList<QList<int>> leaves; // item indices, each leaf read as one flow
+    };
+    struct Band {
+        double top = 0;
+        double bottom = 0;
+        QList<Column> columns;
+    };
+
+    static QList<Band> bands(const QList<Item> &items);
+};

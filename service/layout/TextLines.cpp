@@ -1,0 +1,114 @@
+#include "layout/TextLines.h"
+
+#include <QHash>
+#include <QMap>
+
+#include <algorithm>
+
+QRectF TextLines::Line::segmentBox(int segment) const
+{
+    QRectF box;
+    for (const TextWords::Word &word : segmentWords(segment))
+        box = box.isNull() ? word.box : box.united(word.box);
+    return box;
+}
+
+QList<TextWords::Word> TextLines::Line::segmentWords(int segment) const
+{
+    const int from = segmentStarts.value(segment);
+    const int to = segment + 1 < segmentStarts.size() ? segmentStarts[segment + 1] : int(words.size());
+    return words.mid(from, to - from);
+}
+
+bool TextLines::isLeader(const QString &word)
+{
+    if (word.isEmpty())
+        return false;
+    for (const QChar c : word) {
+        if (c != QLatin1Char('.') && c != QChar(0x00B7) && c != QChar(0x2026) && c != QChar(0x2024))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Takes rows of dots out of a row of words; returns the indices (into the
+// remaining words) of the words that rows of dots led up to.
+QList<int> removeLeaders(QList<TextWords::Word> &row)
+{
+    QList<int> led;
+    QList<TextWords::Word> kept;
+    for (qsizetype i = 0; i < row.size();) {
+        qsizetype end = i;
+        while (end < row.size() && TextLines::isLeader(row[end].text))
+            ++end;
+        const qsizetype dots = end - i;
+        const bool leader = dots >= 3 || (dots >= 1 && row[i].text.size() >= 4);
+        if (leader && !kept.isEmpty() && end < row.size()) {
+            led.append(int(kept.size()));
+            i = end;
+            continue;
+        }
+        kept.append(row[i]);
+        ++i;
+    }
+    row = kept;
+    return led;
+}
+
+} // namespace
+
+QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, const QList<TextStyle> &styles)
+{
+    QMap<int, QList<TextWords::Word>> rows;
+    for (const TextWords::Word &word : words)
+        rows[word.row].append(word);
+    QList<Line> result;
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        QList<TextWords::Word> &row = it.value();
+        std::sort(row.begin(), row.end(),
+                  [](const TextWords::Word &a, const TextWords::Word &b) { return a.box.left() < b.box.left(); });
+        const QList<int> led = removeLeaders(row);
+        Line line;
+        line.words = row;
+        line.baseline = row.first().baseline;
+        QHash<int, int> charsPerStyle;
+        int monoChars = 0;
+        int boldChars = 0;
+        int allChars = 0;
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            line.box = line.box.isNull() ? row[i].box : line.box.united(row[i].box);
+            for (const TextWords::Run &run : row[i].runs) {
+                const TextStyle style = styles.value(run.style);
+                charsPerStyle[run.style] += run.length;
+                monoChars += style.mono ? run.length : 0;
+                boldChars += style.bold ? run.length : 0;
+                allChars += run.length;
+            }
+        }
+        int dominant = -1;
+        for (auto count = charsPerStyle.constBegin(); count != charsPerStyle.constEnd(); ++count) {
+            if (dominant < 0 || count.value() > charsPerStyle.value(dominant))
+                dominant = count.key();
+        }
+        line.size = dominant >= 0 ? styles.value(dominant).size : row.first().size;
+        if (line.size <= 0)
+            line.size = row.first().size;
+        line.space = (dominant >= 0 ? styles.value(dominant).spaceWidth : 0.3) * line.size;
+        line.mono = allChars > 0 && monoChars * 10 >= allChars * 8;
+        line.bold = allChars > 0 && boldChars == allChars;
+        line.segmentStarts.append(0);
+        line.leaders.append(false);
+        for (qsizetype i = 1; i < row.size(); ++i) {
+            // Monospaced lines keep their spacing as spaces instead.
+            const bool wide = !line.mono && row[i].box.left() - row[i - 1].box.right() >= segmentGap(line.size);
+            if (wide || led.contains(int(i))) {
+                line.segmentStarts.append(int(i));
+                line.leaders.append(led.contains(int(i)));
+            }
+        }
+        result.append(line);
+    }
+    return result;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "layout/PageContent.h"
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+// Glyphs to words on rows. Glyphs on one baseline form a row (smaller raised
+// or lowered glyphs beside them, such as footnote marks, join it); a row splits
+// into words at space glyphs and at gaps wider than a fraction of the font
+// size, so that words are neither glued together where a PDF leaves out its
+// spaces nor broken where it places letters one by one.
+class TextWords final {
+public:
+    struct Run {
+        int style = -1;
+        int length = 0; // characters of Word::text
+
+        bool operator==(const Run &other) const = default;
+    };
+
+    struct Word {
+        QString text;
+        QRectF box;
+        double baseline = 0; // the row's
+        double size = 0;     // the largest glyph's
+        int row = 0;         // rows are numbered top to bottom
+        QList<Run> runs;
+    };
+
+    static QList<Word> words(const QList<Glyph> &glyphs);
+    // The gap above which two glyphs of a row belong to different words.
+    static double wordGap(double size) { return 0.15 * size; }
+};

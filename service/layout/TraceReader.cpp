@@ -1,0 +1,423 @@
+#include "layout/TraceReader.h"
+
+#include "layout/FontNames.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kAscent = 0.78;
+constexpr double kDescent = 0.22;
+constexpr double kThinBox = 3.0;   // points: a filled box this thin is a rule
+constexpr double kStraight = 0.6;  // points of drift still counted as axis-aligned
+constexpr qint64 kChunk = 1 << 20; // bytes of the trace read at a time
+
+QList<double> numbers(QStringView text)
+{
+    QList<double> values;
+    const auto parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QStringView part : parts)
+        values.append(part.toDouble());
+    return values;
+}
+
+// A PDF matrix [a b c d e f]: a point (x, y) maps to (ax + cy + e, bx + dy + f).
+struct Matrix {
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+
+    QPointF map(const QPointF &p) const { return {a * p.x() + c * p.y() + e, b * p.x() + d * p.y() + f}; }
+    double determinant() const { return a * d - b * c; }
+    // This matrix, then the linear part of `then`.
+    Matrix linearThen(const Matrix &then) const
+    {
+        return {
+            a * then.a + b * then.c, a * then.b + b * then.d, c * then.a + d * then.c, c * then.b + d * then.d, 0, 0};
+    }
+};
+
+Matrix matrix(QStringView text)
+{
+    const QList<double> m = numbers(text);
+    return m.size() == 6 ? Matrix{m[0], m[1], m[2], m[3], m[4], m[5]} : Matrix();
+}
+
+Rgb rgb(int r, int g, int b)
+{
+    return Rgb(r) << 16 | Rgb(g) << 8 | Rgb(b);
+}
+
+Rgb colour(QStringView values)
+{
+    const QList<double> c = numbers(values);
+    const auto channel = [](double v) { return qBound(0, int(std::lround(v * 255)), 255); };
+    if (c.size() == 1)
+        return rgb(channel(c[0]), channel(c[0]), channel(c[0]));
+    if (c.size() == 3)
+        return rgb(channel(c[0]), channel(c[1]), channel(c[2]));
+    if (c.size() == 4)
+        return rgb(channel((1 - c[0]) * (1 - c[3])), channel((1 - c[1]) * (1 - c[3])),
+                   channel((1 - c[2]) * (1 - c[3])));
+    return 0;
+}
+
+bool nearlyWhite(Rgb c)
+{
+    return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
+}
+
+struct FontWidths {
+    QHash<QChar, double> advances;
+    double space = 0;   // the advance of its space glyph, when it drew one
+    double letters = 0; // the sum of the advances of the letters it drew
+    int letterCount = 0;
+};
+
+class Parser {
+public:
+    explicit Parser(QIODevice &device) : mDevice(device) {}
+
+    std::optional<SourceDocument> run(QString *error);
+
+private:
+    void startElement();
+    void endElement();
+    void startPage();
+    void addGlyph();
+    void addImage();
+    void finishPath();
+    void pathPoint(bool move);
+    int styleFor(const QString &font, double size);
+    void markMonospaced();
+
+    QIODevice &mDevice;
+    QXmlStreamReader mXml;
+    SourceDocument mDocument;
+    SourcePage *mPage = nullptr;
+    QPointF mOrigin;
+    int mHidden = 0; // depth inside patterns, masks and clip paths
+    bool mInText = false;
+    Matrix mCtm;
+    Rgb mColour = 0;
+    QString mFont;
+    Matrix mTrm;
+    // The path being read: device-space subpaths, and whether it curves.
+    enum class PathKind { None, Fill, Stroke } mPathKind = PathKind::None;
+    QList<QList<QPointF>> mSubpaths;
+    QList<bool> mClosed;
+    bool mCurved = false;
+    double mLineWidth = 0;
+    QHash<QString, int> mStyleIndex;
+    QHash<QString, FontWidths> mWidths;
+};
+
+std::optional<SourceDocument> Parser::run(QString *error)
+{
+    QByteArray carry;
+    bool more = true;
+    while (true) {
+        const QXmlStreamReader::TokenType token = mXml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            startElement();
+        } else if (token == QXmlStreamReader::EndElement) {
+            endElement();
+        } else if (token == QXmlStreamReader::Invalid) {
+            if (mXml.error() != QXmlStreamReader::PrematureEndOfDocumentError || !more)
+                break;
+            // The trace is read in chunks, each made valid XML text on the way.
+            QByteArray chunk = carry + mDevice.read(kChunk);
+            more = !mDevice.atEnd();
+            const qsizetype keep = more ? qMin<qsizetype>(2, chunk.size()) : 0;
+            carry = chunk.right(keep);
+            chunk.chop(keep);
+            mXml.addData(TraceReader::sanitized(chunk));
+        } else if (token == QXmlStreamReader::EndDocument) {
+            break;
+        }
+    }
+    if (mXml.hasError()) {
+        *error = QStringLiteral("The drawing trace is not readable (line %1: %2)")
+                     .arg(mXml.lineNumber())
+                     .arg(mXml.errorString());
+        return std::nullopt;
+    }
+    markMonospaced();
+    return mDocument;
+}
+
+void Parser::startElement()
+{
+    const QStringView name = mXml.name();
+    if (name == QLatin1String("page")) {
+        startPage();
+    } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
+               name.startsWith(QLatin1String("clip_")) || name == QLatin1String("ignore_text")) {
+        ++mHidden;
+    } else if (mHidden > 0 || !mPage) {
+        return;
+    } else if (name == QLatin1String("fill_text") || name == QLatin1String("stroke_text")) {
+        mInText = true;
+        mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
+        mColour = colour(mXml.attributes().value(QLatin1String("color")));
+    } else if (name == QLatin1String("span") && mInText) {
+        mFont = FontNames::withoutSubset(mXml.attributes().value(QLatin1String("font")).toString());
+        const QList<double> trm = numbers(mXml.attributes().value(QLatin1String("trm")));
+        mTrm = trm.size() == 4 ? Matrix{trm[0], trm[1], trm[2], trm[3], 0, 0} : Matrix();
+    } else if (name == QLatin1String("g") && mInText) {
+        addGlyph();
+    } else if (name == QLatin1String("fill_image")) {
+        addImage();
+    } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
+        mPathKind = name == QLatin1String("fill_path") ? PathKind::Fill : PathKind::Stroke;
+        mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
+        mColour = colour(mXml.attributes().value(QLatin1String("color")));
+        mLineWidth =
+            mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
+        mSubpaths.clear();
+        mClosed.clear();
+        mCurved = false;
+    } else if (mPathKind != PathKind::None) {
+        if (name == QLatin1String("moveto") || name == QLatin1String("lineto"))
+            pathPoint(name == QLatin1String("moveto"));
+        else if (name == QLatin1String("curveto"))
+            mCurved = true;
+        else if (name == QLatin1String("closepath") && !mClosed.isEmpty())
+            mClosed.last() = true;
+    }
+}
+
+void Parser::endElement()
+{
+    const QStringView name = mXml.name();
+    if (name == QLatin1String("tile") || name == QLatin1String("mask") || name.startsWith(QLatin1String("clip_")) ||
+        name == QLatin1String("ignore_text")) {
+        mHidden = qMax(0, mHidden - 1);
+    } else if (mHidden > 0) {
+        return;
+    } else if (name == QLatin1String("fill_text") || name == QLatin1String("stroke_text")) {
+        mInText = false;
+    } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
+        finishPath();
+        mPathKind = PathKind::None;
+    } else if (name == QLatin1String("page")) {
+        mPage = nullptr;
+    }
+}
+
+void Parser::startPage()
+{
+    const QList<double> box = numbers(mXml.attributes().value(QLatin1String("mediabox")));
+    mDocument.pages.append(SourcePage());
+    mPage = &mDocument.pages.last();
+    if (box.size() == 4) {
+        mOrigin = QPointF(box[0], box[1]);
+        mPage->size = QSizeF(box[2] - box[0], box[3] - box[1]);
+    }
+    mHidden = 0;
+    mInText = false;
+    mPathKind = PathKind::None;
+}
+
+int Parser::styleFor(const QString &font, double size)
+{
+    const double rounded = std::round(size * 10) / 10;
+    const QString key =
+        font + QLatin1Char('|') + QString::number(rounded) + QLatin1Char('|') + QString::number(mColour, 16);
+    const auto found = mStyleIndex.constFind(key);
+    if (found != mStyleIndex.constEnd())
+        return *found;
+    const FontNames::Face face = FontNames::describe(font);
+    TextStyle style;
+    style.sourceFont = font;
+    style.size = rounded;
+    style.bold = face.bold;
+    style.italic = face.italic;
+    style.mono = face.mono;
+    style.color = mColour;
+    mDocument.styles.append(style);
+    mStyleIndex.insert(key, int(mDocument.styles.size() - 1));
+    return int(mDocument.styles.size() - 1);
+}
+
+void Parser::addGlyph()
+{
+    const QXmlStreamAttributes attributes = mXml.attributes();
+    QString text = attributes.value(QLatin1String("unicode")).toString();
+    if (text.isEmpty())
+        return;
+    // Ligatures ("ﬁ") become their letters, so that words can be searched and spelled.
+    if (text.size() == 1 && text[0].unicode() >= 0xfb00 && text[0].unicode() <= 0xfb06)
+        text = text.normalized(QString::NormalizationForm_KC);
+    const Matrix full = mTrm.linearThen(mCtm);
+    const QPointF along(full.a, full.b);
+    const double size = std::hypot(full.c, full.d);
+    const QPointF at = mCtm.map(QPointF(attributes.value(QLatin1String("x")).toDouble(),
+                                        attributes.value(QLatin1String("y")).toDouble())) -
+                       mOrigin;
+    const double advance = attributes.value(QLatin1String("adv")).toDouble();
+    const bool leftToRight = along.x() > 0 && std::abs(along.y()) < 0.05 * along.x();
+    if (!leftToRight || size <= 0.5) {
+        ++mPage->turnedGlyphs;
+        return;
+    }
+    const double width = advance * along.x();
+    Glyph glyph;
+    glyph.text = text;
+    glyph.baseline = at.y();
+    glyph.size = size;
+    glyph.box = QRectF(at.x(), at.y() - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
+    glyph.style = styleFor(mFont, size);
+    if (!text.at(0).isSpace() && advance > 0)
+        mWidths[mFont].advances.insert(text.at(0), advance);
+    if (text.at(0).isLetter() && advance > 0) {
+        mWidths[mFont].letters += advance;
+        ++mWidths[mFont].letterCount;
+    } else if (text.at(0) == QLatin1Char(' ') && advance > 0)
+        mWidths[mFont].space = advance;
+    mPage->glyphs.append(glyph);
+}
+
+void Parser::addImage()
+{
+    const QXmlStreamAttributes attributes = mXml.attributes();
+    const Matrix m = matrix(attributes.value(QLatin1String("transform")));
+    QRectF box;
+    for (const QPointF corner : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1), QPointF(1, 1)}) {
+        const QPointF at = m.map(corner);
+        box = box.isNull() ? QRectF(at, QSizeF(0.0001, 0.0001)) : box.united(QRectF(at, QSizeF(0.0001, 0.0001)));
+    }
+    ImagePlacement image;
+    image.box = box.translated(-mOrigin);
+    image.frame = QSizeF(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
+    // The image's first row runs along the mapped unit x axis.
+    const double angle = std::atan2(m.b, m.a) * 180 / M_PI;
+    image.rotation = ((int(std::lround(angle / 90)) % 4 + 4) % 4) * 90;
+    image.flip = m.determinant() < 0;
+    image.pixels =
+        QSize(attributes.value(QLatin1String("width")).toInt(), attributes.value(QLatin1String("height")).toInt());
+    if (image.box.width() > 0.5 && image.box.height() > 0.5)
+        mPage->images.append(image);
+}
+
+void Parser::pathPoint(bool move)
+{
+    const QPointF point = mCtm.map(QPointF(mXml.attributes().value(QLatin1String("x")).toDouble(),
+                                           mXml.attributes().value(QLatin1String("y")).toDouble())) -
+                          mOrigin;
+    if (move || mSubpaths.isEmpty()) {
+        mSubpaths.append(QList<QPointF>());
+        mClosed.append(false);
+    }
+    mSubpaths.last().append(point);
+}
+
+void Parser::finishPath()
+{
+    if (mCurved)
+        return;
+    for (qsizetype s = 0; s < mSubpaths.size(); ++s) {
+        QList<QPointF> points = mSubpaths[s];
+        if (points.size() < 2)
+            continue;
+        if (mPathKind == PathKind::Stroke) {
+            if (mClosed[s])
+                points.append(points.first());
+            for (qsizetype i = 1; i < points.size(); ++i) {
+                const QPointF a = points[i - 1];
+                const QPointF b = points[i];
+                const bool straight = std::abs(a.x() - b.x()) < kStraight || std::abs(a.y() - b.y()) < kStraight;
+                if (straight && a != b && mLineWidth > 0 && !nearlyWhite(mColour))
+                    mPage->rules.append({a, b, mLineWidth, mColour});
+            }
+            continue;
+        }
+        // A filled subpath counts only when it is an axis-aligned box.
+        double left = points.first().x(), right = left, top = points.first().y(), bottom = top;
+        for (const QPointF &p : std::as_const(points)) {
+            left = qMin(left, p.x());
+            right = qMax(right, p.x());
+            top = qMin(top, p.y());
+            bottom = qMax(bottom, p.y());
+        }
+        const QRectF box(QPointF(left, top), QPointF(right, bottom));
+        // Every edge runs along an axis and every corner lies on the bounding box
+        // (drawing programs start a box anywhere along an edge).
+        bool isBox = points.size() >= 4 && points.size() <= 10;
+        for (qsizetype i = 0; i < points.size() && isBox; ++i) {
+            const QPointF &p = points[i];
+            const QPointF &q = points[(i + 1) % points.size()];
+            const bool straight = std::abs(p.x() - q.x()) < kStraight || std::abs(p.y() - q.y()) < kStraight;
+            const bool onEdge =
+                (std::abs(p.x() - box.left()) < kStraight || std::abs(p.x() - box.right()) < kStraight) ||
+                (std::abs(p.y() - box.top()) < kStraight || std::abs(p.y() - box.bottom()) < kStraight);
+            isBox = straight && onEdge;
+        }
+        if (!isBox || nearlyWhite(mColour) || box.isEmpty())
+            continue;
+        if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
+            const double y = box.center().y();
+            mPage->rules.append({QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour});
+        } else if (box.width() <= kThinBox && box.height() > 2 * box.width()) {
+            const double x = box.center().x();
+            mPage->rules.append({QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour});
+        } else {
+            mPage->fills.append({box, mColour});
+        }
+    }
+}
+
+void Parser::markMonospaced()
+{
+    QHash<QString, bool> monospaced;
+    for (auto it = mWidths.constBegin(); it != mWidths.constEnd(); ++it) {
+        const QList<double> advances = it->advances.values();
+        if (advances.size() < 4)
+            continue;
+        const auto [low, high] = std::minmax_element(advances.cbegin(), advances.cend());
+        monospaced.insert(it.key(), *high <= *low * 1.01);
+    }
+    for (TextStyle &style : mDocument.styles) {
+        style.mono = style.mono || monospaced.value(style.sourceFont);
+        const double drawn = mWidths.value(style.sourceFont).space;
+        // TeX draws no spaces; its fonts' spaces are a third of an em.
+        const bool tex = FontNames::describe(style.sourceFont).family.startsWith(QLatin1String("Latin Modern"));
+        style.spaceWidth = drawn > 0 ? drawn : tex ? 0.333 : 0.28;
+        const FontWidths &widths = mWidths.value(style.sourceFont);
+        style.letterWidth = widths.letterCount > 0 ? widths.letters / widths.letterCount : 0;
+    }
+}
+
+} // namespace
+
+QByteArray TraceReader::sanitized(QByteArray chunk)
+{
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        const uchar c = uchar(chunk[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            chunk[i] = ' ';
+        } else if (i + 2 < chunk.size() && c == 0xef && uchar(chunk[i + 1]) == 0xbf && uchar(chunk[i + 2]) >= 0xbe) {
+            chunk.replace(i, 3, "?");
+        } else if (i + 2 < chunk.size() && c == 0xed && uchar(chunk[i + 1]) >= 0xa0) {
+            chunk.replace(i, 3, "?"); // a surrogate, which UTF-8 may not carry
+        }
+    }
+    return chunk;
+}
+
+std::optional<SourceDocument> TraceReader::read(QIODevice &trace, QString *error)
+{
+    Parser parser(trace);
+    return parser.run(error);
+}
+
+std::optional<SourceDocument> TraceReader::readFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Cannot read the drawing trace: %1").arg(file.errorString());
+        return std::nullopt;
+    }
+    return read(file, error);
+}

@@ -1,0 +1,313 @@
+#include "formats/XlsxWriter.h"
+#include "layout/DocumentAnalyzer.h"
+#include "layout/DocxWriter.h"
+#include "layout/PdfReader.h"
+#include "layout/SheetBuilder.h"
+#include "layout/ToolRunner.h"
+#include "support/TestMain.h"
+#include "support/service/LayoutPdf.h"
+#include "support/service/TestDocuments.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+// PDFs written at test time go through the layout engine with the real tools
+// (mutool, pdfimages, fc-match); the Word document and the workbook it
+// writes are unzipped and their XML read back.
+class TestLayoutDocuments : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void twoColumnPageReadsInColumnOrder();
+    void ruledTableBecomesTableAndCells();
+    void imageKeepsPlaceAndSize();
+    void boldHeadingStaysBoldAndLarger();
+    void lineEndHyphenation();
+    void scannedPageBecomesItsImage();
+    void everyPageStartsAPage();
+    void brokenTraceFailsWithAText();
+
+private:
+    struct Converted {
+        QString documentXml;
+        QList<StructuredPage> pages;
+    };
+    Converted convert(const LayoutPdf &pdf, const QString &name);
+
+    QTemporaryDir mDir;
+};
+
+namespace {
+
+// Runs the tools directly, bounded in time.
+class DirectTools final : public ToolRunner {
+public:
+    bool run(const QString &program, const QStringList &arguments, QString *error) override
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, arguments);
+        const bool finished = process.waitForFinished(60000);
+        mOutput = process.readAll();
+        if (finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+            return true;
+        if (!finished) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        *error = program + QStringLiteral(" failed");
+        return false;
+    }
+    QByteArray output() const override { return mOutput; }
+
+private:
+    QByteArray mOutput;
+};
+
+const QString kLorem = QStringLiteral("several words of plain running text fill this line");
+
+// Paragraph texts of a document.xml in document order.
+QStringList paragraphs(const QString &xml)
+{
+    QStringList result;
+    static const QRegularExpression paragraph(QStringLiteral("<w:p>(.*?)</w:p>"));
+    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
+    for (auto p = paragraph.globalMatch(xml); p.hasNext();) {
+        QString joined;
+        const QString body = p.next().captured(1);
+        for (auto t = text.globalMatch(body); t.hasNext();)
+            joined += t.next().captured(1);
+        if (!joined.isEmpty())
+            result << joined;
+    }
+    return result;
+}
+
+qsizetype indexContaining(const QStringList &list, const QString &part)
+{
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list[i].contains(part))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+void TestLayoutDocuments::initTestCase()
+{
+    QVERIFY(mDir.isValid());
+    if (QStandardPaths::findExecutable(QStringLiteral("mutool")).isEmpty())
+        QFAIL("mutool (mupdf-tools) is not installed");
+}
+
+TestLayoutDocuments::Converted TestLayoutDocuments::convert(const LayoutPdf &pdf, const QString &name)
+{
+    const QString folder = mDir.filePath(name);
+    QDir().mkpath(folder);
+    const QString path = folder + QStringLiteral("/in.pdf");
+    Converted converted;
+    if (!pdf.write(path))
+        return converted;
+    DirectTools tools;
+    QString error;
+    const std::optional<SourceDocument> source = PdfReader::read(tools, path, folder, &error);
+    if (!source) {
+        qWarning("%s", qPrintable(error));
+        return converted;
+    }
+    converted.pages = DocumentAnalyzer::analyze(*source);
+    const QString docx = folder + QStringLiteral("/out.docx");
+    if (!DocxWriter::write(docx, converted.pages, source->styles, &error)) {
+        qWarning("%s", qPrintable(error));
+        return converted;
+    }
+    converted.documentXml = QString::fromUtf8(TestDocuments::zipEntry(docx, QStringLiteral("word/document.xml")));
+    return converted;
+}
+
+void TestLayoutDocuments::twoColumnPageReadsInColumnOrder()
+{
+    LayoutPdf pdf;
+    for (int line = 0; line < 12; ++line) {
+        pdf.text(60, 100 + line * 12, QStringLiteral("Left %1 ").arg(line, 2, 10, QLatin1Char('0')) + kLorem.left(30));
+        pdf.text(320, 100 + line * 12,
+                 QStringLiteral("Right %1 ").arg(line, 2, 10, QLatin1Char('0')) + kLorem.left(30));
+    }
+    const Converted result = convert(pdf, QStringLiteral("columns"));
+    const QStringList texts = paragraphs(result.documentXml);
+    QVERIFY2(!texts.isEmpty(), qPrintable(result.documentXml.left(500)));
+    // Every line of the left column comes before any of the right one, each column in order.
+    const QString all = texts.join(QLatin1Char(' '));
+    qsizetype last = -1;
+    for (const QString &side : {QStringLiteral("Left"), QStringLiteral("Right")}) {
+        for (int line = 0; line < 12; ++line) {
+            const qsizetype at = all.indexOf(side + QStringLiteral(" %1").arg(line, 2, 10, QLatin1Char('0')));
+            QVERIFY2(at > last, qPrintable(all));
+            last = at;
+        }
+    }
+    // The section has two columns and a column break between them.
+    QVERIFY(result.documentXml.contains(QStringLiteral("<w:cols w:num=\"2\"")));
+    QVERIFY(result.documentXml.contains(QStringLiteral("<w:br w:type=\"column\"/>")));
+}
+
+void TestLayoutDocuments::ruledTableBecomesTableAndCells()
+{
+    // Three rows of four ruled cells, 100 x 20 points each, below a paragraph.
+    LayoutPdf pdf;
+    pdf.text(60, 80, QStringLiteral("Harvest figures of the orchard"));
+    const QStringList heads = {QStringLiteral("Fruit"), QStringLiteral("Count"), QStringLiteral("Price"),
+                               QStringLiteral("Grade")};
+    const QList<QStringList> rows = {
+        heads,
+        {QStringLiteral("Quince"), QStringLiteral("3"), QStringLiteral("1.25"), QStringLiteral("A")},
+        {QStringLiteral("Medlar"), QStringLiteral("1,250"), QStringLiteral("2.5"), QStringLiteral("B")}};
+    for (int r = 0; r <= 3; ++r)
+        pdf.line(60, 100 + r * 20, 460, 100 + r * 20);
+    for (int c = 0; c <= 4; ++c)
+        pdf.line(60 + c * 100, 100, 60 + c * 100, 160);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c)
+            pdf.text(64 + c * 100, 114 + r * 20, rows[r][c]);
+    }
+    const Converted result = convert(pdf, QStringLiteral("table"));
+    const QString &xml = result.documentXml;
+    QCOMPARE(xml.count(QStringLiteral("<w:tbl>")), 1);
+    QCOMPARE(xml.count(QStringLiteral("<w:tr>")), 3);
+    QCOMPARE(xml.count(QStringLiteral("<w:tc>")), 12);
+    QCOMPARE(xml.count(QStringLiteral("<w:gridCol ")), 4);
+    QVERIFY(xml.contains(QStringLiteral("<w:insideV w:val=\"single\"")));
+    // Each cell holds its own text, in row order.
+    const QString table = xml.section(QStringLiteral("<w:tbl>"), 1).section(QStringLiteral("</w:tbl>"), 0, 0);
+    const QStringList cells = paragraphs(table);
+    QCOMPARE(cells.join(QLatin1Char('|')),
+             QStringLiteral("Fruit|Count|Price|Grade|Quince|3|1.25|A|Medlar|1,250|2.5|B"));
+    QVERIFY(indexContaining(paragraphs(xml), QStringLiteral("Harvest figures")) == 0);
+
+    // The workbook: the table's twelve cells as three rows of four, numbers as numbers.
+    const QString workbook = mDir.filePath(QStringLiteral("table/out.xlsx"));
+    QString error;
+    QVERIFY2(XlsxWriter::write(workbook, SheetBuilder::sheets(result.pages), &error), qPrintable(error));
+    const QString sheet =
+        QString::fromUtf8(TestDocuments::zipEntry(workbook, QStringLiteral("xl/worksheets/sheet1.xml")));
+    static const QRegularExpression rowPattern(QStringLiteral("<row [^>]*>(.*?)</row>"));
+    QList<int> cellsPerRow;
+    for (auto it = rowPattern.globalMatch(sheet); it.hasNext();)
+        cellsPerRow << int(it.next().captured(1).count(QStringLiteral("<c ")));
+    QCOMPARE(cellsPerRow, (QList<int>{1, 4, 4, 4}));
+    QVERIFY2(sheet.contains(QStringLiteral("<v>1250</v>")), qPrintable(sheet));
+    QVERIFY2(sheet.contains(QStringLiteral("<v>1.25</v>")), qPrintable(sheet));
+}
+
+void TestLayoutDocuments::imageKeepsPlaceAndSize()
+{
+    LayoutPdf pdf;
+    pdf.text(60, 80, QStringLiteral("A picture follows"));
+    pdf.image(150, 200, 200, 120);
+    const Converted result = convert(pdf, QStringLiteral("image"));
+    const QString &xml = result.documentXml;
+    static const QRegularExpression offset(QStringLiteral("<wp:posOffset>(\\d+)</wp:posOffset>"));
+    static const QRegularExpression extent(QStringLiteral("<wp:extent cx=\"(\\d+)\" cy=\"(\\d+)\"/>"));
+    QList<double> offsets;
+    for (auto it = offset.globalMatch(xml); it.hasNext();)
+        offsets << it.next().captured(1).toDouble() / 12700;
+    const QRegularExpressionMatch size = extent.match(xml);
+    QCOMPARE(offsets.size(), 2);
+    QVERIFY(size.hasMatch());
+    QVERIFY2(qAbs(offsets[0] - 150) < 1 && qAbs(offsets[1] - 200) < 1, qPrintable(QDebug::toString(offsets)));
+    QVERIFY(qAbs(size.captured(1).toDouble() / 12700 - 200) < 1);
+    QVERIFY(qAbs(size.captured(2).toDouble() / 12700 - 120) < 1);
+    QVERIFY(xml.contains(QStringLiteral("relativeFrom=\"page\"")));
+    const QString docx = mDir.filePath(QStringLiteral("image/out.docx"));
+    const std::optional<QStringList> entries = TestDocuments::zipEntries(docx);
+    QVERIFY(entries);
+    QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
+}
+
+void TestLayoutDocuments::boldHeadingStaysBoldAndLarger()
+{
+    LayoutPdf pdf;
+    pdf.text(60, 80, QStringLiteral("Pruning the quince"), 18, LayoutPdf::Font::Bold);
+    for (int line = 0; line < 6; ++line)
+        pdf.text(60, 110 + line * 12, kLorem + QStringLiteral(" and more words here"));
+    const Converted result = convert(pdf, QStringLiteral("heading"));
+    const QString &xml = result.documentXml;
+    static const QRegularExpression heading(QStringLiteral(
+        "<w:p><w:pPr><w:pStyle w:val=\"Heading1\"/>.*?<w:rPr>(.*?)</w:rPr><w:t[^>]*>Pruning the quince"));
+    const QRegularExpressionMatch match = heading.match(xml);
+    QVERIFY2(match.hasMatch(), qPrintable(xml));
+    QVERIFY(match.captured(1).contains(QStringLiteral("<w:b/>")));
+    QVERIFY(match.captured(1).contains(QStringLiteral("<w:sz w:val=\"36\"/>")));
+    static const QRegularExpression body(QStringLiteral("<w:r><w:rPr>((?:(?!</w:rPr>).)*)</w:rPr><w:t[^>]*>several"));
+    const QRegularExpressionMatch bodyMatch = body.match(xml);
+    QVERIFY2(bodyMatch.hasMatch(), qPrintable(xml));
+    QVERIFY(bodyMatch.captured(1).contains(QStringLiteral("<w:sz w:val=\"20\"/>")));
+    QVERIFY(!bodyMatch.captured(1).contains(QStringLiteral("<w:b/>")));
+    // The body's lines are one paragraph, not six.
+    QCOMPARE(paragraphs(xml).size(), 2);
+}
+
+void TestLayoutDocuments::lineEndHyphenation()
+{
+    LayoutPdf pdf;
+    pdf.text(60, 100, QStringLiteral("The gardener writes a long note on the hyphen-"));
+    pdf.text(60, 112, QStringLiteral("ated words and a well-known tree, then a well-"));
+    pdf.text(60, 124, QStringLiteral("known shed and the end."));
+    const Converted result = convert(pdf, QStringLiteral("hyphens"));
+    const QStringList texts = paragraphs(result.documentXml);
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.first().contains(QStringLiteral("the hyphenated words")), qPrintable(texts.first()));
+    QVERIFY2(texts.first().contains(QStringLiteral("a well-known shed")), qPrintable(texts.first()));
+    QVERIFY(!texts.first().contains(QStringLiteral("hyphen-")));
+}
+
+void TestLayoutDocuments::scannedPageBecomesItsImage()
+{
+    LayoutPdf pdf;
+    pdf.image(0, 0, 595, 842);
+    const Converted result = convert(pdf, QStringLiteral("scan"));
+    QCOMPARE(result.pages.size(), 1);
+    QCOMPARE(result.pages.first().pictures.size(), 1);
+    QVERIFY(result.pages.first().pictures.first().behindText);
+    QVERIFY(paragraphs(result.documentXml).isEmpty());
+    QCOMPARE(result.documentXml.count(QStringLiteral("<wp:anchor ")), 1);
+    QVERIFY(result.documentXml.contains(QStringLiteral("behindDoc=\"1\"")));
+}
+
+void TestLayoutDocuments::everyPageStartsAPage()
+{
+    LayoutPdf pdf;
+    for (int page = 1; page <= 3; ++page)
+        pdf.newPage().text(60, 80, QStringLiteral("Page number %1 of the report").arg(page));
+    const Converted result = convert(pdf, QStringLiteral("pages"));
+    QCOMPARE(result.pages.size(), 3);
+    QCOMPARE(result.documentXml.count(QStringLiteral("<w:pageBreakBefore/>")), 2);
+    QCOMPARE(result.documentXml.count(QStringLiteral("<w:sectPr>")), 1);
+    QVERIFY(result.documentXml.contains(QStringLiteral("<w:pgSz w:w=\"11900\" w:h=\"16840\"/>")));
+    // LibreOffice opens it with one page per source page.
+    const QString pdfOut = TestDocuments::office(mDir.filePath(QStringLiteral("pages/out.docx")), QStringLiteral("pdf"),
+                                                 mDir.filePath(QStringLiteral("pages/check")));
+    QVERIFY(!pdfOut.isEmpty());
+    QCOMPARE(TestDocuments::pageCount(pdfOut), 3);
+    const QStringList texts = TestDocuments::pdfText(pdfOut).split(QLatin1Char('\f'));
+    for (int page = 1; page <= 3; ++page)
+        QVERIFY2(texts.value(page - 1).contains(QStringLiteral("Page number %1").arg(page)),
+                 qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+void TestLayoutDocuments::brokenTraceFailsWithAText()
+{
+    const QString path = mDir.filePath(QStringLiteral("broken.pdf"));
+    QVERIFY(TestDocuments::write(path, "%PDF-1.4\nthis is no PDF at all\n"));
+    DirectTools tools;
+    QString error;
+    QVERIFY(!PdfReader::read(tools, path, mDir.path(), &error));
+    QVERIFY(!error.isEmpty());
+}
+
+MIRELUNE_TEST_MAIN(TestLayoutDocuments)
+#include "tst_layout_documents.moc"

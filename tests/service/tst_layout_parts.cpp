@@ -1,0 +1,487 @@
+#include "layout/AlignedTables.h"
+#include "layout/DocumentAnalyzer.h"
+#include "layout/DocxWriter.h"
+#include "layout/FontNames.h"
+#include "layout/ImageCatalog.h"
+#include "layout/RuledTables.h"
+#include "layout/SheetBuilder.h"
+#include "layout/TraceReader.h"
+#include "support/TestMain.h"
+#include "support/Utf8Text.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+// The parts of the layout engine around the text: reading the drawing
+// trace, fonts, images, tables from rules and from aligned columns, the
+// workbook rows and the Word document's structure.
+class TestLayoutParts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void traceGivesGlyphsRulesFillsAndImages();
+    void traceSkipsHiddenContentAndBadCharacters();
+    void traceThatIsNotXmlFails();
+    void fontNames_data();
+    void fontNames();
+    void imageListMatchesPlacementsInOrder();
+    void ruledGridBecomesTable();
+    void missingRuleMergesCells();
+    void singleBoxIsNoTable();
+    void alignedColumnsBecomeTable();
+    void raggedLinesStayLines();
+    void sheetRowsAndNumbers();
+    void headingsByRelativeSize();
+    void docxSectionsFollowColumnsAndPages();
+    void docxTextIsEscapedAndCleaned();
+    void docxWriteFailureLeavesNoFile();
+};
+
+namespace {
+
+const char kTrace[] = R"(<?xml version="1.0"?>
+<document name="t.pdf">
+<page mediabox="0 0 600 800">
+<fill_text colorspace="DeviceRGB" color="1 0 0" transform="1 0 0 -1 0 800">
+  <span font="ABCDEF+Helvetica-Bold" wmode="0" bidi="0" trm="10 0 0 10">
+    <g unicode="H" glyph="H" x="100" y="700" adv=".7"/>
+    <g unicode="i" glyph="i" x="107" y="700" adv=".3"/>
+    <g unicode="&#xFB01;" glyph="fi" x="110" y="700" adv=".5"/>
+  </span>
+</fill_text>
+<stroke_path linewidth=".5" colorspace="DeviceGray" color="0" transform="1 0 0 -1 0 800">
+  <moveto x="50" y="600"/><lineto x="250" y="600"/>
+</stroke_path>
+<fill_path winding="nonzero" colorspace="DeviceCMYK" color="0 0 0 .5" transform="1 0 0 -1 0 800">
+  <moveto x="50" y="500"/><lineto x="150" y="500"/><lineto x="150" y="540"/><lineto x="50" y="540"/><closepath/>
+</fill_path>
+<fill_path winding="nonzero" colorspace="DeviceGray" color="0" transform="1 0 0 -1 0 800">
+  <moveto x="50" y="400"/><lineto x="300" y="400"/><lineto x="300" y="401"/><lineto x="50" y="401"/><closepath/>
+</fill_path>
+<fill_image alpha="1" colorspace="DeviceRGB" transform="0 100 -50 0 400 300" width="8" height="4"/>
+</page>
+</document>
+)";
+
+std::optional<SourceDocument> readTrace(const QByteArray &xml, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(xml);
+    buffer.open(QIODevice::ReadOnly);
+    return TraceReader::read(buffer, error);
+}
+
+Table grid(int rows, int columns)
+{
+    Table table;
+    for (int c = 0; c <= columns; ++c)
+        table.columnEdges << 100.0 + c * 50;
+    for (int r = 0; r <= rows; ++r)
+        table.rowEdges << 100.0 + r * 20;
+    table.cells = QList<QList<TableCell>>(rows, QList<TableCell>(columns));
+    return table;
+}
+
+Paragraph paragraph(const QString &text, int style, double baseline, double left = 72)
+{
+    Paragraph p;
+    p.runs = {{text, style}};
+    p.firstBaseline = p.lastBaseline = baseline;
+    p.lineHeight = 12;
+    p.box = QRectF(left, baseline - 10, 200, 12);
+    return p;
+}
+
+// A page of one band with the given columns, each holding one paragraph.
+StructuredPage pageWithColumns(int columns)
+{
+    StructuredPage page;
+    page.size = QSizeF(600, 800);
+    Band band{100, 200, {}};
+    for (int c = 0; c < columns; ++c) {
+        const double left = 72 + c * 240;
+        page.paragraphs.append(paragraph(QStringLiteral("Column %1").arg(c + 1), 0, 110, left));
+        band.columns.append({left, left + 220, {{FlowItem::Kind::Paragraph, c}}});
+    }
+    page.bands.append(band);
+    return page;
+}
+
+const QList<TextStyle> kStyles = {{QStringLiteral("Body"), QStringLiteral("Liberation Serif"), 10}};
+
+} // namespace
+
+void TestLayoutParts::traceGivesGlyphsRulesFillsAndImages()
+{
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(kTrace, &error);
+    QVERIFY2(document, qPrintable(error));
+    QCOMPARE(document->pages.size(), 1);
+    const SourcePage &page = document->pages.first();
+    QCOMPARE(page.size, QSizeF(600, 800));
+    QCOMPARE(page.glyphs.size(), 3);
+    QCOMPARE(page.glyphs[0].text, QStringLiteral("H"));
+    QCOMPARE(page.glyphs[2].text, QStringLiteral("fi")); // a ligature is spelled out
+    QCOMPARE(page.glyphs[0].baseline, 100.0);
+    QCOMPARE(page.glyphs[0].box.left(), 100.0);
+    QCOMPARE(page.glyphs[0].box.width(), 7.0);
+    const TextStyle &style = document->styles[page.glyphs[0].style];
+    QCOMPARE(style.sourceFont, QStringLiteral("Helvetica-Bold"));
+    QCOMPARE(style.size, 10.0);
+    QVERIFY(style.bold && !style.italic);
+    QCOMPARE(style.color, Rgb(0xff0000));
+    // The stroke and the one-point box are rules; the grey box is a fill.
+    QCOMPARE(page.rules.size(), 2);
+    QVERIFY(page.rules[0].horizontal());
+    QCOMPARE(page.rules[0].from.y(), 200.0);
+    QCOMPARE(page.rules[1].width, 1.0);
+    QCOMPARE(page.fills.size(), 1);
+    QCOMPARE(page.fills[0].box, QRectF(50, 260, 100, 40));
+    QCOMPARE(page.fills[0].color, Rgb(0x808080));
+    // The image is turned a quarter clockwise: 100 wide and 50 high before turning.
+    QCOMPARE(page.images.size(), 1);
+    const ImagePlacement &image = page.images.first();
+    QCOMPARE(image.rotation, 90);
+    QCOMPARE(image.frame, QSizeF(100, 50));
+    QVERIFY(qAbs(image.box.left() - 350) < 0.01 && qAbs(image.box.top() - 300) < 0.01);
+    QVERIFY(qAbs(image.box.width() - 50) < 0.01 && qAbs(image.box.height() - 100) < 0.01);
+    QCOMPARE(image.pixels, QSize(8, 4));
+}
+
+void TestLayoutParts::traceSkipsHiddenContentAndBadCharacters()
+{
+    // Text of a clip, a pattern tile and invisible text draw nothing; a
+    // control character and U+FFFF from a broken font map do not stop the reading.
+    const QByteArray trace = "<document><page mediabox=\"0 0 100 100\">"
+                             "<clip_text transform=\"1 0 0 1 0 0\"><span font=\"F\" trm=\"10 0 0 10\">"
+                             "<g unicode=\"a\" x=\"1\" y=\"1\" adv=\".5\"/></span></clip_text>"
+                             "<tile><fill_path color=\"0\" transform=\"1 0 0 1 0 0\"><moveto x=\"0\" y=\"0\"/>"
+                             "<lineto x=\"50\" y=\"0\"/><lineto x=\"50\" y=\"1\"/><lineto x=\"0\" y=\"1\"/>"
+                             "</fill_path></tile>"
+                             "<ignore_text transform=\"1 0 0 1 0 0\"><span font=\"F\" trm=\"10 0 0 10\">"
+                             "<g unicode=\"b\" x=\"1\" y=\"1\" adv=\".5\"/></span></ignore_text>"
+                             "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"F\" trm=\"10 0 0 10\">"
+                             "<g unicode=\"\x01\" x=\"1\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"\xef\xbf\xbf\" x=\"6\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"c\" x=\"11\" y=\"50\" adv=\".5\"/></span></fill_text>"
+                             "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    QStringList texts;
+    for (const Glyph &glyph : document->pages.first().glyphs)
+        texts << glyph.text;
+    QCOMPARE(texts, strings({" ", "?", "c"}));
+    QVERIFY(document->pages.first().rules.isEmpty());
+}
+
+void TestLayoutParts::traceThatIsNotXmlFails()
+{
+    QString error;
+    QVERIFY(!readTrace("<document><page mediabox=\"0 0 1 1\"><g unicode=\"a\"</document>", &error));
+    QVERIFY(error.contains(QStringLiteral("not readable")));
+}
+
+void TestLayoutParts::fontNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<bool>("mono");
+    QTest::newRow("subset, PS suffix") << s("ABCDEF+TimesNewRomanPS-BoldItalicMT") << s("TimesNewRoman") << true << true
+                                       << false;
+    QTest::newRow("comma style") << s("Arial,Bold") << s("Arial") << true << false << false;
+    QTest::newRow("glued style") << s("CalibriBold") << s("Calibri") << true << false << false;
+    QTest::newRow("TeX bold") << s("QWERTY+CMBX12") << s("Latin Modern Roman") << true << false << false;
+    QTest::newRow("TeX typewriter") << s("CMTT10") << s("Latin Modern Mono") << false << false << true;
+    QTest::newRow("TeX italic") << s("CMTI10") << s("Latin Modern Roman") << false << true << false;
+    QTest::newRow("TeX maths is no roman") << s("CMMI10") << s("CMMI10") << false << false << false;
+    QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false;
+    QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false;
+    QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true;
+    QTest::newRow("Light is not bold") << s("SourceSansPro-Light") << s("SourceSansPro") << false << false << false;
+}
+
+void TestLayoutParts::fontNames()
+{
+    QFETCH(QString, name);
+    const FontNames::Face face = FontNames::describe(name);
+    QTEST(face.family, "family");
+    QTEST(face.bold, "bold");
+    QTEST(face.italic, "italic");
+    QTEST(face.mono, "mono");
+    QCOMPARE(FontNames::pattern({QStringLiteral("A-B:C"), true, false, true}),
+             QStringLiteral("A B C:bold:spacing=mono"));
+}
+
+void TestLayoutParts::imageListMatchesPlacementsInOrder()
+{
+    const QString listing =
+        QStringLiteral("page   num  type   width height color comp bpc  enc interp  object ID x-ppi y-ppi size ratio\n"
+                       "--------------------------------------------------------------------------------------------\n"
+                       "   1     0 image     100    50  rgb     3   8  jpeg   no        12  0    72    72 2000B 10%\n"
+                       "   1     1 smask     100    50  gray    1   8  image  no        13  0    72    72  500B 10%\n"
+                       "   1     2 image       8     4  rgb     3   8  image  no        14  0    72    72   96B 100%\n"
+                       "   2     3 image     100    50  rgb     3   8  jpeg   no        12  0    72    72 2000B 10%\n");
+    const QList<ImageCatalog::Entry> entries = ImageCatalog::parseList(listing);
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(entries[0].key, QStringLiteral("12 0"));
+    QCOMPARE(entries[1].type, QStringLiteral("smask"));
+    QList<SourcePage> pages(2);
+    ImagePlacement small;
+    small.pixels = QSize(8, 4);
+    ImagePlacement large;
+    large.pixels = QSize(100, 50);
+    ImagePlacement unknown;
+    unknown.pixels = QSize(1, 1);
+    pages[0].images = {large, small, unknown};
+    pages[1].images = {large};
+    const QHash<int, QString> files = {{0, QStringLiteral("x-001-000.jpg")},
+                                       {1, QStringLiteral("x-001-001.png")},
+                                       {2, QStringLiteral("x-001-002.png")},
+                                       {3, QStringLiteral("x-002-003.jpg")}};
+    ImageCatalog::match(pages, entries, files);
+    QCOMPARE(pages[0].images[0].file, QStringLiteral("x-001-000.jpg"));
+    QCOMPARE(pages[0].images[1].file, QStringLiteral("x-001-002.png"));
+    QVERIFY(pages[0].images[2].file.isEmpty());
+    // The same object on another page is the same image.
+    QCOMPARE(pages[1].images[0].key, pages[0].images[0].key);
+
+    QTemporaryDir dir;
+    for (const char *name : {"img-001-000.png", "img-002-017.jpg", "readme.txt"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QHash<int, QString> found = ImageCatalog::extractedFiles(dir.path());
+    QCOMPARE(found.size(), 2);
+    QCOMPARE(found.value(17), dir.filePath(QStringLiteral("img-002-017.jpg")));
+}
+
+void TestLayoutParts::ruledGridBecomesTable()
+{
+    QList<Rule> rules;
+    for (int r = 0; r <= 3; ++r)
+        rules.append({QPointF(100, 100 + r * 20), QPointF(300, 100 + r * 20), 0.5, 0});
+    for (int c = 0; c <= 4; ++c)
+        rules.append({QPointF(100 + c * 50, 100), QPointF(100 + c * 50, 160), 0.5, 0});
+    // A shaded header cell, and a stray rule elsewhere on the page.
+    rules.append({QPointF(100, 400), QPointF(300, 400), 0.5, 0});
+    const QList<FilledBox> fills = {{QRectF(100, 100, 50, 20), 0xdddddd}};
+    const QList<RuledTables::Found> found = RuledTables::find(rules, fills);
+    QCOMPARE(found.size(), 1);
+    const Table &table = found.first().table;
+    QCOMPARE(table.rows(), 3);
+    QCOMPARE(table.columns(), 4);
+    QCOMPARE(table.box(), QRectF(100, 100, 200, 60));
+    QVERIFY(table.ruled);
+    QVERIFY(table.cells[0][0].filled);
+    QCOMPARE(table.cells[0][0].fill, Rgb(0xdddddd));
+    QCOMPARE(found.first().rules.size(), 9);
+    QVERIFY(!found.first().rules.contains(9));
+    QCOMPARE(RuledTables::cellAt(table, QPointF(260, 150)), std::make_pair(2, 3));
+    QCOMPARE(RuledTables::cellAt(table, QPointF(10, 10)), std::make_pair(-1, -1));
+}
+
+void TestLayoutParts::missingRuleMergesCells()
+{
+    // Two rows of three columns; the first row has no rule between its first two cells.
+    QList<Rule> rules;
+    for (int r = 0; r <= 2; ++r)
+        rules.append({QPointF(100, 100 + r * 20), QPointF(250, 100 + r * 20), 0.5, 0});
+    rules.append({QPointF(100, 100), QPointF(100, 140), 0.5, 0});
+    rules.append({QPointF(150, 120), QPointF(150, 140), 0.5, 0});
+    rules.append({QPointF(200, 100), QPointF(200, 140), 0.5, 0});
+    rules.append({QPointF(250, 100), QPointF(250, 140), 0.5, 0});
+    const QList<RuledTables::Found> found = RuledTables::find(rules, {});
+    QCOMPARE(found.size(), 1);
+    const Table &table = found.first().table;
+    QCOMPARE(table.columns(), 3);
+    QCOMPARE(table.cells[0][0].columnSpan, 2);
+    QCOMPARE(table.cells[0][1].columnSpan, 0);
+    QCOMPARE(table.cells[1][0].columnSpan, 1);
+    QCOMPARE(RuledTables::cellAt(table, QPointF(175, 110)), std::make_pair(0, 0));
+}
+
+void TestLayoutParts::singleBoxIsNoTable()
+{
+    const QList<Rule> frame = {{QPointF(50, 50), QPointF(550, 50), 1, 0},
+                               {QPointF(50, 750), QPointF(550, 750), 1, 0},
+                               {QPointF(50, 50), QPointF(50, 750), 1, 0},
+                               {QPointF(550, 50), QPointF(550, 750), 1, 0}};
+    QVERIFY(RuledTables::find(frame, {}).isEmpty());
+}
+
+void TestLayoutParts::alignedColumnsBecomeTable()
+{
+    QList<TextLines::Line> lines;
+    const QList<QStringList> rows = {strings({"Fruit", "Count"}), strings({"Quince", "3"}), strings({"Medlar", "12"})};
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        TextLines::Line line;
+        line.baseline = 100 + r * 12;
+        line.size = 10;
+        for (qsizetype c = 0; c < 2; ++c) {
+            TextWords::Word word;
+            word.text = rows[r][c];
+            word.box = QRectF(72 + c * 150, 92 + r * 12, 30, 10);
+            word.row = int(r);
+            line.words.append(word);
+        }
+        line.segmentStarts = {0, 1};
+        line.leaders = {false, false};
+        line.box = line.words.first().box.united(line.words.last().box);
+        lines.append(line);
+    }
+    TextLines::Line after = lines.first();
+    after.words.removeLast();
+    after.segmentStarts = {0};
+    after.baseline = 140;
+    lines.append(after);
+    const QList<AlignedTables::Part> parts = AlignedTables::split(lines);
+    QCOMPARE(parts.size(), 2);
+    QVERIFY(parts[0].table);
+    QCOMPARE(parts[0].table->rows(), 3);
+    QCOMPARE(parts[0].table->columns(), 2);
+    QCOMPARE(parts[0].cellLines.value({2, 1}).first().words.first().text, QStringLiteral("12"));
+    QVERIFY(!parts[1].table);
+    QCOMPARE(parts[1].lines.size(), 1);
+}
+
+void TestLayoutParts::raggedLinesStayLines()
+{
+    // Two segments a line, but the second segment of one line stands under
+    // the first of another: no empty strip runs between columns.
+    const QList<std::pair<double, double>> second = {{200, 280}, {130, 210}, {250, 330}};
+    QList<TextLines::Line> lines;
+    for (int r = 0; r < 3; ++r) {
+        TextLines::Line line;
+        line.baseline = 100 + r * 12;
+        line.size = 10;
+        for (const auto &[from, to] : {std::pair<double, double>(72, r == 1 ? 110 : 152), second[r]}) {
+            TextWords::Word word;
+            word.text = s("w");
+            word.box = QRectF(from, 92 + r * 12, to - from, 10);
+            line.words.append(word);
+        }
+        line.segmentStarts = {0, 1};
+        line.leaders = {false, false};
+        lines.append(line);
+    }
+    const QList<AlignedTables::Part> parts = AlignedTables::split(lines);
+    QCOMPARE(parts.size(), 1);
+    QVERIFY(!parts.first().table);
+    QCOMPARE(parts.first().lines.size(), 3);
+}
+
+void TestLayoutParts::sheetRowsAndNumbers()
+{
+    QCOMPARE(SheetBuilder::cellValue(QStringLiteral(" 1,234.50 ")), QStringLiteral("1234.50"));
+    QCOMPARE(SheetBuilder::cellValue(QStringLiteral("-12,000")), QStringLiteral("-12000"));
+    QCOMPARE(SheetBuilder::cellValue(QStringLiteral("1,2,3")), QStringLiteral("1,2,3"));
+    QCOMPARE(SheetBuilder::cellValue(QStringLiteral("Smith, John")), QStringLiteral("Smith, John"));
+    StructuredPage page;
+    page.paragraphs = {paragraph(QStringLiteral("Name\tValue"), 0, 100), paragraph(QStringLiteral("After"), 0, 200)};
+    Table table = grid(2, 2);
+    table.cells[0][0].columnSpan = 2;
+    table.cells[0][1].columnSpan = 0;
+    table.cells[0][0].paragraphs = {paragraph(QStringLiteral("Merged"), 0, 110),
+                                    paragraph(QStringLiteral("head"), 0, 120)};
+    table.cells[1][1].paragraphs = {paragraph(QStringLiteral("7"), 0, 130)};
+    page.tables = {table};
+    page.bands = {
+        {0,
+         300,
+         {{0, 600, {{FlowItem::Kind::Paragraph, 0}, {FlowItem::Kind::Table, 0}, {FlowItem::Kind::Paragraph, 1}}}}}};
+    QCOMPARE(SheetBuilder::rows(page), (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
+                                                           strings({"", "7"}), strings({"After"})}));
+    const QList<XlsxWriter::Sheet> sheets = SheetBuilder::sheets({page, StructuredPage()});
+    QCOMPARE(sheets.size(), 2);
+    QCOMPARE(sheets[1].name, QStringLiteral("Page 2"));
+    QVERIFY(sheets[1].rows.isEmpty());
+}
+
+void TestLayoutParts::headingsByRelativeSize()
+{
+    QList<TextStyle> styles = {{QStringLiteral("Body"), {}, 10},
+                               {QStringLiteral("Big"), {}, 18, true},
+                               {QStringLiteral("Mid"), {}, 14},
+                               {QStringLiteral("Body-Bold"), {}, 10, true}};
+    StructuredPage page;
+    page.paragraphs = {paragraph(QStringLiteral("Title"), 1, 100), paragraph(QStringLiteral("Section"), 2, 130),
+                       paragraph(QStringLiteral("Run-in bold words"), 3, 160),
+                       paragraph(QStringLiteral("A bold sentence ends."), 3, 180)};
+    Paragraph body = paragraph(QString(400, QLatin1Char('x')), 0, 200);
+    body.lineCount = 8;
+    page.paragraphs.append(body);
+    QList<StructuredPage> pages = {page};
+    DocumentAnalyzer::markHeadings(pages, styles);
+    QList<int> levels;
+    for (const Paragraph &p : std::as_const(pages.first().paragraphs))
+        levels << p.headingLevel;
+    QCOMPARE(levels, (QList<int>{1, 2, 3, 0, 0}));
+}
+
+void TestLayoutParts::docxSectionsFollowColumnsAndPages()
+{
+    // Page 1: one column, then two columns; page 2: one column.
+    StructuredPage first = pageWithColumns(1);
+    const StructuredPage columns = pageWithColumns(2);
+    Band lower = columns.bands.first();
+    lower.top = 300;
+    for (Column &column : lower.columns)
+        column.items.first().index += 1;
+    for (Paragraph p : columns.paragraphs) {
+        p.firstBaseline = p.lastBaseline = 310;
+        first.paragraphs.append(p);
+    }
+    first.bands.append(lower);
+    const QList<StructuredPage> pages = {first, pageWithColumns(1)};
+    QList<DocxWriter::Media> media;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, kStyles, &media));
+    // Sections: the first column band, the two-column band (continuous), the last page (new page).
+    QCOMPARE(xml.count(QStringLiteral("<w:sectPr>")), 3);
+    QCOMPARE(xml.count(QStringLiteral("<w:type w:val=\"continuous\"/>")), 1);
+    QCOMPARE(xml.count(QStringLiteral("<w:cols w:num=\"2\"")), 1);
+    QCOMPARE(xml.count(QStringLiteral("w:type=\"column\"")), 1);
+    // A new section starts the second page, so no page break is needed there.
+    QCOMPARE(xml.count(QStringLiteral("<w:pageBreakBefore/>")), 0);
+    QVERIFY(xml.endsWith(QStringLiteral("</w:sectPr></w:body></w:document>")));
+    const qsizetype column1 = xml.indexOf(QStringLiteral("Column 1"), xml.indexOf(QStringLiteral("w:num=\"1\"")));
+    QVERIFY(xml.indexOf(QStringLiteral("Column 2")) > column1);
+    QVERIFY(media.isEmpty());
+}
+
+void TestLayoutParts::docxTextIsEscapedAndCleaned()
+{
+    StructuredPage page = pageWithColumns(1);
+    page.paragraphs.first().runs = {{QStringLiteral("A < B & \"C\"\x01 tab\there"), 0}};
+    page.paragraphs.first().tabStops = {{300, true, true}};
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QVERIFY(
+        xml.contains(QStringLiteral("A &lt; B &amp; &quot;C&quot; tab</w:t><w:tab/><w:t xml:space=\"preserve\">here")));
+    QVERIFY(xml.contains(QStringLiteral("<w:tab w:val=\"right\" w:leader=\"dot\"")));
+    QVERIFY(!xml.contains(QChar(0x01)));
+}
+
+void TestLayoutParts::docxWriteFailureLeavesNoFile()
+{
+    QTemporaryDir dir;
+    // Below a regular file nothing can be created.
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QString error;
+    QVERIFY(!DocxWriter::write(blocker + QStringLiteral("/out.docx"), {pageWithColumns(1)}, kStyles, &error));
+    QVERIFY(error.startsWith(QStringLiteral("Cannot write the Word document")));
+    // A picture whose file is gone fails the document rather than leaving a hole.
+    StructuredPage page = pageWithColumns(1);
+    page.pictures.append({QRectF(0, 0, 10, 10), QSizeF(10, 10), 0, false, dir.filePath(QStringLiteral("gone.png")),
+                          QStringLiteral("1 0"), false});
+    const QString target = dir.filePath(QStringLiteral("out.docx"));
+    QVERIFY(!DocxWriter::write(target, {page}, kStyles, &error));
+    QVERIFY(!QFile::exists(target));
+}
+
+MIRELUNE_TEST_MAIN(TestLayoutParts)
+#include "tst_layout_parts.moc"

@@ -1,0 +1,303 @@
+#include "layout/Hyphenation.h"
+#include "layout/ParagraphBuilder.h"
+#include "layout/ReadingOrder.h"
+#include "layout/TextLines.h"
+#include "layout/TextWords.h"
+#include "support/TestMain.h"
+#include "support/Utf8Text.h"
+
+// The text side of the layout engine on small hand-made inputs: glyphs to
+// words, words broken at line ends, lines to paragraphs, reading order.
+class TestLayoutText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wordsSplitAtGapsWithoutSpaceGlyphs();
+    void ligatureContinuationStaysInTheWord();
+    void overprintedBoldIsReadOnce();
+    void raisedFootnoteMarkJoinsItsRow();
+    void hyphenation_data();
+    void hyphenation();
+    void fullLinesJoinIntoOneParagraph();
+    void shortLineEndsTheParagraph();
+    void widerGapStartsAParagraph();
+    void listItemsAndMonospacedLinesStandAlone();
+    void brokenWordIsJoinedAcrossLines();
+    void dotLeadersBecomeARightTab();
+    void alignment_data();
+    void alignment();
+    void twoColumnsReadColumnByColumn();
+    void fullWidthHeadingAboveColumnsComesFirst();
+    void tableLikeColumnsStayRows();
+};
+
+namespace {
+
+// Glyphs of a text set in a font whose every glyph is 0.5 em wide.
+QList<Glyph> setText(const QString &text, double x, double baseline, double size = 10, int style = 0)
+{
+    QList<Glyph> glyphs;
+    for (const QChar c : text) {
+        Glyph glyph;
+        glyph.text = c;
+        glyph.size = size;
+        glyph.baseline = baseline;
+        glyph.style = style;
+        glyph.box = QRectF(x, baseline - 0.78 * size, 0.5 * size, size);
+        glyphs.append(glyph);
+        x += 0.5 * size;
+    }
+    return glyphs;
+}
+
+QStringList texts(const QList<TextWords::Word> &words)
+{
+    QStringList result;
+    for (const TextWords::Word &word : words)
+        result << word.text;
+    return result;
+}
+
+const QList<TextStyle> kStyles = {
+    {QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans"), 10, false, false, false, 0},
+    {QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), 10, false, false, true, 0},
+};
+
+QList<TextLines::Line> linesOf(const QList<std::pair<QString, double>> &rows, double x = 72, int style = 0)
+{
+    QList<Glyph> glyphs;
+    for (const auto &[text, baseline] : rows)
+        glyphs += setText(text, x, baseline, 10, style);
+    return TextLines::lines(TextWords::words(glyphs), kStyles);
+}
+
+QStringList paragraphTexts(const QList<Paragraph> &paragraphs)
+{
+    QStringList result;
+    for (const Paragraph &paragraph : paragraphs)
+        result << paragraph.text();
+    return result;
+}
+
+ReadingOrder::Item item(double x, double y, double width, int row)
+{
+    return {QRectF(x, y, width, 10), row};
+}
+
+} // namespace
+
+void TestLayoutText::wordsSplitAtGapsWithoutSpaceGlyphs()
+{
+    // No space glyphs at all: the gaps alone separate the words, kerning does not.
+    QList<Glyph> glyphs = setText(QStringLiteral("Plain"), 72, 100);
+    glyphs += setText(QStringLiteral("text"), 72 + 25 + 3, 100);
+    glyphs.last().box.translate(0.4, 0); // a kerned last letter
+    glyphs += setText(QStringLiteral("here"), 72 + 25 + 3 + 20 + 3.5, 100);
+    QCOMPARE(texts(TextWords::words(glyphs)), strings({"Plain", "text", "here"}));
+    // Space glyphs split too, even without a gap.
+    QCOMPARE(texts(TextWords::words(setText(QStringLiteral("a b"), 72, 100))), strings({"a", "b"}));
+}
+
+void TestLayoutText::ligatureContinuationStaysInTheWord()
+{
+    QList<Glyph> glyphs = setText(QStringLiteral("de"), 72, 100);
+    QList<Glyph> rest = setText(QStringLiteral("fnition"), 82, 100);
+    Glyph continuation = rest.first();
+    continuation.text = QStringLiteral("i");
+    continuation.box.setWidth(0); // "fi" drawn as one glyph, the "i" without advance
+    rest.insert(1, continuation);
+    glyphs += rest;
+    QCOMPARE(texts(TextWords::words(glyphs)), QStringList{QStringLiteral("definition")});
+}
+
+void TestLayoutText::overprintedBoldIsReadOnce()
+{
+    QList<Glyph> glyphs = setText(QStringLiteral("Bold"), 72, 100);
+    glyphs += setText(QStringLiteral("Bold"), 72.3, 100);
+    QCOMPARE(texts(TextWords::words(glyphs)), QStringList{QStringLiteral("Bold")});
+}
+
+void TestLayoutText::raisedFootnoteMarkJoinsItsRow()
+{
+    QList<Glyph> glyphs = setText(QStringLiteral("Note"), 72, 100);
+    glyphs += setText(QStringLiteral("1"), 92, 96.5, 6);
+    glyphs += setText(QStringLiteral("next"), 98, 100);
+    const QList<TextWords::Word> words = TextWords::words(glyphs);
+    QCOMPARE(texts(words), strings({"Note1", "next"}));
+    QCOMPARE(words.first().row, words.last().row);
+}
+
+void TestLayoutText::hyphenation_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("expected"); // empty: two words
+    QTest::newRow("broken word") << s("hyphen-") << s("ated") << s("hyphenated");
+    QTest::newRow("broken word before a comma") << s("conver-") << s("sion,") << s("conversion,");
+    QTest::newRow("soft hyphen") << QStringLiteral("conver\u00ADsion").left(7) << s("sion") << s("conversion");
+    QTest::newRow("compound written so elsewhere") << s("well-") << s("known") << s("well-known");
+    QTest::newRow("capital after the hyphen") << s("Jean-") << s("Paul") << s("Jean-Paul");
+    QTest::newRow("no hyphen") << s("plain") << s("word") << QString();
+    QTest::newRow("a dash is no hyphen") << s("-") << s("word") << QString();
+    QTest::newRow("digit before the hyphen") << s("1990-") << s("ies") << QString();
+}
+
+void TestLayoutText::hyphenation()
+{
+    QFETCH(QString, end);
+    QFETCH(QString, start);
+    QFETCH(QString, expected);
+    const QSet<QString> vocabulary = {QStringLiteral("well-known"), QStringLiteral("hyphen")};
+    const std::optional<QString> joined = Hyphenation::join(end, start, vocabulary);
+    QCOMPARE(joined.value_or(QString()), expected);
+}
+
+void TestLayoutText::fullLinesJoinIntoOneParagraph()
+{
+    // Three lines ending at the block's right edge, the last one short.
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(linesOf({{QStringLiteral("aaaa bbbb cccc dddd"), 100},
+                                              {QStringLiteral("eeee ffff gggg hhhh"), 112},
+                                              {QStringLiteral("iiii"), 124}}),
+                                     72, 167, {});
+    QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii")});
+    QCOMPARE(paragraphs.first().lineCount, 3);
+    QCOMPARE(paragraphs.first().lineHeight, 12.0);
+    QCOMPARE(paragraphs.first().firstBaseline, 100.0);
+}
+
+void TestLayoutText::shortLineEndsTheParagraph()
+{
+    // "eeee" would have fitted after "bb": the line before ended a paragraph.
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(linesOf({{QStringLiteral("aaaa bbbb cccc dddd"), 100},
+                                              {QStringLiteral("aaaa bb"), 112},
+                                              {QStringLiteral("eeee ffff gggg hhhh"), 124}}),
+                                     72, 167, {});
+    QCOMPARE(paragraphTexts(paragraphs), strings({"aaaa bbbb cccc dddd aaaa bb", "eeee ffff gggg hhhh"}));
+}
+
+void TestLayoutText::widerGapStartsAParagraph()
+{
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(linesOf({{QStringLiteral("aaaa bbbb cccc dddd"), 100},
+                                              {QStringLiteral("aaaa bbbb cccc dddd"), 112},
+                                              {QStringLiteral("eeee ffff gggg hhhh"), 136},
+                                              {QStringLiteral("eeee"), 148}}),
+                                     72, 167, {});
+    QCOMPARE(paragraphs.size(), 2);
+    QCOMPARE(paragraphs[1].firstBaseline, 136.0);
+}
+
+void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
+{
+    QList<TextLines::Line> lines = linesOf({{QStringLiteral("aaaa bbbb cccc dddd"), 100}});
+    QList<Glyph> bullet = setText(QStringLiteral("-"), 72, 112);
+    bullet += setText(QStringLiteral("item one goes here"), 84, 112);
+    lines += TextLines::lines(TextWords::words(bullet), kStyles);
+    lines += linesOf({{QStringLiteral("int  x = 0;"), 124}, {QStringLiteral("return x;"), 136}}, 72, 1);
+    const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(lines, 72, 167, {});
+    QCOMPARE(paragraphTexts(paragraphs),
+             strings({"aaaa bbbb cccc dddd", "-\titem one goes here", "int  x = 0;", "return x;"}));
+    QVERIFY(paragraphs[1].listItem);
+    QVERIFY(paragraphs[1].firstIndent < 0); // hanging: the text after the bullet sets the indent
+    QVERIFY(paragraphs[2].keepSpaces);
+}
+
+void TestLayoutText::brokenWordIsJoinedAcrossLines()
+{
+    const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(linesOf({{QStringLiteral("a word hyphen-"), 100},
+                                                                              {QStringLiteral("ated and a well-"), 112},
+                                                                              {QStringLiteral("known end"), 124}}),
+                                                                     72, 142, {QStringLiteral("well-known")});
+    QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("a word hyphenated and a well-known end")});
+}
+
+void TestLayoutText::dotLeadersBecomeARightTab()
+{
+    QList<Glyph> glyphs = setText(QStringLiteral("Introduction"), 72, 100);
+    for (int dot = 0; dot < 8; ++dot)
+        glyphs += setText(QStringLiteral("."), 140 + dot * 6, 100);
+    glyphs += setText(QStringLiteral("12"), 200, 100);
+    const QList<TextLines::Line> lines = TextLines::lines(TextWords::words(glyphs), kStyles);
+    const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(lines, 72, 210, {});
+    QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("Introduction\t12")});
+    QCOMPARE(paragraphs.first().tabStops, (QList<TabStop>{{210, true, true}}));
+}
+
+void TestLayoutText::alignment_data()
+{
+    QTest::addColumn<QList<QRectF>>("lines");
+    QTest::addColumn<int>("expected");
+    const auto line = [](double left, double right, double y) { return QRectF(left, y, right - left, 10); };
+    QTest::newRow("justified") << QList<QRectF>{line(72, 300, 0), line(72, 300, 12), line(72, 300, 24),
+                                                line(72, 150, 36)}
+                               << int(Paragraph::Align::Justify);
+    QTest::newRow("ragged") << QList<QRectF>{line(72, 290, 0), line(72, 300, 12), line(72, 250, 24)}
+                            << int(Paragraph::Align::Left);
+    QTest::newRow("centred") << QList<QRectF>{line(100, 272, 0), line(120, 252, 12)} << int(Paragraph::Align::Center);
+    QTest::newRow("right") << QList<QRectF>{line(100, 300, 0), line(180, 300, 12)} << int(Paragraph::Align::Right);
+    QTest::newRow("centred title") << QList<QRectF>{line(150, 222, 0)} << int(Paragraph::Align::Center);
+    QTest::newRow("short line") << QList<QRectF>{line(72, 150, 0)} << int(Paragraph::Align::Left);
+}
+
+void TestLayoutText::alignment()
+{
+    QFETCH(QList<QRectF>, lines);
+    QFETCH(int, expected);
+    QCOMPARE(int(ParagraphBuilder::alignment(lines, 72, 300)), expected);
+}
+
+void TestLayoutText::twoColumnsReadColumnByColumn()
+{
+    // Two columns of five rows of four words, the rows of both on shared baselines.
+    QList<ReadingOrder::Item> items;
+    for (int row = 0; row < 5; ++row) {
+        for (int word = 0; word < 4; ++word) {
+            items.append(item(72 + word * 55, 100 + row * 12, 50, row));
+            items.append(item(320 + word * 55, 100 + row * 12, 50, row));
+        }
+    }
+    const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
+    QCOMPARE(bands.size(), 1);
+    QCOMPARE(bands.first().columns.size(), 2);
+    for (int c = 0; c < 2; ++c) {
+        for (const QList<int> &leaf : bands.first().columns[c].leaves) {
+            for (const int id : leaf)
+                QCOMPARE(items[id].box.left() < 300, c == 0);
+        }
+    }
+    QVERIFY(bands.first().columns[0].right <= 320 && bands.first().columns[1].left >= 287);
+}
+
+void TestLayoutText::fullWidthHeadingAboveColumnsComesFirst()
+{
+    QList<ReadingOrder::Item> items = {item(72, 60, 450, 0)};
+    for (int row = 1; row <= 4; ++row) {
+        for (int word = 0; word < 4; ++word) {
+            items.append(item(72 + word * 55, 100 + row * 12, 50, row));
+            items.append(item(320 + word * 55, 100 + row * 12, 50, row));
+        }
+    }
+    const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
+    QCOMPARE(bands.size(), 2);
+    QCOMPARE(bands[0].columns.size(), 1);
+    QCOMPARE(bands[0].columns[0].leaves, (QList<QList<int>>{{0}}));
+    QCOMPARE(bands[1].columns.size(), 2);
+}
+
+void TestLayoutText::tableLikeColumnsStayRows()
+{
+    // One word a cell: columns of a table, not of text.
+    QList<ReadingOrder::Item> items;
+    for (int row = 0; row < 6; ++row) {
+        for (int column = 0; column < 3; ++column)
+            items.append(item(72 + column * 150, 100 + row * 12, 40, row));
+    }
+    const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
+    QCOMPARE(bands.size(), 1);
+    QCOMPARE(bands.first().columns.size(), 1);
+}
+
+MIRELUNE_TEST_MAIN(TestLayoutText)
+#include "tst_layout_text.moc"

@@ -1,0 +1,111 @@
+#include "support/service/LayoutPdf.h"
+
+#include <QFile>
+
+namespace {
+
+QByteArray number(double value)
+{
+    return QByteArray::number(value, 'f', 3);
+}
+
+QByteArray pdfString(const QString &text)
+{
+    QByteArray escaped = text.toLatin1();
+    escaped.replace('\\', "\\\\").replace('(', "\\(").replace(')', "\\)");
+    return '(' + escaped + ')';
+}
+
+} // namespace
+
+LayoutPdf &LayoutPdf::newPage()
+{
+    mContents.append(QByteArray());
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, double size, Font font)
+{
+    if (mContents.isEmpty())
+        newPage();
+    const char *name = font == Font::Bold ? "/F2" : font == Font::Mono ? "/F3" : "/F1";
+    mContents.last() += "BT " + QByteArray(name) + ' ' + number(size) + " Tf " + number(x) + ' ' +
+                        number(pdfY(baseline)) + " Td " + pdfString(text) + " Tj ET\n";
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::line(double x1, double y1, double x2, double y2, double width)
+{
+    if (mContents.isEmpty())
+        newPage();
+    mContents.last() += number(width) + " w " + number(x1) + ' ' + number(pdfY(y1)) + " m " + number(x2) + ' ' +
+                        number(pdfY(y2)) + " l S\n";
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::fill(double x, double y, double width, double height, double red, double green, double blue)
+{
+    if (mContents.isEmpty())
+        newPage();
+    mContents.last() += "q " + number(red) + ' ' + number(green) + ' ' + number(blue) + " rg " + number(x) + ' ' +
+                        number(pdfY(y + height)) + ' ' + number(width) + ' ' + number(height) + " re f Q\n";
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::image(double x, double y, double width, double height)
+{
+    if (mContents.isEmpty())
+        newPage();
+    mContents.last() += "q " + number(width) + " 0 0 " + number(height) + ' ' + number(x) + ' ' +
+                        number(pdfY(y + height)) + " cm /Im1 Do Q\n";
+    return *this;
+}
+
+QByteArray LayoutPdf::bytes() const
+{
+    const QByteArray pixels = QByteArray::fromHex("ff0000"
+                                                  "0000ff"
+                                                  "0000ff"
+                                                  "ff0000");
+    QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        QByteArray(), // the page tree, below
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold /Encoding /WinAnsiEncoding >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>",
+        "<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Length " +
+            QByteArray::number(pixels.size()) + " >>\nstream\n" + pixels + "\nendstream",
+    };
+    const QByteArray resources = "<< /Font << /F1 3 0 R /F2 4 0 R /F3 5 0 R >> /XObject << /Im1 6 0 R >> >>";
+    QByteArray kids;
+    const QList<QByteArray> contents = mContents.isEmpty() ? QList<QByteArray>{QByteArray()} : mContents;
+    for (const QByteArray &content : contents) {
+        const int page = int(objects.size()) + 1;
+        kids += QByteArray::number(page) + " 0 R ";
+        objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(mPage.width()) + ' ' +
+                       number(mPage.height()) + "] /Resources " + resources + " /Contents " +
+                       QByteArray::number(page + 1) + " 0 R >>");
+        objects.append("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream");
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(contents.size()) + " >>";
+    QByteArray out = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets.append(out.size());
+        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = out.size();
+    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets)
+        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF\n";
+    return out;
+}
+
+bool LayoutPdf::write(const QString &path) const
+{
+    QFile file(path);
+    const QByteArray data = bytes();
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}

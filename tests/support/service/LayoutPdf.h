@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSizeF>
+#include <QString>
+
+// PDFs written content stream by content stream, for the layout tests:
+// text in Helvetica, Helvetica-Bold and Courier at places given from the
+// page's top-left corner, stroked and filled rectangles, and an RGB image.
+class LayoutPdf final {
+public:
+    enum class Font { Regular, Bold, Mono };
+
+    explicit LayoutPdf(const QSizeF &page = QSizeF(595, 842)) : mPage(page) {}
+
+    // Starts a new page; drawing goes to the last page.
+    LayoutPdf &newPage();
+    // Text with its baseline at `baseline` points from the top.
+    LayoutPdf &text(double x, double baseline, const QString &text, double size = 10, Font font = Font::Regular);
+    LayoutPdf &line(double x1, double y1, double x2, double y2, double width = 0.5);
+    LayoutPdf &fill(double x, double y, double width, double height, double red, double green, double blue);
+    // The image (a 2 x 2 checker of red and blue) stretched over the box.
+    LayoutPdf &image(double x, double y, double width, double height);
+
+    QByteArray bytes() const;
+    bool write(const QString &path) const;
+
+private:
+    double pdfY(double top) const { return mPage.height() - top; }
+
+    QSizeF mPage;
+    QList<QByteArray> mContents;
+};
