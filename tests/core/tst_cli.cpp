@@ -279,8 +279,11 @@ private slots:
             if (line.startsWith(QLatin1String("progress ")))
                 shown.append(line.mid(9).toInt());
         }
+        // Which figures appear depends on how the replies interleave on a busy
+        // machine; that the shown figure never drops does not.
+        QVERIFY2(shown.size() >= 3, qPrintable(outcome.err));
         QVERIFY2(std::is_sorted(shown.cbegin(), shown.cend()), qPrintable(outcome.err));
-        QVERIFY2(shown.contains(23) && shown.contains(36) && shown.last() == 99, qPrintable(outcome.err));
+        QVERIFY2(shown.last() == 99, qPrintable(outcome.err));
     }
 
     void sameStemGivesTwoResults()
