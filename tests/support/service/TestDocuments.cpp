@@ -59,6 +59,11 @@ QByteArray TestDocuments::pdf(const QList<QStringList> &pages, const QSizeF &siz
                        "] /Resources << /Font << /F1 3 0 R >> >> /Contents " + QByteArray::number(5 + 2 * i) + " 0 R >>"
                 << "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream";
     }
+    return assemblePdf(objects);
+}
+
+QByteArray TestDocuments::assemblePdf(const QList<QByteArray> &objects)
+{
     QByteArray out = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
     QList<qsizetype> offsets;
     for (int i = 0; i < objects.size(); ++i) {

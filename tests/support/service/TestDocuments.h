@@ -17,6 +17,8 @@ public:
     // A PDF with one page per entry; each line's tab-separated cells are set
     // 160 points apart, so that the layout shows wide gaps between them.
     static QByteArray pdf(const QList<QStringList> &pages, const QSizeF &pagePoints = QSizeF(595.28, 841.89));
+    // A PDF file of these objects, numbered from 1, the first being the catalog.
+    static QByteArray assemblePdf(const QList<QByteArray> &objects);
     static QByteArray image(const char *format, const QSize &size);
 
     // Runs a tool with an argument list (bounded); its standard output, or
