@@ -1,8 +1,11 @@
-// Upload throughput of mirelune-cli against curl -T, to the same loopback
-// object store, in the same run. Prints medians, the ratio and the CLI's peak
-// resident memory. Not a test: it only reports figures.
+// Upload throughput of mirelune-cli against curl -T, and download throughput
+// of the client's HTTP layer against curl, to the same loopback TLS server in
+// the same run. Prints medians, the ratios and the peak resident memory of
+// our side. Not a test: it only reports figures.
 //
 //   bench_upload [--size-mib N] [--runs N]      (needs mirelune-cli beside ../src/cli, curl, openssl)
+
+#include "frameworks/DIRADoduredode.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -56,7 +60,36 @@ QByteArray answer(const Connection &c, quint16 port)
                      R"("callback_url":"","objects":{"big.pdf":"big.pdf"}}})");
     if (c.method == "PUT")
         return reply(R"({"status":1,"data":{"id":"f1"}})");
-    return reply(R"({"status":0,"message":"the bench stops after the upload"})"); // creation fails: the run ends
+    // The task is accepted, then fails: the run ends after the upload, paced
+    // as the self-hosted service paces it.
+    const QByteArray pace = R"("poll_interval_ms":100,"download_stagger_ms":0)";
+    if (c.path.endsWith("/tasks"))
+        return reply(R"({"status":1,"data":{"task_id":"t1",)" + pace + "}}");
+    return reply(R"({"status":1,"data":{"status":-1,"progress":0,"errors":"the bench stops after the upload",)" + pace +
+                 "}}");
+}
+
+qint64 gDownloadBytes = 0;
+
+// Sends the download's body in chunks as the socket drains, so the sink's
+// memory stays small whatever the size.
+void streamDownload(QSslSocket *socket, std::shared_ptr<qint64> left)
+{
+    static const QByteArray chunk(1 << 20, 'x');
+    while (*left > 0 && socket->bytesToWrite() < 4 * chunk.size()) {
+        const qint64 n = std::min<qint64>(*left, chunk.size());
+        socket->write(chunk.constData(), n);
+        *left -= n;
+    }
+}
+
+void startDownload(QSslSocket *socket)
+{
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/pdf\r\nContent-Length: " +
+                  QByteArray::number(gDownloadBytes) + "\r\n\r\n");
+    auto left = std::make_shared<qint64>(gDownloadBytes);
+    QObject::connect(socket, &QSslSocket::bytesWritten, socket, [socket, left] { streamDownload(socket, left); });
+    streamDownload(socket, left);
 }
 
 void serveSink(QSslSocket *socket, Connection &c, quint16 port)
@@ -81,7 +114,10 @@ void serveSink(QSslSocket *socket, Connection &c, quint16 port)
         } else {
             c.bodyLeft -= socket->read(std::min<qint64>(c.bodyLeft, 1 << 20)).size();
         }
-        if (c.bodyLeft == 0) {
+        if (c.bodyLeft == 0 && c.method == "GET" && c.path.endsWith("/bench/big.pdf")) {
+            startDownload(socket);
+            c = Connection();
+        } else if (c.bodyLeft == 0) {
             socket->write(answer(c, port));
             c = Connection();
         }
@@ -113,6 +149,26 @@ int runSink(const QString &certificate, const QString &key)
         }
     });
     return QCoreApplication::exec();
+}
+
+// ---- our side of a download: the client's HTTP layer, as the app uses it ----
+
+int runFetch(const QString &url, const QString &caFile, const QString &target)
+{
+    DIRADoduredode client;
+    if (!client.addCaCertificatesFromFile(caFile))
+        return 1;
+    int code = 2;
+    client.downloadFile(url, target, [&code](float, bool finished, const ToolError &error) {
+        if (!finished)
+            return;
+        code = error.isNull() ? 0 : 3;
+        if (!error.isNull())
+            std::fprintf(stderr, "%s\n", qPrintable(error.localizedDescription()));
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit);
+    });
+    QCoreApplication::exec();
+    return code;
 }
 
 // ---- the driver ----
@@ -156,6 +212,35 @@ double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The runs of one side of a comparison.
+struct Side {
+    std::vector<double> seconds;
+    long peakKiB = 0;
+    int failures = 0;
+
+    void add(const Measure &m, int expectedExit = 0)
+    {
+        seconds.push_back(m.seconds);
+        peakKiB = std::max(peakKiB, m.peakKiB);
+        failures += m.exitCode != expectedExit;
+    }
+    // Throughput of `ours` over `theirs`: the inverse ratio of the median times.
+    static double rateRatio(const Side &ours, const Side &theirs)
+    {
+        return median(theirs.seconds) / median(ours.seconds);
+    }
+};
+
+void report(QTextStream &out, const char *label, const Side &side, double mib)
+{
+    const double seconds = median(side.seconds);
+    out << "  " << label << ": " << seconds << " s, " << mib / seconds << " MiB/s, peak RSS " << side.peakKiB / 1024.0
+        << " MiB";
+    if (side.failures)
+        out << ", " << side.failures << " runs failed";
+    out << "\n";
 }
 
 bool openssl(const QString &folder, const QStringList &arguments)
@@ -204,11 +289,20 @@ int main(int argc, char **argv)
         {{QStringLiteral("sink"), QStringLiteral("internal")},
          {QStringLiteral("cert"), QStringLiteral("internal"), QStringLiteral("file")},
          {QStringLiteral("key"), QStringLiteral("internal"), QStringLiteral("file")},
+         {QStringLiteral("fetch"), QStringLiteral("internal"), QStringLiteral("url")},
+         {QStringLiteral("ca"), QStringLiteral("internal"), QStringLiteral("file")},
+         {QStringLiteral("out"), QStringLiteral("internal"), QStringLiteral("file")},
          {QStringLiteral("size-mib"), QStringLiteral("file size"), QStringLiteral("n"), QStringLiteral("1024")},
          {QStringLiteral("runs"), QStringLiteral("runs per side"), QStringLiteral("n"), QStringLiteral("3")}});
     parser.process(app);
-    if (parser.isSet(QStringLiteral("sink")))
+    const qint64 size = parser.value(QStringLiteral("size-mib")).toLongLong() * 1024 * 1024;
+    if (parser.isSet(QStringLiteral("sink"))) {
+        gDownloadBytes = size;
         return runSink(parser.value(QStringLiteral("cert")), parser.value(QStringLiteral("key")));
+    }
+    if (parser.isSet(QStringLiteral("fetch")))
+        return runFetch(parser.value(QStringLiteral("fetch")), parser.value(QStringLiteral("ca")),
+                        parser.value(QStringLiteral("out")));
 
     QTemporaryDir dir;
     if (!makeCertificates(dir.path())) {
@@ -218,12 +312,12 @@ int main(int argc, char **argv)
     QProcess sink;
     sink.start(QCoreApplication::applicationFilePath(),
                {QStringLiteral("--sink"), QStringLiteral("--cert"), dir.filePath(QStringLiteral("server.pem")),
-                QStringLiteral("--key"), dir.filePath(QStringLiteral("server.key"))});
+                QStringLiteral("--key"), dir.filePath(QStringLiteral("server.key")), QStringLiteral("--size-mib"),
+                parser.value(QStringLiteral("size-mib"))});
     if (!sink.waitForReadyRead(10000))
         return 1;
     const QString port = QString::fromLatin1(sink.readLine().trimmed());
 
-    const qint64 size = parser.value(QStringLiteral("size-mib")).toLongLong() * 1024 * 1024;
     const QString big = dir.filePath(QStringLiteral("big.pdf"));
     QFile file(big);
     file.open(QIODevice::WriteOnly);
@@ -246,32 +340,50 @@ int main(int argc, char **argv)
                            QStringLiteral("-sS"),
                            QStringLiteral("--cacert"),
                            dir.filePath(QStringLiteral("ca.pem")),
+                           QStringLiteral("-H"),
+                           QStringLiteral("Expect:"), // the sink sends no 100 Continue: no 1 s wait for it
                            QStringLiteral("-T"),
                            big,
                            base + QStringLiteral("/bench/big.pdf"),
                            QStringLiteral("-o"),
                            QStringLiteral("/dev/null")};
-    std::vector<double> cliSeconds;
-    std::vector<double> curlSeconds;
-    long cliPeak = 0;
+    // Downloads go to /dev/null on both sides: the wire and TLS are measured, not the disk.
+    const QString bigUrl = base + QStringLiteral("/bench/big.pdf");
+    const QStringList fetch{QCoreApplication::applicationFilePath(),
+                            QStringLiteral("--fetch"),
+                            bigUrl,
+                            QStringLiteral("--ca"),
+                            dir.filePath(QStringLiteral("ca.pem")),
+                            QStringLiteral("--out"),
+                            QStringLiteral("/dev/null")};
+    const QStringList curlGet{QStringLiteral("curl"),
+                              QStringLiteral("-sS"),
+                              QStringLiteral("--cacert"),
+                              dir.filePath(QStringLiteral("ca.pem")),
+                              bigUrl,
+                              QStringLiteral("-o"),
+                              QStringLiteral("/dev/null")};
+    Side up;
+    Side upCurl;
+    Side down;
+    Side downCurl;
     const int runs = parser.value(QStringLiteral("runs")).toInt();
     for (int i = 0; i < runs; ++i) {
-        const Measure c = spawnAndWait(cli);
-        const Measure u = spawnAndWait(curl);
-        cliSeconds.push_back(c.seconds);
-        curlSeconds.push_back(u.seconds);
-        cliPeak = std::max(cliPeak, c.peakKiB);
+        up.add(spawnAndWait(cli), 3); // the sink refuses the task after the upload: the run fails
+        upCurl.add(spawnAndWait(curl));
+        down.add(spawnAndWait(fetch));
+        downCurl.add(spawnAndWait(curlGet));
     }
     sink.kill();
     sink.waitForFinished();
     const double mib = double(size) / (1024.0 * 1024.0);
-    const double cliRate = mib / median(cliSeconds);
-    const double curlRate = mib / median(curlSeconds);
     QTextStream out(stdout);
-    out << "upload of " << mib << " MiB over loopback TLS, median of " << runs << " runs\n";
-    out << "  mirelune-cli: " << median(cliSeconds) << " s, " << cliRate << " MiB/s, peak RSS " << cliPeak / 1024.0
-        << " MiB\n";
-    out << "  curl -T:      " << median(curlSeconds) << " s, " << curlRate << " MiB/s\n";
-    out << "  ratio cli/curl throughput: " << cliRate / curlRate << "\n";
+    out << "transfers of " << mib << " MiB over loopback TLS, median of " << runs << " runs each\n";
+    report(out, "upload, mirelune-cli  ", up, mib);
+    report(out, "upload, curl -T       ", upCurl, mib);
+    out << "  ratio upload cli/curl throughput:   " << Side::rateRatio(up, upCurl) << "\n";
+    report(out, "download, HTTP client ", down, mib);
+    report(out, "download, curl        ", downCurl, mib);
+    out << "  ratio download client/curl throughput: " << Side::rateRatio(down, downCurl) << "\n";
     return 0;
 }

@@ -16,6 +16,8 @@ PACKAGES=(
   # fonts with the metrics of the common PDF fonts, so that converted text wraps as it did
   mupdf-tools fontconfig fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-lmodern
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
+  # the HTTP client's uploads and downloads
+  libcurl4-openssl-dev curl
   # service
   libssl-dev openssl sqlite3 python3-uno libzip-dev libxlsxwriter-dev
   # tests: a real X server, D-Bus, fonts with CJK coverage, screenshots

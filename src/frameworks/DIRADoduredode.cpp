@@ -124,7 +124,37 @@ bool DIRADoduredode::addCaCertificatesFromFile(const QString &path, QString *err
         if (!mExtraCaCertificates.contains(certificate))
             mExtraCaCertificates.append(certificate);
     }
+    mCaBundle.clear();
     return true;
+}
+
+QByteArray DIRADoduredode::caBundle()
+{
+    QMutexLocker lock(&mMutex);
+    if (mExtraCaCertificates.isEmpty() || !mCaBundle.isEmpty())
+        return mCaBundle;
+    // The system's bundle as a file is read, not parsed: parsing every system
+    // certificate costs a third of a second.
+    mCaBundle = CurlTransfer::systemCaBundle();
+    if (mCaBundle.isEmpty()) {
+        for (const QSslCertificate &certificate : QSslConfiguration::systemCaCertificates())
+            mCaBundle += certificate.toPem();
+    }
+    for (const QSslCertificate &certificate : mExtraCaCertificates)
+        mCaBundle += '\n' + certificate.toPem();
+    return mCaBundle;
+}
+
+CurlTransfer::Request DIRADoduredode::transferRequest(const QUrl &url, const QVariantMap &headers)
+{
+    CurlTransfer::Request request;
+    request.url = url;
+    for (auto it = headers.cbegin(); it != headers.cend(); ++it)
+        request.headers.append({it.key().toUtf8(), it.value().toString().toUtf8()});
+    request.caBundle = caBundle();
+    request.idleTimeoutMs = transferTimeout();
+    request.userAgent = QByteArrayLiteral("Mirelune/" MIRELUNE_VERSION);
+    return request;
 }
 
 QList<QSslCertificate> DIRADoduredode::extraCaCertificates() const
@@ -202,9 +232,9 @@ void DIRADoduredode::GETtWithUrl(const QString &url, const QVariantMap &withDict
 
 void DIRADoduredode::downloadFile(const QString &url, const QString &withFilePath, DownloadProgress withProgressBlcok)
 {
-    const QNetworkRequest request = makeRequest(QUrl(url), {}, extraCaCertificates(), transferTimeout());
+    CurlTransfer::Request request = transferRequest(QUrl(url), {});
     const bool posted = postToWorker([request, withFilePath, progress = withProgressBlcok](HttpWorker *worker) {
-        worker->startDownload(request, withFilePath, progress);
+        worker->files().startDownload(request, withFilePath, progress);
     });
     if (!posted)
         withProgressBlcok(0.0f, true, stoppedError());
@@ -213,9 +243,9 @@ void DIRADoduredode::downloadFile(const QString &url, const QString &withFilePat
 void DIRADoduredode::PUTFileWithUrl(const QUrl &url, const QString &filePath, const QVariantMap &withHeaders,
                                     UploadProgress progress, UploadReturn withReturn)
 {
-    const QNetworkRequest request = makeRequest(url, withHeaders, extraCaCertificates(), transferTimeout());
+    CurlTransfer::Request request = transferRequest(url, withHeaders);
     const bool posted = postToWorker([request, filePath, progress, done = withReturn](HttpWorker *worker) {
-        worker->startUpload(request, filePath, progress, done);
+        worker->files().startUpload(request, filePath, progress, done);
     });
     if (!posted)
         withReturn(stoppedError(), 0, QByteArray(), QByteArray());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frameworks/CurlTransfer.h"
 #include "tools/ToolError.h"
 
 #include <QByteArray>
@@ -25,6 +26,8 @@ class HttpWorker;
 // delivers an error and an empty body. TLS peers are always verified. Replies
 // read into memory (everything but downloads) are refused beyond 16 MiB
 // (HttpWorker::kMaxReplyBytes); downloads stream to disk at any size.
+// Uploads and downloads go through libcurl, the JSON requests through the
+// network manager.
 class DIRADoduredode final : public QObject {
     Q_OBJECT
 public:
@@ -74,9 +77,14 @@ public:
 
 private:
     bool postToWorker(std::function<void(HttpWorker *)> job);
+    CurlTransfer::Request transferRequest(const QUrl &url, const QVariantMap &headers);
+    // The system's CAs and the extra ones as PEM, for the file transfers;
+    // empty while there are no extra ones (libcurl then uses the system's).
+    QByteArray caBundle();
 
     mutable QMutex mMutex;
     QList<QSslCertificate> mExtraCaCertificates;
+    QByteArray mCaBundle;
     int mTransferTimeout = 60000;
     bool mStopped = false;
     QThread mThread;

@@ -187,7 +187,7 @@ private slots:
                                     << ": cannot convert b.pdf";
         QTest::newRow("download") << "download"
                                   << "from-pdf" << 1 << "The result could not be downloaded into the output folder"
-                                  << ": Error transferring";
+                                  << ": The server replied 404";
         QTest::newRow("left out of a merge") << "upload"
                                              << "merge" << 1 << upload << ": upload refused for b.pdf";
         QTest::newRow("the whole run") << "credentials"

@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -479,6 +480,72 @@ private slots:
                               collectDownload(outcome));
         expectSingleCompletion(outcome, *mClient);
         QVERIFY(!outcome->error.isNull());
+    }
+
+    // Downloads follow a redirect within their origin and refuse one to another.
+    void downloadRedirectsStayInTheirOrigin()
+    {
+        FakeHttpsServer other;
+        QVERIFY(other.listen());
+        other.setHandler([](const RecordedRequest &) { return FakeResponse::json("elsewhere"); });
+        const QByteArray away = other.origin().toLatin1() + "/elsewhere";
+        mServer->setHandler([away](const RecordedRequest &request) {
+            if (request.path == QLatin1String("/moved/here"))
+                return FakeResponse::json("the result");
+            FakeResponse response = FakeResponse::json("see elsewhere", 302);
+            response.headers.append(
+                {"Location", request.path == QLatin1String("/local") ? QByteArray("/moved/here") : away});
+            return response;
+        });
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("r.pdf"));
+        auto followed = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/local"), target, collectDownload(followed));
+        expectSingleCompletion(followed, *mClient);
+        QVERIFY2(followed->error.isNull(), qPrintable(followed->error.localizedDescription()));
+        QFile result(target);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), QByteArray("the result"));
+
+        const QString second = dir.filePath(QStringLiteral("s.pdf"));
+        auto refused = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/away"), second, collectDownload(refused));
+        expectSingleCompletion(refused, *mClient);
+        QVERIFY(!refused->error.isNull());
+        QVERIFY(other.requests().isEmpty());
+        QVERIFY(!QFile::exists(second));
+    }
+
+    // Cancelling ends transfers that wait on a silent server at once, each
+    // with one completion, and a download's target stays as it was.
+    void cancelAllEndsTransfersUnderWay()
+    {
+        mServer->setHandler([](const RecordedRequest &) { return FakeResponse::hang(); });
+        QTemporaryDir dir;
+        QFile source(dir.filePath(QStringLiteral("up.bin")));
+        QVERIFY(source.open(QIODevice::WriteOnly) && source.write(QByteArray(2 * 1024 * 1024, 'u')) > 0);
+        source.close();
+        const QString target = dir.filePath(QStringLiteral("down.pdf"));
+        auto upload = std::make_shared<Outcome>();
+        mClient->PUTFileWithUrl(QUrl(mServer->origin() + QStringLiteral("/b/k")), source.fileName(), {}, {},
+                                [upload](const ToolError &error, int, const QByteArray &, const QByteArray &body) {
+                                    collect(upload)(error, body);
+                                });
+        auto download = std::make_shared<Outcome>();
+        mClient->downloadFile(mServer->origin() + QStringLiteral("/r"), target, collectDownload(download));
+        QTRY_COMPARE_WITH_TIMEOUT(mServer->requests().size(), 2, 15000);
+        QElapsedTimer timer;
+        timer.start();
+        mClient->cancelAll();
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(upload->count(), 1);
+        QCOMPARE(download->count(), 1);
+        QCOMPARE(upload->error.localizedDescription(), QStringLiteral("The transfer was cancelled or timed out"));
+        QVERIFY(!download->error.isNull());
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+        expectSingleCompletion(upload, *mClient);
+        expectSingleCompletion(download, *mClient);
     }
 };
 

@@ -1,0 +1,142 @@
+#include "frameworks/FileTransfers.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <vector>
+
+struct FileTransfers::Job {
+    quint64 id = 0;
+    std::unique_ptr<QFileDevice> file;
+    std::unique_ptr<CurlTransfer> transfer;
+    std::thread thread;
+    CurlTransfer::Result result; // written by the thread, read after join()
+    UploadProgress uploadProgress;
+    UploadDone uploadDone;
+    DownloadProgress downloadProgress;
+    qint64 lastSent = 0;
+    float fraction = 0.0f;
+};
+
+FileTransfers::FileTransfers(qint64 maxAnswerBytes, QObject *parent) : QObject(parent), mMaxAnswerBytes(maxAnswerBytes)
+{
+}
+
+FileTransfers::~FileTransfers()
+{
+    abortAll();
+}
+
+ToolError FileTransfers::fileError(const QString &verb, const QString &path, const QString &reason)
+{
+    return ToolError(QStringLiteral("DIRADoduredode"), -1, QStringLiteral("Cannot %1 %2: %3").arg(verb, path, reason));
+}
+
+void FileTransfers::startUpload(CurlTransfer::Request request, const QString &filePath, UploadProgress progress,
+                                UploadDone done)
+{
+    auto source = std::make_unique<QFile>(filePath);
+    if (!source->open(QIODevice::ReadOnly)) {
+        done(fileError(QStringLiteral("read"), filePath, source->errorString()), 0, QByteArray(), QByteArray());
+        return;
+    }
+    request.kind = CurlTransfer::Kind::Upload;
+    auto job = std::make_unique<Job>();
+    job->transfer = std::make_unique<CurlTransfer>(std::move(request), source.get(), mMaxAnswerBytes);
+    job->file = std::move(source);
+    job->uploadProgress = std::move(progress);
+    job->uploadDone = std::move(done);
+    launch(std::move(job));
+}
+
+void FileTransfers::startDownload(CurlTransfer::Request request, const QString &filePath, DownloadProgress progress)
+{
+    auto target = std::make_unique<QSaveFile>(filePath);
+    if (!target->open(QIODevice::WriteOnly)) {
+        progress(0.0f, true, fileError(QStringLiteral("write"), filePath, target->errorString()));
+        return;
+    }
+    request.kind = CurlTransfer::Kind::Download;
+    auto job = std::make_unique<Job>();
+    job->transfer = std::make_unique<CurlTransfer>(std::move(request), target.get(), mMaxAnswerBytes);
+    job->file = std::move(target);
+    job->downloadProgress = std::move(progress);
+    launch(std::move(job));
+}
+
+void FileTransfers::launch(std::unique_ptr<Job> job)
+{
+    const quint64 id = mNextId++;
+    job->id = id;
+    Job *raw = job.get();
+    mJobs.emplace(id, std::move(job));
+    // Reports are queued to this object's thread in the order they are made,
+    // so the last progress figure always comes before the completion.
+    raw->thread = std::thread([this, raw, id] {
+        raw->result = raw->transfer->run([this, id](qint64 done, qint64 total) {
+            QMetaObject::invokeMethod(this, [this, id, done, total] { report(id, done, total); });
+        });
+        QMetaObject::invokeMethod(this, [this, id] { complete(id); });
+    });
+}
+
+void FileTransfers::report(quint64 id, qint64 done, qint64 total)
+{
+    const auto it = mJobs.find(id);
+    if (it == mJobs.end() || total <= 0)
+        return;
+    Job &job = *it->second;
+    if (job.downloadProgress) {
+        job.fraction = float(double(done) / double(total));
+        job.downloadProgress(job.fraction, false, ToolError());
+    } else if (job.uploadProgress && done != job.lastSent) {
+        const qint64 now = done - job.lastSent;
+        job.lastSent = done;
+        job.uploadProgress(now, done, total);
+    }
+}
+
+void FileTransfers::complete(quint64 id)
+{
+    const auto it = mJobs.find(id);
+    if (it == mJobs.end())
+        return; // completed by abortAll()
+    std::unique_ptr<Job> job = std::move(it->second);
+    mJobs.erase(it);
+    job->thread.join();
+    deliver(*job);
+}
+
+void FileTransfers::abortAll()
+{
+    std::vector<std::unique_ptr<Job>> jobs;
+    for (auto &[id, job] : mJobs) {
+        job->transfer->cancel();
+        jobs.push_back(std::move(job));
+    }
+    mJobs.clear();
+    for (const std::unique_ptr<Job> &job : jobs) {
+        job->thread.join();
+        deliver(*job);
+    }
+}
+
+void FileTransfers::deliver(Job &job)
+{
+    CurlTransfer::Result &result = job.result;
+    if (job.uploadDone) {
+        job.file.reset();
+        job.uploadDone(result.error, result.httpStatus, result.reason, result.body);
+        return;
+    }
+    auto *target = static_cast<QSaveFile *>(job.file.get());
+    if (result.error.isNull()) {
+        if (!target->commit())
+            result.error = fileError(QStringLiteral("write"), target->fileName(), target->errorString());
+    } else {
+        target->cancelWriting();
+        target->commit(); // discards the temporary file
+    }
+    job.file.reset();
+    job.downloadProgress(result.error.isNull() ? 1.0f : job.fraction, true, result.error);
+}
