@@ -98,7 +98,9 @@ bool Service::prepareFolder(QString *error)
         *error = QStringLiteral("Cannot take %1").arg(mFolder.setupLockFile());
         return false;
     }
-    return mIdentities->ensure(error) && mTls->ensure(error);
+    if (!mIdentities->ensure(error) || !mTls->ensure(error))
+        return false;
+    return mOptions.tlsCertificate.isEmpty() || mTls->useCertificate(mOptions.tlsCertificate, mOptions.tlsKey, error);
 }
 
 bool Service::warmOffice() const

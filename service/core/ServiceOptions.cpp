@@ -169,8 +169,14 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
         QStringLiteral("task-lease"),
         QStringLiteral("Seconds a task stays with a node that stopped renewing its lease (default 30)."),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption tlsCertificate(
+        QStringLiteral("tls-cert"),
+        QStringLiteral("PEM certificate (and intermediates) to serve instead of the private CA's."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("PEM key of --tls-cert."),
+                                    QStringLiteral("FILE"));
     parser.addOptions({listen, data, workers, maxUpload, keep, timeout, idle, cold, pollInterval, downloadStagger,
-                       database, nodeId, publicUrl, lease});
+                       database, nodeId, publicUrl, lease, tlsCertificate, tlsKey});
     *exitCode = 2;
     if (!parser.parse(arguments)) {
         *message = parser.errorText();
@@ -194,6 +200,12 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
     qint64 number = 0;
     if (!parseCluster(parser, {database, nodeId, publicUrl}, &options, message))
         return std::nullopt;
+    if (parser.isSet(tlsCertificate) != parser.isSet(tlsKey)) {
+        *message = QStringLiteral("--tls-cert and --tls-key go together");
+        return std::nullopt;
+    }
+    options.tlsCertificate = parser.value(tlsCertificate);
+    options.tlsKey = parser.value(tlsKey);
     if (parser.isSet(listen)) {
         options.listenGiven = true;
         if (!parseListen(parser.value(listen), &options.listenAddress, &options.port)) {

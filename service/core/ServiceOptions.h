@@ -32,6 +32,9 @@ struct ServiceOptions {
     QString nodeId;
     QUrl publicUrl;
     int leaseSeconds = 30;
+    // A certificate clients already trust, instead of the private CA's (both or neither).
+    QString tlsCertificate;
+    QString tlsKey;
 
     // Nothing (and a message in `error`) for a bad command line; `error` is
     // also used for --help and --version, with `exitCode` 0.

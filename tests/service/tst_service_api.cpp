@@ -1,3 +1,4 @@
+#include "support/TestCertificates.h"
 #include "support/TestMain.h"
 #include "support/service/ServiceClient.h"
 #include "support/service/ServiceProcess.h"
@@ -57,6 +58,7 @@ private slots:
     void restartKeepsTasksAndResults();
     void interruptedTaskRunsAgain();
     void expiredFilesAreDeleted();
+    void servesAGivenCertificate();
     void logsCarryNoSecret();
     void cleanupTestCase();
 
@@ -747,6 +749,27 @@ void TestServiceApi::expiredFilesAreDeleted()
     QCOMPARE(client->createTask(token, QStringLiteral("pdf-to-text"), {file}).json().value(QStringLiteral("status")),
              QJsonValue(0));
     QVERIFY(service->stop());
+}
+
+void TestServiceApi::servesAGivenCertificate()
+{
+    const TestCertificates &certificates = TestCertificates::instance();
+    QVERIFY(certificates.isValid());
+    const QString certificate = certificates.serverCertificateFile();
+    ServiceProcess service(mDir.filePath(QStringLiteral("own-certificate")));
+    // A key that is not the certificate's stops the start, with a message.
+    QVERIFY(!startService(service, {QStringLiteral("--tls-cert"), certificate, QStringLiteral("--tls-key"),
+                                    mService->dataFolder() + QStringLiteral("/tls/server.key")}));
+    QVERIFY2(service.errorOutput().contains("does not belong"), service.errorOutput().constData());
+    QVERIFY(startService(service, {QStringLiteral("--tls-cert"), certificate, QStringLiteral("--tls-key"),
+                                   certificates.serverKeyFile(), QStringLiteral("--workers"), QStringLiteral("0")}));
+    const QUrl health(service.baseUrl() + QStringLiteral("/health"));
+    ServiceClient trusting(service);
+    trusting.trust(certificates.caFile());
+    QCOMPARE(trusting.get(health).status, 200);
+    ServiceClient privateCaOnly(service);
+    QCOMPARE(privateCaOnly.get(health).status, 0);
+    QVERIFY(service.stop());
 }
 
 void TestServiceApi::logsCarryNoSecret()
