@@ -124,7 +124,13 @@ void TaskQueue::kick()
         const std::optional<TaskRecord> task = mRecords.claimNextTask();
         if (!task)
             return;
-        start(*task, slot);
+        // This thread was held up past its own lease and claimed a task it is
+        // still running: the run goes on under the new claim.
+        const auto running = mRunning.find(task->id);
+        if (running != mRunning.end())
+            running->claim = {task->id, task->attempt};
+        else
+            start(*task, slot);
     }
 }
 

@@ -17,6 +17,7 @@
 #include <QSslSocket>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <memory>
 
 // The service's API and object store against a real mirelune-service on
@@ -57,6 +58,7 @@ private slots:
     void slowConversionIsKilled();
     void restartKeepsTasksAndResults();
     void interruptedTaskRunsAgain();
+    void stalledServiceKeepsItsTask();
     void expiredFilesAreDeleted();
     void servesAGivenCertificate();
     void logsCarryNoSecret();
@@ -723,6 +725,35 @@ void TestServiceApi::interruptedTaskRunsAgain()
     QVERIFY(entries);
     QCOMPARE(entries->size(), pages);
     QVERIFY(service->stop());
+}
+
+void TestServiceApi::stalledServiceKeepsItsTask()
+{
+    // The whole service stops for longer than its lease (a paused machine);
+    // back, it finds its own lease run out and the task claimable, while its
+    // run of it goes on. That run carries on under the new claim: the task is
+    // not started a second time on the free worker.
+    const QString data = mDir.filePath(QStringLiteral("stalled"));
+    ServiceProcess service(data);
+    QVERIFY(startService(service, {QStringLiteral("--workers"), QStringLiteral("2"), QStringLiteral("--task-lease"),
+                                   QStringLiteral("3")}));
+    ServiceClient client(service);
+    const QString token = client.apiToken();
+    const QString task = client.taskId(client.createTask(token, QStringLiteral("pdf-to-image"),
+                                                         {uploadPdf(client, token, QStringLiteral("long.pdf"), 60)},
+                                                         {{QStringLiteral("format"), QStringLiteral("png")}}));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        client.taskStatus(token, task).value(QStringLiteral("data")).toObject().value(QStringLiteral("status")).toInt(),
+        1, 30000);
+    QCOMPARE(::kill(pid_t(service.pid()), SIGSTOP), 0);
+    QTest::qWait(4500);
+    QCOMPARE(::kill(pid_t(service.pid()), SIGCONT), 0);
+    const QJsonObject finished = client.waitForTask(token, task, 120000);
+    QCOMPARE(finished.value(QStringLiteral("status")).toInt(), 2);
+    QVERIFY(service.stop());
+    QCOMPARE(service.errorOutput().count(QByteArray("task ").append(task.toLatin1()).append(" (pdf-to-image) started")),
+             1);
+    QCOMPARE(QDir(data + QStringLiteral("/results/") + task).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
 }
 
 void TestServiceApi::expiredFilesAreDeleted()
