@@ -97,6 +97,7 @@ bool startNodes(PostgresCluster &postgres, const QString &folder, const Setup &s
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
     const QStringList arguments = app.arguments();
     const int count = arguments.size() > 1 ? qMax(1, arguments[1].toInt()) : 40;
     const int rounds = arguments.size() > 2 ? qMax(1, arguments[2].toInt()) : 3;

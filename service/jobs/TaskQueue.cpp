@@ -220,8 +220,12 @@ void TaskQueue::settle(const Running &running, const ConversionJob::Outcome &out
                                                            resultFileName(running.inputName, outcome.resultPath))
                                      : mRecords.failTask(running.claim, outcome.errors);
     if (!committed) {
+        // Another node holds the task now, or the database did not answer: then
+        // the lease runs out unrenewed and the task runs again somewhere.
         QDir(running.resultFolder).removeRecursively();
-        std::fprintf(stderr, "mirelune-service: task %s was taken over by another node; this run is discarded\n",
+        std::fprintf(stderr,
+                     "mirelune-service: task %s was taken over by another node or the database did not answer;"
+                     " this run is discarded\n",
                      qPrintable(id));
         return;
     }

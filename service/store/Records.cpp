@@ -98,7 +98,11 @@ bool Records::connect(QString *error)
         db.setUserName(mUrl.user());
         db.setPassword(mUrl.password());
         db.setDatabaseName(mUrl.database());
-        db.setConnectOptions(mUrl.connectOptions());
+        // Without a time-out a lost database server would hold the main thread.
+        QString options = mUrl.connectOptions();
+        if (!options.contains(QStringLiteral("connect_timeout=")))
+            options += (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
+        db.setConnectOptions(options);
     } else {
         db.setDatabaseName(mUrl.path());
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
