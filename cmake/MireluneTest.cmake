@@ -13,3 +13,17 @@ function(mirelune_add_test name)
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
 endfunction()
+
+# One more CTest entry for an existing test executable, run with other
+# settings (e.g. another database behind the service).
+#   mirelune_add_test_variant(NAME EXECUTABLE exe [TIMEOUT s] [ENV K=V ...])
+function(mirelune_add_test_variant name)
+  cmake_parse_arguments(T "" "EXECUTABLE;TIMEOUT" "ENV" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_test(NAME ${name} COMMAND ${T_EXECUTABLE})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
+endfunction()

@@ -36,5 +36,7 @@ else()
 endif()
 list(JOIN mirelune_runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# Only a service of several nodes keeps its records in PostgreSQL.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 
 include(CPack)

@@ -20,6 +20,8 @@ PACKAGES=(
   libcurl4-openssl-dev curl
   # service
   libssl-dev openssl sqlite3 python3-uno libzip-dev libxlsxwriter-dev
+  # the service on PostgreSQL: Qt's driver, and the server the multi-node tests start
+  libqt6sql6-psql postgresql
   # tests: a real X server, D-Bus, fonts with CJK coverage, screenshots
   xvfb xauth dbus dbus-x11 fonts-noto-cjk fonts-dejavu-core imagemagick
   # desktop integration: icons rendered at build time, the menu entry checked by a test

@@ -68,7 +68,7 @@ HttpResponse ObjectStore::error(int status, const QByteArray &code, const QStrin
     return HttpResponse(status, body, "application/xml");
 }
 
-HttpRoute ObjectStore::route(const HttpRequest &head, const QStringList &ownHosts, quint16 port)
+HttpRoute ObjectStore::route(const HttpRequest &head, const QStringList &ownHosts, const QList<quint16> &ports)
 {
     const Target where = target(head);
     if (std::optional<HttpResponse> refused = checkRequest(head, where))
@@ -100,7 +100,7 @@ HttpRoute ObjectStore::route(const HttpRequest &head, const QStringList &ownHost
                               head.header("Content-MD5"),
                               callback,
                               ownHosts,
-                              port,
+                              ports,
                               [this, key = slot.key] { mUploading.remove(key); }};
     return HttpRoute::stream(std::make_unique<UploadSink>(std::move(upload), mCallback));
 }

@@ -33,8 +33,8 @@ public:
     Target target(const HttpRequest &head) const;
     bool isVirtualHosted(const HttpRequest &head) const;
 
-    // `ownHosts` and `port` say which callback URLs are this service's own.
-    HttpRoute route(const HttpRequest &head, const QStringList &ownHosts, quint16 port);
+    // `ownHosts` and `ports` say which callback URLs are this service's own.
+    HttpRoute route(const HttpRequest &head, const QStringList &ownHosts, const QList<quint16> &ports);
 
     static HttpResponse error(int status, const QByteArray &code, const QString &message, const QString &resource = {});
 

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cstdio>
+
 namespace {
 
 constexpr int kMaxNamesPerRequest = 100;
@@ -68,11 +70,27 @@ QStringList ServiceApi::ownHosts(const HttpRequest &head) const
     const QString requested = head.hostName();
     if (!requested.isEmpty() && !requested.startsWith(mSettings.bucket + QLatin1Char('.')))
         hosts << requested;
+    if (mSettings.publicUrl.isValid())
+        hosts << mSettings.publicUrl.host().toLower();
     return hosts;
+}
+
+QList<quint16> ServiceApi::ownPorts() const
+{
+    QList<quint16> ports{mSettings.port};
+    if (mSettings.publicUrl.isValid())
+        ports << quint16(mSettings.publicUrl.port(443));
+    return ports;
 }
 
 QString ServiceApi::origin(const HttpRequest &head) const
 {
+    const QUrl &fixed = mSettings.publicUrl;
+    if (fixed.isValid()) {
+        const QString name =
+            fixed.host().contains(QLatin1Char(':')) ? QLatin1Char('[') + fixed.host() + QLatin1Char(']') : fixed.host();
+        return QStringLiteral("https://") + name + QLatin1Char(':') + QString::number(fixed.port(443));
+    }
     QString host = head.hostName();
     const QByteArray hostHeader = head.header("Host");
     const bool valid = !host.isEmpty() && hostHeader.endsWith(QByteArray(':' + QByteArray::number(mSettings.port))) &&
@@ -92,7 +110,7 @@ HttpRoute ServiceApi::route(const HttpRequest &head)
     const bool api = head.path.startsWith(QLatin1String("/api/"));
     const bool download = head.path.startsWith(QLatin1String("/download/"));
     if (mObjects.isVirtualHosted(head) || (!api && !download))
-        return mObjects.route(head, ownHosts(head), mSettings.port);
+        return mObjects.route(head, ownHosts(head), ownPorts());
     if (download)
         return HttpRoute::respond(mDownloads.serve(head));
     if (head.method == "POST")
@@ -242,10 +260,23 @@ HttpResponse ServiceApi::taskStatus(const HttpRequest &head, const QString &id)
     return success(paced(data));
 }
 
-HttpResponse ServiceApi::health() const
+HttpResponse ServiceApi::health()
 {
-    return success({{QStringLiteral("service"), QStringLiteral("mirelune-service")},
-                    {QStringLiteral("version"), QCoreApplication::applicationVersion()},
-                    {WireFields::kPid, double(QCoreApplication::applicationPid())},
-                    {QStringLiteral("running_tasks"), mQueue.runningCount()}});
+    QString problem;
+    const bool databaseOk = mRecords.ping(&problem);
+    const QJsonObject data{
+        {QStringLiteral("service"), QStringLiteral("mirelune-service")},
+        {QStringLiteral("version"), QCoreApplication::applicationVersion()},
+        {WireFields::kPid, double(QCoreApplication::applicationPid())},
+        {QStringLiteral("running_tasks"), mQueue.runningCount()},
+        {QStringLiteral("node"), mSettings.nodeId},
+        {QStringLiteral("database"), databaseOk ? QStringLiteral("ok") : QStringLiteral("unavailable")}};
+    if (databaseOk)
+        return success(data);
+    // A balancer's health check takes this node out of rotation until its database answers again.
+    std::fprintf(stderr, "mirelune-service: health: the database does not answer: %s\n", qPrintable(problem));
+    return HttpResponse::json({{WireFields::kStatus, 0},
+                               {QStringLiteral("message"), QStringLiteral("The database is unavailable")},
+                               {WireFields::kData, data}},
+                              503);
 }

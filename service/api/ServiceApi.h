@@ -8,6 +8,7 @@
 #include "store/Records.h"
 
 #include <QHostAddress>
+#include <QUrl>
 
 // Routes every request: the JSON API under /api, result downloads under
 // /download, and everything else to the object store.
@@ -21,6 +22,10 @@ public:
         // The pace suggested to pollers in creation and status replies.
         int pollIntervalMs = 200;
         int downloadStaggerMs = 0;
+        // The address clients reach this node under (behind a load balancer:
+        // the balancer's); invalid: the listening address.
+        QUrl publicUrl;
+        QString nodeId;
     };
 
     ServiceApi(Records &records, IdentityTokens &identities, ObjectStore &objects, TaskQueue &queue, Settings settings);
@@ -28,9 +33,10 @@ public:
     void setPort(quint16 port) { mSettings.port = port; }
     HttpRoute route(const HttpRequest &head) override;
 
-    // "https://host:port" as the client addressed this service.
+    // "https://host:port": the public URL, or as the client addressed this service.
     QString origin(const HttpRequest &head) const;
     QStringList ownHosts(const HttpRequest &head) const;
+    QList<quint16> ownPorts() const;
 
 private:
     HttpResponse post(const HttpRequest &request);
@@ -39,7 +45,7 @@ private:
     HttpResponse authentications(const HttpRequest &request, const QJsonObject &parameters);
     HttpResponse createTask(const QJsonObject &parameters);
     HttpResponse taskStatus(const HttpRequest &head, const QString &id);
-    HttpResponse health() const;
+    HttpResponse health();
     QByteArray owner(const QJsonObject &parameters) const;
     // The data of a creation or status reply with the suggested pace added.
     QJsonObject paced(QJsonObject data) const;

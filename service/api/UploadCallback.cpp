@@ -93,18 +93,18 @@ QByteArray UploadCallback::substitute(const Parameters &parameters, const Facts 
 }
 
 UploadCallback::Reply UploadCallback::invoke(const Parameters &parameters, const Facts &facts,
-                                             const QStringList &ownHosts, quint16 port)
+                                             const QStringList &ownHosts, const QList<quint16> &ports)
 {
-    if (!isOwnUrl(parameters.url, ownHosts, port))
+    if (!isOwnUrl(parameters.url, ownHosts, ports))
         return {false, {}, QStringLiteral("The callback URL is not this service's upload callback.")};
     const QJsonObject fields = bodyFields(parameters, substitute(parameters, facts));
     return record(fields, facts);
 }
 
-bool UploadCallback::isOwnUrl(const QString &text, const QStringList &ownHosts, quint16 port)
+bool UploadCallback::isOwnUrl(const QString &text, const QStringList &ownHosts, const QList<quint16> &ports)
 {
     const QUrl url(text, QUrl::StrictMode);
-    return url.isValid() && url.scheme() == QLatin1String("https") && url.port(443) == port &&
+    return url.isValid() && url.scheme() == QLatin1String("https") && ports.contains(quint16(url.port(443))) &&
            url.path() == QLatin1String(kPath) && ownHosts.contains(url.host().toLower()) && url.userInfo().isEmpty();
 }
 

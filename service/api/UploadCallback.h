@@ -44,10 +44,11 @@ public:
     static QByteArray substitute(const Parameters &parameters, const Facts &facts);
 
     // `ownHosts`: the host names under which this service is reachable.
-    Reply invoke(const Parameters &parameters, const Facts &facts, const QStringList &ownHosts, quint16 port);
+    Reply invoke(const Parameters &parameters, const Facts &facts, const QStringList &ownHosts,
+                 const QList<quint16> &ports);
 
 private:
-    static bool isOwnUrl(const QString &url, const QStringList &ownHosts, quint16 port);
+    static bool isOwnUrl(const QString &url, const QStringList &ownHosts, const QList<quint16> &ports);
     static QJsonObject bodyFields(const Parameters &parameters, const QByteArray &body);
     Reply record(const QJsonObject &fields, const Facts &facts);
 

@@ -73,7 +73,7 @@ HttpResponse UploadSink::runCallback(const QByteArray &etag)
     if (mUpload.callback) {
         const UploadCallback::Facts facts{mUpload.slot.bucket, mUpload.slot.key, mReceived, mUpload.mimeType,
                                           QString::fromLatin1(etag.mid(1, etag.size() - 2))};
-        const UploadCallback::Reply reply = mCallback.invoke(*mUpload.callback, facts, mUpload.ownHosts, mUpload.port);
+        const UploadCallback::Reply reply = mCallback.invoke(*mUpload.callback, facts, mUpload.ownHosts, mUpload.ports);
         if (!reply.ok) {
             // Nothing was recorded: the object goes and the slot can be used again.
             QFile::remove(mUpload.path);

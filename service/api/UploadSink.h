@@ -24,7 +24,7 @@ public:
         QByteArray contentMd5;
         std::optional<UploadCallback::Parameters> callback;
         QStringList ownHosts;
-        quint16 port = 0;
+        QList<quint16> ports;
         std::function<void()> release; // called once the sink is done with the slot
     };
 

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLockFile>
 
@@ -26,11 +27,15 @@ namespace {
 const QString kBucket = QStringLiteral("mirelune");
 constexpr int kSweepMs = 10 * 60 * 1000;
 constexpr int kIdleCheckMs = 15 * 1000;
+// How often a node looks for tasks it was not told about: added on another
+// node, or left behind by a node whose lease ran out.
+constexpr int kTaskPollMs = 500;
+constexpr int kSetupLockMs = 60 * 1000;
 
 } // namespace
 
 Service::Service(const ServiceOptions &options, QObject *parent)
-    : QObject(parent), mOptions(options), mFolder(options.dataFolder)
+    : QObject(parent), mOptions(options), mFolder(options.dataFolder, options.database ? options.nodeId : QString())
 {
     connect(&mSweepTimer, &QTimer::timeout, this, &Service::sweep);
     connect(&mIdleTimer, &QTimer::timeout, this, &Service::checkIdle);
@@ -49,11 +54,13 @@ bool Service::start(QString *error)
     mCallback = std::make_unique<UploadCallback>(*mRecords, keepSeconds);
     mObjects = std::make_unique<ObjectStore>(
         *mRecords, *mCallback, ObjectStore::Settings{kBucket, mFolder.objectsFolder(), mOptions.maxUploadBytes});
-    mQueue = std::make_unique<TaskQueue>(
-        *mRecords, mFolder, TaskQueue::Settings{mOptions.workers, mOptions.jobTimeoutSeconds, warmOffice()});
+    mQueue = std::make_unique<TaskQueue>(*mRecords, mFolder,
+                                         TaskQueue::Settings{mOptions.workers, mOptions.jobTimeoutSeconds, warmOffice(),
+                                                             mOptions.leaseSeconds, kTaskPollMs});
     mApi = std::make_unique<ServiceApi>(*mRecords, *mIdentities, *mObjects, *mQueue,
                                         ServiceApi::Settings{kBucket, mOptions.listenAddress, 0, keepSeconds,
-                                                             mOptions.pollIntervalMs, mOptions.downloadStaggerMs});
+                                                             mOptions.pollIntervalMs, mOptions.downloadStaggerMs,
+                                                             mOptions.publicUrl, mOptions.nodeId});
     sweep();
     if (!listen(error) || !writeReadyFile(error))
         return false;
@@ -83,7 +90,17 @@ bool Service::prepareFolder(QString *error)
     clearLeftovers();
     mIdentities = std::make_unique<IdentityTokens>(mFolder.identityTokensFile());
     mTls = std::make_unique<TlsMaterial>(mFolder.tlsFolder());
-    return mIdentities->ensure(error) && mTls->ensure(error);
+    // Nodes starting together on one folder: the first makes the keys and
+    // certificates, the others wait and then use them.
+    QLockFile setup(mFolder.setupLockFile());
+    setup.setStaleLockTime(kSetupLockMs);
+    if (!setup.tryLock(kSetupLockMs)) {
+        *error = QStringLiteral("Cannot take %1").arg(mFolder.setupLockFile());
+        return false;
+    }
+    if (!mIdentities->ensure(error) || !mTls->ensure(error))
+        return false;
+    return mOptions.tlsCertificate.isEmpty() || mTls->useCertificate(mOptions.tlsCertificate, mOptions.tlsKey, error);
 }
 
 bool Service::warmOffice() const
@@ -104,20 +121,29 @@ bool Service::warmOffice() const
 
 void Service::clearLeftovers() const
 {
-    // Nothing runs yet: job folders and half-received objects are debris of an earlier run.
+    // Nothing runs yet: job folders and half-received objects are debris of an
+    // earlier run. Other nodes may be receiving objects into a shared folder
+    // right now: there only a day-old part is debris.
     QDir(mFolder.jobsFolder()).removeRecursively();
     QDir().mkpath(mFolder.jobsFolder());
-    const QStringList parts = QDir(mFolder.objectsFolder()).entryList({QStringLiteral("*.part-*")}, QDir::Files);
-    for (const QString &part : parts)
-        QFile::remove(mFolder.objectsFolder() + QLatin1Char('/') + part);
+    const QDateTime staleBefore = mOptions.database
+                                      ? QDateTime::currentDateTimeUtc().addSecs(-Records::kUploadGraceSeconds)
+                                      : QDateTime::currentDateTimeUtc().addYears(1);
+    const QFileInfoList parts = QDir(mFolder.objectsFolder()).entryInfoList({QStringLiteral("*.part-*")}, QDir::Files);
+    for (const QFileInfo &part : parts) {
+        if (part.lastModified() < staleBefore)
+            QFile::remove(part.filePath());
+    }
 }
 
 bool Service::openRecords(QString *error)
 {
     mRecords = std::make_unique<Records>();
-    if (!mRecords->open(mFolder.database(), error))
+    mRecords->setNode(mOptions.nodeId, mOptions.leaseSeconds);
+    if (!mRecords->open(mOptions.database ? *mOptions.database : DatabaseUrl::sqlite(mFolder.database()), error))
         return false;
-    QFile::setPermissions(mFolder.database(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!mOptions.database)
+        QFile::setPermissions(mFolder.database(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const int requeued = mRecords->requeueRunningTasks();
     if (requeued > 0)
         std::fprintf(stderr, "mirelune-service: %d interrupted task(s) queued again\n", requeued);

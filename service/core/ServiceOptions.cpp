@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <functional>
@@ -15,6 +17,40 @@ bool positive(const QString &text, qint64 minimum, qint64 *value)
     bool ok = false;
     *value = text.toLongLong(&ok);
     return ok && *value >= minimum;
+}
+
+struct ClusterOptions {
+    const QCommandLineOption &database;
+    const QCommandLineOption &nodeId;
+    const QCommandLineOption &publicUrl;
+};
+
+bool parseCluster(const QCommandLineParser &parser, const ClusterOptions &names, ServiceOptions *options,
+                  QString *message)
+{
+    if (parser.isSet(names.database)) {
+        QString problem;
+        options->database = DatabaseUrl::parse(parser.value(names.database), &problem);
+        if (!options->database) {
+            *message = QStringLiteral("--database: %1").arg(problem);
+            return false;
+        }
+    }
+    options->nodeId = parser.isSet(names.nodeId) ? parser.value(names.nodeId) : ServiceOptions::defaultNodeId();
+    if (!ServiceOptions::validNodeId(options->nodeId)) {
+        *message = QStringLiteral("--node-id: letters, digits, '.', '_' and '-' only, at most 64: %1")
+                       .arg(options->nodeId.left(64));
+        return false;
+    }
+    if (parser.isSet(names.publicUrl)) {
+        const std::optional<QUrl> url = ServiceOptions::parsePublicUrl(parser.value(names.publicUrl));
+        if (!url) {
+            *message = QStringLiteral("--public-url: not an https://HOST[:PORT] URL with nothing after the port");
+            return false;
+        }
+        options->publicUrl = *url;
+    }
+    return true;
 }
 
 } // namespace
@@ -45,6 +81,41 @@ bool ServiceOptions::parseListen(const QString &text, QHostAddress *address, qui
         return false;
     *port = quint16(number);
     return true;
+}
+
+std::optional<QUrl> ServiceOptions::parsePublicUrl(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString path = url.path();
+    if (!url.isValid() || url.scheme() != QLatin1String("https") || url.host().isEmpty() || !url.userInfo().isEmpty() ||
+        url.hasQuery() || url.hasFragment() || (!path.isEmpty() && path != QLatin1String("/")) || url.port(443) <= 0)
+        return std::nullopt;
+    QUrl origin;
+    origin.setScheme(QStringLiteral("https"));
+    origin.setHost(url.host().toLower());
+    origin.setPort(url.port(443));
+    return origin;
+}
+
+bool ServiceOptions::validNodeId(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]{0,63}$"));
+    return pattern.match(text).hasMatch();
+}
+
+QString ServiceOptions::defaultNodeId()
+{
+    QString host;
+    for (const QChar c : QHostInfo::localHostName().section(QLatin1Char('.'), 0, 0)) {
+        if (c.isLetterOrNumber() && c.unicode() < 0x80)
+            host.append(c);
+        else
+            host.append(QLatin1Char('-'));
+    }
+    host = host.left(40);
+    if (host.isEmpty())
+        host = QStringLiteral("node");
+    return host + QLatin1Char('-') + QString::number(QCoreApplication::applicationPid());
 }
 
 std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments, QString *message, int *exitCode)
@@ -84,7 +155,28 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
         QStringLiteral("download-stagger"),
         QStringLiteral("Milliseconds between the starts of downloads suggested to clients (default 0)."),
         QStringLiteral("MS"));
-    parser.addOptions({listen, data, workers, maxUpload, keep, timeout, idle, cold, pollInterval, downloadStagger});
+    const QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("PostgreSQL database shared by several nodes (default: SQLite in the data folder)."),
+        QStringLiteral("postgresql://USER@HOST[:PORT]/DB"));
+    const QCommandLineOption nodeId(QStringLiteral("node-id"),
+                                    QStringLiteral("This node's name (default: hostname-pid)."), QStringLiteral("ID"));
+    const QCommandLineOption publicUrl(
+        QStringLiteral("public-url"),
+        QStringLiteral("The address clients reach the service under, used in the URLs it hands out."),
+        QStringLiteral("https://HOST[:PORT]"));
+    const QCommandLineOption lease(
+        QStringLiteral("task-lease"),
+        QStringLiteral("Seconds a task stays with a node that stopped renewing its lease (default 30)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption tlsCertificate(
+        QStringLiteral("tls-cert"),
+        QStringLiteral("PEM certificate (and intermediates) to serve instead of the private CA's."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("PEM key of --tls-cert."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({listen, data, workers, maxUpload, keep, timeout, idle, cold, pollInterval, downloadStagger,
+                       database, nodeId, publicUrl, lease, tlsCertificate, tlsKey});
     *exitCode = 2;
     if (!parser.parse(arguments)) {
         *message = parser.errorText();
@@ -106,6 +198,14 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
     options.coldOffice = parser.isSet(cold);
     options.workers = qMax(1, QThread::idealThreadCount());
     qint64 number = 0;
+    if (!parseCluster(parser, {database, nodeId, publicUrl}, &options, message))
+        return std::nullopt;
+    if (parser.isSet(tlsCertificate) != parser.isSet(tlsKey)) {
+        *message = QStringLiteral("--tls-cert and --tls-key go together");
+        return std::nullopt;
+    }
+    options.tlsCertificate = parser.value(tlsCertificate);
+    options.tlsKey = parser.value(tlsKey);
     if (parser.isSet(listen)) {
         options.listenGiven = true;
         if (!parseListen(parser.value(listen), &options.listenAddress, &options.port)) {
@@ -125,6 +225,7 @@ std::optional<ServiceOptions> ServiceOptions::parse(const QStringList &arguments
         {idle, 0, [&](qint64 n) { options.idleExitMinutes = int(qMin<qint64>(n, 24 * 60)); }},
         {pollInterval, 100, [&](qint64 n) { options.pollIntervalMs = int(qMin<qint64>(n, 60000)); }},
         {downloadStagger, 0, [&](qint64 n) { options.downloadStaggerMs = int(qMin<qint64>(n, 60000)); }},
+        {lease, 3, [&](qint64 n) { options.leaseSeconds = int(qMin<qint64>(n, 3600)); }},
     };
     for (const auto &entry : numbers) {
         if (!parser.isSet(entry.option))

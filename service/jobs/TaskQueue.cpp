@@ -2,6 +2,7 @@
 
 #include "converters/OfficeBridge.h"
 #include "store/ObjectKeys.h"
+#include "store/Secrets.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,6 +40,11 @@ TaskQueue::TaskQueue(Records &records, const DataFolder &folder, Settings settin
     : QObject(parent), mRecords(records), mFolder(folder), mSettings(settings)
 {
     startWorkers();
+    connect(&mLeaseTimer, &QTimer::timeout, this, &TaskQueue::renewLeases);
+    connect(&mPollTimer, &QTimer::timeout, this, &TaskQueue::kick);
+    mLeaseTimer.start(qMax(1, mSettings.leaseSeconds) * 1000 / 3);
+    if (mSettings.workers > 0)
+        mPollTimer.start(qMax(50, mSettings.pollMs));
 }
 
 TaskQueue::~TaskQueue()
@@ -118,7 +124,13 @@ void TaskQueue::kick()
         const std::optional<TaskRecord> task = mRecords.claimNextTask();
         if (!task)
             return;
-        start(*task, slot);
+        // This thread was held up past its own lease and claimed a task it is
+        // still running: the run goes on under the new claim.
+        const auto running = mRunning.find(task->id);
+        if (running != mRunning.end())
+            running->claim = {task->id, task->attempt};
+        else
+            start(*task, slot);
     }
 }
 
@@ -130,7 +142,10 @@ std::optional<ConversionJob::Order> TaskQueue::orderFor(const TaskRecord &task, 
     order.serviceType = task.serviceType;
     order.args = task.args;
     order.jobFolder = mFolder.jobsFolder() + QLatin1Char('/') + task.id;
-    order.resultFolder = mFolder.resultsFolder() + QLatin1Char('/') + task.id;
+    // A folder of this claim's own: a node that lost the task must not touch
+    // the result of the node that won it.
+    order.resultFolder = mFolder.resultsFolder() + QLatin1Char('/') + task.id + QLatin1Char('/') +
+                         QString::number(task.attempt) + QLatin1Char('-') + QString::fromLatin1(Secrets::randomHex(6));
     order.profileFolder = workerFolder(slot) + QStringLiteral("/profile");
     order.timeoutSeconds = mSettings.timeoutSeconds;
     for (const TaskInput &input : task.inputs) {
@@ -151,14 +166,15 @@ void TaskQueue::start(const TaskRecord &task, int slot)
 {
     QString inputName;
     QString error;
+    const TaskClaim claim{task.id, task.attempt};
     std::optional<ConversionJob::Order> order = orderFor(task, slot, &inputName, &error);
     if (!order) {
-        mRecords.failTask(task.id, error);
-        emit taskEnded(task.id);
+        if (mRecords.failTask(claim, error))
+            emit taskEnded(task.id);
         return;
     }
     auto cancel = std::make_shared<std::atomic_bool>(false);
-    mRunning.insert(task.id, Running{slot, cancel, inputName});
+    mRunning.insert(task.id, Running{slot, cancel, inputName, claim, order->resultFolder});
     std::fprintf(stderr, "mirelune-service: task %s (%s) started on worker %d\n", qPrintable(task.id),
                  qPrintable(task.serviceType), slot);
     const QPointer<TaskQueue> self(this);
@@ -166,7 +182,7 @@ void TaskQueue::start(const TaskRecord &task, int slot)
     auto progress = [self, id](int percent) {
         QMetaObject::invokeMethod(self, [self, id, percent] {
             if (self && self->mRunning.contains(id))
-                self->mRecords.setTaskProgress(id, percent);
+                self->mRecords.setTaskProgress(self->mRunning.value(id).claim, percent);
         });
     };
     auto done = [self](const ConversionJob::Outcome &outcome) {
@@ -185,22 +201,50 @@ void TaskQueue::onDone(const ConversionJob::Outcome &outcome)
     const auto it = mRunning.find(outcome.taskId);
     if (it == mRunning.end())
         return;
-    const QString inputName = it->inputName;
+    const Running running = *it;
     mRunning.erase(it);
     if (outcome.cancelled || mStopping) {
-        mRecords.requeueTask(outcome.taskId);
+        mRecords.requeueTask(running.claim);
+        QDir(running.resultFolder).removeRecursively();
         return;
     }
-    if (outcome.errors.isEmpty()) {
-        mRecords.finishTask(outcome.taskId, outcome.resultPath, resultFileName(inputName, outcome.resultPath));
-        std::fprintf(stderr, "mirelune-service: task %s finished\n", qPrintable(outcome.taskId));
-    } else {
-        mRecords.failTask(outcome.taskId, outcome.errors);
-        std::fprintf(stderr, "mirelune-service: task %s failed: %s\n", qPrintable(outcome.taskId),
-                     qPrintable(outcome.errors));
-    }
-    emit taskEnded(outcome.taskId);
+    settle(running, outcome);
     kick();
+}
+
+void TaskQueue::settle(const Running &running, const ConversionJob::Outcome &outcome)
+{
+    const QString &id = outcome.taskId;
+    const bool succeeded = outcome.errors.isEmpty();
+    const bool committed = succeeded ? mRecords.finishTask(running.claim, outcome.resultPath,
+                                                           resultFileName(running.inputName, outcome.resultPath))
+                                     : mRecords.failTask(running.claim, outcome.errors);
+    if (!committed) {
+        // Another node holds the task now, or the database did not answer: then
+        // the lease runs out unrenewed and the task runs again somewhere.
+        QDir(running.resultFolder).removeRecursively();
+        std::fprintf(stderr,
+                     "mirelune-service: task %s was taken over by another node or the database did not answer;"
+                     " this run is discarded\n",
+                     qPrintable(id));
+        return;
+    }
+    if (succeeded)
+        std::fprintf(stderr, "mirelune-service: task %s finished\n", qPrintable(id));
+    else
+        std::fprintf(stderr, "mirelune-service: task %s failed: %s\n", qPrintable(id), qPrintable(outcome.errors));
+    emit taskEnded(id);
+}
+
+void TaskQueue::renewLeases()
+{
+    for (const Running &running : std::as_const(mRunning)) {
+        if (running.cancel->load() || mRecords.renewLease(running.claim))
+            continue;
+        std::fprintf(stderr, "mirelune-service: task %s: the lease went to another node, cancelling\n",
+                     qPrintable(running.claim.taskId));
+        running.cancel->store(true);
+    }
 }
 
 void TaskQueue::stop()
@@ -208,10 +252,14 @@ void TaskQueue::stop()
     if (mStopping)
         return;
     mStopping = true;
+    mLeaseTimer.stop();
+    mPollTimer.stop();
     for (const Running &running : std::as_const(mRunning))
         running.cancel->store(true);
     stopWorkers();
-    for (auto it = mRunning.cbegin(); it != mRunning.cend(); ++it)
-        mRecords.requeueTask(it.key());
+    for (const Running &running : std::as_const(mRunning)) {
+        mRecords.requeueTask(running.claim);
+        QDir(running.resultFolder).removeRecursively();
+    }
     mRunning.clear();
 }

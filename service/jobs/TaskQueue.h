@@ -9,13 +9,17 @@
 #include <QList>
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <memory>
 
 // Runs queued tasks, oldest first, on a fixed number of workers, each a
 // thread with its own LibreOffice profile (and warm LibreOffice). Lives on the main thread; jobs report
-// back to it, and only it writes the records.
+// back to it, and only it writes the records. Every task it runs is leased to
+// this node and the lease renewed on a timer; a task whose lease went to
+// another node is cancelled and its output thrown away. The queue also looks
+// for work on a timer: other nodes add tasks, and leases of dead nodes run out.
 class TaskQueue final : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +27,8 @@ public:
         int workers = 1;
         int timeoutSeconds = 300;
         bool warmOffice = false; // keep a LibreOffice per worker (OfficeBridge)
+        int leaseSeconds = 30;   // renewed every third of it
+        int pollMs = 1000;       // between looks for tasks nobody runs
     };
 
     TaskQueue(Records &records, const DataFolder &folder, Settings settings, QObject *parent = nullptr);
@@ -44,6 +50,8 @@ private:
         int slot = 0;
         std::shared_ptr<std::atomic_bool> cancel;
         QString inputName;
+        TaskClaim claim;
+        QString resultFolder;
     };
     struct Slot {
         QThread *thread = nullptr;
@@ -54,6 +62,9 @@ private:
     std::optional<ConversionJob::Order> orderFor(const TaskRecord &task, int slot, QString *inputName,
                                                  QString *error) const;
     void onDone(const ConversionJob::Outcome &outcome);
+    // Commits the outcome if this node still holds the task; otherwise drops its result.
+    void settle(const Running &running, const ConversionJob::Outcome &outcome);
+    void renewLeases();
     int freeSlot() const;
     QString workerFolder(int slot) const;
     void clearWorkerLeftovers() const;
@@ -66,4 +77,6 @@ private:
     QList<Slot> mSlots;
     QHash<QString, Running> mRunning;
     bool mStopping = false;
+    QTimer mLeaseTimer;
+    QTimer mPollTimer;
 };

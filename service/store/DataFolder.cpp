@@ -4,8 +4,14 @@
 #include <QFile>
 #include <QStandardPaths>
 
-DataFolder::DataFolder(const QString &root) : mRoot(QDir::cleanPath(QDir(root).absolutePath()))
+DataFolder::DataFolder(const QString &root, const QString &nodeId)
+    : mRoot(QDir::cleanPath(QDir(root).absolutePath())), mNodeId(nodeId)
 {
+}
+
+QString DataFolder::nodeRoot() const
+{
+    return mNodeId.isEmpty() ? mRoot : mRoot + QStringLiteral("/nodes/") + mNodeId;
 }
 
 QString DataFolder::defaultRoot()
@@ -16,7 +22,8 @@ QString DataFolder::defaultRoot()
 bool DataFolder::prepare(QString *error) const
 {
     const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-    const QStringList folders = {mRoot, tlsFolder(), objectsFolder(), resultsFolder(), jobsFolder(), profilesFolder()};
+    const QStringList folders = {mRoot,      tlsFolder(),  objectsFolder(), resultsFolder(),
+                                 nodeRoot(), jobsFolder(), profilesFolder()};
     for (const QString &folder : folders) {
         if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, ownerOnly)) {
             if (error)
@@ -49,12 +56,12 @@ QString DataFolder::resultsFolder() const
 
 QString DataFolder::jobsFolder() const
 {
-    return mRoot + QStringLiteral("/jobs");
+    return nodeRoot() + QStringLiteral("/jobs");
 }
 
 QString DataFolder::profilesFolder() const
 {
-    return mRoot + QStringLiteral("/profiles");
+    return nodeRoot() + QStringLiteral("/profiles");
 }
 
 QString DataFolder::identityTokensFile() const
@@ -64,10 +71,15 @@ QString DataFolder::identityTokensFile() const
 
 QString DataFolder::readyFile() const
 {
-    return mRoot + QStringLiteral("/ready.json");
+    return nodeRoot() + QStringLiteral("/ready.json");
 }
 
 QString DataFolder::lockFile() const
 {
-    return mRoot + QStringLiteral("/service.lock");
+    return nodeRoot() + QStringLiteral("/service.lock");
+}
+
+QString DataFolder::setupLockFile() const
+{
+    return mRoot + QStringLiteral("/setup.lock");
 }

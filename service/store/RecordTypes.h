@@ -62,6 +62,14 @@ struct TaskRecord {
     QString resultName;
     QString resultPath;
     QByteArray downloadToken;
+    int attempt = 0; // how many times the task was claimed, this claim included
+};
+
+// A node's hold on a running task: only the holder of the latest claim may
+// report progress, finish, fail or hand the task back.
+struct TaskClaim {
+    QString taskId;
+    int attempt = 0;
 };
 
 struct ExpiredItems {

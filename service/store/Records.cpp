@@ -1,5 +1,6 @@
 #include "store/Records.h"
 
+#include "store/SchemaMigrations.h"
 #include "store/Secrets.h"
 
 #include <QDateTime>
@@ -14,32 +15,10 @@
 
 namespace {
 
-qint64 now()
-{
-    return QDateTime::currentSecsSinceEpoch();
-}
-
 QString newId()
 {
     return QString::fromLatin1(Secrets::randomHex(12));
 }
-
-const char *const kSchema[] = {
-    "CREATE TABLE IF NOT EXISTS identities (hash TEXT PRIMARY KEY, created INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS api_tokens (hash TEXT PRIMARY KEY, identity TEXT NOT NULL, expires INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS credentials (access_id TEXT PRIMARY KEY, secret TEXT NOT NULL,"
-    " token_hash TEXT NOT NULL, owner TEXT NOT NULL, expires INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS object_slots (bucket TEXT NOT NULL, object_key TEXT NOT NULL,"
-    " access_id TEXT NOT NULL, name TEXT NOT NULL, owner TEXT NOT NULL, expires INTEGER NOT NULL, file_id TEXT,"
-    " PRIMARY KEY (bucket, object_key))",
-    "CREATE TABLE IF NOT EXISTS files (id TEXT PRIMARY KEY, owner TEXT NOT NULL, name TEXT NOT NULL,"
-    " object_key TEXT NOT NULL, size INTEGER NOT NULL, mime TEXT NOT NULL, expires INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS tasks (id TEXT PRIMARY KEY, owner TEXT NOT NULL, service_type TEXT NOT NULL,"
-    " args TEXT NOT NULL, inputs TEXT NOT NULL, state INTEGER NOT NULL, progress INTEGER NOT NULL,"
-    " errors TEXT, result_name TEXT, result_path TEXT, download_token TEXT UNIQUE, seq INTEGER NOT NULL,"
-    " expires INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS tasks_state ON tasks (state, seq)",
-};
 
 QByteArray inputsJson(const QList<TaskInput> &inputs)
 {
@@ -64,7 +43,8 @@ QList<TaskInput> inputsFromJson(const QByteArray &json)
 
 } // namespace
 
-Records::Records() : mConnection(QStringLiteral("records-") + newId())
+Records::Records()
+    : mConnection(QStringLiteral("records-") + newId()), mClock([] { return QDateTime::currentSecsSinceEpoch(); })
 {
 }
 
@@ -78,33 +58,87 @@ Records::~Records()
     QSqlDatabase::removeDatabase(mConnection);
 }
 
-bool Records::open(const QString &path, QString *error)
+bool Records::open(const DatabaseUrl &url, QString *error)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), mConnection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
+    mUrl = url;
+    QString problem;
+    if (!connect(&problem)) {
         if (error)
-            *error = QStringLiteral("Cannot open the records %1: %2").arg(path, db.lastError().text());
+            *error = QStringLiteral("Cannot open the records %1: %2").arg(url.displayName(), problem);
         return false;
     }
-    QSqlQuery pragma(db);
-    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    return createSchema(error);
-}
-
-bool Records::createSchema(QString *error)
-{
-    QSqlQuery query(QSqlDatabase::database(mConnection));
-    for (const char *statement : kSchema) {
-        if (!query.exec(QString::fromLatin1(statement))) {
-            if (error)
-                *error = QStringLiteral("Cannot set up the records: %1").arg(query.lastError().text());
-            return false;
-        }
+    QSqlDatabase db = QSqlDatabase::database(mConnection);
+    if (!url.isShared()) {
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+    if (!SchemaMigrations::apply(db, SchemaMigrations::steps(), &problem)) {
+        if (error)
+            *error = QStringLiteral("Cannot set up the records: %1").arg(problem);
+        return false;
     }
     return true;
+}
+
+bool Records::connect(QString *error)
+{
+    const bool shared = mUrl.isShared();
+    QSqlDatabase db =
+        QSqlDatabase::contains(mConnection)
+            ? QSqlDatabase::database(mConnection, false)
+            : QSqlDatabase::addDatabase(shared ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), mConnection);
+    if (!db.isValid()) {
+        *error = QStringLiteral("the Qt SQL driver for this database is missing");
+        return false;
+    }
+    if (shared) {
+        db.setHostName(mUrl.host());
+        db.setPort(mUrl.port());
+        db.setUserName(mUrl.user());
+        db.setPassword(mUrl.password());
+        db.setDatabaseName(mUrl.database());
+        // Without a time-out a lost database server would hold the main thread.
+        QString options = mUrl.connectOptions();
+        if (!options.contains(QStringLiteral("connect_timeout=")))
+            options += (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
+        db.setConnectOptions(options);
+    } else {
+        db.setDatabaseName(mUrl.path());
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
+    if (db.open())
+        return true;
+    *error = db.lastError().text();
+    return false;
+}
+
+bool Records::ping(QString *error)
+{
+    {
+        QSqlQuery probe(QSqlDatabase::database(mConnection, false));
+        if (probe.exec(QStringLiteral("SELECT 1")))
+            return true;
+    }
+    // A PostgreSQL connection does not come back by itself after the server
+    // restarted or the network dropped it.
+    QSqlDatabase::database(mConnection, false).close();
+    QString problem;
+    if (connect(&problem)) {
+        QSqlQuery probe(QSqlDatabase::database(mConnection, false));
+        if (probe.exec(QStringLiteral("SELECT 1")))
+            return true;
+        problem = probe.lastError().text();
+    }
+    if (error)
+        *error = problem;
+    return false;
+}
+
+void Records::setNode(const QString &nodeId, qint64 leaseSeconds)
+{
+    mNodeId = nodeId;
+    mLeaseSeconds = leaseSeconds;
 }
 
 bool Records::run(QSqlQuery &query) const
@@ -119,7 +153,7 @@ QByteArray Records::issueApiToken(const QByteArray &identityToken)
 {
     const QByteArray identity = Secrets::sha256Hex(identityToken);
     QSqlQuery remember(QSqlDatabase::database(mConnection));
-    remember.prepare(QStringLiteral("INSERT OR IGNORE INTO identities (hash, created) VALUES (?, ?)"));
+    remember.prepare(QStringLiteral("INSERT INTO identities (hash, created) VALUES (?, ?) ON CONFLICT DO NOTHING"));
     remember.addBindValue(QString::fromLatin1(identity));
     remember.addBindValue(now());
     run(remember);
@@ -290,6 +324,7 @@ TaskRecord Records::taskFromQuery(const QSqlQuery &query) const
     task.resultName = query.value(8).toString();
     task.resultPath = query.value(9).toString();
     task.downloadToken = query.value(10).toString().toLatin1();
+    task.attempt = query.value(11).toInt();
     return task;
 }
 
@@ -297,7 +332,7 @@ std::optional<TaskRecord> Records::taskWhere(const QString &column, const QVaria
 {
     QSqlQuery query(QSqlDatabase::database(mConnection));
     query.prepare(QStringLiteral("SELECT id, owner, service_type, args, inputs, state, progress, errors, result_name,"
-                                 " result_path, download_token FROM tasks WHERE ") +
+                                 " result_path, download_token, attempts FROM tasks WHERE ") +
                   column + QStringLiteral(" = ?"));
     query.addBindValue(value);
     if (!run(query) || !query.next())
@@ -322,49 +357,81 @@ std::optional<TaskRecord> Records::taskByDownloadToken(const QByteArray &token) 
 
 std::optional<TaskRecord> Records::claimNextTask()
 {
-    QSqlQuery next(QSqlDatabase::database(mConnection));
-    next.prepare(QStringLiteral("SELECT id FROM tasks WHERE state = 0 ORDER BY seq LIMIT 1"));
-    if (!run(next) || !next.next())
-        return std::nullopt;
-    const QString id = next.value(0).toString();
+    // One statement picks and leases the task. On PostgreSQL the row lock
+    // keeps two nodes off one task, and SKIP LOCKED sends the second node to
+    // the next task instead of making it wait; SQLite has one writer anyway.
+    const QString claimable = QStringLiteral("(state = 0 OR (state = 1 AND lease_expires < ?))");
+    const QString lockRow = mUrl.isShared() ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString();
     QSqlQuery claim(QSqlDatabase::database(mConnection));
-    claim.prepare(QStringLiteral("UPDATE tasks SET state = 1, progress = 0 WHERE id = ? AND state = 0"));
-    claim.addBindValue(id);
-    if (!run(claim) || claim.numRowsAffected() != 1)
+    claim.prepare(QStringLiteral("UPDATE tasks SET state = 1, progress = 0, lease_owner = ?, lease_expires = ?,"
+                                 " attempts = attempts + 1 WHERE id = (SELECT id FROM tasks WHERE %1 ORDER BY seq"
+                                 " LIMIT 1%2) AND %1 RETURNING id")
+                      .arg(claimable, lockRow));
+    const qint64 at = now();
+    claim.addBindValue(mNodeId);
+    claim.addBindValue(at + mLeaseSeconds);
+    claim.addBindValue(at);
+    claim.addBindValue(at);
+    if (!run(claim) || !claim.next())
         return std::nullopt;
+    const QString id = claim.value(0).toString();
+    claim.finish();
     return task(id);
 }
 
-void Records::setTaskProgress(const QString &id, int progress)
+void Records::bindClaim(QSqlQuery &query, const TaskClaim &claim) const
 {
-    QSqlQuery query(QSqlDatabase::database(mConnection));
-    query.prepare(QStringLiteral("UPDATE tasks SET progress = ? WHERE id = ? AND state = 1"));
-    query.addBindValue(qBound(0, progress, 99));
-    query.addBindValue(id);
-    run(query);
+    query.addBindValue(claim.taskId);
+    query.addBindValue(mNodeId);
+    query.addBindValue(claim.attempt);
 }
 
-void Records::finishTask(const QString &id, const QString &resultPath, const QString &resultName)
+bool Records::updateClaimed(const QString &assignments, const QVariantList &values, const TaskClaim &claim)
 {
     QSqlQuery query(QSqlDatabase::database(mConnection));
-    query.prepare(QStringLiteral("UPDATE tasks SET state = 2, progress = 100, result_path = ?, result_name = ?,"
-                                 " download_token = ? WHERE id = ?"));
-    query.addBindValue(resultPath);
-    query.addBindValue(resultName);
-    query.addBindValue(QString::fromLatin1(Secrets::randomHex(32)));
-    query.addBindValue(id);
-    run(query);
-    forgetPasswords(id);
+    query.prepare(QStringLiteral("UPDATE tasks SET ") + assignments +
+                  QStringLiteral(" WHERE id = ? AND state = 1 AND lease_owner = ? AND attempts = ?"));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    bindClaim(query, claim);
+    return run(query) && query.numRowsAffected() == 1;
 }
 
-void Records::failTask(const QString &id, const QString &errors)
+bool Records::renewLease(const TaskClaim &claim)
 {
     QSqlQuery query(QSqlDatabase::database(mConnection));
-    query.prepare(QStringLiteral("UPDATE tasks SET state = -1, errors = ? WHERE id = ?"));
-    query.addBindValue(errors);
-    query.addBindValue(id);
-    run(query);
-    forgetPasswords(id);
+    query.prepare(QStringLiteral("UPDATE tasks SET lease_expires = ?"
+                                 " WHERE id = ? AND state = 1 AND lease_owner = ? AND attempts = ?"));
+    query.addBindValue(now() + mLeaseSeconds);
+    bindClaim(query, claim);
+    // A database that does not answer says nothing about the lease: the work
+    // goes on, and the conditional finish decides in the end.
+    return !run(query) || query.numRowsAffected() == 1;
+}
+
+bool Records::setTaskProgress(const TaskClaim &claim, int progress)
+{
+    return updateClaimed(QStringLiteral("progress = ?"), {qBound(0, progress, 99)}, claim);
+}
+
+bool Records::finishTask(const TaskClaim &claim, const QString &resultPath, const QString &resultName)
+{
+    // The conditional update is the one place a result is accepted: of two
+    // nodes that ran the task, only the holder of the latest claim gets here.
+    if (!updateClaimed(QStringLiteral("state = 2, progress = 100, result_path = ?, result_name = ?,"
+                                      " download_token = ?, lease_owner = NULL"),
+                       {resultPath, resultName, QString::fromLatin1(Secrets::randomHex(32))}, claim))
+        return false;
+    forgetPasswords(claim.taskId);
+    return true;
+}
+
+bool Records::failTask(const TaskClaim &claim, const QString &errors)
+{
+    if (!updateClaimed(QStringLiteral("state = -1, errors = ?, lease_owner = NULL"), {errors}, claim))
+        return false;
+    forgetPasswords(claim.taskId);
+    return true;
 }
 
 void Records::forgetPasswords(const QString &id)
@@ -381,18 +448,22 @@ void Records::forgetPasswords(const QString &id)
     run(query);
 }
 
-void Records::requeueTask(const QString &id)
+bool Records::requeueTask(const TaskClaim &claim)
 {
-    QSqlQuery query(QSqlDatabase::database(mConnection));
-    query.prepare(QStringLiteral("UPDATE tasks SET state = 0, progress = 0 WHERE id = ? AND state = 1"));
-    query.addBindValue(id);
-    run(query);
+    return updateClaimed(QStringLiteral("state = 0, progress = 0, lease_owner = NULL, lease_expires = 0"), {}, claim);
 }
 
 int Records::requeueRunningTasks()
 {
     QSqlQuery query(QSqlDatabase::database(mConnection));
-    query.prepare(QStringLiteral("UPDATE tasks SET state = 0, progress = 0 WHERE state = 1"));
+    const QString requeue = QStringLiteral(
+        "UPDATE tasks SET state = 0, progress = 0, lease_owner = NULL, lease_expires = 0 WHERE state = 1");
+    if (mUrl.isShared()) {
+        query.prepare(requeue + QStringLiteral(" AND lease_owner = ?"));
+        query.addBindValue(mNodeId);
+    } else {
+        query.prepare(requeue);
+    }
     return run(query) ? query.numRowsAffected() : 0;
 }
 

@@ -209,12 +209,36 @@ bool TlsMaterial::makeServerCertificate(QString *error)
            Secrets::writePrivateFile(path("server.pem"), certificatePem(certificate.get()), error);
 }
 
+bool TlsMaterial::useCertificate(const QString &certificateFile, const QString &keyFile, QString *error)
+{
+    CertPtr certificate = loadCertificate(certificateFile);
+    KeyPtr key = loadKey(keyFile);
+    const int type = key ? EVP_PKEY_base_id(key.get()) : 0;
+    if (!certificate || !key || (type != EVP_PKEY_RSA && type != EVP_PKEY_EC)) {
+        if (error)
+            *error =
+                QStringLiteral("Cannot read the certificate %1 or its RSA or EC key %2").arg(certificateFile, keyFile);
+        return false;
+    }
+    if (X509_check_private_key(certificate.get(), key.get()) != 1) {
+        if (error)
+            *error = QStringLiteral("The key %1 does not belong to the certificate %2").arg(keyFile, certificateFile);
+        return false;
+    }
+    mCertificateFile = certificateFile;
+    mKeyPem = keyPem(key.get());
+    mKeyAlgorithm = type == EVP_PKEY_RSA ? QSsl::Rsa : QSsl::Ec;
+    return true;
+}
+
 QSslConfiguration TlsMaterial::serverConfiguration() const
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    const QList<QSslCertificate> chain = QSslCertificate::fromPath(path("server.pem"));
+    const bool own = !mCertificateFile.isEmpty();
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(own ? mCertificateFile : path("server.pem"));
     configuration.setLocalCertificateChain(chain);
-    configuration.setPrivateKey(QSslKey(readFile(path("server.key")), QSsl::Ec, QSsl::Pem));
+    configuration.setPrivateKey(own ? QSslKey(mKeyPem, mKeyAlgorithm, QSsl::Pem)
+                                    : QSslKey(readFile(path("server.key")), QSsl::Ec, QSsl::Pem));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     configuration.setProtocol(QSsl::TlsV1_2OrLater);
     return configuration;

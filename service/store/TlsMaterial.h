@@ -11,6 +11,9 @@ public:
     explicit TlsMaterial(const QString &folder);
 
     bool ensure(QString *error);
+    // Serve this certificate (with any intermediates after it in the file)
+    // and key instead of the private CA's; refused when they do not match.
+    bool useCertificate(const QString &certificateFile, const QString &keyFile, QString *error);
     QString caFile() const;
     QSslConfiguration serverConfiguration() const;
 
@@ -21,4 +24,7 @@ private:
     bool makeServerCertificate(QString *error);
 
     QString mFolder;
+    QString mCertificateFile; // empty: the private CA's server certificate
+    QByteArray mKeyPem;
+    QSsl::KeyAlgorithm mKeyAlgorithm = QSsl::Ec;
 };

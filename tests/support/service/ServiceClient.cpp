@@ -43,6 +43,11 @@ ServiceClient::ServiceClient(const ServiceProcess &service)
     mSsl.setPeerVerifyMode(QSslSocket::VerifyPeer);
 }
 
+void ServiceClient::trust(const QString &caFile)
+{
+    mSsl.setCaCertificates(QSslCertificate::fromPath(caFile));
+}
+
 QByteArray ServiceClient::httpDate(const QDateTime &utc)
 {
     return QLocale::c().toString(utc.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();

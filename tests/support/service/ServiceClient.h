@@ -74,6 +74,8 @@ public:
     const QString &baseUrl() const { return mBaseUrl; }
     // Trusts the service's CA, for tests that open sockets of their own.
     const QSslConfiguration &sslConfiguration() const { return mSsl; }
+    // Trusts this CA instead of the service's own.
+    void trust(const QString &caFile);
     quint16 port() const { return mPort; }
     static QByteArray httpDate(const QDateTime &utc);
 

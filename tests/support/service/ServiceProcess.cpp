@@ -26,10 +26,26 @@ QString ServiceProcess::binary()
 
 bool ServiceProcess::start(const QStringList &extraArguments)
 {
+    return begin(extraArguments) && waitUntilReady();
+}
+
+bool ServiceProcess::begin(const QStringList &extraArguments)
+{
     mReadyLine.clear();
     mProcess.start(binary(), QStringList{QStringLiteral("--data"), mDataFolder} << extraArguments);
-    if (!mProcess.waitForStarted(10000))
-        return false;
+    return mProcess.waitForStarted(10000);
+}
+
+void ServiceProcess::kill()
+{
+    if (!isRunning())
+        return;
+    ::kill(pid_t(mProcess.processId()), SIGKILL);
+    mProcess.waitForFinished(10000);
+}
+
+bool ServiceProcess::waitUntilReady()
+{
     const QDeadlineTimer deadline(30000);
     while (!mProcess.canReadLine() && !deadline.hasExpired() && isRunning())
         mProcess.waitForReadyRead(200);

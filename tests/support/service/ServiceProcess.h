@@ -15,6 +15,11 @@ public:
     ServiceProcess &operator=(const ServiceProcess &) = delete;
 
     bool start(const QStringList &extraArguments = {});
+    // start() in two halves, for services that start together.
+    bool begin(const QStringList &extraArguments = {});
+    bool waitUntilReady();
+    // SIGKILL: a node that dies without a word.
+    void kill();
     // SIGTERM and a bounded wait; true when it ended by itself with exit code 0.
     bool stop();
     bool isRunning() const { return mProcess.state() != QProcess::NotRunning; }
