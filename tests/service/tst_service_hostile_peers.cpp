@@ -1,5 +1,6 @@
 #include "support/LoopbackPeers.h"
 #include "support/TestMain.h"
+#include "support/TestTiming.h"
 #include "support/service/ServiceProcess.h"
 
 #include <QTemporaryDir>
@@ -46,7 +47,7 @@ void TestServiceHostilePeers::initTestCase()
 
 bool TestServiceHostilePeers::healthAnswered(int timeoutMs) const
 {
-    const QByteArray reply = mPeers->exchange(kHealth, timeoutMs);
+    const QByteArray reply = mPeers->exchange(kHealth, scaledMs(timeoutMs));
     if (!reply.startsWith("HTTP/1.1 200"))
         qWarning("health reply: %s", reply.left(200).constData());
     return reply.startsWith("HTTP/1.1 200") && reply.contains("\"service\":\"mirelune-service\"");
