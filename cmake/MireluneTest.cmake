@@ -7,7 +7,7 @@ function(mirelune_test_properties name timeout env)
   endif()
   if(MIRELUNE_SANITIZE)
     math(EXPR timeout "${timeout} * 4")
-    set(env "MIRELUNE_TEST_TIME_SCALE=4;${env}")
+    set(env "MIRELUNE_TEST_TIME_SCALE=4;MIRELUNE_TEST_SANITIZED=1;${env}")
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${timeout}

@@ -86,6 +86,8 @@ void TestServiceHostilePeers::pipeliningPeerThatNeverReadsStaysBounded()
     const qint64 kept = LoopbackPeers::processMemory(pid, "VmRSS") - residentBefore;
     qInfo("sent %.1f MiB without reading; peak memory grew by %.1f MiB, %.1f MiB kept after the peer left",
           double(sent) / kMiB, double(growth) / kMiB, double(kept) / kMiB);
+    if (sanitizedBuild())
+        return; // the peer was still cut off and everyone else served: that much holds here too
     QVERIFY2(growth < 100 * kMiB, qPrintable(QStringLiteral("grew by %1 MiB").arg(growth / kMiB)));
     QVERIFY2(kept < 32 * kMiB, qPrintable(QStringLiteral("kept %1 MiB").arg(kept / kMiB)));
 }

@@ -10,3 +10,10 @@ inline int scaledMs(int milliseconds)
     const int scale = qEnvironmentVariableIntValue("MIRELUNE_TEST_TIME_SCALE");
     return milliseconds * (scale > 1 ? scale : 1);
 }
+
+// The sanitizer's allocator keeps freed memory in quarantine and adds shadow
+// memory, so resident-memory bounds say nothing about the code in such a build.
+inline bool sanitizedBuild()
+{
+    return qEnvironmentVariableIntValue("MIRELUNE_TEST_SANITIZED") == 1;
+}
