@@ -323,7 +323,7 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:color"));
         xml.writeAttribute(QStringLiteral("w:val"), hex(style.color));
     }
-    if (condense > 0) {
+    if (condense != 0) {
         xml.writeEmptyElement(QStringLiteral("w:spacing"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
     }
@@ -398,15 +398,21 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
 
 // Twentieths of a point to take from each character: what the paragraph's
 // squeezed spaces need, and what a stand-in font wider than the original
-// needs (from the mean letter advances of the two).
+// needs (from the mean letter advances of the two); negative to spread the
+// letters of a narrower stand-in.
 int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
 {
     const TextStyle style = mStyles.value(styleIndex);
     const double standIn = FontNames::letterAdvance(style.font);
     const bool measured = standIn > 0 && style.letterWidth > 0 && !FontNames::sameMetrics(style.sourceFont, style.font);
     // Differences of a few per cent come from the text's own letters, not the font.
-    const double wider = measured && standIn > 1.03 * style.letterWidth ? standIn - style.letterWidth : 0;
-    const double points = qMin(paragraph.condense + wider * style.size, 0.15 * style.size);
+    const double ratio = measured ? standIn / style.letterWidth : 1;
+    double wider = 0;
+    if (ratio > 1.03)
+        wider = standIn - style.letterWidth;
+    else if (ratio < 0.97) // a narrower stand-in spreads its letters, short of the full difference
+        wider = qMax(-0.08, 0.9 * (standIn - style.letterWidth));
+    const double points = qBound(-0.08 * style.size, paragraph.condense + wider * style.size, 0.15 * style.size);
     return int(std::lround(points * 20));
 }
 

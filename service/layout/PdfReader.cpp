@@ -52,7 +52,7 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
                 if (!lines.isEmpty() && !lines.last().startsWith(QLatin1String("Fontconfig")))
                     family = lines.last().trimmed();
             }
-            found = resolved.insert(pattern, family);
+            found = resolved.insert(pattern, FontNames::standIn(face, family));
         }
         style.font = *found;
         // Lines wrap with the spaces of the font that stands in.

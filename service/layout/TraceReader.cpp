@@ -3,6 +3,7 @@
 #include "layout/FontNames.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -13,6 +14,7 @@ constexpr double kAscent = 0.78;
 constexpr double kDescent = 0.22;
 constexpr double kThinBox = 3.0;   // points: a filled box this thin is a rule
 constexpr double kStraight = 0.6;  // points of drift still counted as axis-aligned
+constexpr double kHairline = 0.3;  // points: a stroke of width 0 is the thinnest line the device draws
 constexpr qint64 kChunk = 1 << 20; // bytes of the trace read at a time
 
 QList<double> numbers(QStringView text)
@@ -61,6 +63,42 @@ Rgb colour(QStringView values)
         return rgb(channel((1 - c[0]) * (1 - c[3])), channel((1 - c[1]) * (1 - c[3])),
                    channel((1 - c[2]) * (1 - c[3])));
     return 0;
+}
+
+// The character of a glyph that the font's character map left unknown
+// (U+FFFD), from its name: TeX's extension fonts name their sized
+// delimiters and operators ("parenleftBig", "summationdisplay") but map
+// none of them. Empty when the name says nothing.
+QString fromGlyphName(QString name)
+{
+    static const QRegularExpression sized(QStringLiteral("(bigg|Bigg|big|Big|display|text)$"));
+    name.remove(sized);
+    static const QHash<QString, QString> kNames = {
+        {QStringLiteral("parenleft"), QStringLiteral("(")},
+        {QStringLiteral("parenright"), QStringLiteral(")")},
+        {QStringLiteral("bracketleft"), QStringLiteral("[")},
+        {QStringLiteral("bracketright"), QStringLiteral("]")},
+        {QStringLiteral("braceleft"), QStringLiteral("{")},
+        {QStringLiteral("braceright"), QStringLiteral("}")},
+        {QStringLiteral("floorleft"), QStringLiteral("\u230A")},
+        {QStringLiteral("floorright"), QStringLiteral("\u230B")},
+        {QStringLiteral("ceilingleft"), QStringLiteral("\u2308")},
+        {QStringLiteral("ceilingright"), QStringLiteral("\u2309")},
+        {QStringLiteral("angbracketleft"), QStringLiteral("\u27E8")},
+        {QStringLiteral("angbracketright"), QStringLiteral("\u27E9")},
+        {QStringLiteral("slash"), QStringLiteral("/")},
+        {QStringLiteral("backslash"), QStringLiteral("\\")},
+        {QStringLiteral("bar"), QStringLiteral("|")},
+        {QStringLiteral("summation"), QStringLiteral("\u2211")},
+        {QStringLiteral("product"), QStringLiteral("\u220F")},
+        {QStringLiteral("coproduct"), QStringLiteral("\u2210")},
+        {QStringLiteral("integral"), QStringLiteral("\u222B")},
+        {QStringLiteral("contintegral"), QStringLiteral("\u222E")},
+        {QStringLiteral("union"), QStringLiteral("\u22C3")},
+        {QStringLiteral("intersection"), QStringLiteral("\u22C2")},
+        {QStringLiteral("radical"), QStringLiteral("\u221A")},
+    };
+    return kNames.value(name);
 }
 
 bool nearlyWhite(Rgb c)
@@ -175,6 +213,8 @@ void Parser::startElement()
         mColour = colour(mXml.attributes().value(QLatin1String("color")));
         mLineWidth =
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
+        if (mPathKind == PathKind::Stroke && mLineWidth <= 0)
+            mLineWidth = kHairline;
         mSubpaths.clear();
         mClosed.clear();
         mCurved = false;
@@ -245,6 +285,8 @@ void Parser::addGlyph()
 {
     const QXmlStreamAttributes attributes = mXml.attributes();
     QString text = attributes.value(QLatin1String("unicode")).toString();
+    if (text == QStringLiteral("\uFFFD"))
+        text = fromGlyphName(attributes.value(QLatin1String("glyph")).toString());
     if (text.isEmpty())
         return;
     // Ligatures ("ﬁ") become their letters, so that words can be searched and spelled.
