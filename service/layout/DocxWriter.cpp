@@ -15,6 +15,7 @@ namespace {
 constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each page
 constexpr double kMinLine = 1.0;
 constexpr double kCellMargin = 1.5;
+constexpr double kJustifySlack = 0.5; // points beyond a justified paragraph's right edge, for rounding
 
 const char *const kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 const char *const kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -378,6 +379,10 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
         indentRight = right - paragraph.box.right();
         break;
     case Paragraph::Align::Justify:
+        // Justified lines stretch to the right indent, so it is the source's
+        // right edge itself; the lines fitted there with the same spaces.
+        indentRight = right - paragraph.box.right() - kJustifySlack;
+        break;
     case Paragraph::Align::Left:
         // Wrapped lines get a little room beyond the longest line; single lines all there is.
         indentRight = paragraph.lineCount > 1 ? right - paragraph.box.right() - qMax(2.0, 0.4 * size) : 0;
@@ -921,6 +926,9 @@ QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
                     xml.writeEmptyElement(QStringLiteral("w:rFonts"));
                     for (const char *slot : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
                         xml.writeAttribute(QLatin1String(slot), font);
+                    // Pair kerning, as nearly every PDF producer sets its text.
+                    xml.writeEmptyElement(QStringLiteral("w:kern"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("2"));
                     xml.writeEmptyElement(QStringLiteral("w:sz"));
                     xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("20"));
                     xml.writeEndElement();
