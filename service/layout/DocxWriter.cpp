@@ -424,18 +424,24 @@ int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
 void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
     for (const TextRun &run : paragraph.runs) {
-        const QStringList pieces = xmlSafe(run.text).split(QLatin1Char('\t'));
         xml.writeStartElement(QStringLiteral("w:r"));
         runProperties(xml, run.style, false, condensing(paragraph, run.style));
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            if (i > 0)
-                xml.writeEmptyElement(QStringLiteral("w:tab"));
-            if (pieces[i].isEmpty())
-                continue;
-            xml.writeStartElement(QStringLiteral("w:t"));
-            xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
-            xml.writeCharacters(pieces[i]);
-            xml.writeEndElement();
+        // Line ends of the source become line breaks, tabs tabs.
+        const QStringList lines = run.text.split(QLatin1Char('\n'));
+        for (qsizetype l = 0; l < lines.size(); ++l) {
+            if (l > 0)
+                xml.writeEmptyElement(QStringLiteral("w:br"));
+            const QStringList pieces = xmlSafe(lines[l]).split(QLatin1Char('\t'));
+            for (qsizetype i = 0; i < pieces.size(); ++i) {
+                if (i > 0)
+                    xml.writeEmptyElement(QStringLiteral("w:tab"));
+                if (pieces[i].isEmpty())
+                    continue;
+                xml.writeStartElement(QStringLiteral("w:t"));
+                xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+                xml.writeCharacters(pieces[i]);
+                xml.writeEndElement();
+            }
         }
         xml.writeEndElement();
     }

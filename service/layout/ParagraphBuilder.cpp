@@ -169,12 +169,17 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     Paragraph paragraph;
     Assembler assembler(paragraph, vocabulary);
     QList<QRectF> boxes;
+    for (const int at : group)
+        boxes.append(lines[at].box);
+    paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
+    // Centred and right-aligned lines end where their author broke them
+    // (a title, an address); wrapping would join them into other lines.
+    const bool setBreaks = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right;
     const Line &first = lines[group.first()];
     paragraph.keepSpaces = first.mono;
     paragraph.listItem = opensList(first);
     for (qsizetype l = 0; l < group.size(); ++l) {
         const Line &line = lines[group[l]];
-        boxes.append(line.box);
         for (int s = 0; s < line.segments(); ++s) {
             const QList<TextWords::Word> words = line.segmentWords(s);
             if (s > 0) {
@@ -190,6 +195,8 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
                     assembler.separate(spacesFor(words[w - 1], words[w]));
                 else if (w == 1 && l == 0 && s == 0 && paragraph.listItem)
                     assembler.separate(QStringLiteral("\t"));
+                else if (w == 0 && l > 0 && setBreaks)
+                    assembler.separate(QStringLiteral("\n"));
                 else if (w > 0 || l > 0)
                     assembler.separate(QStringLiteral(" "));
                 assembler.addWord(words[w]);
@@ -228,7 +235,6 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     paragraph.box =
         QRectF(QPointF(bodyLeft, top), QPointF(extentRight, paragraph.lastBaseline + 0.2 * paragraph.lineHeight));
     paragraph.firstIndent = first.box.left() - bodyLeft;
-    paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
     QList<TextLines::Line> wrapped;
     for (qsizetype l = 0; l + 1 < group.size(); ++l)
         wrapped.append(lines[group[l]]);

@@ -518,6 +518,10 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
         xml.contains(QStringLiteral("A &lt; B &amp; &quot;C&quot; tab</w:t><w:tab/><w:t xml:space=\"preserve\">here")));
     QVERIFY(xml.contains(QStringLiteral("<w:tab w:val=\"right\" w:leader=\"dot\"")));
     QVERIFY(!xml.contains(QChar(0x01)));
+    // A line end the source set stays a line break in the same paragraph.
+    page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
+    const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QVERIFY(broken.contains(QStringLiteral("First line</w:t><w:br/><w:t xml:space=\"preserve\">second")));
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()

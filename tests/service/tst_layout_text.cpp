@@ -21,6 +21,7 @@ private slots:
     void fullLinesJoinIntoOneParagraph();
     void shortLineEndsTheParagraph();
     void widerGapStartsAParagraph();
+    void centredLinesKeepTheirBreaks();
     void listItemsAndMonospacedLinesStandAlone();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
@@ -187,6 +188,19 @@ void TestLayoutText::widerGapStartsAParagraph()
                                      72, 167, {});
     QCOMPARE(paragraphs.size(), 2);
     QCOMPARE(paragraphs[1].firstBaseline, 136.0);
+}
+
+void TestLayoutText::centredLinesKeepTheirBreaks()
+{
+    // Two centred lines of an address: the short first line would take the
+    // second's first word if the paragraph wrapped freely.
+    QList<Glyph> glyphs = setText(QStringLiteral("Some Inc."), 277.5, 100, 10, 0);
+    glyphs += setText(QStringLiteral("Other Corporation"), 257.5, 112, 10, 0);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(glyphs), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(paragraphs), strings({"Some Inc.\nOther Corporation"}));
+    QCOMPARE(paragraphs.first().align, Paragraph::Align::Center);
+    QCOMPARE(paragraphs.first().lineCount, 2);
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
