@@ -713,10 +713,28 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
     xml.writeEmptyElement(QStringLiteral("a:avLst"));
     xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("a:solidFill"));
-    xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
-    xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
-    xml.writeEndElement();
+    if (shape.gradient) {
+        xml.writeStartElement(QStringLiteral("a:gradFill"));
+        xml.writeStartElement(QStringLiteral("a:gsLst"));
+        for (const auto &[position, color] : {std::pair{0, shape.color}, std::pair{100000, shape.endColor}}) {
+            xml.writeStartElement(QStringLiteral("a:gs"));
+            xml.writeAttribute(QStringLiteral("pos"), QString::number(position));
+            xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+            xml.writeAttribute(QStringLiteral("val"), hex(color));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+        // Angles in 60000ths of a degree: 90 degrees runs top to bottom.
+        xml.writeEmptyElement(QStringLiteral("a:lin"));
+        xml.writeAttribute(QStringLiteral("ang"), shape.vertical ? QStringLiteral("5400000") : QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("scaled"), QStringLiteral("0"));
+        xml.writeEndElement();
+    } else {
+        xml.writeStartElement(QStringLiteral("a:solidFill"));
+        xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+        xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
+        xml.writeEndElement();
+    }
     xml.writeStartElement(QStringLiteral("a:ln"));
     xml.writeEmptyElement(QStringLiteral("a:noFill"));
     xml.writeEndElement();

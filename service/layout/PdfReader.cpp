@@ -2,6 +2,7 @@
 
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
+#include "layout/ShadeColours.h"
 #include "layout/TraceReader.h"
 
 #include <QDir>
@@ -75,7 +76,8 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     QFile::remove(trace);
     if (!document)
         return std::nullopt;
-    if (!readImages(tools, pdf, workFolder, *document, error))
+    if (!readImages(tools, pdf, workFolder, *document, error) ||
+        !ShadeColours::read(tools, pdf, workFolder, *document, error))
         return std::nullopt;
     resolveFonts(tools, document->styles);
     return document;

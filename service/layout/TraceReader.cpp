@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -127,6 +128,8 @@ private:
     void addImage();
     void finishPath();
     void pathPoint(bool move);
+    void clipStart(QStringView name);
+    void clipEnd(QStringView name);
     int styleFor(const QString &font, double size);
     void markMonospaced();
 
@@ -147,6 +150,10 @@ private:
     QList<bool> mClosed;
     bool mCurved = false;
     double mLineWidth = 0;
+    // The boxes of the clips in force, innermost last, and the one being read.
+    QList<QRectF> mClips;
+    std::optional<QRectF> mClipBox;
+    Matrix mClipCtm;
     QHash<QString, int> mStyleIndex;
     QHash<QString, FontWidths> mWidths;
 };
@@ -188,6 +195,7 @@ std::optional<SourceDocument> Parser::run(QString *error)
 void Parser::startElement()
 {
     const QStringView name = mXml.name();
+    clipStart(name);
     if (name == QLatin1String("page")) {
         startPage();
     } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
@@ -207,6 +215,11 @@ void Parser::startElement()
         addGlyph();
     } else if (name == QLatin1String("fill_image")) {
         addImage();
+    } else if (name == QLatin1String("fill_shade")) {
+        const QRectF page(QPointF(0, 0), mPage->size);
+        const QRectF box = mClips.isEmpty() ? page : mClips.last().intersected(page);
+        if (box.width() >= 1 && box.height() >= 1)
+            mPage->shades.append({box});
     } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
         mPathKind = name == QLatin1String("fill_path") ? PathKind::Fill : PathKind::Stroke;
         mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
@@ -228,9 +241,38 @@ void Parser::startElement()
     }
 }
 
+// A clip path's box lasts until its pop_clip; clips of text or strokes
+// keep the box in force, so that every pop finds its push.
+void Parser::clipStart(QStringView name)
+{
+    if (name == QLatin1String("clip_path")) {
+        mClipCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
+        mClipBox = QRectF();
+    } else if (mClipBox && (name == QLatin1String("moveto") || name == QLatin1String("lineto") ||
+                            name == QLatin1String("curveto"))) {
+        const QPointF at = mClipCtm.map(QPointF(mXml.attributes().value(QLatin1String("x")).toDouble(),
+                                                mXml.attributes().value(QLatin1String("y")).toDouble())) -
+                           mOrigin;
+        const QRectF point(at, QSizeF(0.0001, 0.0001));
+        mClipBox = mClipBox->isNull() ? point : mClipBox->united(point);
+    } else if (name == QLatin1String("pop_clip") && !mClips.isEmpty()) {
+        mClips.removeLast();
+    }
+}
+
+void Parser::clipEnd(QStringView name)
+{
+    if (!name.startsWith(QLatin1String("clip_")))
+        return;
+    const QRectF outer = mClips.isEmpty() ? QRectF(-1e6, -1e6, 2e6, 2e6) : mClips.last();
+    mClips.append(name == QLatin1String("clip_path") && mClipBox ? mClipBox->intersected(outer) : outer);
+    mClipBox.reset();
+}
+
 void Parser::endElement()
 {
     const QStringView name = mXml.name();
+    clipEnd(name);
     if (name == QLatin1String("tile") || name == QLatin1String("mask") || name.startsWith(QLatin1String("clip_")) ||
         name == QLatin1String("ignore_text")) {
         mHidden = qMax(0, mHidden - 1);
@@ -258,6 +300,8 @@ void Parser::startPage()
     mHidden = 0;
     mInText = false;
     mPathKind = PathKind::None;
+    mClips.clear();
+    mClipBox.reset();
 }
 
 int Parser::styleFor(const QString &font, double size)
@@ -396,7 +440,12 @@ void Parser::finishPath()
                 (std::abs(p.y() - box.top()) < kStraight || std::abs(p.y() - box.bottom()) < kStraight);
             isBox = straight && onEdge;
         }
-        if (!isBox || nearlyWhite(mColour) || box.isEmpty())
+        // White draws nothing on paper, but does over a shading drawn before it.
+        const auto overShade = [this, &box] {
+            return std::any_of(mPage->shades.cbegin(), mPage->shades.cend(),
+                               [&box](const Shade &shade) { return shade.box.intersects(box); });
+        };
+        if (!isBox || box.isEmpty() || (nearlyWhite(mColour) && !overShade()))
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
             const double y = box.center().y();

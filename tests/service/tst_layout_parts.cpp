@@ -4,6 +4,7 @@
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
 #include "layout/RuledTables.h"
+#include "layout/ShadeColours.h"
 #include "layout/SheetBuilder.h"
 #include "layout/TraceReader.h"
 #include "support/TestMain.h"
@@ -28,6 +29,9 @@ private slots:
     void standInForUnknownFamilies_data();
     void standInForUnknownFamilies();
     void traceNamesUnmappedDelimitersAndKeepsHairlines();
+    void traceGivesShadingsTheBoxOfTheirClip();
+    void shadeColoursFromARendering();
+    void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
@@ -270,6 +274,70 @@ void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
     QCOMPARE(texts, (QStringList{s("("), s("\u2211"), s(")")}));
     QCOMPARE(document->pages.first().rules.size(), 1);
     QVERIFY(document->pages.first().rules.first().width > 0);
+}
+
+void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
+{
+    // A shading clipped to a bar at the left; after the clip is popped a
+    // second one covers the page. White over a shading is kept, white on
+    // the bare page is not.
+    const QByteArray trace = "<document><page mediabox=\"0 0 200 100\">"
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"10\" y=\"0\"/><lineto x=\"40\" y=\"0\"/>"
+                             "<lineto x=\"40\" y=\"90\"/><lineto x=\"10\" y=\"90\"/><closepath/></clip_path>"
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"linear\"/>"
+                             "<fill_path winding=\"nonzero\" color=\"1\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"15\" y=\"70\"/><lineto x=\"35\" y=\"70\"/><lineto x=\"35\" y=\"85\"/>"
+                             "<lineto x=\"15\" y=\"85\"/><closepath/></fill_path>"
+                             "<pop_clip/>"
+                             "<fill_path winding=\"nonzero\" color=\"1\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"100\" y=\"10\"/><lineto x=\"150\" y=\"10\"/><lineto x=\"150\" y=\"50\"/>"
+                             "<lineto x=\"100\" y=\"50\"/><closepath/></fill_path>"
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"radial\"/>"
+                             "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const SourcePage &page = document->pages.first();
+    QCOMPARE(page.shades.size(), 2);
+    QCOMPARE(page.shades[0].box.toRect(), QRect(10, 10, 30, 90));
+    QVERIFY(!page.shades[0].known);
+    QCOMPARE(page.shades[1].box, QRectF(0, 0, 200, 100));
+    QCOMPARE(page.fills.size(), 1);
+    QCOMPARE(page.fills.first().box.toRect(), QRect(15, 15, 20, 15));
+}
+
+void TestLayoutParts::shadeColoursFromARendering()
+{
+    // A 10 x 20 rendering of a 100 x 200 page: green at the top turning to
+    // white at the bottom, with a white logo over the top right of the bar.
+    QByteArray data = "P6\n# a comment\n10 20\n255\n";
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            const int level = qMin(255, 100 + y * 8);
+            const bool logo = y < 6 && x >= 7;
+            data.append(char(logo ? 255 : level)).append(char(logo ? 255 : 200)).append(char(logo ? 255 : level));
+        }
+    }
+    const std::optional<ShadeColours::Pixmap> pixmap = ShadeColours::parse(data);
+    QVERIFY(pixmap);
+    QCOMPARE(pixmap->width, 10);
+    Shade shade{QRectF(0, 0, 100, 200)};
+    ShadeColours::colour(*pixmap, QSizeF(100, 200), shade);
+    QVERIFY(shade.known);
+    QVERIFY(shade.vertical);
+    // Read at rows 5 and 15 (140 and 220 in red), extended to the ends.
+    QCOMPARE(shade.start, Rgb(100 << 16 | 200 << 8 | 100));
+    QCOMPARE(shade.end, Rgb(255 << 16 | 200 << 8 | 255));
+}
+
+void TestLayoutParts::pixmapHeaderIsChecked()
+{
+    QVERIFY(!ShadeColours::parse("P5\n1 1\n255\n\x01"));                     // grey
+    QVERIFY(!ShadeColours::parse("P6\n2 2\n255\nabc"));                      // short data
+    QVERIFY(!ShadeColours::parse("P6\n2 2\n65535\n" + QByteArray(24, 'a'))); // 16 bits
+    QVERIFY(!ShadeColours::parse("P6\n99999999 99999999\n255\n"));           // absurd size
+    QVERIFY(ShadeColours::parse("P6 1 1 255 " + QByteArray(3, 'a')));
 }
 
 void TestLayoutParts::imageListMatchesPlacementsInOrder()
