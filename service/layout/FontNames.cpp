@@ -69,7 +69,8 @@ struct Advances {
     double space;
 };
 
-// Measured on English text with the fonts Debian installs for the service.
+// Measured on English text with the fonts Debian installs for the service;
+// Latin Modern Roman's space is TeX's third of an em.
 const Advances kAdvances[] = {
     {"DejaVu Serif", 0.580, 0.318},
     {"DejaVu Sans", 0.567, 0.318},
@@ -77,7 +78,7 @@ const Advances kAdvances[] = {
     {"Liberation Serif", 0.463, 0.250},
     {"Liberation Sans", 0.502, 0.278},
     {"Liberation Mono", 0.600, 0.600},
-    {"Latin Modern Roman", 0.487, 0.326},
+    {"Latin Modern Roman", 0.487, 0.333},
     {"Latin Modern Sans", 0.497, 0.354},
     {"Latin Modern Mono", 0.525, 0.525},
     {"Carlito", 0.463, 0.226},

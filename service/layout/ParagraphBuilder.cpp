@@ -238,7 +238,7 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     QList<TextLines::Line> wrapped;
     for (qsizetype l = 0; l + 1 < group.size(); ++l)
         wrapped.append(lines[group[l]]);
-    paragraph.condense = ParagraphBuilder::condensing(wrapped);
+    paragraph.condense = ParagraphBuilder::condensing(wrapped, paragraph.align == Paragraph::Align::Justify);
     return paragraph;
 }
 
@@ -253,7 +253,7 @@ bool ParagraphBuilder::isListMarker(const QString &word)
     return marker.match(word).hasMatch();
 }
 
-double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines)
+double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool justified)
 {
     double most = 0;
     for (const Line &line : lines) {
@@ -266,7 +266,12 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines)
             characters += word.text.size();
         }
         const qsizetype gaps = line.words.size() - 1;
-        const double needed = glyphs + double(gaps) * line.space - line.box.width();
+        // Word sets sizes in half points: TeX's 9.96 and 10.95 become 10 and
+        // 11, and a full justified line would no longer fit.
+        const double drawn = line.words.first().size > 0 ? line.words.first().size : line.size;
+        const double setSize = qMax(0.5, std::round(line.size * 2) / 2);
+        const double scale = justified && drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
+        const double needed = (glyphs + double(gaps) * line.space) * scale - line.box.width();
         if (needed > 0 && characters + gaps > 0)
             most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
     }

@@ -22,6 +22,7 @@ private slots:
     void shortLineEndsTheParagraph();
     void widerGapStartsAParagraph();
     void centredLinesKeepTheirBreaks();
+    void justifiedLinesFitAtTheSizeWordSets();
     void listItemsAndMonospacedLinesStandAlone();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
@@ -201,6 +202,26 @@ void TestLayoutText::centredLinesKeepTheirBreaks()
     QCOMPARE(paragraphTexts(paragraphs), strings({"Some Inc.\nOther Corporation"}));
     QCOMPARE(paragraphs.first().align, Paragraph::Align::Center);
     QCOMPARE(paragraphs.first().lineCount, 2);
+}
+
+void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
+{
+    // Text drawn at 9.96 points with spaces of their natural width: Word
+    // sets it at 10 points, where a full justified line no longer fits
+    // unless its letters come a little closer. Ragged text has room to spare.
+    QList<Glyph> glyphs;
+    double x = 72;
+    for (int w = 0; w < 8; ++w) {
+        const QList<Glyph> word = setText(QStringLiteral("abcde"), x, 100, 9.96, 0);
+        glyphs += word;
+        x = word.last().box.right() + 0.3 * 9.96;
+    }
+    const QList<TextLines::Line> lines = TextLines::lines(TextWords::words(glyphs), kStyles);
+    QCOMPARE(lines.size(), 1);
+    const double justified = ParagraphBuilder::condensing(lines, true);
+    const double ragged = ParagraphBuilder::condensing(lines, false);
+    QVERIFY2(justified > 0.01, qPrintable(QString::number(justified)));
+    QVERIFY2(ragged < 0.005, qPrintable(QString::number(ragged)));
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
