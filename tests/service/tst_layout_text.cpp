@@ -110,6 +110,17 @@ void TestLayoutText::ligatureContinuationStaysInTheWord()
     rest.insert(1, continuation);
     glyphs += rest;
     QCOMPARE(texts(TextWords::words(glyphs)), QStringList{QStringLiteral("definition")});
+    // "ffi" drawn as one "f" glyph, then "f" and "i" without advance: the second f is no overprint.
+    QList<Glyph> office = setText(QStringLiteral("o"), 72, 100);
+    QList<Glyph> tail = setText(QStringLiteral("fcia"), 77, 100);
+    for (const char *letter : {"f", "i"}) {
+        Glyph spelled = tail.first();
+        spelled.text = QLatin1String(letter);
+        spelled.box.setWidth(0);
+        tail.insert(tail.size() == 4 ? 1 : 2, spelled);
+    }
+    office += tail;
+    QCOMPARE(texts(TextWords::words(office)), QStringList{QStringLiteral("officia")});
 }
 
 void TestLayoutText::overprintedBoldIsReadOnce()
