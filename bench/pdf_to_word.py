@@ -17,7 +17,10 @@ reopens each docx in LibreOffice as PDF and prints per document:
           mean over the first five pages
   secs    seconds of the conversion itself
 
-Usage: bench/pdf_to_word.py BUILD_DIR [WORK_DIR]
+Usage: bench/pdf_to_word.py BUILD_DIR [WORK_DIR] [--only NAME[,NAME...]]
+
+--only keeps the documents whose names contain one of the given parts, to
+iterate on a few; the corpus is still built (and kept in WORK_DIR).
 """
 import base64
 import collections
@@ -235,6 +238,8 @@ def distinct_images(pdf):
 
 
 def grey_pages(pdf, folder, first, last):
+    # A kept work folder holds an earlier run's pages, perhaps named with other digits.
+    shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder, exist_ok=True)
     run(["pdftoppm", "-r", str(LOOK_DPI), "-gray", "-f", str(first), "-l", str(last), pdf, os.path.join(folder, "p")])
     pages = []
@@ -298,14 +303,28 @@ def convert(tool, route, pdf, docx):
     return docx, float(result.stdout.decode().strip() or 0)
 
 
-def main():
-    if len(sys.argv) < 2:
+def arguments(argv):
+    only = []
+    if "--only" in argv:
+        at = argv.index("--only")
+        if at + 1 >= len(argv):
+            sys.exit(__doc__)
+        only = [part for part in argv[at + 1].split(",") if part]
+        argv = argv[:at] + argv[at + 2:]
+    if len(argv) < 2:
         sys.exit(__doc__)
-    tool = os.path.join(os.path.abspath(sys.argv[1]), "bench", "service", "bench_pdf_convert")
-    work = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else tempfile.mkdtemp(prefix="pdf-to-word-")
+    return argv, only
+
+
+def main():
+    argv, only = arguments(sys.argv)
+    tool = os.path.join(os.path.abspath(argv[1]), "bench", "service", "bench_pdf_convert")
+    work = os.path.abspath(argv[2]) if len(argv) > 2 else tempfile.mkdtemp(prefix="pdf-to-word-")
     os.makedirs(work, exist_ok=True)
     office = Office(work)
     pdfs = build_corpus(work, office)
+    if only:
+        pdfs = [pdf for pdf in pdfs if any(part in os.path.basename(pdf) for part in only)]
     routes = {"new": "word", "old": "word-html"}
     made = {route: [] for route in routes}
     seconds = {}
@@ -314,6 +333,10 @@ def main():
         for route, kind in routes.items():
             folder = os.path.join(work, route)
             os.makedirs(folder, exist_ok=True)
+            # An earlier run's result must not stand in for a failed conversion.
+            for stale in (os.path.join(folder, name + ".docx"), os.path.join(folder, "reopened", name + ".pdf")):
+                if os.path.exists(stale):
+                    os.remove(stale)
             docx, secs = convert(tool, kind, pdf, os.path.join(folder, name + ".docx"))
             seconds[(route, name)] = secs
             if docx:

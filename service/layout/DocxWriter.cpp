@@ -15,6 +15,7 @@ namespace {
 constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each page
 constexpr double kMinLine = 1.0;
 constexpr double kCellMargin = 1.5;
+constexpr double kJustifySlack = 0.5; // points beyond a justified paragraph's right edge, for rounding
 
 const char *const kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 const char *const kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -323,7 +324,7 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:color"));
         xml.writeAttribute(QStringLiteral("w:val"), hex(style.color));
     }
-    if (condense > 0) {
+    if (condense != 0) {
         xml.writeEmptyElement(QStringLiteral("w:spacing"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
     }
@@ -378,6 +379,10 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
         indentRight = right - paragraph.box.right();
         break;
     case Paragraph::Align::Justify:
+        // Justified lines stretch to the right indent, so it is the source's
+        // right edge itself; the lines fitted there with the same spaces.
+        indentRight = right - paragraph.box.right() - kJustifySlack;
+        break;
     case Paragraph::Align::Left:
         // Wrapped lines get a little room beyond the longest line; single lines all there is.
         indentRight = paragraph.lineCount > 1 ? right - paragraph.box.right() - qMax(2.0, 0.4 * size) : 0;
@@ -398,33 +403,45 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
 
 // Twentieths of a point to take from each character: what the paragraph's
 // squeezed spaces need, and what a stand-in font wider than the original
-// needs (from the mean letter advances of the two).
+// needs (from the mean letter advances of the two); negative to spread the
+// letters of a narrower stand-in.
 int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
 {
     const TextStyle style = mStyles.value(styleIndex);
     const double standIn = FontNames::letterAdvance(style.font);
     const bool measured = standIn > 0 && style.letterWidth > 0 && !FontNames::sameMetrics(style.sourceFont, style.font);
     // Differences of a few per cent come from the text's own letters, not the font.
-    const double wider = measured && standIn > 1.03 * style.letterWidth ? standIn - style.letterWidth : 0;
-    const double points = qMin(paragraph.condense + wider * style.size, 0.15 * style.size);
+    const double ratio = measured ? standIn / style.letterWidth : 1;
+    double wider = 0;
+    if (ratio > 1.03)
+        wider = standIn - style.letterWidth;
+    else if (ratio < 0.97) // a narrower stand-in spreads its letters, short of the full difference
+        wider = qMax(-0.08, 0.9 * (standIn - style.letterWidth));
+    const double points = qBound(-0.08 * style.size, paragraph.condense + wider * style.size, 0.15 * style.size);
     return int(std::lround(points * 20));
 }
 
 void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
     for (const TextRun &run : paragraph.runs) {
-        const QStringList pieces = xmlSafe(run.text).split(QLatin1Char('\t'));
         xml.writeStartElement(QStringLiteral("w:r"));
         runProperties(xml, run.style, false, condensing(paragraph, run.style));
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            if (i > 0)
-                xml.writeEmptyElement(QStringLiteral("w:tab"));
-            if (pieces[i].isEmpty())
-                continue;
-            xml.writeStartElement(QStringLiteral("w:t"));
-            xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
-            xml.writeCharacters(pieces[i]);
-            xml.writeEndElement();
+        // Line ends of the source become line breaks, tabs tabs.
+        const QStringList lines = run.text.split(QLatin1Char('\n'));
+        for (qsizetype l = 0; l < lines.size(); ++l) {
+            if (l > 0)
+                xml.writeEmptyElement(QStringLiteral("w:br"));
+            const QStringList pieces = xmlSafe(lines[l]).split(QLatin1Char('\t'));
+            for (qsizetype i = 0; i < pieces.size(); ++i) {
+                if (i > 0)
+                    xml.writeEmptyElement(QStringLiteral("w:tab"));
+                if (pieces[i].isEmpty())
+                    continue;
+                xml.writeStartElement(QStringLiteral("w:t"));
+                xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+                xml.writeCharacters(pieces[i]);
+                xml.writeEndElement();
+            }
         }
         xml.writeEndElement();
     }
@@ -696,10 +713,28 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
     xml.writeEmptyElement(QStringLiteral("a:avLst"));
     xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("a:solidFill"));
-    xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
-    xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
-    xml.writeEndElement();
+    if (shape.gradient) {
+        xml.writeStartElement(QStringLiteral("a:gradFill"));
+        xml.writeStartElement(QStringLiteral("a:gsLst"));
+        for (const auto &[position, color] : {std::pair{0, shape.color}, std::pair{100000, shape.endColor}}) {
+            xml.writeStartElement(QStringLiteral("a:gs"));
+            xml.writeAttribute(QStringLiteral("pos"), QString::number(position));
+            xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+            xml.writeAttribute(QStringLiteral("val"), hex(color));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+        // Angles in 60000ths of a degree: 90 degrees runs top to bottom.
+        xml.writeEmptyElement(QStringLiteral("a:lin"));
+        xml.writeAttribute(QStringLiteral("ang"), shape.vertical ? QStringLiteral("5400000") : QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("scaled"), QStringLiteral("0"));
+        xml.writeEndElement();
+    } else {
+        xml.writeStartElement(QStringLiteral("a:solidFill"));
+        xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+        xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
+        xml.writeEndElement();
+    }
     xml.writeStartElement(QStringLiteral("a:ln"));
     xml.writeEmptyElement(QStringLiteral("a:noFill"));
     xml.writeEndElement();
@@ -915,6 +950,9 @@ QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
                     xml.writeEmptyElement(QStringLiteral("w:rFonts"));
                     for (const char *slot : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
                         xml.writeAttribute(QLatin1String(slot), font);
+                    // Pair kerning, as nearly every PDF producer sets its text.
+                    xml.writeEmptyElement(QStringLiteral("w:kern"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("2"));
                     xml.writeEmptyElement(QStringLiteral("w:sz"));
                     xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("20"));
                     xml.writeEndElement();

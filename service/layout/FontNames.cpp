@@ -13,19 +13,24 @@ struct TexFamily {
 };
 
 // Computer Modern and cm-super faces, replaced by Latin Modern, which has
-// their metrics. Longer prefixes first.
+// their metrics. Maths italic letters are text italic's; the symbol and
+// extension fonts' characters are in Latin Modern Math. Longer prefixes first.
 const TexFamily kTexFamilies[] = {
     {"CMSSBX", "Latin Modern Sans", true, false, false},       {"CMSSI", "Latin Modern Sans", false, true, false},
     {"CMSS", "Latin Modern Sans", false, false, false},        {"CMBXTI", "Latin Modern Roman", true, true, false},
     {"CMBX", "Latin Modern Roman", true, false, false},        {"CMTT", "Latin Modern Mono", false, false, true},
     {"CMITT", "Latin Modern Mono", false, true, true},         {"CMSLTT", "Latin Modern Mono", false, true, true},
     {"CMTI", "Latin Modern Roman", false, true, false},        {"CMSL", "Latin Modern Roman", false, true, false},
-    {"CMCSC", "Latin Modern Roman Caps", false, false, false}, {"CMB", "Latin Modern Roman", true, false, false},
-    {"CMR", "Latin Modern Roman", false, false, false},        {"SFBX", "Latin Modern Roman", true, false, false},
-    {"SFTI", "Latin Modern Roman", false, true, false},        {"SFSL", "Latin Modern Roman", false, true, false},
-    {"SFTT", "Latin Modern Mono", false, false, true},         {"SFSS", "Latin Modern Sans", false, false, false},
-    {"SFRM", "Latin Modern Roman", false, false, false},       {"LMROMAN", "Latin Modern Roman", false, false, false},
-    {"LMSANS", "Latin Modern Sans", false, false, false},      {"LMMONO", "Latin Modern Mono", false, false, true},
+    {"CMCSC", "Latin Modern Roman Caps", false, false, false}, {"CMMIB", "Latin Modern Roman", true, true, false},
+    {"CMMI", "Latin Modern Roman", false, true, false},        {"CMBSY", "Latin Modern Math", true, false, false},
+    {"CMSY", "Latin Modern Math", false, false, false},        {"CMEX", "Latin Modern Math", false, false, false},
+    {"MSAM", "Latin Modern Math", false, false, false},        {"MSBM", "Latin Modern Math", false, false, false},
+    {"CMB", "Latin Modern Roman", true, false, false},         {"CMR", "Latin Modern Roman", false, false, false},
+    {"SFBX", "Latin Modern Roman", true, false, false},        {"SFTI", "Latin Modern Roman", false, true, false},
+    {"SFSL", "Latin Modern Roman", false, true, false},        {"SFTT", "Latin Modern Mono", false, false, true},
+    {"SFSS", "Latin Modern Sans", false, false, false},        {"SFRM", "Latin Modern Roman", false, false, false},
+    {"LMROMAN", "Latin Modern Roman", false, false, false},    {"LMSANS", "Latin Modern Sans", false, false, false},
+    {"LMMONO", "Latin Modern Mono", false, false, true},
 };
 
 // URW names whose abbreviations fontconfig does not know.
@@ -64,7 +69,8 @@ struct Advances {
     double space;
 };
 
-// Measured on English text with the fonts Debian installs for the service.
+// Measured on English text with the fonts Debian installs for the service;
+// Latin Modern Roman's space is TeX's third of an em.
 const Advances kAdvances[] = {
     {"DejaVu Serif", 0.580, 0.318},
     {"DejaVu Sans", 0.567, 0.318},
@@ -72,7 +78,7 @@ const Advances kAdvances[] = {
     {"Liberation Serif", 0.463, 0.250},
     {"Liberation Sans", 0.502, 0.278},
     {"Liberation Mono", 0.600, 0.600},
-    {"Latin Modern Roman", 0.487, 0.326},
+    {"Latin Modern Roman", 0.487, 0.333},
     {"Latin Modern Sans", 0.497, 0.354},
     {"Latin Modern Mono", 0.525, 0.525},
     {"Carlito", 0.463, 0.226},
@@ -177,6 +183,22 @@ FontNames::Face FontNames::describe(const QString &pdfName)
     face.mono = lowerName.contains(QLatin1String("mono")) || lowerName.contains(QLatin1String("courier")) ||
                 lowerName.contains(QLatin1String("consol")) || lowerName.contains(QLatin1String("typewriter"));
     return face;
+}
+
+QString FontNames::standIn(const Face &face, const QString &matched)
+{
+    // fontconfig answers DejaVu for any family it does not know; DejaVu is far
+    // wider and darker than most document faces, Liberation is close to them.
+    if (!matched.startsWith(QLatin1String("DejaVu")) || face.family.contains(QLatin1String("DejaVu")) ||
+        face.family.startsWith(QLatin1String("Latin Modern")))
+        return matched;
+    if (face.mono || matched.contains(QLatin1String("Mono")))
+        return QStringLiteral("Liberation Mono");
+    static const QRegularExpression sans(
+        QStringLiteral("sans|helvet|arial|gothic|grotesk|verdana|tahoma|segoe|frutiger|univers|futura|myriad|"
+                       "roboto|franklin|trebuchet|avenir|swiss|lucida|optima|gill"),
+        QRegularExpression::CaseInsensitiveOption);
+    return sans.match(face.family).hasMatch() ? QStringLiteral("Liberation Sans") : QStringLiteral("Liberation Serif");
 }
 
 QString FontNames::pattern(const Face &face)

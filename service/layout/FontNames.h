@@ -21,6 +21,10 @@ public:
     // The fontconfig pattern for a face: "family:bold:italic", with monospace
     // asked for where the face is one.
     static QString pattern(const Face &face);
+    // The family to write for a face, given what fontconfig matched: its
+    // fallback for an unknown family gives way to the Liberation family of
+    // the face's kind.
+    static QString standIn(const Face &face, const QString &matched);
 
     // The mean advance of a letter of English text and of a space, in em, of
     // the families that commonly stand in for PDF fonts; 0 for others.

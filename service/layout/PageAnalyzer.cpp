@@ -182,6 +182,12 @@ void Analysis::addPictures()
 
 void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
 {
+    // Shadings first: they lie under everything else.
+    for (const Shade &shade : mSource.shades) {
+        const bool white = (shade.start & shade.end) == 0xffffff;
+        if (shade.known && !white && mPage.shapes.size() < kMaxShapes)
+            mPage.shapes.append({shade.box, shade.start, true, shade.vertical, shade.end});
+    }
     for (int f = 0; f < mSource.fills.size() && mPage.shapes.size() < kMaxShapes; ++f) {
         if (!usedFills.contains(f))
             mPage.shapes.append({mSource.fills[f].box, mSource.fills[f].color});

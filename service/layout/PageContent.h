@@ -50,6 +50,16 @@ struct FilledBox {
     Rgb color = 0;
 };
 
+// A smooth shading, as the box its clip gives it; the trace names no
+// colours, so they are read from a rendering of the page (ShadeColours).
+struct Shade {
+    QRectF box;
+    bool known = false;   // colours read
+    bool vertical = true; // the colour changes from top to bottom, else from left to right
+    Rgb start = 0xffffff; // at the top or left
+    Rgb end = 0xffffff;   // at the bottom or right
+};
+
 struct ImagePlacement {
     QRectF box;        // what it covers on the page
     QSizeF frame;      // its own width and height before turning
@@ -66,6 +76,7 @@ struct SourcePage {
     QList<Rule> rules;
     QList<FilledBox> fills;
     QList<ImagePlacement> images;
+    QList<Shade> shades;
     int turnedGlyphs = 0; // text not running left to right, left out of the flow
 };
 

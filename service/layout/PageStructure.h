@@ -103,6 +103,10 @@ struct Picture {
 struct Shape {
     QRectF box;
     Rgb color = 0;
+    // A linear gradient from `color` to `endColor`, top to bottom or left to right.
+    bool gradient = false;
+    bool vertical = true;
+    Rgb endColor = 0;
 };
 
 struct StructuredPage {

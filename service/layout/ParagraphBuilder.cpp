@@ -169,12 +169,17 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     Paragraph paragraph;
     Assembler assembler(paragraph, vocabulary);
     QList<QRectF> boxes;
+    for (const int at : group)
+        boxes.append(lines[at].box);
+    paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
+    // Centred and right-aligned lines end where their author broke them
+    // (a title, an address); wrapping would join them into other lines.
+    const bool setBreaks = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right;
     const Line &first = lines[group.first()];
     paragraph.keepSpaces = first.mono;
     paragraph.listItem = opensList(first);
     for (qsizetype l = 0; l < group.size(); ++l) {
         const Line &line = lines[group[l]];
-        boxes.append(line.box);
         for (int s = 0; s < line.segments(); ++s) {
             const QList<TextWords::Word> words = line.segmentWords(s);
             if (s > 0) {
@@ -190,6 +195,8 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
                     assembler.separate(spacesFor(words[w - 1], words[w]));
                 else if (w == 1 && l == 0 && s == 0 && paragraph.listItem)
                     assembler.separate(QStringLiteral("\t"));
+                else if (w == 0 && l > 0 && setBreaks)
+                    assembler.separate(QStringLiteral("\n"));
                 else if (w > 0 || l > 0)
                     assembler.separate(QStringLiteral(" "));
                 assembler.addWord(words[w]);
@@ -228,11 +235,10 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     paragraph.box =
         QRectF(QPointF(bodyLeft, top), QPointF(extentRight, paragraph.lastBaseline + 0.2 * paragraph.lineHeight));
     paragraph.firstIndent = first.box.left() - bodyLeft;
-    paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
     QList<TextLines::Line> wrapped;
     for (qsizetype l = 0; l + 1 < group.size(); ++l)
         wrapped.append(lines[group[l]]);
-    paragraph.condense = ParagraphBuilder::condensing(wrapped);
+    paragraph.condense = ParagraphBuilder::condensing(wrapped, paragraph.align == Paragraph::Align::Justify);
     return paragraph;
 }
 
@@ -247,7 +253,7 @@ bool ParagraphBuilder::isListMarker(const QString &word)
     return marker.match(word).hasMatch();
 }
 
-double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines)
+double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool justified)
 {
     double most = 0;
     for (const Line &line : lines) {
@@ -260,7 +266,12 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines)
             characters += word.text.size();
         }
         const qsizetype gaps = line.words.size() - 1;
-        const double needed = glyphs + double(gaps) * line.space - line.box.width();
+        // Word sets sizes in half points: TeX's 9.96 and 10.95 become 10 and
+        // 11, and a full justified line would no longer fit.
+        const double drawn = line.words.first().size > 0 ? line.words.first().size : line.size;
+        const double setSize = qMax(0.5, std::round(line.size * 2) / 2);
+        const double scale = justified && drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
+        const double needed = (glyphs + double(gaps) * line.space) * scale - line.box.width();
         if (needed > 0 && characters + gaps > 0)
             most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
     }

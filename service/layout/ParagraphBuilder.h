@@ -23,6 +23,7 @@ public:
     static Paragraph::Align alignment(const QList<QRectF> &lines, double left, double right);
     // How much narrower each character must be for the words of the lines,
     // with spaces of their font's natural width, to fit the width they had
-    // (justified text whose spaces were squeezed below that width).
-    static double condensing(const QList<TextLines::Line> &lines);
+    // (justified text whose spaces were squeezed below that width; for
+    // justified text also at the half-point size Word sets it in).
+    static double condensing(const QList<TextLines::Line> &lines, bool justified);
 };

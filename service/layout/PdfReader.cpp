@@ -2,6 +2,7 @@
 
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
+#include "layout/ShadeColours.h"
 #include "layout/TraceReader.h"
 
 #include <QDir>
@@ -52,7 +53,7 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
                 if (!lines.isEmpty() && !lines.last().startsWith(QLatin1String("Fontconfig")))
                     family = lines.last().trimmed();
             }
-            found = resolved.insert(pattern, family);
+            found = resolved.insert(pattern, FontNames::standIn(face, family));
         }
         style.font = *found;
         // Lines wrap with the spaces of the font that stands in.
@@ -75,7 +76,8 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     QFile::remove(trace);
     if (!document)
         return std::nullopt;
-    if (!readImages(tools, pdf, workFolder, *document, error))
+    if (!readImages(tools, pdf, workFolder, *document, error) ||
+        !ShadeColours::read(tools, pdf, workFolder, *document, error))
         return std::nullopt;
     resolveFonts(tools, document->styles);
     return document;

@@ -113,8 +113,9 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
                 previous = nullptr;
                 continue;
             }
-            // The same letter drawn again a hair to the side is fake bold or a shadow.
-            if (previous && previous->text == glyph.text &&
+            // The same letter drawn again a hair to the side is fake bold or a
+            // shadow; without advance it spells out a ligature ("ffi": f, f, i).
+            if (previous && previous->text == glyph.text && glyph.box.width() > 0 &&
                 qAbs(previous->box.left() - glyph.box.left()) < 0.2 * glyph.size)
                 continue;
             previous = &glyph;

@@ -3,8 +3,10 @@
 #include "layout/FontNames.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -13,6 +15,7 @@ constexpr double kAscent = 0.78;
 constexpr double kDescent = 0.22;
 constexpr double kThinBox = 3.0;   // points: a filled box this thin is a rule
 constexpr double kStraight = 0.6;  // points of drift still counted as axis-aligned
+constexpr double kHairline = 0.3;  // points: a stroke of width 0 is the thinnest line the device draws
 constexpr qint64 kChunk = 1 << 20; // bytes of the trace read at a time
 
 QList<double> numbers(QStringView text)
@@ -63,6 +66,42 @@ Rgb colour(QStringView values)
     return 0;
 }
 
+// The character of a glyph that the font's character map left unknown
+// (U+FFFD), from its name: TeX's extension fonts name their sized
+// delimiters and operators ("parenleftBig", "summationdisplay") but map
+// none of them. Empty when the name says nothing.
+QString fromGlyphName(QString name)
+{
+    static const QRegularExpression sized(QStringLiteral("(bigg|Bigg|big|Big|display|text)$"));
+    name.remove(sized);
+    static const QHash<QString, QString> kNames = {
+        {QStringLiteral("parenleft"), QStringLiteral("(")},
+        {QStringLiteral("parenright"), QStringLiteral(")")},
+        {QStringLiteral("bracketleft"), QStringLiteral("[")},
+        {QStringLiteral("bracketright"), QStringLiteral("]")},
+        {QStringLiteral("braceleft"), QStringLiteral("{")},
+        {QStringLiteral("braceright"), QStringLiteral("}")},
+        {QStringLiteral("floorleft"), QStringLiteral("\u230A")},
+        {QStringLiteral("floorright"), QStringLiteral("\u230B")},
+        {QStringLiteral("ceilingleft"), QStringLiteral("\u2308")},
+        {QStringLiteral("ceilingright"), QStringLiteral("\u2309")},
+        {QStringLiteral("angbracketleft"), QStringLiteral("\u27E8")},
+        {QStringLiteral("angbracketright"), QStringLiteral("\u27E9")},
+        {QStringLiteral("slash"), QStringLiteral("/")},
+        {QStringLiteral("backslash"), QStringLiteral("\\")},
+        {QStringLiteral("bar"), QStringLiteral("|")},
+        {QStringLiteral("summation"), QStringLiteral("\u2211")},
+        {QStringLiteral("product"), QStringLiteral("\u220F")},
+        {QStringLiteral("coproduct"), QStringLiteral("\u2210")},
+        {QStringLiteral("integral"), QStringLiteral("\u222B")},
+        {QStringLiteral("contintegral"), QStringLiteral("\u222E")},
+        {QStringLiteral("union"), QStringLiteral("\u22C3")},
+        {QStringLiteral("intersection"), QStringLiteral("\u22C2")},
+        {QStringLiteral("radical"), QStringLiteral("\u221A")},
+    };
+    return kNames.value(name);
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -89,6 +128,8 @@ private:
     void addImage();
     void finishPath();
     void pathPoint(bool move);
+    void clipStart(QStringView name);
+    void clipEnd(QStringView name);
     int styleFor(const QString &font, double size);
     void markMonospaced();
 
@@ -109,6 +150,10 @@ private:
     QList<bool> mClosed;
     bool mCurved = false;
     double mLineWidth = 0;
+    // The boxes of the clips in force, innermost last, and the one being read.
+    QList<QRectF> mClips;
+    std::optional<QRectF> mClipBox;
+    Matrix mClipCtm;
     QHash<QString, int> mStyleIndex;
     QHash<QString, FontWidths> mWidths;
 };
@@ -150,6 +195,7 @@ std::optional<SourceDocument> Parser::run(QString *error)
 void Parser::startElement()
 {
     const QStringView name = mXml.name();
+    clipStart(name);
     if (name == QLatin1String("page")) {
         startPage();
     } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
@@ -169,12 +215,19 @@ void Parser::startElement()
         addGlyph();
     } else if (name == QLatin1String("fill_image")) {
         addImage();
+    } else if (name == QLatin1String("fill_shade")) {
+        const QRectF page(QPointF(0, 0), mPage->size);
+        const QRectF box = mClips.isEmpty() ? page : mClips.last().intersected(page);
+        if (box.width() >= 1 && box.height() >= 1)
+            mPage->shades.append({box});
     } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
         mPathKind = name == QLatin1String("fill_path") ? PathKind::Fill : PathKind::Stroke;
         mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
         mColour = colour(mXml.attributes().value(QLatin1String("color")));
         mLineWidth =
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
+        if (mPathKind == PathKind::Stroke && mLineWidth <= 0)
+            mLineWidth = kHairline;
         mSubpaths.clear();
         mClosed.clear();
         mCurved = false;
@@ -188,9 +241,38 @@ void Parser::startElement()
     }
 }
 
+// A clip path's box lasts until its pop_clip; clips of text or strokes
+// keep the box in force, so that every pop finds its push.
+void Parser::clipStart(QStringView name)
+{
+    if (name == QLatin1String("clip_path")) {
+        mClipCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
+        mClipBox = QRectF();
+    } else if (mClipBox && (name == QLatin1String("moveto") || name == QLatin1String("lineto") ||
+                            name == QLatin1String("curveto"))) {
+        const QPointF at = mClipCtm.map(QPointF(mXml.attributes().value(QLatin1String("x")).toDouble(),
+                                                mXml.attributes().value(QLatin1String("y")).toDouble())) -
+                           mOrigin;
+        const QRectF point(at, QSizeF(0.0001, 0.0001));
+        mClipBox = mClipBox->isNull() ? point : mClipBox->united(point);
+    } else if (name == QLatin1String("pop_clip") && !mClips.isEmpty()) {
+        mClips.removeLast();
+    }
+}
+
+void Parser::clipEnd(QStringView name)
+{
+    if (!name.startsWith(QLatin1String("clip_")))
+        return;
+    const QRectF outer = mClips.isEmpty() ? QRectF(-1e6, -1e6, 2e6, 2e6) : mClips.last();
+    mClips.append(name == QLatin1String("clip_path") && mClipBox ? mClipBox->intersected(outer) : outer);
+    mClipBox.reset();
+}
+
 void Parser::endElement()
 {
     const QStringView name = mXml.name();
+    clipEnd(name);
     if (name == QLatin1String("tile") || name == QLatin1String("mask") || name.startsWith(QLatin1String("clip_")) ||
         name == QLatin1String("ignore_text")) {
         mHidden = qMax(0, mHidden - 1);
@@ -218,6 +300,8 @@ void Parser::startPage()
     mHidden = 0;
     mInText = false;
     mPathKind = PathKind::None;
+    mClips.clear();
+    mClipBox.reset();
 }
 
 int Parser::styleFor(const QString &font, double size)
@@ -245,6 +329,8 @@ void Parser::addGlyph()
 {
     const QXmlStreamAttributes attributes = mXml.attributes();
     QString text = attributes.value(QLatin1String("unicode")).toString();
+    if (text == QStringLiteral("\uFFFD"))
+        text = fromGlyphName(attributes.value(QLatin1String("glyph")).toString());
     if (text.isEmpty())
         return;
     // Ligatures ("ﬁ") become their letters, so that words can be searched and spelled.
@@ -354,7 +440,12 @@ void Parser::finishPath()
                 (std::abs(p.y() - box.top()) < kStraight || std::abs(p.y() - box.bottom()) < kStraight);
             isBox = straight && onEdge;
         }
-        if (!isBox || nearlyWhite(mColour) || box.isEmpty())
+        // White draws nothing on paper, but does over a shading drawn before it.
+        const auto overShade = [this, &box] {
+            return std::any_of(mPage->shades.cbegin(), mPage->shades.cend(),
+                               [&box](const Shade &shade) { return shade.box.intersects(box); });
+        };
+        if (!isBox || box.isEmpty() || (nearlyWhite(mColour) && !overShade()))
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
             const double y = box.center().y();

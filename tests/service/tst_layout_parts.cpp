@@ -4,12 +4,14 @@
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
 #include "layout/RuledTables.h"
+#include "layout/ShadeColours.h"
 #include "layout/SheetBuilder.h"
 #include "layout/TraceReader.h"
 #include "support/TestMain.h"
 #include "support/Utf8Text.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 // The parts of the layout engine around the text: reading the drawing
@@ -24,6 +26,12 @@ private slots:
     void traceThatIsNotXmlFails();
     void fontNames_data();
     void fontNames();
+    void standInForUnknownFamilies_data();
+    void standInForUnknownFamilies();
+    void traceNamesUnmappedDelimitersAndKeepsHairlines();
+    void traceGivesShadingsTheBoxOfTheirClip();
+    void shadeColoursFromARendering();
+    void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
@@ -34,6 +42,8 @@ private slots:
     void headingsByRelativeSize();
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
+    void docxLetterSpacingMatchesTheSourceWidth_data();
+    void docxLetterSpacingMatchesTheSourceWidth();
     void docxWriteFailureLeavesNoFile();
 };
 
@@ -196,7 +206,8 @@ void TestLayoutParts::fontNames_data()
     QTest::newRow("TeX bold") << s("QWERTY+CMBX12") << s("Latin Modern Roman") << true << false << false;
     QTest::newRow("TeX typewriter") << s("CMTT10") << s("Latin Modern Mono") << false << false << true;
     QTest::newRow("TeX italic") << s("CMTI10") << s("Latin Modern Roman") << false << true << false;
-    QTest::newRow("TeX maths is no roman") << s("CMMI10") << s("CMMI10") << false << false << false;
+    QTest::newRow("TeX maths letters are italic") << s("CMMI10") << s("Latin Modern Roman") << false << true << false;
+    QTest::newRow("TeX maths symbols") << s("CMSY7") << s("Latin Modern Math") << false << false << false;
     QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false;
     QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false;
     QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true;
@@ -213,6 +224,120 @@ void TestLayoutParts::fontNames()
     QTEST(face.mono, "mono");
     QCOMPARE(FontNames::pattern({QStringLiteral("A-B:C"), true, false, true}),
              QStringLiteral("A B C:bold:spacing=mono"));
+}
+
+void TestLayoutParts::standInForUnknownFamilies_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<bool>("mono");
+    QTest::addColumn<QString>("matched");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("installed match kept")
+        << s("Nimbus Sans L") << false << s("Liberation Sans") << s("Liberation Sans");
+    QTest::newRow("unknown serif") << s("URW Palladio L") << false << s("DejaVu Serif") << s("Liberation Serif");
+    QTest::newRow("unknown sans") << s("SourceSansPro") << false << s("DejaVu Sans") << s("Liberation Sans");
+    QTest::newRow("unknown mono") << s("Nimbus Mono L") << true << s("DejaVu Sans Mono") << s("Liberation Mono");
+    QTest::newRow("DejaVu asked for") << s("DejaVuSans") << false << s("DejaVu Sans") << s("DejaVu Sans");
+    QTest::newRow("TeX maths") << s("Latin Modern Math") << false << s("DejaVu Sans") << s("DejaVu Sans");
+}
+
+void TestLayoutParts::standInForUnknownFamilies()
+{
+    QFETCH(QString, family);
+    QFETCH(bool, mono);
+    QFETCH(QString, matched);
+    QTEST(FontNames::standIn({family, false, false, mono}, matched), "expected");
+}
+
+void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
+{
+    // TeX's extension font maps its sized delimiters to U+FFFD; their names say
+    // what they are. A glyph of an unknown name is no character at all. A
+    // stroke of width 0 is the thinnest line a device draws, not an invisible one.
+    const QByteArray trace = "<document><page mediabox=\"0 0 100 100\">"
+                             "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"CMEX10\" "
+                             "trm=\"10 0 0 10\">"
+                             "<g unicode=\"\xef\xbf\xbd\" glyph=\"parenleftBig\" x=\"1\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"\xef\xbf\xbd\" glyph=\"summationdisplay\" x=\"6\" y=\"50\" adv=\"1\"/>"
+                             "<g unicode=\"\xef\xbf\xbd\" glyph=\"g123\" x=\"16\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"\xef\xbf\xbd\" glyph=\"parenrightbigg\" x=\"21\" y=\"50\" adv=\".5\"/>"
+                             "</span></fill_text>"
+                             "<stroke_path linewidth=\"0\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"10\" y=\"10\"/><lineto x=\"90\" y=\"10\"/></stroke_path>"
+                             "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    QStringList texts;
+    for (const Glyph &glyph : document->pages.first().glyphs)
+        texts << glyph.text;
+    QCOMPARE(texts, (QStringList{s("("), s("\u2211"), s(")")}));
+    QCOMPARE(document->pages.first().rules.size(), 1);
+    QVERIFY(document->pages.first().rules.first().width > 0);
+}
+
+void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
+{
+    // A shading clipped to a bar at the left; after the clip is popped a
+    // second one covers the page. White over a shading is kept, white on
+    // the bare page is not.
+    const QByteArray trace = "<document><page mediabox=\"0 0 200 100\">"
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"10\" y=\"0\"/><lineto x=\"40\" y=\"0\"/>"
+                             "<lineto x=\"40\" y=\"90\"/><lineto x=\"10\" y=\"90\"/><closepath/></clip_path>"
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"linear\"/>"
+                             "<fill_path winding=\"nonzero\" color=\"1\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"15\" y=\"70\"/><lineto x=\"35\" y=\"70\"/><lineto x=\"35\" y=\"85\"/>"
+                             "<lineto x=\"15\" y=\"85\"/><closepath/></fill_path>"
+                             "<pop_clip/>"
+                             "<fill_path winding=\"nonzero\" color=\"1\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"100\" y=\"10\"/><lineto x=\"150\" y=\"10\"/><lineto x=\"150\" y=\"50\"/>"
+                             "<lineto x=\"100\" y=\"50\"/><closepath/></fill_path>"
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"radial\"/>"
+                             "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const SourcePage &page = document->pages.first();
+    QCOMPARE(page.shades.size(), 2);
+    QCOMPARE(page.shades[0].box.toRect(), QRect(10, 10, 30, 90));
+    QVERIFY(!page.shades[0].known);
+    QCOMPARE(page.shades[1].box, QRectF(0, 0, 200, 100));
+    QCOMPARE(page.fills.size(), 1);
+    QCOMPARE(page.fills.first().box.toRect(), QRect(15, 15, 20, 15));
+}
+
+void TestLayoutParts::shadeColoursFromARendering()
+{
+    // A 10 x 20 rendering of a 100 x 200 page: green at the top turning to
+    // white at the bottom, with a white logo over the top right of the bar.
+    QByteArray data = "P6\n# a comment\n10 20\n255\n";
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            const int level = qMin(255, 100 + y * 8);
+            const bool logo = y < 6 && x >= 7;
+            data.append(char(logo ? 255 : level)).append(char(logo ? 255 : 200)).append(char(logo ? 255 : level));
+        }
+    }
+    const std::optional<ShadeColours::Pixmap> pixmap = ShadeColours::parse(data);
+    QVERIFY(pixmap);
+    QCOMPARE(pixmap->width, 10);
+    Shade shade{QRectF(0, 0, 100, 200)};
+    ShadeColours::colour(*pixmap, QSizeF(100, 200), shade);
+    QVERIFY(shade.known);
+    QVERIFY(shade.vertical);
+    // Read at rows 5 and 15 (140 and 220 in red), extended to the ends.
+    QCOMPARE(shade.start, Rgb(100 << 16 | 200 << 8 | 100));
+    QCOMPARE(shade.end, Rgb(255 << 16 | 200 << 8 | 255));
+}
+
+void TestLayoutParts::pixmapHeaderIsChecked()
+{
+    QVERIFY(!ShadeColours::parse("P5\n1 1\n255\n\x01"));                     // grey
+    QVERIFY(!ShadeColours::parse("P6\n2 2\n255\nabc"));                      // short data
+    QVERIFY(!ShadeColours::parse("P6\n2 2\n65535\n" + QByteArray(24, 'a'))); // 16 bits
+    QVERIFY(!ShadeColours::parse("P6\n99999999 99999999\n255\n"));           // absurd size
+    QVERIFY(ShadeColours::parse("P6 1 1 255 " + QByteArray(3, 'a')));
 }
 
 void TestLayoutParts::imageListMatchesPlacementsInOrder()
@@ -461,6 +586,36 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
         xml.contains(QStringLiteral("A &lt; B &amp; &quot;C&quot; tab</w:t><w:tab/><w:t xml:space=\"preserve\">here")));
     QVERIFY(xml.contains(QStringLiteral("<w:tab w:val=\"right\" w:leader=\"dot\"")));
     QVERIFY(!xml.contains(QChar(0x01)));
+    // A line end the source set stays a line break in the same paragraph.
+    page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
+    const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QVERIFY(broken.contains(QStringLiteral("First line</w:t><w:br/><w:t xml:space=\"preserve\">second")));
+}
+
+void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()
+{
+    // Liberation Serif's letters average 0.463 em.
+    QTest::addColumn<QString>("sourceFont");
+    QTest::addColumn<double>("letterWidth");
+    QTest::addColumn<int>("spacing"); // twentieths of a point added to each character; 0: none written
+    QTest::newRow("wider original: spread") << s("URWPalladioL-Roma") << 0.52 << 10;
+    QTest::newRow("narrower original: condensed") << s("Garamond") << 0.40 << -13;
+    QTest::newRow("close enough") << s("Garamond") << 0.47 << 0;
+    QTest::newRow("same metrics") << s("Times-Roman") << 0.40 << 0;
+    QTest::newRow("far wider original: held back") << s("Palatino") << 0.80 << 16;
+}
+
+void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth()
+{
+    QFETCH(QString, sourceFont);
+    QFETCH(double, letterWidth);
+    QFETCH(int, spacing);
+    TextStyle style{sourceFont, QStringLiteral("Liberation Serif"), 10};
+    style.letterWidth = letterWidth;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({pageWithColumns(1)}, {style}, nullptr));
+    static const QRegularExpression letterSpacing(QStringLiteral("<w:spacing w:val=\"(-?\\d+)\""));
+    const QRegularExpressionMatch match = letterSpacing.match(xml);
+    QCOMPARE(match.hasMatch() ? match.captured(1).toInt() : 0, spacing);
 }
 
 void TestLayoutParts::docxWriteFailureLeavesNoFile()

@@ -21,6 +21,8 @@ private slots:
     void fullLinesJoinIntoOneParagraph();
     void shortLineEndsTheParagraph();
     void widerGapStartsAParagraph();
+    void centredLinesKeepTheirBreaks();
+    void justifiedLinesFitAtTheSizeWordSets();
     void listItemsAndMonospacedLinesStandAlone();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
@@ -108,6 +110,17 @@ void TestLayoutText::ligatureContinuationStaysInTheWord()
     rest.insert(1, continuation);
     glyphs += rest;
     QCOMPARE(texts(TextWords::words(glyphs)), QStringList{QStringLiteral("definition")});
+    // "ffi" drawn as one "f" glyph, then "f" and "i" without advance: the second f is no overprint.
+    QList<Glyph> office = setText(QStringLiteral("o"), 72, 100);
+    QList<Glyph> tail = setText(QStringLiteral("fcia"), 77, 100);
+    for (const char *letter : {"f", "i"}) {
+        Glyph spelled = tail.first();
+        spelled.text = QLatin1String(letter);
+        spelled.box.setWidth(0);
+        tail.insert(tail.size() == 4 ? 1 : 2, spelled);
+    }
+    office += tail;
+    QCOMPARE(texts(TextWords::words(office)), QStringList{QStringLiteral("officia")});
 }
 
 void TestLayoutText::overprintedBoldIsReadOnce()
@@ -187,6 +200,39 @@ void TestLayoutText::widerGapStartsAParagraph()
                                      72, 167, {});
     QCOMPARE(paragraphs.size(), 2);
     QCOMPARE(paragraphs[1].firstBaseline, 136.0);
+}
+
+void TestLayoutText::centredLinesKeepTheirBreaks()
+{
+    // Two centred lines of an address: the short first line would take the
+    // second's first word if the paragraph wrapped freely.
+    QList<Glyph> glyphs = setText(QStringLiteral("Some Inc."), 277.5, 100, 10, 0);
+    glyphs += setText(QStringLiteral("Other Corporation"), 257.5, 112, 10, 0);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(glyphs), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(paragraphs), strings({"Some Inc.\nOther Corporation"}));
+    QCOMPARE(paragraphs.first().align, Paragraph::Align::Center);
+    QCOMPARE(paragraphs.first().lineCount, 2);
+}
+
+void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
+{
+    // Text drawn at 9.96 points with spaces of their natural width: Word
+    // sets it at 10 points, where a full justified line no longer fits
+    // unless its letters come a little closer. Ragged text has room to spare.
+    QList<Glyph> glyphs;
+    double x = 72;
+    for (int w = 0; w < 8; ++w) {
+        const QList<Glyph> word = setText(QStringLiteral("abcde"), x, 100, 9.96, 0);
+        glyphs += word;
+        x = word.last().box.right() + 0.3 * 9.96;
+    }
+    const QList<TextLines::Line> lines = TextLines::lines(TextWords::words(glyphs), kStyles);
+    QCOMPARE(lines.size(), 1);
+    const double justified = ParagraphBuilder::condensing(lines, true);
+    const double ragged = ParagraphBuilder::condensing(lines, false);
+    QVERIFY2(justified > 0.01, qPrintable(QString::number(justified)));
+    QVERIFY2(ragged < 0.005, qPrintable(QString::number(ragged)));
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
