@@ -26,7 +26,7 @@ public:
         Kind kind = Kind::Download;
         QUrl url;
         QList<QPair<QByteArray, QByteArray>> headers;
-        QByteArray caBundle; // PEM; empty: the system's bundle
+        QByteArray extraCas; // PEM, trusted besides the system's certificates
         int idleTimeoutMs = 60000;
         QByteArray userAgent;
     };
@@ -54,8 +54,6 @@ public:
     void cancel();
 
     static QString cancelledText();
-    // The CA bundle libcurl trusts when given none (the system's), as PEM.
-    static QByteArray systemCaBundle();
 
 private:
     static size_t onRead(char *buffer, size_t size, size_t count, void *self);
@@ -64,6 +62,7 @@ private:
     static int onProgress(void *self, long long downTotal, long long downNow, long long upTotal, long long upNow);
 
     void *configure(const QUrl &url, void **headerList);
+    void setTrust(void *easy);
     void resetAttempt();
     int perform(void *easy);
     Result finish(void *easy, int code);

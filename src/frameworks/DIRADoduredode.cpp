@@ -124,25 +124,16 @@ bool DIRADoduredode::addCaCertificatesFromFile(const QString &path, QString *err
         if (!mExtraCaCertificates.contains(certificate))
             mExtraCaCertificates.append(certificate);
     }
-    mCaBundle.clear();
     return true;
 }
 
-QByteArray DIRADoduredode::caBundle()
+QByteArray DIRADoduredode::extraCasPem() const
 {
     QMutexLocker lock(&mMutex);
-    if (mExtraCaCertificates.isEmpty() || !mCaBundle.isEmpty())
-        return mCaBundle;
-    // The system's bundle as a file is read, not parsed: parsing every system
-    // certificate costs a third of a second.
-    mCaBundle = CurlTransfer::systemCaBundle();
-    if (mCaBundle.isEmpty()) {
-        for (const QSslCertificate &certificate : QSslConfiguration::systemCaCertificates())
-            mCaBundle += certificate.toPem();
-    }
+    QByteArray pem;
     for (const QSslCertificate &certificate : mExtraCaCertificates)
-        mCaBundle += '\n' + certificate.toPem();
-    return mCaBundle;
+        pem += certificate.toPem() + '\n';
+    return pem;
 }
 
 CurlTransfer::Request DIRADoduredode::transferRequest(const QUrl &url, const QVariantMap &headers)
@@ -151,7 +142,7 @@ CurlTransfer::Request DIRADoduredode::transferRequest(const QUrl &url, const QVa
     request.url = url;
     for (auto it = headers.cbegin(); it != headers.cend(); ++it)
         request.headers.append({it.key().toUtf8(), it.value().toString().toUtf8()});
-    request.caBundle = caBundle();
+    request.extraCas = extraCasPem();
     request.idleTimeoutMs = transferTimeout();
     request.userAgent = QByteArrayLiteral("Mirelune/" MIRELUNE_VERSION);
     return request;

@@ -78,13 +78,11 @@ public:
 private:
     bool postToWorker(std::function<void(HttpWorker *)> job);
     CurlTransfer::Request transferRequest(const QUrl &url, const QVariantMap &headers);
-    // The system's CAs and the extra ones as PEM, for the file transfers;
-    // empty while there are no extra ones (libcurl then uses the system's).
-    QByteArray caBundle();
+    // The extra CA certificates as PEM, for the file transfers.
+    QByteArray extraCasPem() const;
 
     mutable QMutex mMutex;
     QList<QSslCertificate> mExtraCaCertificates;
-    QByteArray mCaBundle;
     int mTransferTimeout = 60000;
     bool mStopped = false;
     QThread mThread;
