@@ -30,6 +30,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 // WCAG's relative luminance and contrast ratio.
@@ -583,7 +585,15 @@ void TestMainWindow::sheetNamesTheCurrentFile()
     QCOMPARE(mWindow->runSummary(), QStringLiteral("3 converted"));
     const QStringList expected{QStringLiteral("a.pdf (1 of 3)"), QStringLiteral("b.pdf (2 of 3)"),
                                QStringLiteral("c.pdf (3 of 3)")};
-    QCOMPARE(seen, expected);
+    // Sampled, so a busy machine may skip a line; what was shown is the
+    // expected lines in order, and the sheet moved on at least once.
+    QVERIFY2(seen.size() >= 2, qPrintable(seen.join(QLatin1String(" | "))));
+    auto next = expected.cbegin();
+    for (const QString &line : seen) {
+        next = std::find(next, expected.cend(), line);
+        QVERIFY2(next != expected.cend(), qPrintable(seen.join(QLatin1String(" | "))));
+        ++next;
+    }
     QVERIFY(sheet->fileLabel()->text().isEmpty()); // an ended run that did not fail as a whole
 }
 
