@@ -38,14 +38,21 @@ int effectivePort(const QUrl &url)
     return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
 }
 
-// libcurl's default certificate folder when it holds OpenSSL's hashed links.
-QString systemCaFolder()
+// A path libcurl was built with (its certificate folder or bundle file).
+QString curlDefaultPath(CURLINFO what)
 {
     CURL *easy = curl_easy_init();
     char *path = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_CAPATH, &path);
-    const QString folder = path ? QString::fromLocal8Bit(path) : QString();
+    curl_easy_getinfo(easy, what, &path);
+    const QString value = path ? QString::fromLocal8Bit(path) : QString();
     curl_easy_cleanup(easy);
+    return value;
+}
+
+// libcurl's default certificate folder when it holds OpenSSL's hashed links.
+QString systemCaFolder()
+{
+    const QString folder = curlDefaultPath(CURLINFO_CAPATH);
     const bool hashed = !folder.isEmpty() && !QDir(folder).entryList({QStringLiteral("*.0")}, QDir::Files).isEmpty();
     return hashed ? folder : QString();
 }
@@ -53,11 +60,7 @@ QString systemCaFolder()
 // libcurl's default bundle file, for systems without the hashed folder.
 QByteArray systemCaBundle()
 {
-    CURL *easy = curl_easy_init();
-    char *path = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_CAINFO, &path);
-    QFile file(path ? QString::fromLocal8Bit(path) : QString());
-    curl_easy_cleanup(easy);
+    QFile file(curlDefaultPath(CURLINFO_CAINFO));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

@@ -119,6 +119,15 @@ StructuredPage pageWithColumns(int columns)
 
 const QList<TextStyle> kStyles = {{QStringLiteral("Body"), QStringLiteral("Liberation Serif"), 10}};
 
+// The text of the first page's glyphs, in the order they were read.
+QStringList glyphTexts(const SourceDocument &document)
+{
+    QStringList texts;
+    for (const Glyph &glyph : document.pages.first().glyphs)
+        texts << glyph.text;
+    return texts;
+}
+
 } // namespace
 
 void TestLayoutParts::traceGivesGlyphsRulesFillsAndImages()
@@ -178,9 +187,7 @@ void TestLayoutParts::traceSkipsHiddenContentAndBadCharacters()
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
-    QStringList texts;
-    for (const Glyph &glyph : document->pages.first().glyphs)
-        texts << glyph.text;
+    const QStringList texts = glyphTexts(*document);
     QCOMPARE(texts, strings({" ", "?", "c"}));
     QVERIFY(document->pages.first().rules.isEmpty());
 }
@@ -268,9 +275,7 @@ void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
-    QStringList texts;
-    for (const Glyph &glyph : document->pages.first().glyphs)
-        texts << glyph.text;
+    const QStringList texts = glyphTexts(*document);
     QCOMPARE(texts, (QStringList{s("("), s("\u2211"), s(")")}));
     QCOMPARE(document->pages.first().rules.size(), 1);
     QVERIFY(document->pages.first().rules.first().width > 0);
