@@ -1,5 +1,7 @@
 #include "frameworks/CurlTransfer.h"
 
+#include "frameworks/CurlConnectionPool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
@@ -70,12 +72,13 @@ CurlTransfer::CurlTransfer(Request request, QFileDevice *file, qint64 maxAnswerB
     : mRequest(std::move(request)), mFile(file), mMaxAnswerBytes(maxAnswerBytes)
 {
     initialiseCurlOnce();
-    mMulti = curl_multi_init();
+    mMulti = CurlConnectionPool::instance().take();
 }
 
 CurlTransfer::~CurlTransfer()
 {
-    curl_multi_cleanup(static_cast<CURLM *>(mMulti));
+    // Held until now, not until run() returns: cancel() may still wake it.
+    CurlConnectionPool::instance().giveBack(mMulti);
 }
 
 QString CurlTransfer::cancelledText()
@@ -168,6 +171,10 @@ void *CurlTransfer::configure(const QUrl &url, void **headerList)
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(mFile->size()));
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CurlTransfer::onRead);
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
+        // A kept connection the server has closed meanwhile is retried on a new
+        // one, which needs the body from its start again.
+        curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);
+        curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
     } else {
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
     }
@@ -279,6 +286,14 @@ size_t CurlTransfer::onRead(char *buffer, size_t size, size_t count, void *self)
     auto *transfer = static_cast<CurlTransfer *>(self);
     const qint64 read = transfer->mFile->read(buffer, qint64(size * count));
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
+}
+
+int CurlTransfer::onSeek(void *self, long long offset, int origin)
+{
+    auto *transfer = static_cast<CurlTransfer *>(self);
+    if (origin != SEEK_SET)
+        return CURL_SEEKFUNC_CANTSEEK;
+    return transfer->mFile->seek(offset) ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_FAIL;
 }
 
 size_t CurlTransfer::onWrite(char *buffer, size_t size, size_t count, void *self)

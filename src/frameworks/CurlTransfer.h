@@ -57,6 +57,7 @@ public:
 
 private:
     static size_t onRead(char *buffer, size_t size, size_t count, void *self);
+    static int onSeek(void *self, long long offset, int origin);
     static size_t onWrite(char *buffer, size_t size, size_t count, void *self);
     static size_t onHeader(char *buffer, size_t size, size_t count, void *self);
     static int onProgress(void *self, long long downTotal, long long downNow, long long upTotal, long long upNow);

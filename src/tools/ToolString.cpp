@@ -855,10 +855,14 @@ QString ToolString::substring(const QString &string, int fromInex, int length)
 
 QString ToolString::getOSversion()
 {
-    const QString versionText = QStringLiteral("Version ") + QSysInfo::productVersion() + QStringLiteral(" (") +
-                                QSysInfo::prettyProductName() + QLatin1Char(')');
-    const QStringList words = versionText.split(QLatin1Char(' '));
-    return QStringLiteral("Mac version: ") + words.value(1);
+    // Read once: every request names it, and the system reads a file for it each time.
+    static const QString version = []() -> QString {
+        const QString versionText = QStringLiteral("Version ") + QSysInfo::productVersion() + QStringLiteral(" (") +
+                                    QSysInfo::prettyProductName() + QLatin1Char(')');
+        const QStringList words = versionText.split(QLatin1Char(' '));
+        return QStringLiteral("Mac version: ") + words.value(1);
+    }();
+    return version;
 }
 
 QString ToolString::getOSLanguage()

@@ -63,6 +63,16 @@ class TestHttpClient : public QObject {
         };
     }
 
+    static DIRADoduredode::UploadReturn collectUpload(const std::shared_ptr<Outcome> &outcome)
+    {
+        return [outcome](const ToolError &error, int, const QByteArray &, const QByteArray &body) {
+            QMutexLocker lock(&outcome->mutex);
+            ++outcome->calls;
+            outcome->error = error;
+            outcome->body = body;
+        };
+    }
+
     // Waits for the completion, then for a probe queued on the client's
     // thread behind it: a download into a path below a plain file, which
     // fails as soon as that thread takes it up. Completions run on that
@@ -546,6 +556,51 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
         expectSingleCompletion(upload, *mClient);
         expectSingleCompletion(download, *mClient);
+    }
+    // Transfers one after another to one server share a kept TLS connection;
+    // one the server has closed meanwhile is replaced without a failure.
+    void transfersReuseTheirConnection()
+    {
+        const QByteArray payload(200 * 1024, 'p');
+        mServer->setHandler([payload](const RecordedRequest &request) {
+            if (request.method == "PUT")
+                return FakeResponse::json(R"({"status":1})");
+            FakeResponse response = FakeResponse::json(payload);
+            response.contentType = "application/octet-stream";
+            return response;
+        });
+        QTemporaryDir dir;
+        QFile source(dir.filePath(QStringLiteral("in.bin")));
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write(payload);
+        source.close();
+        const auto upload = [&] {
+            auto outcome = std::make_shared<Outcome>();
+            mClient->PUTFileWithUrl(QUrl(mServer->origin() + QStringLiteral("/bucket/in")), source.fileName(), {},
+                                    nullptr, collectUpload(outcome));
+            QTRY_COMPARE_WITH_TIMEOUT(outcome->count(), 1, 15000);
+            QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+        };
+        const auto download = [&](const QString &name) {
+            auto outcome = std::make_shared<Outcome>();
+            mClient->downloadFile(mServer->origin() + QStringLiteral("/files/r"), dir.filePath(name),
+                                  collectDownload(outcome));
+            QTRY_COMPARE_WITH_TIMEOUT(outcome->count(), 1, 15000);
+            QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+            QCOMPARE(QFileInfo(dir.filePath(name)).size(), payload.size());
+        };
+        upload();
+        download(QStringLiteral("a.bin"));
+        download(QStringLiteral("b.bin"));
+        QCOMPARE(mServer->requests().size(), 3);
+        QCOMPARE(mServer->connectionCount(), 1);
+
+        mServer->dropConnections();
+        upload();
+        download(QStringLiteral("c.bin"));
+        QCOMPARE(mServer->requests().size(), 5);
+        QCOMPARE(mServer->requests().at(3).body, payload);
+        QCOMPARE(mServer->connectionCount(), 2);
     }
 };
 

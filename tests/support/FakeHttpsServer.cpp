@@ -113,6 +113,7 @@ void FakeHttpsServer::onConnection()
         auto *socket = qobject_cast<QSslSocket *>(mServer->nextPendingConnection());
         if (!socket)
             continue;
+        ++mConnections;
         mBuffers.insert(socket, {});
         connect(socket, &QSslSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] { streamFiller(socket); });
@@ -122,6 +123,13 @@ void FakeHttpsServer::onConnection()
             socket->deleteLater();
         });
     }
+}
+
+void FakeHttpsServer::dropConnections()
+{
+    const QList<QSslSocket *> sockets = mBuffers.keys();
+    for (QSslSocket *socket : sockets)
+        socket->disconnectFromHost();
 }
 
 void FakeHttpsServer::onReadyRead(QSslSocket *socket)

@@ -69,6 +69,10 @@ public:
     qint64 streamedBytes() const { return mStreamed; }
     QList<RecordedRequest> requestsTo(const QString &path) const;
     void clearRequests() { mRequests.clear(); }
+    // Connections accepted so far.
+    int connectionCount() const { return mConnections; }
+    // Closes every open connection, as a server does with idle keep-alives.
+    void dropConnections();
 
 private:
     void onConnection();
@@ -83,4 +87,5 @@ private:
     QHash<QSslSocket *, QByteArray> mBuffers;
     QHash<QSslSocket *, qint64> mFillerLeft;
     qint64 mStreamed = 0;
+    int mConnections = 0;
 };
