@@ -4,9 +4,8 @@
 
 namespace {
 
-// A run starts its uploads side by side and later its downloads the same way;
-// this many of the downloads find an upload's connection still open.
-constexpr std::size_t kMaxIdleHandles = 16;
+// As many as transfers run at once (FileTransfers::kMaxRunning).
+constexpr std::size_t kMaxIdleHandles = 6;
 
 } // namespace
 

@@ -226,8 +226,20 @@ int CurlTransfer::perform(void *easy)
 
 ToolError CurlTransfer::failure(int code, const QString &text) const
 {
+    return failureFor(mRequest.url, code, text);
+}
+
+ToolError CurlTransfer::failureFor(const QUrl &url, int code, const QString &text)
+{
     return ToolError(QStringLiteral("DIRADoduredode"), code, text,
-                     mRequest.url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo));
+                     url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo));
+}
+
+CurlTransfer::Result CurlTransfer::cancelledResult(const QUrl &url)
+{
+    Result result;
+    result.error = failureFor(url, CURLE_ABORTED_BY_CALLBACK, cancelledText());
+    return result;
 }
 
 CurlTransfer::Result CurlTransfer::finish(void *easy, int code)

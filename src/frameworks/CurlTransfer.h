@@ -54,6 +54,8 @@ public:
     void cancel();
 
     static QString cancelledText();
+    // What run() gives when cancelled: for a transfer cancelled before it ran.
+    static Result cancelledResult(const QUrl &url);
 
 private:
     static size_t onRead(char *buffer, size_t size, size_t count, void *self);
@@ -69,6 +71,7 @@ private:
     Result finish(void *easy, int code);
     bool sameOrigin(const QUrl &target) const;
     ToolError failure(int code, const QString &text) const;
+    static ToolError failureFor(const QUrl &url, int code, const QString &text);
 
     Request mRequest;
     QFileDevice *mFile = nullptr;

@@ -8,7 +8,8 @@
 struct FileTransfers::Job {
     quint64 id = 0;
     std::unique_ptr<QFileDevice> file;
-    std::unique_ptr<CurlTransfer> transfer;
+    CurlTransfer::Request request;
+    std::unique_ptr<CurlTransfer> transfer; // made when the job starts to run
     std::thread thread;
     CurlTransfer::Result result; // written by the thread, read after join()
     UploadProgress uploadProgress;
@@ -42,11 +43,11 @@ void FileTransfers::startUpload(CurlTransfer::Request request, const QString &fi
     }
     request.kind = CurlTransfer::Kind::Upload;
     auto job = std::make_unique<Job>();
-    job->transfer = std::make_unique<CurlTransfer>(std::move(request), source.get(), mMaxAnswerBytes);
+    job->request = std::move(request);
     job->file = std::move(source);
     job->uploadProgress = std::move(progress);
     job->uploadDone = std::move(done);
-    launch(std::move(job));
+    enqueue(std::move(job));
 }
 
 void FileTransfers::startDownload(CurlTransfer::Request request, const QString &filePath, DownloadProgress progress)
@@ -58,21 +59,40 @@ void FileTransfers::startDownload(CurlTransfer::Request request, const QString &
     }
     request.kind = CurlTransfer::Kind::Download;
     auto job = std::make_unique<Job>();
-    job->transfer = std::make_unique<CurlTransfer>(std::move(request), target.get(), mMaxAnswerBytes);
+    job->request = std::move(request);
     job->file = std::move(target);
     job->downloadProgress = std::move(progress);
-    launch(std::move(job));
+    enqueue(std::move(job));
 }
 
-void FileTransfers::launch(std::unique_ptr<Job> job)
+void FileTransfers::enqueue(std::unique_ptr<Job> job)
 {
     const quint64 id = mNextId++;
     job->id = id;
-    Job *raw = job.get();
     mJobs.emplace(id, std::move(job));
+    mWaiting.push_back(id);
+    launchWaiting();
+}
+
+void FileTransfers::launchWaiting()
+{
+    while (mRunning < kMaxRunning && !mWaiting.empty()) {
+        const auto it = mJobs.find(mWaiting.front());
+        mWaiting.pop_front();
+        if (it != mJobs.end())
+            launch(*it->second);
+    }
+}
+
+void FileTransfers::launch(Job &job)
+{
+    ++mRunning;
+    job.transfer = std::make_unique<CurlTransfer>(job.request, job.file.get(), mMaxAnswerBytes);
+    Job *raw = &job;
+    const quint64 id = job.id;
     // Reports are queued to this object's thread in the order they are made,
     // so the last progress figure always comes before the completion.
-    raw->thread = std::thread([this, raw, id] {
+    job.thread = std::thread([this, raw, id] {
         raw->result = raw->transfer->run([this, id](qint64 done, qint64 total) {
             QMetaObject::invokeMethod(this, [this, id, done, total] { report(id, done, total); });
         });
@@ -104,6 +124,9 @@ void FileTransfers::complete(quint64 id)
     std::unique_ptr<Job> job = std::move(it->second);
     mJobs.erase(it);
     job->thread.join();
+    job->transfer.reset(); // hands its connection on to the next transfer
+    --mRunning;
+    launchWaiting(); // before the completion, which may queue transfers of its own
     deliver(*job);
 }
 
@@ -111,14 +134,22 @@ void FileTransfers::abortAll()
 {
     std::vector<std::unique_ptr<Job>> jobs;
     for (auto &[id, job] : mJobs) {
-        job->transfer->cancel();
+        if (job->transfer)
+            job->transfer->cancel();
         jobs.push_back(std::move(job));
     }
     mJobs.clear();
+    mWaiting.clear();
     for (const std::unique_ptr<Job> &job : jobs) {
-        job->thread.join();
-        deliver(*job);
+        if (job->transfer) {
+            job->thread.join();
+            --mRunning;
+        } else {
+            job->result = CurlTransfer::cancelledResult(job->request.url);
+        }
     }
+    for (const std::unique_ptr<Job> &job : jobs)
+        deliver(*job);
 }
 
 void FileTransfers::deliver(Job &job)

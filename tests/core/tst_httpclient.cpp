@@ -1,9 +1,11 @@
 #include "frameworks/DIRADoduredode.h"
 
+#include "frameworks/FileTransfers.h"
 #include "frameworks/HttpWorker.h"
 #include "support/FakeHttpsServer.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
+#include "support/TestTiming.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -601,6 +603,50 @@ private slots:
         QCOMPARE(mServer->requests().size(), 5);
         QCOMPARE(mServer->requests().at(3).body, payload);
         QCOMPARE(mServer->connectionCount(), 2);
+    }
+    // Beyond the running limit transfers wait their turn, then go over the
+    // kept connections; cancelling ends the waiting ones too, once each.
+    void transfersBeyondTheLimitWaitTheirTurn()
+    {
+        constexpr int count = FileTransfers::kMaxRunning + 4;
+        bool hang = true;
+        mServer->setHandler([&hang](const RecordedRequest &) {
+            FakeResponse response = hang ? FakeResponse::hang() : FakeResponse::json("result");
+            response.delayMs = hang ? 0 : 20;
+            return response;
+        });
+        QTemporaryDir dir;
+        const auto startAll = [&](const QString &prefix) {
+            QList<std::shared_ptr<Outcome>> outcomes;
+            for (int i = 0; i < count; ++i) {
+                outcomes.append(std::make_shared<Outcome>());
+                mClient->downloadFile(mServer->origin() + QStringLiteral("/r/%1").arg(i),
+                                      dir.filePath(prefix + QString::number(i)), collectDownload(outcomes.last()));
+            }
+            return outcomes;
+        };
+        QList<std::shared_ptr<Outcome>> cancelled = startAll(QStringLiteral("c"));
+        QTRY_COMPARE_WITH_TIMEOUT(mServer->requests().size(), FileTransfers::kMaxRunning, 15000);
+        QTest::qWait(scaledMs(200));
+        QCOMPARE(mServer->requests().size(), FileTransfers::kMaxRunning);
+        mClient->cancelAll();
+        for (const auto &outcome : cancelled) {
+            QCOMPARE(outcome->count(), 1);
+            QVERIFY(!outcome->error.isNull());
+        }
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+        hang = false;
+        mServer->clearRequests();
+        const int connectionsBefore = mServer->connectionCount();
+        const QList<std::shared_ptr<Outcome>> done = startAll(QStringLiteral("d"));
+        for (const auto &outcome : done) {
+            QTRY_COMPARE_WITH_TIMEOUT(outcome->count(), 1, 15000);
+            QVERIFY2(outcome->error.isNull(), qPrintable(outcome->error.localizedDescription()));
+        }
+        QCOMPARE(mServer->requests().size(), count);
+        QVERIFY(mServer->connectionCount() - connectionsBefore <= FileTransfers::kMaxRunning);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), count);
     }
 };
 
