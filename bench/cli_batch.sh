@@ -6,14 +6,17 @@
 #     against one `soffice --convert-to pdf` call over all of them and against
 #     one cold soffice call per file, one after the other;
 #   - a one-page PDF to text through the CLI.
-# Prints medians of ROUNDS rounds and the ratios; not a test.
+# Prints medians of ROUNDS rounds and the ratios; not a test. The cold calls,
+# a hundred times slower and steady, are timed in one round. The two services
+# run side by side and their rounds alternate, so a machine that slows down
+# midway weighs on both alike.
 #
-#   bench/cli_batch.sh [BUILD] [FILES] [ROUNDS]        (defaults: build 20 3)
+#   bench/cli_batch.sh [BUILD] [FILES] [ROUNDS]        (defaults: build 20 5)
 set -euo pipefail
 
 BUILD=$(cd "${1:-build}" && pwd)
 COUNT=${2:-20}
-ROUNDS=${3:-3}
+ROUNDS=${3:-5}
 CLI="$BUILD/src/cli/mirelune-cli"
 SERVICE="$BUILD/service/mirelune-service"
 for program in "$CLI" "$SERVICE"; do
@@ -80,17 +83,18 @@ for ((round = 1; round <= ROUNDS; round++)); do
   start=$(now)
   soffice_run "$PROFILE" "$WORK/single-$round" "${DOCUMENTS[@]}"
   single+=("$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')")
-  start=$(now)
-  for document in "${DOCUMENTS[@]}"; do
-    soffice_run "$PROFILE" "$WORK/cold-$round" "$document"
-  done
-  cold+=("$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')")
 done
+start=$(now)
+for document in "${DOCUMENTS[@]}"; do
+  soffice_run "$PROFILE" "$WORK/cold" "$document"
+done
+cold+=("$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')")
 
 # ---- the service, started once per worker count ----
 field() { sed -n "s/.*\"$1\": *\"\\([^\"]*\\)\".*/\\1/p" "$2"; }
 
-start_service() { # WORKERS; sets URL, CA and TOKEN
+declare -A URL CA TOKEN
+start_service() { # WORKERS; fills URL, CA and TOKEN for that worker count
   local data="$WORK/service-$1"
   "$SERVICE" --data "$data" --workers "$1" >"$WORK/service-$1.log" 2>&1 &
   SERVICE_PIDS+=("$!")
@@ -100,19 +104,20 @@ start_service() { # WORKERS; sets URL, CA and TOKEN
     sleep 0.1
   done
   [[ -s $data/ready.json ]] || { echo "the service with $1 worker(s) did not start" >&2; exit 1; }
-  URL=$(field base_url "$data/ready.json")
-  CA=$(field ca_file "$data/ready.json")
-  TOKEN=$(field identity_token "$data/ready.json")
+  URL[$1]=$(field base_url "$data/ready.json")
+  CA[$1]=$(field ca_file "$data/ready.json")
+  TOKEN[$1]=$(field identity_token "$data/ready.json")
 }
 
-cli_run() { # OUTDIR ARGUMENT...; prints the seconds it took
-  local out=$1
-  shift
+cli_run() { # WORKERS OUTDIR ARGUMENT...; prints the seconds it took
+  local workers=$1 out=$2
+  shift 2
   local begin
   begin=$(now)
   HOME="$CLI_HOME" XDG_CONFIG_HOME="$CLI_HOME/.config" XDG_CACHE_HOME="$CLI_HOME/.cache" \
     XDG_DATA_HOME="$CLI_HOME/.local/share" MIRELUNE_NO_KEYRING=1 \
-    "$CLI" -q --service "$URL" --ca-file "$CA" --identity-token "$TOKEN" -o "$out" "$@" >"$out.list" 2>"$out.err" ||
+    "$CLI" -q --service "${URL[$workers]}" --ca-file "${CA[$workers]}" --identity-token "${TOKEN[$workers]}" \
+    -o "$out" "$@" >"$out.list" 2>"$out.err" ||
     { echo "mirelune-cli failed, see below" >&2; cat "$out.err" >&2; exit 1; }
   awk -v a="$(now)" -v b="$begin" 'BEGIN { print a - b }'
 }
@@ -120,20 +125,20 @@ cli_run() { # OUTDIR ARGUMENT...; prints the seconds it took
 declare -A batch
 for workers in 1 2; do
   start_service "$workers"
-  cli_run "$WORK/warm-$workers" -m to-pdf "${DOCUMENTS[@]}" >/dev/null # every worker's office starts here
-  times=()
-  for ((round = 1; round <= ROUNDS; round++)); do
+  cli_run "$workers" "$WORK/warm-$workers" -m to-pdf "${DOCUMENTS[@]}" >/dev/null # every worker's office starts here
+done
+for ((round = 1; round <= ROUNDS; round++)); do
+  for workers in 1 2; do
     out="$WORK/cli-$workers-$round"
-    times+=("$(cli_run "$out" -m to-pdf "${DOCUMENTS[@]}")")
+    batch[$workers]+=" $(cli_run "$workers" "$out" -m to-pdf "${DOCUMENTS[@]}")"
     made=$(wc -l <"$out.list")
     [[ $made -eq $COUNT ]] || { echo "the CLI made $made of $COUNT results" >&2; exit 1; }
   done
-  batch[$workers]="${times[*]}"
 done
 
 text=()
 for ((round = 1; round <= ROUNDS; round++)); do
-  text+=("$(cli_run "$WORK/text-$round" -f txt "$ONE_PAGE")")
+  text+=("$(cli_run 1 "$WORK/text-$round" -f txt "$ONE_PAGE")")
 done
 
 # ---- figures ----
@@ -146,7 +151,7 @@ done
   text_median=$(median "${text[@]}")
   echo "docx -> pdf, $COUNT files, median of $ROUNDS rounds (seconds; rounds in brackets)"
   printf '  soffice, one call for all files:     %6.2f  [%s]\n' "$single_median" "$(list "${single[@]}")"
-  printf '  soffice, one cold call per file:     %6.2f  [%s]\n' "$cold_median" "$(list "${cold[@]}")"
+  printf '  soffice, one cold call per file:     %6.2f  (one round)\n' "$cold_median"
   printf '  mirelune-cli, service of 1 worker:   %6.2f  [%s]\n' "$one" "$(list ${batch[1]})"
   printf '  mirelune-cli, service of 2 workers:  %6.2f  [%s]\n' "$two" "$(list ${batch[2]})"
   echo "  one soffice call / cli with 2 workers: $(ratio "$single_median" "$two")x (target >= 1)," \
