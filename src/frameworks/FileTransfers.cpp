@@ -96,6 +96,9 @@ void FileTransfers::launch(Job &job)
         raw->result = raw->transfer->run([this, id](qint64 done, qint64 total) {
             QMetaObject::invokeMethod(this, [this, id, done, total] { report(id, done, total); });
         });
+        // Here rather than on the client's thread: the commit waits for the
+        // disk, and the transfers' commits then overlap.
+        closeTarget(*raw);
         QMetaObject::invokeMethod(this, [this, id] { complete(id); });
     });
 }
@@ -146,6 +149,7 @@ void FileTransfers::abortAll()
             --mRunning;
         } else {
             job->result = CurlTransfer::cancelledResult(job->request.url);
+            closeTarget(*job);
         }
     }
     for (const std::unique_ptr<Job> &job : jobs)
@@ -160,7 +164,16 @@ void FileTransfers::deliver(Job &job)
         job.uploadDone(result.error, result.httpStatus, result.reason, result.body);
         return;
     }
+    job.file.reset();
+    job.downloadProgress(result.error.isNull() ? 1.0f : job.fraction, true, result.error);
+}
+
+void FileTransfers::closeTarget(Job &job)
+{
+    if (job.uploadDone)
+        return;
     auto *target = static_cast<QSaveFile *>(job.file.get());
+    CurlTransfer::Result &result = job.result;
     if (result.error.isNull()) {
         if (!target->commit())
             result.error = fileError(QStringLiteral("write"), target->fileName(), target->errorString());
@@ -168,6 +181,4 @@ void FileTransfers::deliver(Job &job)
         target->cancelWriting();
         target->commit(); // discards the temporary file
     }
-    job.file.reset();
-    job.downloadProgress(result.error.isNull() ? 1.0f : job.fraction, true, result.error);
 }

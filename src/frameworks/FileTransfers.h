@@ -49,6 +49,8 @@ private:
     void report(quint64 id, qint64 done, qint64 total);
     void complete(quint64 id);
     void deliver(Job &job);
+    // Keeps a finished download's file or discards its partial one.
+    static void closeTarget(Job &job);
     static ToolError fileError(const QString &verb, const QString &path, const QString &reason);
 
     qint64 mMaxAnswerBytes;
