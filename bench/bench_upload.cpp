@@ -23,6 +23,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -153,12 +154,14 @@ int runSink(const QString &certificate, const QString &key)
 
 // ---- our side of one transfer alone: the client's HTTP layer, as the app uses it ----
 
-int finishedWith(const ToolError &error)
+// Runs on the client's thread: the exit code is set before the main thread
+// is told to quit, which reads it.
+void finishWith(const ToolError &error, std::atomic<int> &code)
 {
     if (!error.isNull())
         std::fprintf(stderr, "%s\n", qPrintable(error.localizedDescription()));
+    code = error.isNull() ? 0 : 3;
     QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit);
-    return error.isNull() ? 0 : 3;
 }
 
 int runTransfer(bool upload, const QString &url, const QString &caFile, const QString &file)
@@ -166,16 +169,15 @@ int runTransfer(bool upload, const QString &url, const QString &caFile, const QS
     DIRADoduredode client;
     if (!client.addCaCertificatesFromFile(caFile))
         return 1;
-    int code = 2;
+    std::atomic<int> code = 2;
     if (upload) {
-        client.PUTFileWithUrl(QUrl(url), file, {{QStringLiteral("Content-Type"), QStringLiteral("application/pdf")}},
-                              {}, [&code](const ToolError &error, int, const QByteArray &, const QByteArray &) {
-                                  code = finishedWith(error);
-                              });
+        client.PUTFileWithUrl(
+            QUrl(url), file, {{QStringLiteral("Content-Type"), QStringLiteral("application/pdf")}}, {},
+            [&code](const ToolError &error, int, const QByteArray &, const QByteArray &) { finishWith(error, code); });
     } else {
         client.downloadFile(url, file, [&code](float, bool finished, const ToolError &error) {
             if (finished)
-                code = finishedWith(error);
+                finishWith(error, code);
         });
     }
     QCoreApplication::exec();
