@@ -343,6 +343,22 @@ void TestLayoutText::tableLikeColumnsStayRows()
     const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
     QCOMPARE(bands.size(), 1);
     QCOMPARE(bands.first().columns.size(), 1);
+    // Two halves of a listing, each row a code, four glyphs and a name: the
+    // short words run on to the name across their gap, so only the gap between
+    // the halves can part columns.
+    QList<ReadingOrder::Item> listing;
+    for (int row = 0; row < 6; ++row) {
+        for (const double half : {0.0, 190.0}) {
+            listing.append(item(half + 72, 100 + row * 16, 20, row));
+            for (int glyph = 0; glyph < 4; ++glyph)
+                listing.append(item(half + 100 + glyph * 10, 100 + row * 16, 5, row));
+            listing.append(item(half + 160, 100 + row * 16, 40, row));
+        }
+    }
+    const QList<ReadingOrder::Band> listed = ReadingOrder::bands(listing);
+    QCOMPARE(listed.size(), 1);
+    QVERIFY(listed.first().columns.size() <= 2);
+    QVERIFY(listed.first().columns.first().right >= 200);
 }
 
 MIRELUNE_TEST_MAIN(TestLayoutText)
