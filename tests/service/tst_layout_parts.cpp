@@ -215,6 +215,13 @@ void TestLayoutParts::fontNames_data()
     QTest::newRow("TeX italic") << s("CMTI10") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("TeX maths letters are italic") << s("CMMI10") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("TeX maths symbols") << s("CMSY7") << s("Latin Modern Math") << false << false << false;
+    QTest::newRow("Latin Modern condensed light typewriter")
+        << s("SAMPLZ+LMMonoLtCond10-Regular") << s("Latin Modern Mono Light Cond") << false << false << true;
+    QTest::newRow("Latin Modern light typewriter bold")
+        << s("LMMonoLt10-Bold") << s("Latin Modern Mono Light") << true << false << true;
+    QTest::newRow("Latin Modern caps") << s("LMRomanCaps10-Regular") << s("Latin Modern Roman Caps") << false << false
+                                       << false;
+    QTest::newRow("Latin Modern roman") << s("LMRoman12-Italic") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false;
     QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false;
     QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true;
