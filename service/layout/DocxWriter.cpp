@@ -119,6 +119,8 @@ private:
                              double right);
     void picture(QXmlStreamWriter &xml, const Picture &picture);
     void shape(QXmlStreamWriter &xml, const Shape &shape);
+    static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
+    static void solidFill(QXmlStreamWriter &xml, Rgb color);
     void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
     void anchorEnd(QXmlStreamWriter &xml);
     QString mediaFor(const Picture &picture);
@@ -695,7 +697,8 @@ void Writer::picture(QXmlStreamWriter &xml, const Picture &picture)
 
 void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
 {
-    anchorStart(xml, shape.box, true, QStringLiteral("Shape"));
+    const bool line = shape.lineWidth > 0;
+    anchorStart(xml, shape.box, true, line ? QStringLiteral("Line") : QStringLiteral("Shape"));
     xml.writeStartElement(QStringLiteral("a:graphicData"));
     xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
     xml.writeStartElement(QStringLiteral("wps:wsp"));
@@ -710,39 +713,59 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     xml.writeAttribute(QStringLiteral("cy"), emu(shape.box.height()));
     xml.writeEndElement();
     xml.writeStartElement(QStringLiteral("a:prstGeom"));
+    // A line is the outline of a box without height (or width): LibreOffice
+    // tilts a line shape by a rounding step, and a tilted hairline is drawn faint.
     xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
     xml.writeEmptyElement(QStringLiteral("a:avLst"));
     xml.writeEndElement();
-    if (shape.gradient) {
-        xml.writeStartElement(QStringLiteral("a:gradFill"));
-        xml.writeStartElement(QStringLiteral("a:gsLst"));
-        for (const auto &[position, color] : {std::pair{0, shape.color}, std::pair{100000, shape.endColor}}) {
-            xml.writeStartElement(QStringLiteral("a:gs"));
-            xml.writeAttribute(QStringLiteral("pos"), QString::number(position));
-            xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
-            xml.writeAttribute(QStringLiteral("val"), hex(color));
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-        // Angles in 60000ths of a degree: 90 degrees runs top to bottom.
-        xml.writeEmptyElement(QStringLiteral("a:lin"));
-        xml.writeAttribute(QStringLiteral("ang"), shape.vertical ? QStringLiteral("5400000") : QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("scaled"), QStringLiteral("0"));
+    if (line) {
+        xml.writeEmptyElement(QStringLiteral("a:noFill"));
+        xml.writeStartElement(QStringLiteral("a:ln"));
+        xml.writeAttribute(QStringLiteral("w"), emu(shape.lineWidth));
+        solidFill(xml, shape.color);
         xml.writeEndElement();
     } else {
-        xml.writeStartElement(QStringLiteral("a:solidFill"));
-        xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
-        xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
+        shapeFill(xml, shape);
+        xml.writeStartElement(QStringLiteral("a:ln"));
+        xml.writeEmptyElement(QStringLiteral("a:noFill"));
         xml.writeEndElement();
     }
-    xml.writeStartElement(QStringLiteral("a:ln"));
-    xml.writeEmptyElement(QStringLiteral("a:noFill"));
-    xml.writeEndElement();
     xml.writeEndElement(); // spPr
     xml.writeEmptyElement(QStringLiteral("wps:bodyPr"));
     xml.writeEndElement(); // wsp
     xml.writeEndElement(); // graphicData
     anchorEnd(xml);
+}
+
+void Writer::solidFill(QXmlStreamWriter &xml, Rgb color)
+{
+    xml.writeStartElement(QStringLiteral("a:solidFill"));
+    xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+    xml.writeAttribute(QStringLiteral("val"), hex(color));
+    xml.writeEndElement();
+}
+
+void Writer::shapeFill(QXmlStreamWriter &xml, const Shape &shape)
+{
+    if (!shape.gradient) {
+        solidFill(xml, shape.color);
+        return;
+    }
+    xml.writeStartElement(QStringLiteral("a:gradFill"));
+    xml.writeStartElement(QStringLiteral("a:gsLst"));
+    for (const auto &[position, color] : {std::pair{0, shape.color}, std::pair{100000, shape.endColor}}) {
+        xml.writeStartElement(QStringLiteral("a:gs"));
+        xml.writeAttribute(QStringLiteral("pos"), QString::number(position));
+        xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+        xml.writeAttribute(QStringLiteral("val"), hex(color));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    // Angles in 60000ths of a degree: 90 degrees runs top to bottom.
+    xml.writeEmptyElement(QStringLiteral("a:lin"));
+    xml.writeAttribute(QStringLiteral("ang"), shape.vertical ? QStringLiteral("5400000") : QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("scaled"), QStringLiteral("0"));
+    xml.writeEndElement();
 }
 
 double Writer::topOf(const StructuredPage &page, const FlowItem &item)

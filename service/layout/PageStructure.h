@@ -107,6 +107,9 @@ struct Shape {
     bool gradient = false;
     bool vertical = true;
     Rgb endColor = 0;
+    // A stroked line of this width along the box's longer side, which is then
+    // the line's own extent; 0 for a filled box.
+    double lineWidth = 0;
 };
 
 struct StructuredPage {

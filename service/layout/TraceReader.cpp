@@ -415,7 +415,7 @@ void Parser::finishPath()
                 const QPointF b = points[i];
                 const bool straight = std::abs(a.x() - b.x()) < kStraight || std::abs(a.y() - b.y()) < kStraight;
                 if (straight && a != b && mLineWidth > 0 && !nearlyWhite(mColour))
-                    mPage->rules.append({a, b, mLineWidth, mColour});
+                    mPage->rules.append({a, b, mLineWidth, mColour, true});
             }
             continue;
         }

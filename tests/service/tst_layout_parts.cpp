@@ -42,6 +42,7 @@ private slots:
     void headingsByRelativeSize();
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
+    void docxStrokedRulesStayLines();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
     void docxWriteFailureLeavesNoFile();
@@ -602,6 +603,27 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
     page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
     const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QVERIFY(broken.contains(QStringLiteral("First line</w:t><w:br/><w:t xml:space=\"preserve\">second")));
+}
+
+void TestLayoutParts::docxStrokedRulesStayLines()
+{
+    // The trace strokes one rule and fills another as a thin box: the stroke
+    // becomes an outline of its width, the box a filled shape.
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(kTrace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    QList<Shape> lines;
+    QList<Shape> boxes;
+    for (const Shape &shape : pages.first().shapes)
+        (shape.lineWidth > 0 ? lines : boxes).append(shape);
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first().lineWidth, 0.5);
+    QCOMPARE(lines.first().box, QRectF(50, 200, 200, 0));
+    QCOMPARE(boxes.size(), 2); // the grey box and the filled rule
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr));
+    QCOMPARE(xml.count(QStringLiteral("<a:ln w=\"6350\"><a:solidFill><a:srgbClr val=\"000000\"/>")), 1);
+    QCOMPARE(xml.count(QStringLiteral("<a:ln><a:noFill/></a:ln>")), 2);
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()
