@@ -113,8 +113,9 @@ private:
     void table(const Table &table, double left, double *cursor);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
     int condensing(const Paragraph &paragraph, int style) const;
-    // `condense`: twentieths of a point taken from each character's advance.
-    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0);
+    // `condense`: twentieths of a point taken from each character's advance;
+    // `rise`: points above the baseline.
+    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0, double rise = 0);
     void paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
                              double right);
     void picture(QXmlStreamWriter &xml, const Picture &picture);
@@ -302,7 +303,7 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
     append(text, true);
 }
 
-void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense)
+void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise)
 {
     xml.writeStartElement(QStringLiteral("w:rPr"));
     if (tiny) {
@@ -329,6 +330,10 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
     if (condense != 0) {
         xml.writeEmptyElement(QStringLiteral("w:spacing"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
+    }
+    if (const long halfPoints = std::lround(rise * 2); halfPoints != 0) {
+        xml.writeEmptyElement(QStringLiteral("w:position"));
+        xml.writeAttribute(QStringLiteral("w:val"), QString::number(halfPoints));
     }
     if (style.size > 0) {
         const QString half = QString::number(qMax(2L, std::lround(style.size * 2)));
@@ -427,7 +432,7 @@ void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
     for (const TextRun &run : paragraph.runs) {
         xml.writeStartElement(QStringLiteral("w:r"));
-        runProperties(xml, run.style, false, condensing(paragraph, run.style));
+        runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise);
         // Line ends of the source become line breaks, tabs tabs.
         const QStringList lines = run.text.split(QLatin1Char('\n'));
         for (qsizetype l = 0; l < lines.size(); ++l) {

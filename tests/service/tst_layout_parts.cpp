@@ -548,6 +548,10 @@ void TestLayoutParts::headingsByRelativeSize()
     page.paragraphs = {paragraph(QStringLiteral("Title"), 1, 100), paragraph(QStringLiteral("Section"), 2, 130),
                        paragraph(QStringLiteral("Run-in bold words"), 3, 160),
                        paragraph(QStringLiteral("A bold sentence ends."), 3, 180)};
+    // A section number tabbed apart from its title is still a heading.
+    page.paragraphs[1].runs = {{QStringLiteral("2\tSection"), 2}};
+    page.paragraphs[1].numbered = true;
+    page.paragraphs[1].tabStops = {{100, false, false}};
     Paragraph body = paragraph(QString(400, QLatin1Char('x')), 0, 200);
     body.lineCount = 8;
     page.paragraphs.append(body);
@@ -599,6 +603,11 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
         xml.contains(QStringLiteral("A &lt; B &amp; &quot;C&quot; tab</w:t><w:tab/><w:t xml:space=\"preserve\">here")));
     QVERIFY(xml.contains(QStringLiteral("<w:tab w:val=\"right\" w:leader=\"dot\"")));
     QVERIFY(!xml.contains(QChar(0x01)));
+    // A raised run keeps its rise, in half points.
+    page.paragraphs.first().runs = {{QStringLiteral("x"), 0}, {QStringLiteral("2"), 0, 3.5}};
+    const QString raised = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QCOMPARE(raised.count(QStringLiteral("<w:position w:val=\"7\"/>")), 1);
+    QCOMPARE(raised.count(QStringLiteral("<w:position")), 1);
     // A line end the source set stays a line break in the same paragraph.
     page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
     const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));

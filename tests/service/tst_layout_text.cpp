@@ -16,6 +16,7 @@ private slots:
     void ligatureContinuationStaysInTheWord();
     void overprintedBoldIsReadOnce();
     void raisedFootnoteMarkJoinsItsRow();
+    void shiftedGlyphsKeepTheirRise();
     void hyphenation_data();
     void hyphenation();
     void fullLinesJoinIntoOneParagraph();
@@ -24,6 +25,7 @@ private slots:
     void centredLinesKeepTheirBreaks();
     void justifiedLinesFitAtTheSizeWordSets();
     void listItemsAndMonospacedLinesStandAlone();
+    void sectionNumberIsSetApartByATab();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
     void alignment_data();
@@ -140,6 +142,34 @@ void TestLayoutText::raisedFootnoteMarkJoinsItsRow()
     QCOMPARE(words.first().row, words.last().row);
 }
 
+void TestLayoutText::shiftedGlyphsKeepTheirRise()
+{
+    // TeX's logo: a smaller A raised, then an E of the text's size lowered by
+    // a fifth of an em; a raised A opens the row, before the text's own baseline.
+    QList<Glyph> glyphs = setText(QStringLiteral("The"), 72, 100);
+    glyphs += setText(QStringLiteral("L"), 92, 100);
+    glyphs += setText(QStringLiteral("A"), 96, 97.8, 7);
+    glyphs += setText(QStringLiteral("T"), 99.5, 100);
+    glyphs += setText(QStringLiteral("E"), 104, 102.15);
+    glyphs += setText(QStringLiteral("X"), 108.5, 100);
+    glyphs += setText(QStringLiteral("support"), 117, 100);
+    const QList<TextWords::Word> words = TextWords::words(glyphs);
+    QCOMPARE(texts(words), strings({"The", "LATEX", "support"}));
+    QCOMPARE(words[1].baseline, 100.0);
+    QCOMPARE(words[1].runs, (QList<TextWords::Run>{{0, 1, 0}, {0, 1, 2.2}, {0, 1, 0}, {0, 1, -2.2}, {0, 1, 0}}));
+    // A superscript of more characters than the base it stands on.
+    QList<Glyph> power = setText(QStringLiteral("m2"), 72, 100);
+    power += setText(QStringLiteral("N-1-k"), 82, 96.4, 7);
+    const QList<TextWords::Word> exponent = TextWords::words(power);
+    QCOMPARE(texts(exponent), strings({"m2N-1-k"}));
+    QCOMPARE(exponent.first().baseline, 100.0);
+    QCOMPARE(exponent.first().runs.last().rise, 3.6);
+    // Its rise reaches the paragraph's runs.
+    const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(TextLines::lines(exponent, kStyles), 72, 540, {});
+    QCOMPARE(paragraphs.first().runs,
+             (QList<TextRun>{{QStringLiteral("m2"), 0, 0}, {QStringLiteral("N-1-k"), 0, 3.6}}));
+}
+
 void TestLayoutText::hyphenation_data()
 {
     QTest::addColumn<QString>("end");
@@ -248,6 +278,22 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     QVERIFY(paragraphs[1].listItem);
     QVERIFY(paragraphs[1].firstIndent < 0); // hanging: the text after the bullet sets the indent
     QVERIFY(paragraphs[2].keepSpaces);
+}
+
+void TestLayoutText::sectionNumberIsSetApartByATab()
+{
+    // A number an em before its title is a heading's or contents entry's;
+    // a number a space before the next word is text.
+    QList<Glyph> heading = setText(QStringLiteral("4.11"), 72, 100);
+    heading += setText(QStringLiteral("Rolling CRC"), 102, 100);
+    QList<Glyph> text = setText(QStringLiteral("2 bits are set"), 72, 130);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(heading + text), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(paragraphs), strings({"4.11\tRolling CRC", "2 bits are set"}));
+    QVERIFY(paragraphs[0].numbered);
+    QCOMPARE(paragraphs[0].tabStops, (QList<TabStop>{{102, false, false}}));
+    QVERIFY(!paragraphs[1].numbered);
+    QVERIFY(paragraphs[1].tabStops.isEmpty());
 }
 
 void TestLayoutText::brokenWordIsJoinedAcrossLines()
