@@ -936,19 +936,35 @@ QByteArray relationships(const QList<std::pair<QString, QString>> &targets)
         });
 }
 
-QByteArray settings()
+bool hyphenates(const QList<StructuredPage> &pages)
 {
-    return part(
-        QStringLiteral("w:settings"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}}, [](QXmlStreamWriter &xml) {
-            xml.writeEmptyElement(QStringLiteral("w:defaultTabStop"));
-            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("720"));
-            xml.writeStartElement(QStringLiteral("w:compat"));
-            xml.writeEmptyElement(QStringLiteral("w:compatSetting"));
-            xml.writeAttribute(QStringLiteral("w:name"), QStringLiteral("compatibilityMode"));
-            xml.writeAttribute(QStringLiteral("w:uri"), QStringLiteral("http://schemas.microsoft.com/office/word"));
-            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("15"));
-            xml.writeEndElement();
-        });
+    for (const StructuredPage &page : pages) {
+        for (const Paragraph &paragraph : page.paragraphs) {
+            if (paragraph.hyphenated)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A source that broke words at its line ends is hyphenated again, so that
+// its lines hold as many words as they did.
+QByteArray settings(bool hyphenate)
+{
+    return part(QStringLiteral("w:settings"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}},
+                [hyphenate](QXmlStreamWriter &xml) {
+                    xml.writeEmptyElement(QStringLiteral("w:defaultTabStop"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("720"));
+                    if (hyphenate)
+                        xml.writeEmptyElement(QStringLiteral("w:autoHyphenation"));
+                    xml.writeStartElement(QStringLiteral("w:compat"));
+                    xml.writeEmptyElement(QStringLiteral("w:compatSetting"));
+                    xml.writeAttribute(QStringLiteral("w:name"), QStringLiteral("compatibilityMode"));
+                    xml.writeAttribute(QStringLiteral("w:uri"),
+                                       QStringLiteral("http://schemas.microsoft.com/office/word"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("15"));
+                    xml.writeEndElement();
+                });
 }
 
 } // namespace
@@ -957,6 +973,11 @@ QByteArray DocxWriter::documentXml(const QList<StructuredPage> &pages, const QLi
                                    QList<Media> *media)
 {
     return Writer(pages, styles, media).document();
+}
+
+QByteArray DocxWriter::settingsXml(const QList<StructuredPage> &pages)
+{
+    return settings(hyphenates(pages));
 }
 
 QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
@@ -1038,7 +1059,7 @@ bool DocxWriter::write(const QString &path, const QList<StructuredPage> &pages, 
                           relationships({{QStringLiteral("rIdDocument"), QStringLiteral("word/document.xml")}})) &&
               zip.addData(QStringLiteral("word/document.xml"), document) &&
               zip.addData(QStringLiteral("word/styles.xml"), stylesXml(styles)) &&
-              zip.addData(QStringLiteral("word/settings.xml"), settings()) &&
+              zip.addData(QStringLiteral("word/settings.xml"), DocxWriter::settingsXml(pages)) &&
               zip.addData(QStringLiteral("word/_rels/document.xml.rels"), relationships(targets));
     for (const Media &each : std::as_const(media))
         ok = ok && zip.addFile(QStringLiteral("word/media/") + each.name, each.source);

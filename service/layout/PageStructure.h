@@ -41,6 +41,7 @@ struct Paragraph {
     int headingLevel = 0; // 1..3, 0 for body text
     bool listItem = false;
     bool numbered = false;   // a section number, then a tab to where the title starts
+    bool hyphenated = false; // the source broke a word at a line end with a hyphen of its own
     bool keepSpaces = false; // monospaced text: spacing and line breaks as in the source
     QList<TabStop> tabStops; // one per tab in the text, in order
     double condense = 0;     // points to take from each character's advance so that the lines fit as they did

@@ -142,6 +142,7 @@ public:
         const qsizetype drop = mLastWord.size() - keep;
         QString &last = mParagraph.runs.last().text;
         last.chop(qMin(drop, last.size()));
+        mParagraph.hyphenated = mParagraph.hyphenated || drop > 0;
         mPending.clear();
         qsizetype at = 0;
         for (const TextWords::Run &run : next.runs) {

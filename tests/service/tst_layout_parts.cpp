@@ -608,6 +608,10 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
     const QString raised = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QCOMPARE(raised.count(QStringLiteral("<w:position w:val=\"7\"/>")), 1);
     QCOMPARE(raised.count(QStringLiteral("<w:position")), 1);
+    // Hyphenation is on only where the source hyphenated.
+    QVERIFY(!QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("autoHyphenation")));
+    page.paragraphs.first().hyphenated = true;
+    QVERIFY(QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("<w:autoHyphenation/>")));
     // A line end the source set stays a line break in the same paragraph.
     page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
     const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));

@@ -303,6 +303,13 @@ void TestLayoutText::brokenWordIsJoinedAcrossLines()
                                                                               {QStringLiteral("known end"), 124}}),
                                                                      72, 142, {QStringLiteral("well-known")});
     QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("a word hyphenated and a well-known end")});
+    QVERIFY(paragraphs.first().hyphenated);
+    // A compound broken at its own hyphen is no hyphenation.
+    const QList<Paragraph> compound = ParagraphBuilder::paragraphs(
+        linesOf({{QStringLiteral("and a well-"), 100}, {QStringLiteral("known end"), 112}}), 72, 142,
+        {QStringLiteral("well-known")});
+    QCOMPARE(paragraphTexts(compound), QStringList{QStringLiteral("and a well-known end")});
+    QVERIFY(!compound.first().hyphenated);
 }
 
 void TestLayoutText::dotLeadersBecomeARightTab()
