@@ -111,6 +111,9 @@ private:
     void paragraph(const Paragraph &paragraph, double left, double right, double *cursor);
     void spacer(double height);
     void table(const Table &table, double left, double *cursor);
+    static bool laidOutAsTable(const Band &band);
+    void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
+    QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
     int condensing(const Paragraph &paragraph, int style) const;
     // `condense`: twentieths of a point taken from each character's advance;
@@ -174,7 +177,7 @@ SectionLayout Writer::layoutOf(const StructuredPage &page, const Band *band) con
     layout.page = page.size;
     const double left = mMargins.left;
     const double right = page.size.width() - mMargins.right;
-    if (!band || band->columns.size() < 2) {
+    if (!band || band->columns.size() < 2 || laidOutAsTable(*band)) {
         layout.columns.append({left, right});
         return layout;
     }
@@ -526,7 +529,10 @@ void Writer::table(const Table &table, double left, double *cursor)
         xml.writeStartElement(QStringLiteral("w:trPr"));
         xml.writeEmptyElement(QStringLiteral("w:trHeight"));
         xml.writeAttribute(QStringLiteral("w:val"), twips(table.rowEdges[r + 1] - table.rowEdges[r]));
-        xml.writeAttribute(QStringLiteral("w:hRule"), QStringLiteral("atLeast"));
+        // A row of aligned text is one line of the source: it keeps its height
+        // exactly, as ruled cells whose text may wrap cannot.
+        xml.writeAttribute(QStringLiteral("w:hRule"),
+                           table.ruled ? QStringLiteral("atLeast") : QStringLiteral("exact"));
         xml.writeEndElement();
         for (int c = 0; c < table.columns(); ++c) {
             const TableCell &cell = table.cells[r][c];
@@ -591,6 +597,84 @@ void Writer::table(const Table &table, double left, double *cursor)
     xml.writeEndElement(); // tbl
     append(text, false);
     *cursor = qMax(*cursor, box.top()) + box.height();
+}
+
+// LibreOffice honours no column break before a table: a band whose later
+// columns open with one is laid out as a borderless table, a cell a column.
+bool Writer::laidOutAsTable(const Band &band)
+{
+    for (qsizetype c = 1; c < band.columns.size(); ++c) {
+        if (!band.columns[c].items.isEmpty() && band.columns[c].items.first().kind == FlowItem::Kind::Table)
+            return true;
+    }
+    return false;
+}
+
+void Writer::layoutTable(const StructuredPage &page, const Band &band, double *cursor)
+{
+    const double gap = band.top - *cursor;
+    if (gap >= kMinLine)
+        spacer(gap);
+    const double top = qMax(*cursor, band.top);
+    double bottom = top;
+    QList<double> edges = {mMargins.left};
+    for (qsizetype c = 1; c < band.columns.size(); ++c)
+        edges.append(qMax(edges.last() + 12, band.columns[c].left));
+    edges.append(qMax(edges.last() + 12, page.size.width() - mMargins.right));
+    QString cells;
+    for (qsizetype c = 0; c < band.columns.size(); ++c) {
+        const qsizetype from = mBody.size();
+        double columnCursor = top;
+        for (const FlowItem &item : band.columns[c].items) {
+            if (item.kind == FlowItem::Kind::Paragraph)
+                paragraph(page.paragraphs[item.index], edges[c], band.columns[c].right, &columnCursor);
+            else
+                table(page.tables[item.index], edges[c], &columnCursor);
+        }
+        bottom = qMax(bottom, columnCursor);
+        cells += cellOf(from, edges[c + 1] - edges[c]);
+    }
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:tbl"));
+    xml.writeStartElement(QStringLiteral("w:tblPr"));
+    xml.writeEmptyElement(QStringLiteral("w:tblW"));
+    xml.writeAttribute(QStringLiteral("w:w"), twips(edges.last() - edges.first()));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    xml.writeEmptyElement(QStringLiteral("w:tblLayout"));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("fixed"));
+    xml.writeStartElement(QStringLiteral("w:tblCellMar"));
+    for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right"}) {
+        xml.writeEmptyElement(QLatin1String(edge));
+        xml.writeAttribute(QStringLiteral("w:w"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    }
+    xml.writeEndElement();
+    xml.writeEndElement(); // tblPr
+    xml.writeStartElement(QStringLiteral("w:tblGrid"));
+    for (qsizetype c = 0; c + 1 < edges.size(); ++c) {
+        xml.writeEmptyElement(QStringLiteral("w:gridCol"));
+        xml.writeAttribute(QStringLiteral("w:w"), twips(edges[c + 1] - edges[c]));
+    }
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("w:tr"));
+    xml.writeCharacters(QString());
+    text += cells;
+    append(text + QStringLiteral("</w:tr></w:tbl>"), false);
+    *cursor = bottom;
+}
+
+// The fragments written from `from` on, taken out of the body as the content of a cell.
+QString Writer::cellOf(qsizetype from, double width)
+{
+    // A cell ends with a paragraph, also after a table.
+    if (mBody.size() == from || !mBody.last().paragraph)
+        spacer(kMinLine);
+    QString cell = QStringLiteral("<w:tc><w:tcPr><w:tcW w:w=\"%1\" w:type=\"dxa\"/></w:tcPr>").arg(twips(width));
+    for (qsizetype f = from; f < mBody.size(); ++f)
+        cell += mBody[f].xml;
+    mBody.remove(from, mBody.size() - from);
+    return cell + QStringLiteral("</w:tc>");
 }
 
 QString Writer::mediaFor(const Picture &picture)
@@ -796,6 +880,10 @@ void Writer::writePage(int index)
         if (!mSection || !mSection->sameAs(layout)) {
             closeSection();
             openSection(layout, false);
+        }
+        if (band.columns.size() > 1 && laidOutAsTable(band)) {
+            layoutTable(page, band, &cursor);
+            continue;
         }
         double bandBottom = cursor;
         double firstGap = 0;

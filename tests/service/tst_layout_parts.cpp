@@ -43,6 +43,7 @@ private slots:
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
     void docxStrokedRulesStayLines();
+    void docxColumnsOpeningWithTablesBecomeCells();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
     void docxWriteFailureLeavesNoFile();
@@ -637,6 +638,29 @@ void TestLayoutParts::docxStrokedRulesStayLines()
     const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr));
     QCOMPARE(xml.count(QStringLiteral("<a:ln w=\"6350\"><a:solidFill><a:srgbClr val=\"000000\"/>")), 1);
     QCOMPARE(xml.count(QStringLiteral("<a:ln><a:noFill/></a:ln>")), 2);
+}
+
+void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
+{
+    // Two columns, the second opening with a table of aligned text: no column
+    // break can carry it across, so the band becomes one table of two cells
+    // (the inner table nested in the second), in a section of one column.
+    StructuredPage page = pageWithColumns(2);
+    Table inner = grid(2, 2);
+    inner.columnEdges = {312, 400, 500};
+    page.tables.append(inner);
+    page.bands.first().columns[1].items = {{FlowItem::Kind::Table, 0}};
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QCOMPARE(xml.count(QStringLiteral("<w:tbl>")), 2);
+    QVERIFY(!xml.contains(QStringLiteral("w:type=\"column\"")));
+    QVERIFY(!xml.contains(QStringLiteral("<w:cols w:num=\"2\"")));
+    const qsizetype outer = xml.indexOf(QStringLiteral("<w:tbl>"));
+    QVERIFY(xml.indexOf(QStringLiteral("Column 1"), outer) < xml.indexOf(QStringLiteral("<w:tbl>"), outer + 1));
+    QVERIFY(xml.contains(QStringLiteral("</w:tbl><w:p>")));      // a cell ends with a paragraph
+    QCOMPARE(xml.count(QStringLiteral("w:hRule=\"exact\"")), 2); // aligned rows keep their height
+    page.tables.first().ruled = true;
+    const QString ruled = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QCOMPARE(ruled.count(QStringLiteral("w:hRule=\"atLeast\"")), 2); // ruled cells may wrap
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()

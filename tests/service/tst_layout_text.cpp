@@ -278,6 +278,15 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     QVERIFY(paragraphs[1].listItem);
     QVERIFY(paragraphs[1].firstIndent < 0); // hanging: the text after the bullet sets the indent
     QVERIFY(paragraphs[2].keepSpaces);
+    // A wide gap in a line of code stays spaces; beside text of another face it parts segments.
+    const QList<TextLines::Line> code = linesOf({{QStringLiteral("int       x;"), 100}}, 72, 1);
+    QCOMPARE(code.first().segments(), 1);
+    QList<Glyph> mixed = setText(QStringLiteral("1EA4"), 72, 100, 10, 1);
+    mixed += setText(QStringLiteral("A"), 100, 100, 10, 0);
+    mixed += setText(QStringLiteral("Acircumflexacute"), 130, 100, 10, 1);
+    const QList<TextLines::Line> listing = TextLines::lines(TextWords::words(mixed), kStyles);
+    QVERIFY(listing.first().mono);
+    QCOMPARE(listing.first().segments(), 2);
 }
 
 void TestLayoutText::sectionNumberIsSetApartByATab()
