@@ -70,13 +70,32 @@ bool shiftedBeside(const Row &small, const Row &large)
            small.left > large.left && small.right < large.right + 0.5 * large.size;
 }
 
-void mergeRaised(QList<Row> &rows)
+// Whether glyphs of `row` stand over or under most of the span of `small`:
+// two small lines stacked beside a larger one (a name above another) would
+// interleave their letters if both joined it. An exponent over a subscript
+// shares a letter's width at most.
+bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
+{
+    double from = small.right;
+    double to = small.left;
+    for (const int index : row.glyphs) {
+        const QRectF &box = glyphs[index].box;
+        if (box.width() > 0 && box.right() > small.left && box.left() < small.right) {
+            from = qMin(from, qMax(small.left, box.left()));
+            to = qMax(to, qMin(small.right, box.right()));
+        }
+    }
+    return to - from > 0.5 * (small.right - small.left);
+}
+
+void mergeRaised(QList<Row> &rows, const QList<Glyph> &glyphs)
 {
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const Row &small = rows[i];
         qsizetype best = -1;
         for (qsizetype j = qMax<qsizetype>(0, i - 2); j < qMin(rows.size(), i + 3); ++j) {
-            if (j != i && shiftedBeside(small, rows[j]) && (best < 0 || rows[j].size > rows[best].size))
+            if (j != i && shiftedBeside(small, rows[j]) && !covers(rows[j], small, glyphs) &&
+                (best < 0 || rows[j].size > rows[best].size))
                 best = j;
         }
         if (best < 0)
@@ -125,7 +144,7 @@ void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
 QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
 {
     QList<Row> rows = rowsOf(glyphs);
-    mergeRaised(rows);
+    mergeRaised(rows, glyphs);
     QList<Word> words;
     for (qsizetype r = 0; r < rows.size(); ++r) {
         rows[r].baseline = mainBaseline(rows[r], glyphs);

@@ -164,6 +164,18 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     QCOMPARE(texts(exponent), strings({"m2N-1-k"}));
     QCOMPARE(exponent.first().baseline, 100.0);
     QCOMPARE(exponent.first().runs.last().rise, 3.6);
+    // An exponent over a subscript: both join the row.
+    QList<Glyph> stacked = setText(QStringLiteral("m"), 72, 100);
+    stacked += setText(QStringLiteral("k"), 77, 102, 7);
+    stacked += setText(QStringLiteral("N-1"), 77, 96.4, 7);
+    QCOMPARE(texts(TextWords::words(stacked)).size(), 1);
+    // Two small names stacked beside a row of larger glyphs stay two rows, letters in order.
+    QList<Glyph> listing = setText(QStringLiteral("0307"), 72, 100, 12);
+    listing += setText(QStringLiteral("uni0307"), 100, 95.5, 7);
+    listing += setText(QStringLiteral("dotaccentcomb"), 100, 104, 7);
+    QStringList names = texts(TextWords::words(listing));
+    names.sort();
+    QCOMPARE(names, strings({"0307", "dotaccentcomb", "uni0307"}));
     // Its rise reaches the paragraph's runs.
     const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(TextLines::lines(exponent, kStyles), 72, 540, {});
     QCOMPARE(paragraphs.first().runs,
