@@ -810,7 +810,8 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     if (line) {
         xml.writeEmptyElement(QStringLiteral("a:noFill"));
         xml.writeStartElement(QStringLiteral("a:ln"));
-        xml.writeAttribute(QStringLiteral("w"), emu(shape.lineWidth));
+        // Width 0 is a hairline in Word and LibreOffice alike.
+        xml.writeAttribute(QStringLiteral("w"), shape.hairline ? QStringLiteral("0") : emu(shape.lineWidth));
         solidFill(xml, shape.color);
         xml.writeEndElement();
     } else {

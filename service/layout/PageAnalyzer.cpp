@@ -200,6 +200,7 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
             // A line stays a line: a renderer draws it at least a device pixel wide, as it did the source's.
             Shape line{QRectF(rule.from, rule.to).normalized(), rule.color};
             line.lineWidth = qMax(0.1, rule.width);
+            line.hairline = rule.hairline;
             mPage.shapes.append(line);
             continue;
         }

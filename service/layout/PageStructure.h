@@ -113,6 +113,7 @@ struct Shape {
     // A stroked line of this width along the box's longer side, which is then
     // the line's own extent; 0 for a filled box.
     double lineWidth = 0;
+    bool hairline = false; // the thinnest line the device draws, whatever lineWidth says
 };
 
 struct StructuredPage {

@@ -288,6 +288,13 @@ void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
     QCOMPARE(texts, (QStringList{s("("), s("\u2211"), s(")")}));
     QCOMPARE(document->pages.first().rules.size(), 1);
     QVERIFY(document->pages.first().rules.first().width > 0);
+    QVERIFY(document->pages.first().rules.first().hairline);
+    // In Word it is a line of width 0, which is a hairline there too.
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    QCOMPARE(pages.first().shapes.size(), 1);
+    QVERIFY(pages.first().shapes.first().hairline);
+    QVERIFY(QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr))
+                .contains(QStringLiteral("<a:ln w=\"0\"><a:solidFill>")));
 }
 
 void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
