@@ -47,7 +47,7 @@ bool mayBeHeading(const Paragraph &paragraph)
 {
     const QString text = paragraph.text().trimmed();
     return !paragraph.keepSpaces && !paragraph.listItem && paragraph.lineCount <= 3 && !text.isEmpty() &&
-           text.size() <= kMaxHeadingChars && paragraph.tabStops.isEmpty();
+           text.size() <= kMaxHeadingChars && paragraph.tabStops.size() <= (paragraph.numbered ? 1 : 0);
 }
 
 } // namespace

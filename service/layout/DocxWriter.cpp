@@ -111,14 +111,20 @@ private:
     void paragraph(const Paragraph &paragraph, double left, double right, double *cursor);
     void spacer(double height);
     void table(const Table &table, double left, double *cursor);
+    static bool laidOutAsTable(const Band &band);
+    void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
+    QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
     int condensing(const Paragraph &paragraph, int style) const;
-    // `condense`: twentieths of a point taken from each character's advance.
-    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0);
+    // `condense`: twentieths of a point taken from each character's advance;
+    // `rise`: points above the baseline.
+    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0, double rise = 0);
     void paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
                              double right);
     void picture(QXmlStreamWriter &xml, const Picture &picture);
     void shape(QXmlStreamWriter &xml, const Shape &shape);
+    static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
+    static void solidFill(QXmlStreamWriter &xml, Rgb color);
     void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
     void anchorEnd(QXmlStreamWriter &xml);
     QString mediaFor(const Picture &picture);
@@ -171,7 +177,7 @@ SectionLayout Writer::layoutOf(const StructuredPage &page, const Band *band) con
     layout.page = page.size;
     const double left = mMargins.left;
     const double right = page.size.width() - mMargins.right;
-    if (!band || band->columns.size() < 2) {
+    if (!band || band->columns.size() < 2 || laidOutAsTable(*band)) {
         layout.columns.append({left, right});
         return layout;
     }
@@ -300,7 +306,7 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
     append(text, true);
 }
 
-void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense)
+void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise)
 {
     xml.writeStartElement(QStringLiteral("w:rPr"));
     if (tiny) {
@@ -327,6 +333,10 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
     if (condense != 0) {
         xml.writeEmptyElement(QStringLiteral("w:spacing"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
+    }
+    if (const long halfPoints = std::lround(rise * 2); halfPoints != 0) {
+        xml.writeEmptyElement(QStringLiteral("w:position"));
+        xml.writeAttribute(QStringLiteral("w:val"), QString::number(halfPoints));
     }
     if (style.size > 0) {
         const QString half = QString::number(qMax(2L, std::lround(style.size * 2)));
@@ -425,7 +435,7 @@ void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
     for (const TextRun &run : paragraph.runs) {
         xml.writeStartElement(QStringLiteral("w:r"));
-        runProperties(xml, run.style, false, condensing(paragraph, run.style));
+        runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise);
         // Line ends of the source become line breaks, tabs tabs.
         const QStringList lines = run.text.split(QLatin1Char('\n'));
         for (qsizetype l = 0; l < lines.size(); ++l) {
@@ -519,7 +529,10 @@ void Writer::table(const Table &table, double left, double *cursor)
         xml.writeStartElement(QStringLiteral("w:trPr"));
         xml.writeEmptyElement(QStringLiteral("w:trHeight"));
         xml.writeAttribute(QStringLiteral("w:val"), twips(table.rowEdges[r + 1] - table.rowEdges[r]));
-        xml.writeAttribute(QStringLiteral("w:hRule"), QStringLiteral("atLeast"));
+        // A row of aligned text is one line of the source: it keeps its height
+        // exactly, as ruled cells whose text may wrap cannot.
+        xml.writeAttribute(QStringLiteral("w:hRule"),
+                           table.ruled ? QStringLiteral("atLeast") : QStringLiteral("exact"));
         xml.writeEndElement();
         for (int c = 0; c < table.columns(); ++c) {
             const TableCell &cell = table.cells[r][c];
@@ -584,6 +597,84 @@ void Writer::table(const Table &table, double left, double *cursor)
     xml.writeEndElement(); // tbl
     append(text, false);
     *cursor = qMax(*cursor, box.top()) + box.height();
+}
+
+// LibreOffice honours no column break before a table: a band whose later
+// columns open with one is laid out as a borderless table, a cell a column.
+bool Writer::laidOutAsTable(const Band &band)
+{
+    for (qsizetype c = 1; c < band.columns.size(); ++c) {
+        if (!band.columns[c].items.isEmpty() && band.columns[c].items.first().kind == FlowItem::Kind::Table)
+            return true;
+    }
+    return false;
+}
+
+void Writer::layoutTable(const StructuredPage &page, const Band &band, double *cursor)
+{
+    const double gap = band.top - *cursor;
+    if (gap >= kMinLine)
+        spacer(gap);
+    const double top = qMax(*cursor, band.top);
+    double bottom = top;
+    QList<double> edges = {mMargins.left};
+    for (qsizetype c = 1; c < band.columns.size(); ++c)
+        edges.append(qMax(edges.last() + 12, band.columns[c].left));
+    edges.append(qMax(edges.last() + 12, page.size.width() - mMargins.right));
+    QString cells;
+    for (qsizetype c = 0; c < band.columns.size(); ++c) {
+        const qsizetype from = mBody.size();
+        double columnCursor = top;
+        for (const FlowItem &item : band.columns[c].items) {
+            if (item.kind == FlowItem::Kind::Paragraph)
+                paragraph(page.paragraphs[item.index], edges[c], band.columns[c].right, &columnCursor);
+            else
+                table(page.tables[item.index], edges[c], &columnCursor);
+        }
+        bottom = qMax(bottom, columnCursor);
+        cells += cellOf(from, edges[c + 1] - edges[c]);
+    }
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:tbl"));
+    xml.writeStartElement(QStringLiteral("w:tblPr"));
+    xml.writeEmptyElement(QStringLiteral("w:tblW"));
+    xml.writeAttribute(QStringLiteral("w:w"), twips(edges.last() - edges.first()));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    xml.writeEmptyElement(QStringLiteral("w:tblLayout"));
+    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("fixed"));
+    xml.writeStartElement(QStringLiteral("w:tblCellMar"));
+    for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right"}) {
+        xml.writeEmptyElement(QLatin1String(edge));
+        xml.writeAttribute(QStringLiteral("w:w"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    }
+    xml.writeEndElement();
+    xml.writeEndElement(); // tblPr
+    xml.writeStartElement(QStringLiteral("w:tblGrid"));
+    for (qsizetype c = 0; c + 1 < edges.size(); ++c) {
+        xml.writeEmptyElement(QStringLiteral("w:gridCol"));
+        xml.writeAttribute(QStringLiteral("w:w"), twips(edges[c + 1] - edges[c]));
+    }
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("w:tr"));
+    xml.writeCharacters(QString());
+    text += cells;
+    append(text + QStringLiteral("</w:tr></w:tbl>"), false);
+    *cursor = bottom;
+}
+
+// The fragments written from `from` on, taken out of the body as the content of a cell.
+QString Writer::cellOf(qsizetype from, double width)
+{
+    // A cell ends with a paragraph, also after a table.
+    if (mBody.size() == from || !mBody.last().paragraph)
+        spacer(kMinLine);
+    QString cell = QStringLiteral("<w:tc><w:tcPr><w:tcW w:w=\"%1\" w:type=\"dxa\"/></w:tcPr>").arg(twips(width));
+    for (qsizetype f = from; f < mBody.size(); ++f)
+        cell += mBody[f].xml;
+    mBody.remove(from, mBody.size() - from);
+    return cell + QStringLiteral("</w:tc>");
 }
 
 QString Writer::mediaFor(const Picture &picture)
@@ -695,7 +786,8 @@ void Writer::picture(QXmlStreamWriter &xml, const Picture &picture)
 
 void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
 {
-    anchorStart(xml, shape.box, true, QStringLiteral("Shape"));
+    const bool line = shape.lineWidth > 0;
+    anchorStart(xml, shape.box, true, line ? QStringLiteral("Line") : QStringLiteral("Shape"));
     xml.writeStartElement(QStringLiteral("a:graphicData"));
     xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
     xml.writeStartElement(QStringLiteral("wps:wsp"));
@@ -710,39 +802,60 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     xml.writeAttribute(QStringLiteral("cy"), emu(shape.box.height()));
     xml.writeEndElement();
     xml.writeStartElement(QStringLiteral("a:prstGeom"));
+    // A line is the outline of a box without height (or width): LibreOffice
+    // tilts a line shape by a rounding step, and a tilted hairline is drawn faint.
     xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
     xml.writeEmptyElement(QStringLiteral("a:avLst"));
     xml.writeEndElement();
-    if (shape.gradient) {
-        xml.writeStartElement(QStringLiteral("a:gradFill"));
-        xml.writeStartElement(QStringLiteral("a:gsLst"));
-        for (const auto &[position, color] : {std::pair{0, shape.color}, std::pair{100000, shape.endColor}}) {
-            xml.writeStartElement(QStringLiteral("a:gs"));
-            xml.writeAttribute(QStringLiteral("pos"), QString::number(position));
-            xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
-            xml.writeAttribute(QStringLiteral("val"), hex(color));
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-        // Angles in 60000ths of a degree: 90 degrees runs top to bottom.
-        xml.writeEmptyElement(QStringLiteral("a:lin"));
-        xml.writeAttribute(QStringLiteral("ang"), shape.vertical ? QStringLiteral("5400000") : QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("scaled"), QStringLiteral("0"));
+    if (line) {
+        xml.writeEmptyElement(QStringLiteral("a:noFill"));
+        xml.writeStartElement(QStringLiteral("a:ln"));
+        // Width 0 is a hairline in Word and LibreOffice alike.
+        xml.writeAttribute(QStringLiteral("w"), shape.hairline ? QStringLiteral("0") : emu(shape.lineWidth));
+        solidFill(xml, shape.color);
         xml.writeEndElement();
     } else {
-        xml.writeStartElement(QStringLiteral("a:solidFill"));
-        xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
-        xml.writeAttribute(QStringLiteral("val"), hex(shape.color));
+        shapeFill(xml, shape);
+        xml.writeStartElement(QStringLiteral("a:ln"));
+        xml.writeEmptyElement(QStringLiteral("a:noFill"));
         xml.writeEndElement();
     }
-    xml.writeStartElement(QStringLiteral("a:ln"));
-    xml.writeEmptyElement(QStringLiteral("a:noFill"));
-    xml.writeEndElement();
     xml.writeEndElement(); // spPr
     xml.writeEmptyElement(QStringLiteral("wps:bodyPr"));
     xml.writeEndElement(); // wsp
     xml.writeEndElement(); // graphicData
     anchorEnd(xml);
+}
+
+void Writer::solidFill(QXmlStreamWriter &xml, Rgb color)
+{
+    xml.writeStartElement(QStringLiteral("a:solidFill"));
+    xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+    xml.writeAttribute(QStringLiteral("val"), hex(color));
+    xml.writeEndElement();
+}
+
+void Writer::shapeFill(QXmlStreamWriter &xml, const Shape &shape)
+{
+    if (!shape.gradient) {
+        solidFill(xml, shape.color);
+        return;
+    }
+    xml.writeStartElement(QStringLiteral("a:gradFill"));
+    xml.writeStartElement(QStringLiteral("a:gsLst"));
+    for (const auto &[position, color] : {std::pair{0, shape.color}, std::pair{100000, shape.endColor}}) {
+        xml.writeStartElement(QStringLiteral("a:gs"));
+        xml.writeAttribute(QStringLiteral("pos"), QString::number(position));
+        xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+        xml.writeAttribute(QStringLiteral("val"), hex(color));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    // Angles in 60000ths of a degree: 90 degrees runs top to bottom.
+    xml.writeEmptyElement(QStringLiteral("a:lin"));
+    xml.writeAttribute(QStringLiteral("ang"), shape.vertical ? QStringLiteral("5400000") : QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("scaled"), QStringLiteral("0"));
+    xml.writeEndElement();
 }
 
 double Writer::topOf(const StructuredPage &page, const FlowItem &item)
@@ -768,6 +881,10 @@ void Writer::writePage(int index)
         if (!mSection || !mSection->sameAs(layout)) {
             closeSection();
             openSection(layout, false);
+        }
+        if (band.columns.size() > 1 && laidOutAsTable(band)) {
+            layoutTable(page, band, &cursor);
+            continue;
         }
         double bandBottom = cursor;
         double firstGap = 0;
@@ -908,19 +1025,35 @@ QByteArray relationships(const QList<std::pair<QString, QString>> &targets)
         });
 }
 
-QByteArray settings()
+bool hyphenates(const QList<StructuredPage> &pages)
 {
-    return part(
-        QStringLiteral("w:settings"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}}, [](QXmlStreamWriter &xml) {
-            xml.writeEmptyElement(QStringLiteral("w:defaultTabStop"));
-            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("720"));
-            xml.writeStartElement(QStringLiteral("w:compat"));
-            xml.writeEmptyElement(QStringLiteral("w:compatSetting"));
-            xml.writeAttribute(QStringLiteral("w:name"), QStringLiteral("compatibilityMode"));
-            xml.writeAttribute(QStringLiteral("w:uri"), QStringLiteral("http://schemas.microsoft.com/office/word"));
-            xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("15"));
-            xml.writeEndElement();
-        });
+    for (const StructuredPage &page : pages) {
+        for (const Paragraph &paragraph : page.paragraphs) {
+            if (paragraph.hyphenated)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A source that broke words at its line ends is hyphenated again, so that
+// its lines hold as many words as they did.
+QByteArray settings(bool hyphenate)
+{
+    return part(QStringLiteral("w:settings"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}},
+                [hyphenate](QXmlStreamWriter &xml) {
+                    xml.writeEmptyElement(QStringLiteral("w:defaultTabStop"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("720"));
+                    if (hyphenate)
+                        xml.writeEmptyElement(QStringLiteral("w:autoHyphenation"));
+                    xml.writeStartElement(QStringLiteral("w:compat"));
+                    xml.writeEmptyElement(QStringLiteral("w:compatSetting"));
+                    xml.writeAttribute(QStringLiteral("w:name"), QStringLiteral("compatibilityMode"));
+                    xml.writeAttribute(QStringLiteral("w:uri"),
+                                       QStringLiteral("http://schemas.microsoft.com/office/word"));
+                    xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("15"));
+                    xml.writeEndElement();
+                });
 }
 
 } // namespace
@@ -929,6 +1062,11 @@ QByteArray DocxWriter::documentXml(const QList<StructuredPage> &pages, const QLi
                                    QList<Media> *media)
 {
     return Writer(pages, styles, media).document();
+}
+
+QByteArray DocxWriter::settingsXml(const QList<StructuredPage> &pages)
+{
+    return settings(hyphenates(pages));
 }
 
 QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
@@ -1010,7 +1148,7 @@ bool DocxWriter::write(const QString &path, const QList<StructuredPage> &pages, 
                           relationships({{QStringLiteral("rIdDocument"), QStringLiteral("word/document.xml")}})) &&
               zip.addData(QStringLiteral("word/document.xml"), document) &&
               zip.addData(QStringLiteral("word/styles.xml"), stylesXml(styles)) &&
-              zip.addData(QStringLiteral("word/settings.xml"), settings()) &&
+              zip.addData(QStringLiteral("word/settings.xml"), DocxWriter::settingsXml(pages)) &&
               zip.addData(QStringLiteral("word/_rels/document.xml.rels"), relationships(targets));
     for (const Media &each : std::as_const(media))
         ok = ok && zip.addFile(QStringLiteral("word/media/") + each.name, each.source);

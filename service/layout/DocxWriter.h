@@ -29,4 +29,6 @@ public:
     static QByteArray documentXml(const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
                                   QList<Media> *media);
     static QByteArray stylesXml(const QList<TextStyle> &styles);
+    // word/settings.xml: hyphenation on where the source hyphenated.
+    static QByteArray settingsXml(const QList<StructuredPage> &pages);
 };

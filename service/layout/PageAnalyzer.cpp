@@ -196,6 +196,14 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
         if (usedRules.contains(r))
             continue;
         const Rule &rule = mSource.rules[r];
+        if (rule.stroked) {
+            // A line stays a line: a renderer draws it at least a device pixel wide, as it did the source's.
+            Shape line{QRectF(rule.from, rule.to).normalized(), rule.color};
+            line.lineWidth = qMax(0.1, rule.width);
+            line.hairline = rule.hairline;
+            mPage.shapes.append(line);
+            continue;
+        }
         const double half = qMax(0.25, rule.width / 2);
         const QRectF box = QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
         mPage.shapes.append({box, rule.color});

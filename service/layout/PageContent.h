@@ -41,6 +41,8 @@ struct Rule {
     QPointF to;
     double width = 0;
     Rgb color = 0;
+    bool stroked = false;  // drawn as a line, not as a thin filled box
+    bool hairline = false; // stroked at width 0: the thinnest line the device draws
 
     bool horizontal() const { return qAbs(to.y() - from.y()) <= qAbs(to.x() - from.x()); }
 };

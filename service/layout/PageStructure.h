@@ -13,7 +13,8 @@
 
 struct TextRun {
     QString text;
-    int style = -1; // index into SourceDocument::styles
+    int style = -1;  // index into SourceDocument::styles
+    double rise = 0; // points above the line's baseline (a superscript), below if negative
 
     bool operator==(const TextRun &other) const = default;
 };
@@ -39,6 +40,8 @@ struct Paragraph {
     Align align = Align::Left;
     int headingLevel = 0; // 1..3, 0 for body text
     bool listItem = false;
+    bool numbered = false;   // a section number, then a tab to where the title starts
+    bool hyphenated = false; // the source broke a word at a line end with a hyphen of its own
     bool keepSpaces = false; // monospaced text: spacing and line breaks as in the source
     QList<TabStop> tabStops; // one per tab in the text, in order
     double condense = 0;     // points to take from each character's advance so that the lines fit as they did
@@ -107,6 +110,10 @@ struct Shape {
     bool gradient = false;
     bool vertical = true;
     Rgb endColor = 0;
+    // A stroked line of this width along the box's longer side, which is then
+    // the line's own extent; 0 for a filled box.
+    double lineWidth = 0;
+    bool hairline = false; // the thinnest line the device draws, whatever lineWidth says
 };
 
 struct StructuredPage {

@@ -38,6 +38,17 @@ bool opensList(const Line &line)
     return line.words[1].box.left() - line.words.first().box.right() >= 0.4 * line.size;
 }
 
+// A section number ("2", "4.11.1", "A.3") set apart from its title by far
+// more than a space, as headings and contents entries are.
+bool opensNumbered(const Line &line)
+{
+    static const QRegularExpression number(QStringLiteral("^(\\d{1,3}|[A-Z])(\\.\\d{1,3})*\\.?$"));
+    if (line.words.size() < 2 || (line.segments() > 1 && line.segmentStarts[1] == 1))
+        return false;
+    return number.match(line.words.first().text).hasMatch() &&
+           line.words[1].box.left() - line.words.first().box.right() >= 0.7 * line.size;
+}
+
 class Grouper {
 public:
     Grouper(const QList<Line> &lines, double left, double right)
@@ -114,7 +125,7 @@ public:
         }
         qsizetype offset = 0;
         for (const TextWords::Run &run : word.runs) {
-            append(word.text.mid(offset, run.length), run.style);
+            append(word.text.mid(offset, run.length), run.style, run.rise);
             offset += run.length;
         }
         mLastWord = word.text;
@@ -131,10 +142,11 @@ public:
         const qsizetype drop = mLastWord.size() - keep;
         QString &last = mParagraph.runs.last().text;
         last.chop(qMin(drop, last.size()));
+        mParagraph.hyphenated = mParagraph.hyphenated || drop > 0;
         mPending.clear();
         qsizetype at = 0;
         for (const TextWords::Run &run : next.runs) {
-            append(next.text.mid(at, run.length), run.style);
+            append(next.text.mid(at, run.length), run.style, run.rise);
             at += run.length;
         }
         mLastWord = next.text;
@@ -142,12 +154,12 @@ public:
     }
 
 private:
-    void append(const QString &text, int style)
+    void append(const QString &text, int style, double rise)
     {
-        if (!mParagraph.runs.isEmpty() && mParagraph.runs.last().style == style)
+        if (!mParagraph.runs.isEmpty() && mParagraph.runs.last().style == style && mParagraph.runs.last().rise == rise)
             mParagraph.runs.last().text += text;
         else
-            mParagraph.runs.append({text, style});
+            mParagraph.runs.append({text, style, rise});
     }
 
     Paragraph &mParagraph;
@@ -178,6 +190,9 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     const Line &first = lines[group.first()];
     paragraph.keepSpaces = first.mono;
     paragraph.listItem = opensList(first);
+    paragraph.numbered = !paragraph.listItem && opensNumbered(first);
+    if (paragraph.numbered)
+        paragraph.tabStops.append({first.words[1].box.left(), false, false});
     for (qsizetype l = 0; l < group.size(); ++l) {
         const Line &line = lines[group[l]];
         for (int s = 0; s < line.segments(); ++s) {
@@ -193,7 +208,7 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
                     continue;
                 if (w > 0 && paragraph.keepSpaces)
                     assembler.separate(spacesFor(words[w - 1], words[w]));
-                else if (w == 1 && l == 0 && s == 0 && paragraph.listItem)
+                else if (w == 1 && l == 0 && s == 0 && (paragraph.listItem || paragraph.numbered))
                     assembler.separate(QStringLiteral("\t"));
                 else if (w == 0 && l > 0 && setBreaks)
                     assembler.separate(QStringLiteral("\n"));

@@ -10,6 +10,8 @@ namespace {
 using Item = ReadingOrder::Item;
 using Ids = QList<int>;
 
+constexpr double kProseEms = 8; // the least width of a typical row of prose, in its height
+
 struct Gutter {
     double start = 0;
     double end = 0;
@@ -112,17 +114,25 @@ QList<Ids> Cutter::columnsOf(const Ids &ids, const QList<Gutter> &cuts) const
 bool Cutter::readsAsProse(const Ids &ids) const
 {
     QHash<int, int> wordsPerRow;
+    QHash<int, QRectF> extentOfRow;
     for (const int id : ids) {
         if (mItems[id].row < 0)
             return true; // a table or block holds its own place
         ++wordsPerRow[mItems[id].row];
+        QRectF &extent = extentOfRow[mItems[id].row];
+        extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
     }
     if (wordsPerRow.size() < 2)
         return false;
     QList<double> counts;
     for (const int count : std::as_const(wordsPerRow))
         counts.append(count);
-    return median(counts) >= 3;
+    // A row of prose runs for many ems; a row of short entries ("0021 ! ! !")
+    // has several words but stays narrow.
+    QList<double> widths;
+    for (const QRectF &extent : std::as_const(extentOfRow))
+        widths.append(extent.width() / qMax(1.0, extent.height()));
+    return median(counts) >= 3 && median(widths) >= kProseEms;
 }
 
 QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const

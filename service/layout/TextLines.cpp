@@ -100,9 +100,11 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
         line.bold = allChars > 0 && boldChars == allChars;
         line.segmentStarts.append(0);
         line.leaders.append(false);
+        // Lines all in a monospaced face (code) keep their spacing as spaces
+        // instead; mixed with other faces, a wide gap parts columns as anywhere.
+        const bool allMono = allChars > 0 && monoChars == allChars;
         for (qsizetype i = 1; i < row.size(); ++i) {
-            // Monospaced lines keep their spacing as spaces instead.
-            const bool wide = !line.mono && row[i].box.left() - row[i - 1].box.right() >= segmentGap(line.size);
+            const bool wide = !allMono && row[i].box.left() - row[i - 1].box.right() >= segmentGap(line.size);
             if (wide || led.contains(int(i))) {
                 line.segmentStarts.append(int(i));
                 line.leaders.append(led.contains(int(i)));

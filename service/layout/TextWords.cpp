@@ -1,17 +1,22 @@
 #include "layout/TextWords.h"
 
+#include <QHash>
+
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace {
 
 struct Row {
-    double baseline = 0;
+    double baseline = 0; // of its largest glyphs while the rows are gathered
     double size = 0;
     double left = 0;
     double right = 0;
     QList<int> glyphs;
 };
+
+constexpr int kMaxShiftedGlyphs = 3;
 
 bool isBlank(const Glyph &glyph)
 {
@@ -34,6 +39,9 @@ QList<Row> rowsOf(const QList<Glyph> &glyphs)
         if (!rows.isEmpty()) {
             Row &row = rows.last();
             if (glyph.baseline - row.baseline <= 0.25 * qMax(row.size, glyph.size)) {
+                // A raised smaller glyph may open the row; the text's own size then sets its baseline.
+                if (glyph.size > row.size)
+                    row.baseline = glyph.baseline;
                 row.glyphs.append(index);
                 row.size = qMax(row.size, glyph.size);
                 row.left = qMin(row.left, glyph.box.left());
@@ -46,21 +54,48 @@ QList<Row> rowsOf(const QList<Glyph> &glyphs)
     return rows;
 }
 
-// A row of smaller glyphs raised or lowered beside a row of larger ones
-// (superscripts, subscripts) belongs to it.
-void mergeRaised(QList<Row> &rows)
+// Whether `small` is set raised or lowered beside `large`:
+// smaller glyphs (superscripts, subscripts, footnote marks) near its
+// baseline, or a few glyphs of its size shifted by less than half an em
+// within its extent.
+bool shiftedBeside(const Row &small, const Row &large)
+{
+    const bool within =
+        small.baseline > large.baseline - 0.75 * large.size && small.baseline < large.baseline + 0.35 * large.size;
+    const bool beside = small.left < large.right + large.size && small.right > large.left - large.size;
+    if (small.size <= 0.85 * large.size)
+        return within && beside;
+    return small.glyphs.size() <= kMaxShiftedGlyphs && large.glyphs.size() > small.glyphs.size() &&
+           small.size <= 1.05 * large.size && std::abs(small.baseline - large.baseline) < 0.5 * large.size &&
+           small.left > large.left && small.right < large.right + 0.5 * large.size;
+}
+
+// Whether glyphs of `row` stand over or under most of the span of `small`:
+// two small lines stacked beside a larger one (a name above another) would
+// interleave their letters if both joined it. An exponent over a subscript
+// shares a letter's width at most.
+bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
+{
+    double from = small.right;
+    double to = small.left;
+    for (const int index : row.glyphs) {
+        const QRectF &box = glyphs[index].box;
+        if (box.width() > 0 && box.right() > small.left && box.left() < small.right) {
+            from = qMin(from, qMax(small.left, box.left()));
+            to = qMax(to, qMin(small.right, box.right()));
+        }
+    }
+    return to - from > 0.5 * (small.right - small.left);
+}
+
+void mergeRaised(QList<Row> &rows, const QList<Glyph> &glyphs)
 {
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const Row &small = rows[i];
         qsizetype best = -1;
         for (qsizetype j = qMax<qsizetype>(0, i - 2); j < qMin(rows.size(), i + 3); ++j) {
-            const Row &large = rows[j];
-            if (j == i || small.size > 0.85 * large.size)
-                continue;
-            const bool within = small.baseline > large.baseline - 0.75 * large.size &&
-                                small.baseline < large.baseline + 0.35 * large.size;
-            const bool beside = small.left < large.right + large.size && small.right > large.left - large.size;
-            if (within && beside && (best < 0 || rows[j].size > rows[best].size))
+            if (j != i && shiftedBeside(small, rows[j]) && !covers(rows[j], small, glyphs) &&
+                (best < 0 || rows[j].size > rows[best].size))
                 best = j;
         }
         if (best < 0)
@@ -73,15 +108,35 @@ void mergeRaised(QList<Row> &rows)
     }
 }
 
-void appendGlyph(TextWords::Word &word, const Glyph &glyph)
+// The baseline most of a row's characters of its full size sit on; smaller
+// ones (an exponent of several digits) are shifted from it.
+double mainBaseline(const Row &row, const QList<Glyph> &glyphs)
+{
+    QHash<qint64, qsizetype> perBaseline;
+    for (const int index : row.glyphs) {
+        if (glyphs[index].size >= 0.95 * row.size)
+            perBaseline[std::llround(glyphs[index].baseline * 10)] += glyphs[index].text.size();
+    }
+    qint64 best = std::llround(row.baseline * 10);
+    for (auto it = perBaseline.cbegin(); it != perBaseline.cend(); ++it) {
+        if (it.value() > perBaseline.value(best) || (it.value() == perBaseline.value(best) && it.key() < best))
+            best = it.key();
+    }
+    return double(best) / 10;
+}
+
+void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
 {
     word.text += glyph.text;
     word.box = word.box.isNull() ? glyph.box : word.box.united(glyph.box);
     word.size = qMax(word.size, glyph.size);
-    if (!word.runs.isEmpty() && word.runs.last().style == glyph.style)
+    // Shifts below a tenth of the size are the font's own, not the text's.
+    const double shift = baseline - glyph.baseline;
+    const double rise = std::abs(shift) >= 0.1 * glyph.size ? std::round(shift * 10) / 10 : 0;
+    if (!word.runs.isEmpty() && word.runs.last().style == glyph.style && word.runs.last().rise == rise)
         word.runs.last().length += int(glyph.text.size());
     else
-        word.runs.append({glyph.style, int(glyph.text.size())});
+        word.runs.append({glyph.style, int(glyph.text.size()), rise});
 }
 
 } // namespace
@@ -89,9 +144,10 @@ void appendGlyph(TextWords::Word &word, const Glyph &glyph)
 QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
 {
     QList<Row> rows = rowsOf(glyphs);
-    mergeRaised(rows);
+    mergeRaised(rows, glyphs);
     QList<Word> words;
     for (qsizetype r = 0; r < rows.size(); ++r) {
+        rows[r].baseline = mainBaseline(rows[r], glyphs);
         QList<int> row = rows[r].glyphs;
         std::stable_sort(row.begin(), row.end(),
                          [&glyphs](int a, int b) { return glyphs[a].box.left() < glyphs[b].box.left(); });
@@ -123,7 +179,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
             const bool continuation =
                 previous && glyph.box.width() <= 0 && qAbs(glyph.box.left() - previous->box.left()) < 0.05 * glyph.size;
             if (continuation) {
-                appendGlyph(word, glyph);
+                appendGlyph(word, glyph, rows[r].baseline);
                 previous = &glyph;
                 continue;
             }
@@ -132,7 +188,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
             // overprinting, or text laid over text): it starts a word of its own.
             if (!word.text.isEmpty() && (gap > wordGap(qMax(word.size, glyph.size)) || gap < -0.5 * glyph.size))
                 finish();
-            appendGlyph(word, glyph);
+            appendGlyph(word, glyph, rows[r].baseline);
             lastRight = qMax(lastRight, glyph.box.right());
             if (word.text.size() == glyph.text.size())
                 lastRight = glyph.box.right();

@@ -7,7 +7,10 @@
 #include <QString>
 
 // Glyphs to words on rows. Glyphs on one baseline form a row (smaller raised
-// or lowered glyphs beside them, such as footnote marks, join it); a row splits
+// or lowered glyphs beside them, such as footnote marks, join it, and so do a
+// few glyphs of the same size shifted within it, as TeX sets its logo's E); the
+// row's baseline is that of most of its characters, and the others keep their
+// distance from it as their runs' rise. A row splits
 // into words at space glyphs and at gaps wider than a fraction of the font
 // size, so that words are neither glued together where a PDF leaves out its
 // spaces nor broken where it places letters one by one.
@@ -15,7 +18,8 @@ class TextWords final {
 public:
     struct Run {
         int style = -1;
-        int length = 0; // characters of Word::text
+        int length = 0;  // characters of Word::text
+        double rise = 0; // points above the row's baseline: a superscript's, or below it if negative
 
         bool operator==(const Run &other) const = default;
     };

@@ -150,6 +150,7 @@ private:
     QList<bool> mClosed;
     bool mCurved = false;
     double mLineWidth = 0;
+    bool mHairline = false;
     // The boxes of the clips in force, innermost last, and the one being read.
     QList<QRectF> mClips;
     std::optional<QRectF> mClipBox;
@@ -226,7 +227,8 @@ void Parser::startElement()
         mColour = colour(mXml.attributes().value(QLatin1String("color")));
         mLineWidth =
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
-        if (mPathKind == PathKind::Stroke && mLineWidth <= 0)
+        mHairline = mPathKind == PathKind::Stroke && mLineWidth <= 0;
+        if (mHairline)
             mLineWidth = kHairline;
         mSubpaths.clear();
         mClosed.clear();
@@ -415,7 +417,7 @@ void Parser::finishPath()
                 const QPointF b = points[i];
                 const bool straight = std::abs(a.x() - b.x()) < kStraight || std::abs(a.y() - b.y()) < kStraight;
                 if (straight && a != b && mLineWidth > 0 && !nearlyWhite(mColour))
-                    mPage->rules.append({a, b, mLineWidth, mColour});
+                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline});
             }
             continue;
         }

@@ -42,6 +42,8 @@ private slots:
     void headingsByRelativeSize();
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
+    void docxStrokedRulesStayLines();
+    void docxColumnsOpeningWithTablesBecomeCells();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
     void docxWriteFailureLeavesNoFile();
@@ -215,6 +217,13 @@ void TestLayoutParts::fontNames_data()
     QTest::newRow("TeX italic") << s("CMTI10") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("TeX maths letters are italic") << s("CMMI10") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("TeX maths symbols") << s("CMSY7") << s("Latin Modern Math") << false << false << false;
+    QTest::newRow("Latin Modern condensed light typewriter")
+        << s("SAMPLZ+LMMonoLtCond10-Regular") << s("Latin Modern Mono Light Cond") << false << false << true;
+    QTest::newRow("Latin Modern light typewriter bold")
+        << s("LMMonoLt10-Bold") << s("Latin Modern Mono Light") << true << false << true;
+    QTest::newRow("Latin Modern caps") << s("LMRomanCaps10-Regular") << s("Latin Modern Roman Caps") << false << false
+                                       << false;
+    QTest::newRow("Latin Modern roman") << s("LMRoman12-Italic") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false;
     QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false;
     QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true;
@@ -279,6 +288,13 @@ void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
     QCOMPARE(texts, (QStringList{s("("), s("\u2211"), s(")")}));
     QCOMPARE(document->pages.first().rules.size(), 1);
     QVERIFY(document->pages.first().rules.first().width > 0);
+    QVERIFY(document->pages.first().rules.first().hairline);
+    // In Word it is a line of width 0, which is a hairline there too.
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    QCOMPARE(pages.first().shapes.size(), 1);
+    QVERIFY(pages.first().shapes.first().hairline);
+    QVERIFY(QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr))
+                .contains(QStringLiteral("<a:ln w=\"0\"><a:solidFill>")));
 }
 
 void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
@@ -540,6 +556,10 @@ void TestLayoutParts::headingsByRelativeSize()
     page.paragraphs = {paragraph(QStringLiteral("Title"), 1, 100), paragraph(QStringLiteral("Section"), 2, 130),
                        paragraph(QStringLiteral("Run-in bold words"), 3, 160),
                        paragraph(QStringLiteral("A bold sentence ends."), 3, 180)};
+    // A section number tabbed apart from its title is still a heading.
+    page.paragraphs[1].runs = {{QStringLiteral("2\tSection"), 2}};
+    page.paragraphs[1].numbered = true;
+    page.paragraphs[1].tabStops = {{100, false, false}};
     Paragraph body = paragraph(QString(400, QLatin1Char('x')), 0, 200);
     body.lineCount = 8;
     page.paragraphs.append(body);
@@ -591,10 +611,63 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
         xml.contains(QStringLiteral("A &lt; B &amp; &quot;C&quot; tab</w:t><w:tab/><w:t xml:space=\"preserve\">here")));
     QVERIFY(xml.contains(QStringLiteral("<w:tab w:val=\"right\" w:leader=\"dot\"")));
     QVERIFY(!xml.contains(QChar(0x01)));
+    // A raised run keeps its rise, in half points.
+    page.paragraphs.first().runs = {{QStringLiteral("x"), 0}, {QStringLiteral("2"), 0, 3.5}};
+    const QString raised = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QCOMPARE(raised.count(QStringLiteral("<w:position w:val=\"7\"/>")), 1);
+    QCOMPARE(raised.count(QStringLiteral("<w:position")), 1);
+    // Hyphenation is on only where the source hyphenated.
+    QVERIFY(!QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("autoHyphenation")));
+    page.paragraphs.first().hyphenated = true;
+    QVERIFY(QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("<w:autoHyphenation/>")));
     // A line end the source set stays a line break in the same paragraph.
     page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
     const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QVERIFY(broken.contains(QStringLiteral("First line</w:t><w:br/><w:t xml:space=\"preserve\">second")));
+}
+
+void TestLayoutParts::docxStrokedRulesStayLines()
+{
+    // The trace strokes one rule and fills another as a thin box: the stroke
+    // becomes an outline of its width, the box a filled shape.
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(kTrace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    QList<Shape> lines;
+    QList<Shape> boxes;
+    for (const Shape &shape : pages.first().shapes)
+        (shape.lineWidth > 0 ? lines : boxes).append(shape);
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first().lineWidth, 0.5);
+    QCOMPARE(lines.first().box, QRectF(50, 200, 200, 0));
+    QCOMPARE(boxes.size(), 2); // the grey box and the filled rule
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr));
+    QCOMPARE(xml.count(QStringLiteral("<a:ln w=\"6350\"><a:solidFill><a:srgbClr val=\"000000\"/>")), 1);
+    QCOMPARE(xml.count(QStringLiteral("<a:ln><a:noFill/></a:ln>")), 2);
+}
+
+void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
+{
+    // Two columns, the second opening with a table of aligned text: no column
+    // break can carry it across, so the band becomes one table of two cells
+    // (the inner table nested in the second), in a section of one column.
+    StructuredPage page = pageWithColumns(2);
+    Table inner = grid(2, 2);
+    inner.columnEdges = {312, 400, 500};
+    page.tables.append(inner);
+    page.bands.first().columns[1].items = {{FlowItem::Kind::Table, 0}};
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QCOMPARE(xml.count(QStringLiteral("<w:tbl>")), 2);
+    QVERIFY(!xml.contains(QStringLiteral("w:type=\"column\"")));
+    QVERIFY(!xml.contains(QStringLiteral("<w:cols w:num=\"2\"")));
+    const qsizetype outer = xml.indexOf(QStringLiteral("<w:tbl>"));
+    QVERIFY(xml.indexOf(QStringLiteral("Column 1"), outer) < xml.indexOf(QStringLiteral("<w:tbl>"), outer + 1));
+    QVERIFY(xml.contains(QStringLiteral("</w:tbl><w:p>")));      // a cell ends with a paragraph
+    QCOMPARE(xml.count(QStringLiteral("w:hRule=\"exact\"")), 2); // aligned rows keep their height
+    page.tables.first().ruled = true;
+    const QString ruled = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    QCOMPARE(ruled.count(QStringLiteral("w:hRule=\"atLeast\"")), 2); // ruled cells may wrap
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()

@@ -16,6 +16,7 @@ private slots:
     void ligatureContinuationStaysInTheWord();
     void overprintedBoldIsReadOnce();
     void raisedFootnoteMarkJoinsItsRow();
+    void shiftedGlyphsKeepTheirRise();
     void hyphenation_data();
     void hyphenation();
     void fullLinesJoinIntoOneParagraph();
@@ -24,6 +25,7 @@ private slots:
     void centredLinesKeepTheirBreaks();
     void justifiedLinesFitAtTheSizeWordSets();
     void listItemsAndMonospacedLinesStandAlone();
+    void sectionNumberIsSetApartByATab();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
     void alignment_data();
@@ -140,6 +142,46 @@ void TestLayoutText::raisedFootnoteMarkJoinsItsRow()
     QCOMPARE(words.first().row, words.last().row);
 }
 
+void TestLayoutText::shiftedGlyphsKeepTheirRise()
+{
+    // TeX's logo: a smaller A raised, then an E of the text's size lowered by
+    // a fifth of an em; a raised A opens the row, before the text's own baseline.
+    QList<Glyph> glyphs = setText(QStringLiteral("The"), 72, 100);
+    glyphs += setText(QStringLiteral("L"), 92, 100);
+    glyphs += setText(QStringLiteral("A"), 96, 97.8, 7);
+    glyphs += setText(QStringLiteral("T"), 99.5, 100);
+    glyphs += setText(QStringLiteral("E"), 104, 102.15);
+    glyphs += setText(QStringLiteral("X"), 108.5, 100);
+    glyphs += setText(QStringLiteral("support"), 117, 100);
+    const QList<TextWords::Word> words = TextWords::words(glyphs);
+    QCOMPARE(texts(words), strings({"The", "LATEX", "support"}));
+    QCOMPARE(words[1].baseline, 100.0);
+    QCOMPARE(words[1].runs, (QList<TextWords::Run>{{0, 1, 0}, {0, 1, 2.2}, {0, 1, 0}, {0, 1, -2.2}, {0, 1, 0}}));
+    // A superscript of more characters than the base it stands on.
+    QList<Glyph> power = setText(QStringLiteral("m2"), 72, 100);
+    power += setText(QStringLiteral("N-1-k"), 82, 96.4, 7);
+    const QList<TextWords::Word> exponent = TextWords::words(power);
+    QCOMPARE(texts(exponent), strings({"m2N-1-k"}));
+    QCOMPARE(exponent.first().baseline, 100.0);
+    QCOMPARE(exponent.first().runs.last().rise, 3.6);
+    // An exponent over a subscript: both join the row.
+    QList<Glyph> stacked = setText(QStringLiteral("m"), 72, 100);
+    stacked += setText(QStringLiteral("k"), 77, 102, 7);
+    stacked += setText(QStringLiteral("N-1"), 77, 96.4, 7);
+    QCOMPARE(texts(TextWords::words(stacked)).size(), 1);
+    // Two small names stacked beside a row of larger glyphs stay two rows, letters in order.
+    QList<Glyph> listing = setText(QStringLiteral("0307"), 72, 100, 12);
+    listing += setText(QStringLiteral("uni0307"), 100, 95.5, 7);
+    listing += setText(QStringLiteral("dotaccentcomb"), 100, 104, 7);
+    QStringList names = texts(TextWords::words(listing));
+    names.sort();
+    QCOMPARE(names, strings({"0307", "dotaccentcomb", "uni0307"}));
+    // Its rise reaches the paragraph's runs.
+    const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(TextLines::lines(exponent, kStyles), 72, 540, {});
+    QCOMPARE(paragraphs.first().runs,
+             (QList<TextRun>{{QStringLiteral("m2"), 0, 0}, {QStringLiteral("N-1-k"), 0, 3.6}}));
+}
+
 void TestLayoutText::hyphenation_data()
 {
     QTest::addColumn<QString>("end");
@@ -248,6 +290,31 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     QVERIFY(paragraphs[1].listItem);
     QVERIFY(paragraphs[1].firstIndent < 0); // hanging: the text after the bullet sets the indent
     QVERIFY(paragraphs[2].keepSpaces);
+    // A wide gap in a line of code stays spaces; beside text of another face it parts segments.
+    const QList<TextLines::Line> code = linesOf({{QStringLiteral("int       x;"), 100}}, 72, 1);
+    QCOMPARE(code.first().segments(), 1);
+    QList<Glyph> mixed = setText(QStringLiteral("1EA4"), 72, 100, 10, 1);
+    mixed += setText(QStringLiteral("A"), 100, 100, 10, 0);
+    mixed += setText(QStringLiteral("Acircumflexacute"), 130, 100, 10, 1);
+    const QList<TextLines::Line> listing = TextLines::lines(TextWords::words(mixed), kStyles);
+    QVERIFY(listing.first().mono);
+    QCOMPARE(listing.first().segments(), 2);
+}
+
+void TestLayoutText::sectionNumberIsSetApartByATab()
+{
+    // A number an em before its title is a heading's or contents entry's;
+    // a number a space before the next word is text.
+    QList<Glyph> heading = setText(QStringLiteral("4.11"), 72, 100);
+    heading += setText(QStringLiteral("Rolling CRC"), 102, 100);
+    QList<Glyph> text = setText(QStringLiteral("2 bits are set"), 72, 130);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(heading + text), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(paragraphs), strings({"4.11\tRolling CRC", "2 bits are set"}));
+    QVERIFY(paragraphs[0].numbered);
+    QCOMPARE(paragraphs[0].tabStops, (QList<TabStop>{{102, false, false}}));
+    QVERIFY(!paragraphs[1].numbered);
+    QVERIFY(paragraphs[1].tabStops.isEmpty());
 }
 
 void TestLayoutText::brokenWordIsJoinedAcrossLines()
@@ -257,6 +324,13 @@ void TestLayoutText::brokenWordIsJoinedAcrossLines()
                                                                               {QStringLiteral("known end"), 124}}),
                                                                      72, 142, {QStringLiteral("well-known")});
     QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("a word hyphenated and a well-known end")});
+    QVERIFY(paragraphs.first().hyphenated);
+    // A compound broken at its own hyphen is no hyphenation.
+    const QList<Paragraph> compound = ParagraphBuilder::paragraphs(
+        linesOf({{QStringLiteral("and a well-"), 100}, {QStringLiteral("known end"), 112}}), 72, 142,
+        {QStringLiteral("well-known")});
+    QCOMPARE(paragraphTexts(compound), QStringList{QStringLiteral("and a well-known end")});
+    QVERIFY(!compound.first().hyphenated);
 }
 
 void TestLayoutText::dotLeadersBecomeARightTab()
@@ -343,6 +417,22 @@ void TestLayoutText::tableLikeColumnsStayRows()
     const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
     QCOMPARE(bands.size(), 1);
     QCOMPARE(bands.first().columns.size(), 1);
+    // Two halves of a listing, each row a code, four glyphs and a name: the
+    // short words run on to the name across their gap, so only the gap between
+    // the halves can part columns.
+    QList<ReadingOrder::Item> listing;
+    for (int row = 0; row < 6; ++row) {
+        for (const double half : {0.0, 190.0}) {
+            listing.append(item(half + 72, 100 + row * 16, 20, row));
+            for (int glyph = 0; glyph < 4; ++glyph)
+                listing.append(item(half + 100 + glyph * 10, 100 + row * 16, 5, row));
+            listing.append(item(half + 160, 100 + row * 16, 40, row));
+        }
+    }
+    const QList<ReadingOrder::Band> listed = ReadingOrder::bands(listing);
+    QCOMPARE(listed.size(), 1);
+    QVERIFY(listed.first().columns.size() <= 2);
+    QVERIFY(listed.first().columns.first().right >= 200);
 }
 
 MIRELUNE_TEST_MAIN(TestLayoutText)
