@@ -102,6 +102,34 @@ QString fromGlyphName(QString name)
     return kNames.value(name);
 }
 
+// How far below its origin, in ems, the baseline of the text around a sized
+// glyph of TeX's extension font lies. Those glyphs hang from their origin and
+// TeX centres them on the maths axis, a quarter em above the baseline; read
+// at their origin they would sit on a line of their own above the formula.
+double hangingDrop(QStringView glyphName)
+{
+    struct Height {
+        QLatin1String suffix;
+        double ems; // the glyph's height and depth together
+    };
+    static const Height kHeights[] = {
+        {QLatin1String("integraldisplay"), 2.22},
+        {QLatin1String("integraltext"), 1.11},
+        {QLatin1String("display"), 1.4},
+        {QLatin1String("text"), 1.0},
+        {QLatin1String("Bigg"), 3.0},
+        {QLatin1String("bigg"), 2.4},
+        {QLatin1String("Big"), 1.8},
+        {QLatin1String("big"), 1.2},
+    };
+    constexpr double kAxis = 0.25;
+    for (const Height &height : kHeights) {
+        if (glyphName.endsWith(height.suffix))
+            return height.ems / 2 + kAxis;
+    }
+    return 0;
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -331,8 +359,12 @@ void Parser::addGlyph()
 {
     const QXmlStreamAttributes attributes = mXml.attributes();
     QString text = attributes.value(QLatin1String("unicode")).toString();
-    if (text == QStringLiteral("\uFFFD"))
-        text = fromGlyphName(attributes.value(QLatin1String("glyph")).toString());
+    double drop = 0;
+    if (text == QStringLiteral("\uFFFD")) {
+        const QString name = attributes.value(QLatin1String("glyph")).toString();
+        text = fromGlyphName(name);
+        drop = hangingDrop(name);
+    }
     if (text.isEmpty())
         return;
     // Ligatures ("ﬁ") become their letters, so that words can be searched and spelled.
@@ -353,9 +385,9 @@ void Parser::addGlyph()
     const double width = advance * along.x();
     Glyph glyph;
     glyph.text = text;
-    glyph.baseline = at.y();
+    glyph.baseline = at.y() + drop * size;
     glyph.size = size;
-    glyph.box = QRectF(at.x(), at.y() - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
+    glyph.box = QRectF(at.x(), glyph.baseline - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
     glyph.style = styleFor(mFont, size);
     if (!text.at(0).isSpace() && advance > 0)
         mWidths[mFont].advances.insert(text.at(0), advance);

@@ -286,6 +286,13 @@ void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
     QVERIFY2(document, qPrintable(error));
     const QStringList texts = glyphTexts(*document);
     QCOMPARE(texts, (QStringList{s("("), s("\u2211"), s(")")}));
+    // They hang from their origin (y 50 from the top) and are centred on the
+    // maths axis: the baseline of their formula lies half their height and a
+    // quarter em lower.
+    const QList<Glyph> &glyphs = document->pages.first().glyphs;
+    QCOMPARE(glyphs.at(0).baseline, 50 + 10 * (1.8 / 2 + 0.25));
+    QCOMPARE(glyphs.at(1).baseline, 50 + 10 * (1.4 / 2 + 0.25));
+    QCOMPARE(glyphs.at(2).baseline, 50 + 10 * (2.4 / 2 + 0.25));
     QCOMPARE(document->pages.first().rules.size(), 1);
     QVERIFY(document->pages.first().rules.first().width > 0);
     QVERIFY(document->pages.first().rules.first().hairline);
