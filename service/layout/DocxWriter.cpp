@@ -111,6 +111,8 @@ private:
     void paragraph(const Paragraph &paragraph, double left, double right, double *cursor);
     void spacer(double height);
     void table(const Table &table, double left, double *cursor);
+    static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
+                          double sideMargin, const QList<double> &edges);
     static bool laidOutAsTable(const Band &band);
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
     QString cellOf(qsizetype from, double width);
@@ -479,31 +481,30 @@ void Writer::paragraph(const Paragraph &source, double left, double right, doubl
     *cursor = qMax(*cursor, paragraph.top()) + paragraph.lineCount * paragraph.lineHeight;
 }
 
-void Writer::table(const Table &table, double left, double *cursor)
+// A table's properties and grid: its width, its indent when given, the
+// borders of a ruled table, fixed columns at `edges` and cells with
+// `sideMargin` left and right.
+void Writer::tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
+                       double sideMargin, const QList<double> &edges)
 {
-    const QRectF box = table.box();
-    const double gap = box.top() - *cursor;
-    if (gap >= kMinLine)
-        spacer(gap);
-    QString text;
-    QXmlStreamWriter xml(&text);
-    xml.writeStartElement(QStringLiteral("w:tbl"));
     xml.writeStartElement(QStringLiteral("w:tblPr"));
     xml.writeEmptyElement(QStringLiteral("w:tblW"));
-    xml.writeAttribute(QStringLiteral("w:w"), twips(box.width()));
+    xml.writeAttribute(QStringLiteral("w:w"), twips(width));
     xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
-    xml.writeEmptyElement(QStringLiteral("w:tblInd"));
-    xml.writeAttribute(QStringLiteral("w:w"), twips(box.left() - left));
-    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
-    if (table.ruled) {
+    if (indent) {
+        xml.writeEmptyElement(QStringLiteral("w:tblInd"));
+        xml.writeAttribute(QStringLiteral("w:w"), twips(*indent));
+        xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
+    }
+    if (ruled && ruled->ruled) {
         xml.writeStartElement(QStringLiteral("w:tblBorders"));
-        const QString size = QString::number(qBound(2L, std::lround(table.ruleWidth * 8), 96L));
+        const QString size = QString::number(qBound(2L, std::lround(ruled->ruleWidth * 8), 96L));
         for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right", "w:insideH", "w:insideV"}) {
             xml.writeEmptyElement(QLatin1String(edge));
             xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("single"));
             xml.writeAttribute(QStringLiteral("w:sz"), size);
             xml.writeAttribute(QStringLiteral("w:space"), QStringLiteral("0"));
-            xml.writeAttribute(QStringLiteral("w:color"), hex(table.ruleColor));
+            xml.writeAttribute(QStringLiteral("w:color"), hex(ruled->ruleColor));
         }
         xml.writeEndElement();
     }
@@ -513,17 +514,29 @@ void Writer::table(const Table &table, double left, double *cursor)
     for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right"}) {
         const bool side = edge[2] == 'l' || edge[2] == 'r';
         xml.writeEmptyElement(QLatin1String(edge));
-        xml.writeAttribute(QStringLiteral("w:w"), side ? twips(kCellMargin) : QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("w:w"), side ? twips(sideMargin) : QStringLiteral("0"));
         xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
     }
     xml.writeEndElement();
     xml.writeEndElement(); // tblPr
     xml.writeStartElement(QStringLiteral("w:tblGrid"));
-    for (int c = 0; c < table.columns(); ++c) {
+    for (qsizetype c = 0; c + 1 < edges.size(); ++c) {
         xml.writeEmptyElement(QStringLiteral("w:gridCol"));
-        xml.writeAttribute(QStringLiteral("w:w"), twips(table.columnEdges[c + 1] - table.columnEdges[c]));
+        xml.writeAttribute(QStringLiteral("w:w"), twips(edges[c + 1] - edges[c]));
     }
     xml.writeEndElement();
+}
+
+void Writer::table(const Table &table, double left, double *cursor)
+{
+    const QRectF box = table.box();
+    const double gap = box.top() - *cursor;
+    if (gap >= kMinLine)
+        spacer(gap);
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.writeStartElement(QStringLiteral("w:tbl"));
+    tableHead(xml, box.width(), box.left() - left, &table, kCellMargin, table.columnEdges);
     for (int r = 0; r < table.rows(); ++r) {
         xml.writeStartElement(QStringLiteral("w:tr"));
         xml.writeStartElement(QStringLiteral("w:trPr"));
@@ -637,26 +650,7 @@ void Writer::layoutTable(const StructuredPage &page, const Band &band, double *c
     QString text;
     QXmlStreamWriter xml(&text);
     xml.writeStartElement(QStringLiteral("w:tbl"));
-    xml.writeStartElement(QStringLiteral("w:tblPr"));
-    xml.writeEmptyElement(QStringLiteral("w:tblW"));
-    xml.writeAttribute(QStringLiteral("w:w"), twips(edges.last() - edges.first()));
-    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
-    xml.writeEmptyElement(QStringLiteral("w:tblLayout"));
-    xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("fixed"));
-    xml.writeStartElement(QStringLiteral("w:tblCellMar"));
-    for (const char *edge : {"w:top", "w:left", "w:bottom", "w:right"}) {
-        xml.writeEmptyElement(QLatin1String(edge));
-        xml.writeAttribute(QStringLiteral("w:w"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("w:type"), QStringLiteral("dxa"));
-    }
-    xml.writeEndElement();
-    xml.writeEndElement(); // tblPr
-    xml.writeStartElement(QStringLiteral("w:tblGrid"));
-    for (qsizetype c = 0; c + 1 < edges.size(); ++c) {
-        xml.writeEmptyElement(QStringLiteral("w:gridCol"));
-        xml.writeAttribute(QStringLiteral("w:w"), twips(edges[c + 1] - edges[c]));
-    }
-    xml.writeEndElement();
+    tableHead(xml, edges.last() - edges.first(), std::nullopt, nullptr, 0, edges);
     xml.writeStartElement(QStringLiteral("w:tr"));
     xml.writeCharacters(QString());
     text += cells;
