@@ -5,7 +5,10 @@
 #     1 worker and one of 2 workers (each started once and warmed up first),
 #     against one `soffice --convert-to pdf` call over all of them and against
 #     one cold soffice call per file, one after the other;
-#   - a one-page PDF to text through the CLI.
+#   - a one-page PDF to text through the CLI;
+#   - the same files through one and two warm offices driven directly by the
+#     service's bridge (bench/office_workers.py): the most a second worker can
+#     give on this machine.
 # Prints medians of ROUNDS rounds and the ratios; not a test. The cold calls,
 # a hundred times slower and steady, are timed in one round. The two services
 # run side by side and their rounds alternate, so a machine that slows down
@@ -90,6 +93,10 @@ for document in "${DOCUMENTS[@]}"; do
 done
 cold+=("$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')")
 
+# ---- LibreOffice alone, one and two warm offices, without the service ----
+read -r offices_one offices_two offices_ratio < <(
+  python3 "$(dirname "$0")/office_workers.py" "$WORK/offices" "$ROUNDS" "${DOCUMENTS[@]}")
+
 # ---- the service, started once per worker count ----
 field() { sed -n "s/.*\"$1\": *\"\\([^\"]*\\)\".*/\\1/p" "$2"; }
 
@@ -158,6 +165,8 @@ done
     "with 1 worker: $(ratio "$single_median" "$one")x"
   echo "  cold calls / cli with 2 workers:       $(ratio "$cold_median" "$two")x"
   echo "  1 worker / 2 workers:                  $(ratio "$one" "$two")x (target >= 1.5)"
+  echo "  the offices alone, 1 / 2 warm offices: ${offices_ratio}x ($offices_one s / $offices_two s):" \
+    "the most a second worker can give here"
   echo "pdf -> txt, one page, mirelune-cli end to end"
   printf '  median %.3f s  [%s] (target < 0.5 s)\n' "$text_median" "$(list "${text[@]}")"
 }
