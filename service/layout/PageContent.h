@@ -79,7 +79,8 @@ struct SourcePage {
     QList<FilledBox> fills;
     QList<ImagePlacement> images;
     QList<Shade> shades;
-    int turnedGlyphs = 0; // text not running left to right, left out of the flow
+    QList<QRectF> drawings; // boxes of shapes that are no rule and no box (curves, slants) and of turned text
+    int turnedGlyphs = 0;   // text not running left to right, left out of the flow
 };
 
 struct SourceDocument {

@@ -1,5 +1,6 @@
 #include "layout/PdfReader.h"
 
+#include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
 #include "layout/ShadeColours.h"
@@ -77,6 +78,7 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     if (!document)
         return std::nullopt;
     if (!readImages(tools, pdf, workFolder, *document, error) ||
+        !FigureRegions::render(tools, pdf, workFolder, *document, error) ||
         !ShadeColours::read(tools, pdf, workFolder, *document, error))
         return std::nullopt;
     resolveFonts(tools, document->styles);

@@ -156,6 +156,9 @@ private:
     void addImage();
     void finishPath();
     void pathPoint(bool move);
+    void curvePoints();
+    void addDrawing(const QRectF &box);
+    static QRectF turnedBox(const Matrix &full, const QPointF &origin, double advance);
     void clipStart(QStringView name);
     void clipEnd(QStringView name);
     int styleFor(const QString &font, double size);
@@ -177,6 +180,7 @@ private:
     QList<QList<QPointF>> mSubpaths;
     QList<bool> mClosed;
     bool mCurved = false;
+    QRectF mCurveBounds; // of the curves' points, control points included
     double mLineWidth = 0;
     bool mHairline = false;
     // The boxes of the clips in force, innermost last, and the one being read.
@@ -261,11 +265,12 @@ void Parser::startElement()
         mSubpaths.clear();
         mClosed.clear();
         mCurved = false;
+        mCurveBounds = QRectF();
     } else if (mPathKind != PathKind::None) {
         if (name == QLatin1String("moveto") || name == QLatin1String("lineto"))
             pathPoint(name == QLatin1String("moveto"));
         else if (name == QLatin1String("curveto"))
-            mCurved = true;
+            curvePoints();
         else if (name == QLatin1String("closepath") && !mClosed.isEmpty())
             mClosed.last() = true;
     }
@@ -380,6 +385,9 @@ void Parser::addGlyph()
     const bool leftToRight = along.x() > 0 && std::abs(along.y()) < 0.05 * along.x();
     if (!leftToRight || size <= 0.5) {
         ++mPage->turnedGlyphs;
+        // Turned text stays out of the flow; a figure may still show it.
+        if (size > 0.5)
+            addDrawing(turnedBox(full, at, advance));
         return;
     }
     const double width = advance * along.x();
@@ -397,6 +405,20 @@ void Parser::addGlyph()
     } else if (text.at(0) == QLatin1Char(' ') && advance > 0)
         mWidths[mFont].space = advance;
     mPage->glyphs.append(glyph);
+}
+
+// The box a turned glyph covers: its advance along the baseline, ascent and descent across it.
+QRectF Parser::turnedBox(const Matrix &full, const QPointF &origin, double advance)
+{
+    QRectF box;
+    for (const double x : {0.0, advance}) {
+        for (const double y : {-kDescent, kAscent}) {
+            const QPointF corner = origin + QPointF(full.a * x + full.c * y, full.b * x + full.d * y);
+            const QRectF dot(corner, QSizeF(0.0001, 0.0001));
+            box = box.isNull() ? dot : box.united(dot);
+        }
+    }
+    return box;
 }
 
 void Parser::addImage()
@@ -433,10 +455,45 @@ void Parser::pathPoint(bool move)
     mSubpaths.last().append(point);
 }
 
+// A curved path is a drawing as a whole: its bounds, control points included, are all it keeps.
+void Parser::curvePoints()
+{
+    mCurved = true;
+    const QXmlStreamAttributes attributes = mXml.attributes();
+    static const std::pair<QLatin1String, QLatin1String> kPoints[] = {{QLatin1String("x1"), QLatin1String("y1")},
+                                                                      {QLatin1String("x2"), QLatin1String("y2")},
+                                                                      {QLatin1String("x3"), QLatin1String("y3")}};
+    for (const auto &[x, y] : kPoints) {
+        const QPointF point =
+            mCtm.map(QPointF(attributes.value(x).toDouble(), attributes.value(y).toDouble())) - mOrigin;
+        const QRectF dot(point, QSizeF(0.0001, 0.0001));
+        mCurveBounds = mCurveBounds.isNull() ? dot : mCurveBounds.united(dot);
+    }
+}
+
+// What the page shows of a shape that is no rule and no box, for the figures made of such shapes.
+void Parser::addDrawing(const QRectF &box)
+{
+    if (nearlyWhite(mColour))
+        return;
+    const QRectF page(QPointF(0, 0), mPage->size);
+    const QRectF visible = (mClips.isEmpty() ? box : box.intersected(mClips.last())).intersected(page);
+    if (!visible.isEmpty())
+        mPage->drawings.append(visible);
+}
+
 void Parser::finishPath()
 {
-    if (mCurved)
+    if (mCurved) {
+        QRectF box = mCurveBounds;
+        for (const QList<QPointF> &points : std::as_const(mSubpaths)) {
+            for (const QPointF &p : points)
+                box = box.united(QRectF(p, QSizeF(0.0001, 0.0001)));
+        }
+        const double half = mPathKind == PathKind::Stroke ? mLineWidth / 2 : 0;
+        addDrawing(box.adjusted(-half, -half, half, half));
         return;
+    }
     for (qsizetype s = 0; s < mSubpaths.size(); ++s) {
         QList<QPointF> points = mSubpaths[s];
         if (points.size() < 2)
@@ -448,7 +505,10 @@ void Parser::finishPath()
                 const QPointF a = points[i - 1];
                 const QPointF b = points[i];
                 const bool straight = std::abs(a.x() - b.x()) < kStraight || std::abs(a.y() - b.y()) < kStraight;
-                if (straight && a != b && mLineWidth > 0 && !nearlyWhite(mColour))
+                const double half = mLineWidth / 2;
+                if (!straight)
+                    addDrawing(QRectF(a, b).normalized().adjusted(-half, -half, half, half));
+                else if (a != b && mLineWidth > 0 && !nearlyWhite(mColour))
                     mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline});
             }
             continue;
@@ -479,7 +539,11 @@ void Parser::finishPath()
             return std::any_of(mPage->shades.cbegin(), mPage->shades.cend(),
                                [&box](const Shade &shade) { return shade.box.intersects(box); });
         };
-        if (!isBox || box.isEmpty() || (nearlyWhite(mColour) && !overShade()))
+        if (!isBox) {
+            addDrawing(box);
+            continue;
+        }
+        if (box.isEmpty() || (nearlyWhite(mColour) && !overShade()))
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
             const double y = box.center().y();

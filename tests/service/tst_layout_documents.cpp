@@ -8,6 +8,7 @@
 #include "support/service/LayoutPdf.h"
 #include "support/service/TestDocuments.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -24,6 +25,7 @@ private slots:
     void twoColumnPageReadsInColumnOrder();
     void ruledTableBecomesTableAndCells();
     void imageKeepsPlaceAndSize();
+    void drawnFigureBecomesAPicture();
     void boldHeadingStaysBoldAndLarger();
     void lineEndHyphenation();
     void scannedPageBecomesItsImage();
@@ -224,6 +226,39 @@ void TestLayoutDocuments::imageKeepsPlaceAndSize()
     QVERIFY(xml.contains(QStringLiteral("relativeFrom=\"page\"")));
     const QString docx = mDir.filePath(QStringLiteral("image/out.docx"));
     const std::optional<QStringList> entries = TestDocuments::zipEntries(docx);
+    QVERIFY(entries);
+    QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
+}
+
+void TestLayoutDocuments::drawnFigureBecomesAPicture()
+{
+    // Two touching ellipses, a black box over them and a rule along their foot
+    // are one figure; an ellipse with text inside stays shapes and text.
+    LayoutPdf pdf;
+    pdf.text(60, 80, QStringLiteral("A figure follows"));
+    pdf.ellipse(150, 200, 120, 80).ellipse(230, 230, 80, 80);
+    pdf.fill(180, 220, 40, 20, 0, 0, 0);
+    pdf.line(150, 310.5, 310, 310.5);
+    pdf.ellipse(150, 500, 200, 60);
+    pdf.text(190, 535, QStringLiteral("Inside a balloon"));
+    const Converted result = convert(pdf, QStringLiteral("figure"));
+    QCOMPARE(result.pages.size(), 1);
+    const StructuredPage &page = result.pages.first();
+    QCOMPARE(page.pictures.size(), 1);
+    const Picture &figure = page.pictures.first();
+    const QRectF expected(150, 200, 160, 110.75);
+    QVERIFY2(qAbs(figure.box.left() - expected.left()) < 2 && qAbs(figure.box.top() - expected.top()) < 2 &&
+                 qAbs(figure.box.right() - expected.right()) < 2 && qAbs(figure.box.bottom() - expected.bottom()) < 2,
+             qPrintable(QDebug::toString(figure.box)));
+    QVERIFY(!figure.behindText);
+    QVERIFY(QFileInfo(figure.file).size() > 0);
+    // What the picture shows is not drawn again.
+    QVERIFY2(page.shapes.isEmpty(), qPrintable(QString::number(page.shapes.size())));
+    const QStringList texts = paragraphs(result.documentXml);
+    QVERIFY(indexContaining(texts, QStringLiteral("A figure follows")) >= 0);
+    QVERIFY(indexContaining(texts, QStringLiteral("Inside a balloon")) >= 0);
+    const std::optional<QStringList> entries =
+        TestDocuments::zipEntries(mDir.filePath(QStringLiteral("figure/out.docx")));
     QVERIFY(entries);
     QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
 }

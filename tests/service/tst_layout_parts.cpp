@@ -1,6 +1,7 @@
 #include "layout/AlignedTables.h"
 #include "layout/DocumentAnalyzer.h"
 #include "layout/DocxWriter.h"
+#include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
 #include "layout/RuledTables.h"
@@ -30,6 +31,8 @@ private slots:
     void standInForUnknownFamilies();
     void traceNamesUnmappedDelimitersAndKeepsHairlines();
     void traceGivesShadingsTheBoxOfTheirClip();
+    void traceKeepsTheBoxesOfOtherShapes();
+    void figuresGatherShapesWithoutText();
     void shadeColoursFromARendering();
     void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
@@ -333,6 +336,95 @@ void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
     QCOMPARE(page.shades[1].box, QRectF(0, 0, 200, 100));
     QCOMPARE(page.fills.size(), 1);
     QCOMPARE(page.fills.first().box.toRect(), QRect(15, 15, 20, 15));
+}
+
+void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
+{
+    // A curve (its control points count), a slanted stroke (its width counts),
+    // a triangle, a white curve, a box and a turned letter: only the box is a
+    // fill, the white curve draws nothing, and a clip cuts what is hidden.
+    const QByteArray trace = "<document><page mediabox=\"0 0 200 100\">"
+                             "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"10\" y=\"90\"/><curveto x1=\"10\" y1=\"99\" x2=\"30\" y2=\"99\" "
+                             "x3=\"30\" y3=\"90\"/><closepath/></fill_path>"
+                             "<stroke_path linewidth=\"2\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"50\" y=\"90\"/><lineto x=\"70\" y=\"70\"/></stroke_path>"
+                             "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"80\" y=\"90\"/><lineto x=\"100\" y=\"90\"/><lineto x=\"90\" y=\"70\"/>"
+                             "<closepath/></fill_path>"
+                             "<fill_path winding=\"nonzero\" color=\"1\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"110\" y=\"90\"/><curveto x1=\"110\" y1=\"99\" x2=\"130\" y2=\"99\" "
+                             "x3=\"130\" y3=\"90\"/></fill_path>"
+                             "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"140\" y=\"90\"/><lineto x=\"160\" y=\"90\"/><lineto x=\"160\" y=\"70\"/>"
+                             "<lineto x=\"140\" y=\"70\"/><closepath/></fill_path>"
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"170\" y=\"50\"/><lineto x=\"200\" y=\"50\"/><lineto x=\"200\" y=\"0\"/>"
+                             "<lineto x=\"170\" y=\"0\"/><closepath/></clip_path>"
+                             "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"165\" y=\"60\"/><curveto x1=\"190\" y1=\"60\" x2=\"190\" y2=\"40\" "
+                             "x3=\"180\" y3=\"40\"/></fill_path>"
+                             "<pop_clip/>"
+                             "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"Helvetica\" "
+                             "trm=\"0 10 -10 0\"><g unicode=\"A\" glyph=\"A\" x=\"50\" y=\"50\" adv=\".5\"/>"
+                             "</span></fill_text>"
+                             "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const SourcePage &page = document->pages.first();
+    // Turned text stays out of the flow, but a figure may show it.
+    QVERIFY(page.glyphs.isEmpty());
+    QCOMPARE(page.turnedGlyphs, 1);
+    QCOMPARE(page.fills.size(), 1);
+    QVERIFY(page.rules.isEmpty());
+    QCOMPARE(page.drawings.size(), 5);
+    QCOMPARE(page.drawings[0].toRect(), QRect(10, 1, 20, 9));
+    QCOMPARE(page.drawings[1].toRect(), QRect(49, 9, 22, 22));
+    QCOMPARE(page.drawings[2].toRect(), QRect(80, 10, 20, 20));
+    QCOMPARE(page.drawings[3].toRect(), QRect(170, 50, 20, 10));
+    const QRectF turned = page.drawings[4];
+    QVERIFY2(qAbs(turned.left() - 42.2) < 0.01 && qAbs(turned.top() - 45) < 0.01 && qAbs(turned.width() - 10) < 0.01 &&
+                 qAbs(turned.height() - 5) < 0.01,
+             qPrintable(QDebug::toString(turned)));
+}
+
+void TestLayoutParts::figuresGatherShapesWithoutText()
+{
+    SourcePage page;
+    page.size = QSizeF(600, 800);
+    // Two shapes 2 points apart are one figure, with the rule along its foot and the box over it.
+    page.drawings = {QRectF(100, 100, 20, 20), QRectF(122, 100, 20, 20), QRectF(300, 300, 30, 30)};
+    page.rules.append({QPointF(100, 120.5), QPointF(160, 120.5), 0.5, 0});
+    page.fills.append({QRectF(105, 105, 10, 10), 0});
+    // Too small: a bullet, and a curved underline. A turned word is long enough.
+    page.drawings.append(QRectF(500, 500, 8, 8));
+    page.drawings.append(QRectF(100, 700, 80, 3));
+    page.drawings.append(QRectF(560, 100, 7, 60));
+    // Text inside: stays shapes and text.
+    page.drawings.append(QRectF(100, 400, 200, 50));
+    Glyph glyph;
+    glyph.text = QStringLiteral("x");
+    glyph.box = QRectF(150, 420, 6, 10);
+    page.glyphs.append(glyph);
+    // Over an image: the image is placed as itself.
+    page.drawings.append(QRectF(400, 600, 40, 40));
+    ImagePlacement image;
+    image.box = QRectF(420, 620, 50, 50);
+    page.images.append(image);
+    // A page-wide background touching a figure is not taken in: the text would be inside.
+    page.fills.append({QRectF(0, 0, 600, 800), 0xeeeeee});
+
+    const QList<QRectF> figures = FigureRegions::find(page);
+    QCOMPARE(figures.size(), 3);
+    QCOMPARE(figures[0], QRectF(99.75, 100, 60.5, 20.75)); // the larger first, with the rule's width
+    QCOMPARE(figures[1], QRectF(300, 300, 30, 30));
+    QCOMPARE(figures[2], QRectF(560, 100, 7, 60));
+
+    FigureRegions::absorb(page, figures[0]);
+    QCOMPARE(page.fills.size(), 1); // the background stays
+    QVERIFY(page.rules.isEmpty());
+    QCOMPARE(page.drawings.size(), 6);
 }
 
 void TestLayoutParts::shadeColoursFromARendering()

@@ -54,6 +54,23 @@ LayoutPdf &LayoutPdf::fill(double x, double y, double width, double height, doub
     return *this;
 }
 
+LayoutPdf &LayoutPdf::ellipse(double x, double y, double width, double height)
+{
+    if (mContents.isEmpty())
+        newPage();
+    // Control points this far along the tangents make each quarter a near circle's arc.
+    const double kappa = 0.5523;
+    const double cx = x + width / 2, cy = pdfY(y + height / 2), rx = width / 2, ry = height / 2;
+    const auto point = [](double px, double py) -> QByteArray { return number(px) + ' ' + number(py) + ' '; };
+    QByteArray &content = mContents.last();
+    content += "q 0 g " + point(cx + rx, cy) + "m ";
+    content += point(cx + rx, cy + kappa * ry) + point(cx + kappa * rx, cy + ry) + point(cx, cy + ry) + "c ";
+    content += point(cx - kappa * rx, cy + ry) + point(cx - rx, cy + kappa * ry) + point(cx - rx, cy) + "c ";
+    content += point(cx - rx, cy - kappa * ry) + point(cx - kappa * rx, cy - ry) + point(cx, cy - ry) + "c ";
+    content += point(cx + kappa * rx, cy - ry) + point(cx + rx, cy - kappa * ry) + point(cx + rx, cy) + "c f Q\n";
+    return *this;
+}
+
 LayoutPdf &LayoutPdf::image(double x, double y, double width, double height)
 {
     if (mContents.isEmpty())

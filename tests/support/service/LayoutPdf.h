@@ -7,7 +7,7 @@
 
 // PDFs written content stream by content stream, for the layout tests:
 // text in Helvetica, Helvetica-Bold and Courier at places given from the
-// page's top-left corner, stroked and filled rectangles, and an RGB image.
+// page's top-left corner, stroked and filled rectangles, ellipses, and an RGB image.
 class LayoutPdf final {
 public:
     enum class Font { Regular, Bold, Mono };
@@ -20,6 +20,8 @@ public:
     LayoutPdf &text(double x, double baseline, const QString &text, double size = 10, Font font = Font::Regular);
     LayoutPdf &line(double x1, double y1, double x2, double y2, double width = 0.5);
     LayoutPdf &fill(double x, double y, double width, double height, double red, double green, double blue);
+    // A black ellipse filling the box, drawn with four curves.
+    LayoutPdf &ellipse(double x, double y, double width, double height);
     // The image (a 2 x 2 checker of red and blue) stretched over the box.
     LayoutPdf &image(double x, double y, double width, double height);
 

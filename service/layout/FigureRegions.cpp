@@ -1,0 +1,179 @@
+#include "layout/FigureRegions.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kGap = 3;          // points between two shapes of one figure
+constexpr double kMinLength = 12;   // points: shorter figures are bullets and ornaments, left out as before
+constexpr double kMinWidth = 4;     // points: thinner ones are underlines and rules
+constexpr double kTouch = 1;        // points: a box or rule this near a figure is drawn with it
+constexpr int kMaxShapes = 50000;   // more shapes than this on a page are a plot too dense to gather
+constexpr int kMaxPerPage = 8;      // the largest figures of a page
+constexpr int kMaxPerDocument = 40; // each is one run of pdftoppm
+constexpr int kDpi = 150;
+
+QRectF ruleBox(const Rule &rule)
+{
+    const double half = qMax(0.25, rule.width / 2);
+    return QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
+}
+
+// Unites boxes closer than `gap` until no two results are that close.
+QList<QRectF> gather(const QList<QRectF> &boxes, double gap)
+{
+    QList<QRectF> regions;
+    for (const QRectF &box : boxes) {
+        QRectF grown = box;
+        for (qsizetype i = 0; i < regions.size();) {
+            if (regions[i].adjusted(-gap, -gap, gap, gap).intersects(grown)) {
+                grown = grown.united(regions[i]);
+                regions.removeAt(i);
+                i = 0; // the larger box may now reach a region already passed
+            } else {
+                ++i;
+            }
+        }
+        regions.append(grown);
+    }
+    return regions;
+}
+
+class Finder {
+public:
+    explicit Finder(const SourcePage &page) : mPage(page) {}
+
+    QList<QRectF> run() const
+    {
+        QList<QRectF> kept;
+        for (const QRectF &region : gather(mPage.drawings, kGap)) {
+            if (mayBeFigure(region))
+                kept.append(withBoxesAmong(region));
+        }
+        kept = gather(kept, 0);
+        kept.removeIf([this](const QRectF &region) {
+            return qMax(region.width(), region.height()) < kMinLength ||
+                   qMin(region.width(), region.height()) < kMinWidth || !mayBeFigure(region);
+        });
+        std::sort(kept.begin(), kept.end(),
+                  [](const QRectF &a, const QRectF &b) { return a.width() * a.height() > b.width() * b.height(); });
+        return kept.mid(0, kMaxPerPage);
+    }
+
+private:
+    // Text inside stays text, and an image inside is placed as itself.
+    bool mayBeFigure(const QRectF &region) const
+    {
+        const bool text = std::any_of(mPage.glyphs.cbegin(), mPage.glyphs.cend(), [&region](const Glyph &glyph) {
+            return !glyph.text.trimmed().isEmpty() && region.contains(glyph.box.center());
+        });
+        const bool image =
+            std::any_of(mPage.images.cbegin(), mPage.images.cend(),
+                        [&region](const ImagePlacement &placement) { return placement.box.intersects(region); });
+        return !text && !image;
+    }
+
+    // The figure's frame and the boxes it is drawn over belong to it.
+    QRectF withBoxesAmong(QRectF region) const
+    {
+        QList<QRectF> boxes;
+        for (const FilledBox &fill : mPage.fills)
+            boxes.append(fill.box);
+        for (const Rule &rule : mPage.rules)
+            boxes.append(ruleBox(rule));
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (qsizetype i = 0; i < boxes.size(); ++i) {
+                const QRectF united = region.united(boxes[i]);
+                if (!region.adjusted(-kTouch, -kTouch, kTouch, kTouch).intersects(boxes[i]) || !mayBeFigure(united))
+                    continue;
+                region = united;
+                boxes.removeAt(i--);
+                grew = true;
+            }
+        }
+        return region;
+    }
+
+    const SourcePage &mPage;
+};
+
+bool inside(const QRectF &region, const QRectF &box)
+{
+    return region.adjusted(-kTouch, -kTouch, kTouch, kTouch).contains(box);
+}
+
+// The region on whole pixels of the rendering, and those pixels.
+std::pair<QRectF, QRect> pixelGrid(const QRectF &region)
+{
+    const double scale = kDpi / 72.0;
+    const int left = int(std::floor(region.left() * scale));
+    const int top = int(std::floor(region.top() * scale));
+    const int right = int(std::ceil(region.right() * scale));
+    const int bottom = int(std::ceil(region.bottom() * scale));
+    const QRect pixels(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    return {QRectF(left / scale, top / scale, pixels.width() / scale, pixels.height() / scale), pixels};
+}
+
+} // namespace
+
+QList<QRectF> FigureRegions::find(const SourcePage &page)
+{
+    if (page.drawings.isEmpty() || page.drawings.size() > kMaxShapes)
+        return {};
+    return Finder(page).run();
+}
+
+void FigureRegions::absorb(SourcePage &page, const QRectF &region)
+{
+    page.fills.removeIf([&region](const FilledBox &fill) { return inside(region, fill.box); });
+    page.rules.removeIf([&region](const Rule &rule) { return inside(region, ruleBox(rule)); });
+    page.shades.removeIf([&region](const Shade &shade) { return inside(region, shade.box); });
+    page.drawings.removeIf([&region](const QRectF &drawing) { return inside(region, drawing); });
+}
+
+bool FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document,
+                           QString *error)
+{
+    const QString folder = workFolder + QStringLiteral("/figures");
+    int made = 0;
+    for (qsizetype p = 0; p < document.pages.size() && made < kMaxPerDocument; ++p) {
+        SourcePage &page = document.pages[p];
+        const QList<QRectF> regions = find(page);
+        for (qsizetype r = 0; r < regions.size() && made < kMaxPerDocument; ++r) {
+            // A point more on each side keeps the hairlines along its edges.
+            const QRectF padded =
+                regions[r].adjusted(-kTouch, -kTouch, kTouch, kTouch).intersected(QRectF(QPointF(0, 0), page.size));
+            const auto [box, pixels] = pixelGrid(padded);
+            const QString name = QStringLiteral("page%1-figure%2").arg(p + 1).arg(r + 1);
+            QDir().mkpath(folder);
+            if (!tools.run(QStringLiteral("pdftoppm"),
+                           {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"), QString::number(p + 1),
+                            QStringLiteral("-l"), QString::number(p + 1), QStringLiteral("-x"),
+                            QString::number(pixels.x()), QStringLiteral("-y"), QString::number(pixels.y()),
+                            QStringLiteral("-W"), QString::number(pixels.width()), QStringLiteral("-H"),
+                            QString::number(pixels.height()), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                            pdf, folder + QLatin1Char('/') + name},
+                           error))
+                return false;
+            const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+            // A region pdftoppm could not draw keeps its page as it was.
+            if (!QFileInfo(file).isFile())
+                continue;
+            ImagePlacement figure;
+            figure.box = box;
+            figure.frame = box.size();
+            figure.pixels = pixels.size();
+            figure.file = file;
+            figure.key = QStringLiteral("figure ") + name;
+            absorb(page, regions[r]);
+            page.images.append(figure);
+            ++made;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "layout/PageContent.h"
+#include "layout/ToolRunner.h"
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+// Figures drawn with shapes the writers cannot draw again (curves, slanted
+// lines, outlines) or with turned text, which the flow leaves out: shapes
+// within a few points of each other gather into a region, which takes in the boxes and rules drawn among them; a region
+// with no text and no image inside becomes a picture of that part of the page, rendered by pdftoppm, in the shapes'
+// place.
+class FigureRegions final {
+public:
+    // The regions of a page that become pictures, largest first.
+    static QList<QRectF> find(const SourcePage &page);
+    // Takes out of the page what the picture of `region` shows: the boxes, rules and shadings inside it.
+    static void absorb(SourcePage &page, const QRectF &region);
+    // Renders the regions of every page into workFolder and places them as the pages' images.
+    static bool render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document,
+                       QString *error);
+};
