@@ -6,13 +6,14 @@
 
 #include <QDir>
 
-std::optional<PdfStructure> PdfStructure::read(JobContext &context, int from, int to, QString *error)
+std::optional<PdfStructure> PdfStructure::read(JobContext &context, int from, int to, QString *error,
+                                               PdfReader::Graphics graphics)
 {
     const QString work = context.folder + QStringLiteral("/tmp/layout");
     QDir().mkpath(work);
     JobTools tools(*context.runner);
     context.progress(from);
-    std::optional<SourceDocument> source = PdfReader::read(tools, context.inputs.first().path, work, error);
+    std::optional<SourceDocument> source = PdfReader::read(tools, context.inputs.first().path, work, error, graphics);
     if (!source)
         return std::nullopt;
     context.progress((from + to) / 2);

@@ -3,6 +3,7 @@
 #include "converters/JobContext.h"
 #include "layout/PageContent.h"
 #include "layout/PageStructure.h"
+#include "layout/PdfReader.h"
 
 #include <optional>
 
@@ -14,5 +15,6 @@ public:
     QList<StructuredPage> pages;
 
     // Reports progress from `from` to `to` on the way.
-    static std::optional<PdfStructure> read(JobContext &context, int from, int to, QString *error);
+    static std::optional<PdfStructure> read(JobContext &context, int from, int to, QString *error,
+                                            PdfReader::Graphics graphics = PdfReader::Graphics::Read);
 };

@@ -9,7 +9,8 @@
 ConversionResult SpreadsheetConverter::toWorkbook(JobContext &context)
 {
     QString error;
-    const std::optional<PdfStructure> structure = PdfStructure::read(context, 20, 50, &error);
+    const std::optional<PdfStructure> structure =
+        PdfStructure::read(context, 20, 50, &error, PdfReader::Graphics::Skip);
     if (!structure)
         return ConversionResult::failed(error);
     const QString workbook = context.outFolder + QStringLiteral("/workbook.xlsx");

@@ -65,7 +65,7 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
 }
 
 std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &pdf, const QString &workFolder,
-                                              QString *error)
+                                              QString *error, Graphics graphics)
 {
     const QString trace = workFolder + QStringLiteral("/trace.xml");
     if (!tools.run(
@@ -77,9 +77,9 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     QFile::remove(trace);
     if (!document)
         return std::nullopt;
-    if (!readImages(tools, pdf, workFolder, *document, error) ||
-        !FigureRegions::render(tools, pdf, workFolder, *document, error) ||
-        !ShadeColours::read(tools, pdf, workFolder, *document, error))
+    if (graphics == Graphics::Read && (!readImages(tools, pdf, workFolder, *document, error) ||
+                                       !FigureRegions::render(tools, pdf, workFolder, *document, error) ||
+                                       !ShadeColours::read(tools, pdf, workFolder, *document, error)))
         return std::nullopt;
     resolveFonts(tools, document->styles);
     return document;

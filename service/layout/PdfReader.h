@@ -13,9 +13,13 @@
 // family that stands in for each font.
 class PdfReader final {
 public:
+    // Whether to render what is drawn besides text (image files, figures, the
+    // colours of shadings): a workbook has no use for them.
+    enum class Graphics { Read, Skip };
+
     // Intermediate files go to workFolder, which must exist.
     static std::optional<SourceDocument> read(ToolRunner &tools, const QString &pdf, const QString &workFolder,
-                                              QString *error);
+                                              QString *error, Graphics graphics = Graphics::Read);
     // Sets TextStyle::font of every style; a font fc-match cannot place keeps its own family.
     static void resolveFonts(ToolRunner &tools, QList<TextStyle> &styles);
 };

@@ -228,6 +228,17 @@ void TestLayoutDocuments::imageKeepsPlaceAndSize()
     const std::optional<QStringList> entries = TestDocuments::zipEntries(docx);
     QVERIFY(entries);
     QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
+    // A workbook has no use for the picture: its place is read, its file is not made.
+    DirectTools tools;
+    QString error;
+    const QString skipped = mDir.filePath(QStringLiteral("image-skipped"));
+    QDir().mkpath(skipped);
+    const std::optional<SourceDocument> source = PdfReader::read(tools, mDir.filePath(QStringLiteral("image/in.pdf")),
+                                                                 skipped, &error, PdfReader::Graphics::Skip);
+    QVERIFY2(source, qPrintable(error));
+    QCOMPARE(source->pages.first().images.size(), 1);
+    QVERIFY(source->pages.first().images.first().file.isEmpty());
+    QVERIFY(QDir(skipped).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 }
 
 void TestLayoutDocuments::drawnFigureBecomesAPicture()
