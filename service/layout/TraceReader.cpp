@@ -130,6 +130,25 @@ double hangingDrop(QStringView glyphName)
     return 0;
 }
 
+// Widens `box` to take in `point`; a null box becomes the point.
+void include(QRectF &box, const QPointF &point)
+{
+    const QRectF dot(point, QSizeF(0.0001, 0.0001));
+    box = box.isNull() ? dot : box.united(dot);
+}
+
+// The points of a path element in user space: a curve's two control points and its end, or the one point.
+QList<QPointF> elementPoints(const QXmlStreamAttributes &attributes, bool curve)
+{
+    const auto at = [&attributes](QLatin1String x, QLatin1String y) {
+        return QPointF(attributes.value(x).toDouble(), attributes.value(y).toDouble());
+    };
+    if (!curve)
+        return {at(QLatin1String("x"), QLatin1String("y"))};
+    return {at(QLatin1String("x1"), QLatin1String("y1")), at(QLatin1String("x2"), QLatin1String("y2")),
+            at(QLatin1String("x3"), QLatin1String("y3"))};
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -285,11 +304,8 @@ void Parser::clipStart(QStringView name)
         mClipBox = QRectF();
     } else if (mClipBox && (name == QLatin1String("moveto") || name == QLatin1String("lineto") ||
                             name == QLatin1String("curveto"))) {
-        const QPointF at = mClipCtm.map(QPointF(mXml.attributes().value(QLatin1String("x")).toDouble(),
-                                                mXml.attributes().value(QLatin1String("y")).toDouble())) -
-                           mOrigin;
-        const QRectF point(at, QSizeF(0.0001, 0.0001));
-        mClipBox = mClipBox->isNull() ? point : mClipBox->united(point);
+        for (const QPointF &point : elementPoints(mXml.attributes(), name == QLatin1String("curveto")))
+            include(*mClipBox, mClipCtm.map(point) - mOrigin);
     } else if (name == QLatin1String("pop_clip") && !mClips.isEmpty()) {
         mClips.removeLast();
     }
@@ -413,9 +429,7 @@ QRectF Parser::turnedBox(const Matrix &full, const QPointF &origin, double advan
     QRectF box;
     for (const double x : {0.0, advance}) {
         for (const double y : {-kDescent, kAscent}) {
-            const QPointF corner = origin + QPointF(full.a * x + full.c * y, full.b * x + full.d * y);
-            const QRectF dot(corner, QSizeF(0.0001, 0.0001));
-            box = box.isNull() ? dot : box.united(dot);
+            include(box, origin + QPointF(full.a * x + full.c * y, full.b * x + full.d * y));
         }
     }
     return box;
@@ -426,10 +440,8 @@ void Parser::addImage()
     const QXmlStreamAttributes attributes = mXml.attributes();
     const Matrix m = matrix(attributes.value(QLatin1String("transform")));
     QRectF box;
-    for (const QPointF corner : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1), QPointF(1, 1)}) {
-        const QPointF at = m.map(corner);
-        box = box.isNull() ? QRectF(at, QSizeF(0.0001, 0.0001)) : box.united(QRectF(at, QSizeF(0.0001, 0.0001)));
-    }
+    for (const QPointF corner : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1), QPointF(1, 1)})
+        include(box, m.map(corner));
     ImagePlacement image;
     image.box = box.translated(-mOrigin);
     image.frame = QSizeF(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
@@ -445,9 +457,7 @@ void Parser::addImage()
 
 void Parser::pathPoint(bool move)
 {
-    const QPointF point = mCtm.map(QPointF(mXml.attributes().value(QLatin1String("x")).toDouble(),
-                                           mXml.attributes().value(QLatin1String("y")).toDouble())) -
-                          mOrigin;
+    const QPointF point = mCtm.map(elementPoints(mXml.attributes(), false).first()) - mOrigin;
     if (move || mSubpaths.isEmpty()) {
         mSubpaths.append(QList<QPointF>());
         mClosed.append(false);
@@ -459,16 +469,8 @@ void Parser::pathPoint(bool move)
 void Parser::curvePoints()
 {
     mCurved = true;
-    const QXmlStreamAttributes attributes = mXml.attributes();
-    static const std::pair<QLatin1String, QLatin1String> kPoints[] = {{QLatin1String("x1"), QLatin1String("y1")},
-                                                                      {QLatin1String("x2"), QLatin1String("y2")},
-                                                                      {QLatin1String("x3"), QLatin1String("y3")}};
-    for (const auto &[x, y] : kPoints) {
-        const QPointF point =
-            mCtm.map(QPointF(attributes.value(x).toDouble(), attributes.value(y).toDouble())) - mOrigin;
-        const QRectF dot(point, QSizeF(0.0001, 0.0001));
-        mCurveBounds = mCurveBounds.isNull() ? dot : mCurveBounds.united(dot);
-    }
+    for (const QPointF &point : elementPoints(mXml.attributes(), true))
+        include(mCurveBounds, mCtm.map(point) - mOrigin);
 }
 
 // What the page shows of a shape that is no rule and no box, for the figures made of such shapes.
@@ -488,7 +490,7 @@ void Parser::finishPath()
         QRectF box = mCurveBounds;
         for (const QList<QPointF> &points : std::as_const(mSubpaths)) {
             for (const QPointF &p : points)
-                box = box.united(QRectF(p, QSizeF(0.0001, 0.0001)));
+                include(box, p);
         }
         const double half = mPathKind == PathKind::Stroke ? mLineWidth / 2 : 0;
         addDrawing(box.adjusted(-half, -half, half, half));

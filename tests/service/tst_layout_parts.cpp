@@ -342,7 +342,8 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
 {
     // A curve (its control points count), a slanted stroke (its width counts),
     // a triangle, a white curve, a box and a turned letter: only the box is a
-    // fill, the white curve draws nothing, and a clip cuts what is hidden.
+    // fill, the white curve draws nothing, and a clip (its curve counts by its
+    // points) cuts what is hidden.
     const QByteArray trace = "<document><page mediabox=\"0 0 200 100\">"
                              "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
                              "<moveto x=\"10\" y=\"90\"/><curveto x1=\"10\" y1=\"99\" x2=\"30\" y2=\"99\" "
@@ -359,7 +360,8 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
                              "<moveto x=\"140\" y=\"90\"/><lineto x=\"160\" y=\"90\"/><lineto x=\"160\" y=\"70\"/>"
                              "<lineto x=\"140\" y=\"70\"/><closepath/></fill_path>"
                              "<clip_path winding=\"nonzero\" transform=\"1 0 0 -1 0 100\">"
-                             "<moveto x=\"170\" y=\"50\"/><lineto x=\"200\" y=\"50\"/><lineto x=\"200\" y=\"0\"/>"
+                             "<moveto x=\"170\" y=\"50\"/><lineto x=\"200\" y=\"50\"/>"
+                             "<curveto x1=\"200\" y1=\"30\" x2=\"200\" y2=\"20\" x3=\"200\" y3=\"0\"/>"
                              "<lineto x=\"170\" y=\"0\"/><closepath/></clip_path>"
                              "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
                              "<moveto x=\"165\" y=\"60\"/><curveto x1=\"190\" y1=\"60\" x2=\"190\" y2=\"40\" "
