@@ -8,12 +8,14 @@
 #include <QXmlStreamWriter>
 
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace {
 
 constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each page
 constexpr double kMinLine = 1.0;
+constexpr double kTightestLine = 0.6; // of its height: a single line set closer to what follows keeps that much
 constexpr double kCellMargin = 1.5;
 constexpr double kJustifySlack = 0.5; // points beyond a justified paragraph's right edge, for rounding
 
@@ -108,7 +110,11 @@ private:
     // Breaks to the next column before the fragment at `from`.
     void columnBreak(qsizetype from);
     void carrier(const StructuredPage &page, bool pageBreak);
-    void paragraph(const Paragraph &paragraph, double left, double right, double *cursor);
+    // The items of one column, one below the other from `cursor`.
+    void columnItems(const StructuredPage &page, const Column &column, double left, double right, double *cursor);
+    // `nextTop`: where the column's next item starts in the source (infinity when none follows).
+    void paragraph(const Paragraph &paragraph, double left, double right, double *cursor,
+                   double nextTop = std::numeric_limits<double>::infinity());
     void spacer(double height);
     void table(const Table &table, double left, double *cursor);
     static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
@@ -459,7 +465,21 @@ void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
     }
 }
 
-void Writer::paragraph(const Paragraph &source, double left, double right, double *cursor)
+void Writer::columnItems(const StructuredPage &page, const Column &column, double left, double right, double *cursor)
+{
+    for (qsizetype i = 0; i < column.items.size(); ++i) {
+        const FlowItem &item = column.items[i];
+        if (item.kind == FlowItem::Kind::Table) {
+            table(page.tables[item.index], left, cursor);
+            continue;
+        }
+        const double nextTop =
+            i + 1 < column.items.size() ? topOf(page, column.items[i + 1]) : std::numeric_limits<double>::infinity();
+        paragraph(page.paragraphs[item.index], left, right, cursor, nextTop);
+    }
+}
+
+void Writer::paragraph(const Paragraph &source, double left, double right, double *cursor, double nextTop)
 {
     // Text that runs late (its place is above where the page has got to)
     // takes up the delay from its line heights rather than pushing on.
@@ -469,6 +489,14 @@ void Writer::paragraph(const Paragraph &source, double left, double right, doubl
         const double shorter = qMin(late / paragraph.lineCount, 0.15 * paragraph.lineHeight);
         paragraph.lineHeight -= shorter;
         paragraph.firstBaseline += late - shorter * 0.8;
+    }
+    // A single line the source set closer to what follows than its own height
+    // (a name stacked over another beside a row) takes no more room than it had there.
+    const double room = nextTop - source.top();
+    if (paragraph.lineCount == 1 && room > 0 && room < paragraph.lineHeight) {
+        const double height = qMax(room, kTightestLine * source.lineHeight);
+        paragraph.firstBaseline -= 0.8 * (paragraph.lineHeight - height); // the line keeps its top
+        paragraph.lineHeight = height;
     }
     const double before = paragraph.top() - *cursor;
     QString text;
@@ -638,12 +666,7 @@ void Writer::layoutTable(const StructuredPage &page, const Band &band, double *c
     for (qsizetype c = 0; c < band.columns.size(); ++c) {
         const qsizetype from = mBody.size();
         double columnCursor = top;
-        for (const FlowItem &item : band.columns[c].items) {
-            if (item.kind == FlowItem::Kind::Paragraph)
-                paragraph(page.paragraphs[item.index], edges[c], band.columns[c].right, &columnCursor);
-            else
-                table(page.tables[item.index], edges[c], &columnCursor);
-        }
+        columnItems(page, band.columns[c], edges[c], band.columns[c].right, &columnCursor);
         bottom = qMax(bottom, columnCursor);
         cells += cellOf(from, edges[c + 1] - edges[c]);
     }
@@ -893,12 +916,7 @@ void Writer::writePage(int index)
             const qsizetype columnStart = mBody.size();
             if (c == 0 && !column.items.isEmpty())
                 firstGap = qMax(0.0, topOf(page, column.items.first()) - cursor);
-            for (const FlowItem &item : column.items) {
-                if (item.kind == FlowItem::Kind::Paragraph)
-                    paragraph(page.paragraphs[item.index], left, right, &columnCursor);
-                else
-                    table(page.tables[item.index], left, &columnCursor);
-            }
+            columnItems(page, column, left, right, &columnCursor);
             if (c > 0)
                 columnBreak(columnStart);
             bandBottom = qMax(bandBottom, columnCursor);

@@ -46,6 +46,7 @@ private slots:
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
     void docxStrokedRulesStayLines();
+    void docxStackedSingleLinesKeepTheirPitch();
     void docxColumnsOpeningWithTablesBecomeCells();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
@@ -746,6 +747,32 @@ void TestLayoutParts::docxStrokedRulesStayLines()
     const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr));
     QCOMPARE(xml.count(QStringLiteral("<a:ln w=\"6350\"><a:solidFill><a:srgbClr val=\"000000\"/>")), 1);
     QCOMPARE(xml.count(QStringLiteral("<a:ln><a:noFill/></a:ln>")), 2);
+}
+
+void TestLayoutParts::docxStackedSingleLinesKeepTheirPitch()
+{
+    // Single lines of 12 points: the first sits 8 points above the second (a
+    // name stacked over another), which takes its full height before the
+    // third, 20 points on. One 4 points above the next closes up only to 60 %
+    // of its height; the last line, late then, shortens by the 15 % late lines may.
+    StructuredPage page;
+    page.size = QSizeF(600, 800);
+    page.paragraphs = {paragraph(QStringLiteral("upper name"), 0, 110), paragraph(QStringLiteral("lower name"), 0, 118),
+                       paragraph(QStringLiteral("next row"), 0, 138), paragraph(QStringLiteral("squeezed"), 0, 158),
+                       paragraph(QStringLiteral("last"), 0, 162)};
+    Band band{100, 180, {{72, 292, {}}}};
+    for (int i = 0; i < page.paragraphs.size(); ++i)
+        band.columns.first().items.append({FlowItem::Kind::Paragraph, i});
+    page.bands.append(band);
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    static const QRegularExpression line(QStringLiteral("w:line=\"(\\d+)\""));
+    QStringList heights;
+    for (auto it = line.globalMatch(xml); it.hasNext();)
+        heights << it.next().captured(1);
+    QVERIFY(!heights.isEmpty());
+    heights.removeFirst(); // the page's carrier paragraph
+    QCOMPARE(heights, QStringList({QStringLiteral("160"), QStringLiteral("240"), QStringLiteral("240"),
+                                   QStringLiteral("144"), QStringLiteral("204")}));
 }
 
 void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
