@@ -12,10 +12,12 @@ constexpr double kGap = 3;          // points between two shapes of one figure
 constexpr double kMinLength = 12;   // points: shorter figures are bullets and ornaments, left out as before
 constexpr double kMinWidth = 4;     // points: thinner ones are underlines and rules
 constexpr double kTouch = 1;        // points: a box or rule this near a figure is drawn with it
-constexpr int kMaxShapes = 50000;   // more shapes than this on a page are a plot too dense to gather
 constexpr int kMaxPerPage = 8;      // the largest figures of a page
 constexpr int kMaxPerDocument = 40; // each is one run of pdftoppm
 constexpr int kDpi = 150;
+// Comparisons of boxes and glyphs a document may spend on finding figures:
+// a page of many thousand scattered shapes ends the search, not the service.
+constexpr qint64 kWorkBudget = 50'000'000;
 
 QRectF ruleBox(const Rule &rule)
 {
@@ -23,51 +25,59 @@ QRectF ruleBox(const Rule &rule)
     return QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
 }
 
-// Unites boxes closer than `gap` until no two results are that close.
-QList<QRectF> gather(const QList<QRectF> &boxes, double gap)
+bool bigEnough(const QRectF &region)
 {
-    QList<QRectF> regions;
-    for (const QRectF &box : boxes) {
-        QRectF grown = box;
-        for (qsizetype i = 0; i < regions.size();) {
-            if (regions[i].adjusted(-gap, -gap, gap, gap).intersects(grown)) {
-                grown = grown.united(regions[i]);
-                regions.removeAt(i);
-                i = 0; // the larger box may now reach a region already passed
-            } else {
-                ++i;
-            }
-        }
-        regions.append(grown);
-    }
-    return regions;
+    return qMax(region.width(), region.height()) >= kMinLength && qMin(region.width(), region.height()) >= kMinWidth;
 }
 
 class Finder {
 public:
-    explicit Finder(const SourcePage &page) : mPage(page) {}
+    Finder(const SourcePage &page, qint64 &budget) : mPage(page), mBudget(budget) {}
 
-    QList<QRectF> run() const
+    QList<QRectF> run()
     {
         QList<QRectF> kept;
         for (const QRectF &region : gather(mPage.drawings, kGap)) {
-            if (mayBeFigure(region))
+            if (bigEnough(region) && mayBeFigure(region))
                 kept.append(withBoxesAmong(region));
         }
         kept = gather(kept, 0);
-        kept.removeIf([this](const QRectF &region) {
-            return qMax(region.width(), region.height()) < kMinLength ||
-                   qMin(region.width(), region.height()) < kMinWidth || !mayBeFigure(region);
-        });
+        kept.removeIf([this](const QRectF &region) { return !mayBeFigure(region); });
+        if (mBudget < 0)
+            return {};
         std::sort(kept.begin(), kept.end(),
                   [](const QRectF &a, const QRectF &b) { return a.width() * a.height() > b.width() * b.height(); });
         return kept.mid(0, kMaxPerPage);
     }
 
 private:
-    // Text inside stays text, and an image inside is placed as itself.
-    bool mayBeFigure(const QRectF &region) const
+    // Unites boxes closer than `gap` until no two results are that close.
+    QList<QRectF> gather(const QList<QRectF> &boxes, double gap)
     {
+        QList<QRectF> regions;
+        for (const QRectF &box : boxes) {
+            QRectF grown = box;
+            for (qsizetype i = 0; i < regions.size() && mBudget >= 0;) {
+                --mBudget;
+                if (regions[i].adjusted(-gap, -gap, gap, gap).intersects(grown)) {
+                    grown = grown.united(regions[i]);
+                    regions.removeAt(i);
+                    i = 0; // the larger box may now reach a region already passed
+                } else {
+                    ++i;
+                }
+            }
+            regions.append(grown);
+        }
+        return mBudget < 0 ? QList<QRectF>() : regions;
+    }
+
+    // Text inside stays text, and an image inside is placed as itself.
+    bool mayBeFigure(const QRectF &region)
+    {
+        mBudget -= mPage.glyphs.size() + mPage.images.size();
+        if (mBudget < 0)
+            return false;
         const bool text = std::any_of(mPage.glyphs.cbegin(), mPage.glyphs.cend(), [&region](const Glyph &glyph) {
             return !glyph.text.trimmed().isEmpty() && region.contains(glyph.box.center());
         });
@@ -77,29 +87,34 @@ private:
         return !text && !image;
     }
 
-    // The figure's frame and the boxes it is drawn over belong to it.
-    QRectF withBoxesAmong(QRectF region) const
+    // The figure's frame and the boxes it is drawn over belong to it. A box
+    // that would bring text inside never will, however the region grows.
+    QRectF withBoxesAmong(QRectF region)
     {
         QList<QRectF> boxes;
         for (const FilledBox &fill : mPage.fills)
             boxes.append(fill.box);
         for (const Rule &rule : mPage.rules)
             boxes.append(ruleBox(rule));
-        for (bool grew = true; grew;) {
+        for (bool grew = true; grew && mBudget >= 0;) {
             grew = false;
+            mBudget -= boxes.size();
             for (qsizetype i = 0; i < boxes.size(); ++i) {
-                const QRectF united = region.united(boxes[i]);
-                if (!region.adjusted(-kTouch, -kTouch, kTouch, kTouch).intersects(boxes[i]) || !mayBeFigure(united))
+                if (!region.adjusted(-kTouch, -kTouch, kTouch, kTouch).intersects(boxes[i]))
                     continue;
-                region = united;
+                const QRectF united = region.united(boxes[i]);
                 boxes.removeAt(i--);
-                grew = true;
+                if (mayBeFigure(united)) {
+                    region = united;
+                    grew = true;
+                }
             }
         }
         return region;
     }
 
     const SourcePage &mPage;
+    qint64 &mBudget;
 };
 
 bool inside(const QRectF &region, const QRectF &box)
@@ -121,11 +136,12 @@ std::pair<QRectF, QRect> pixelGrid(const QRectF &region)
 
 } // namespace
 
-QList<QRectF> FigureRegions::find(const SourcePage &page)
+QList<QRectF> FigureRegions::find(const SourcePage &page, qint64 *budget)
 {
-    if (page.drawings.isEmpty() || page.drawings.size() > kMaxShapes)
+    qint64 own = kWorkBudget;
+    if (page.drawings.isEmpty())
         return {};
-    return Finder(page).run();
+    return Finder(page, budget ? *budget : own).run();
 }
 
 void FigureRegions::absorb(SourcePage &page, const QRectF &region)
@@ -140,10 +156,11 @@ bool FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
                            QString *error)
 {
     const QString folder = workFolder + QStringLiteral("/figures");
+    qint64 budget = kWorkBudget;
     int made = 0;
     for (qsizetype p = 0; p < document.pages.size() && made < kMaxPerDocument; ++p) {
         SourcePage &page = document.pages[p];
-        const QList<QRectF> regions = find(page);
+        const QList<QRectF> regions = find(page, &budget);
         for (qsizetype r = 0; r < regions.size() && made < kMaxPerDocument; ++r) {
             // A point more on each side keeps the hairlines along its edges.
             const QRectF padded =

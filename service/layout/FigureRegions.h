@@ -14,8 +14,10 @@
 // place.
 class FigureRegions final {
 public:
-    // The regions of a page that become pictures, largest first.
-    static QList<QRectF> find(const SourcePage &page);
+    // The regions of a page that become pictures, largest first. `budget`,
+    // when given, is the work left for the document and is spent; none are
+    // found once it runs out.
+    static QList<QRectF> find(const SourcePage &page, qint64 *budget = nullptr);
     // Takes out of the page what the picture of `region` shows: the boxes, rules and shadings inside it.
     static void absorb(SourcePage &page, const QRectF &region);
     // Renders the regions of every page into workFolder and places them as the pages' images.

@@ -418,6 +418,11 @@ void TestLayoutParts::figuresGatherShapesWithoutText()
     // A page-wide background touching a figure is not taken in: the text would be inside.
     page.fills.append({QRectF(0, 0, 600, 800), 0xeeeeee});
 
+    // The search is bounded: a document that spends its budget gets no figures.
+    qint64 budget = 10;
+    QVERIFY(FigureRegions::find(page, &budget).isEmpty());
+    QVERIFY(budget < 0);
+
     const QList<QRectF> figures = FigureRegions::find(page);
     QCOMPARE(figures.size(), 3);
     QCOMPARE(figures[0], QRectF(99.75, 100, 60.5, 20.75)); // the larger first, with the rule's width
