@@ -60,9 +60,11 @@ const TexFamily kTexFamilies[] = {
     {"LMMONO", "Latin Modern Mono", false, false, true},
 };
 
-// URW names whose abbreviations fontconfig does not know.
+// URW names whose abbreviations fontconfig does not know. Nimbus Mono goes by
+// its current name: fontconfig's alias for the old one loses to any
+// monospaced family once a pattern asks for one.
 const std::pair<const char *, const char *> kAliases[] = {
-    {"NimbusRomNo9L", "Nimbus Roman No9 L"}, {"NimbusSanL", "Nimbus Sans L"},  {"NimbusMonL", "Nimbus Mono L"},
+    {"NimbusRomNo9L", "Nimbus Roman No9 L"}, {"NimbusSanL", "Nimbus Sans L"},  {"NimbusMonL", "Nimbus Mono PS"},
     {"URWPalladioL", "URW Palladio L"},      {"URWBookmanL", "URW Bookman L"}, {"CenturySchL", "Century Schoolbook L"},
 };
 
@@ -207,8 +209,9 @@ FontNames::Face FontNames::describe(const QString &pdfName)
     face.italic = lowerStyle.contains(QLatin1String("italic")) || lowerStyle.contains(QLatin1String("oblique")) ||
                   lowerStyle.contains(QLatin1String("ital")) || lowerStyle == QLatin1String("it") ||
                   lowerStyle.endsWith(QLatin1String("it"));
-    face.mono = lowerName.contains(QLatin1String("mono")) || lowerName.contains(QLatin1String("courier")) ||
-                lowerName.contains(QLatin1String("consol")) || lowerName.contains(QLatin1String("typewriter"));
+    face.mono = lowerName.contains(QLatin1String("mono")) || face.family.contains(QLatin1String("Mono")) ||
+                lowerName.contains(QLatin1String("courier")) || lowerName.contains(QLatin1String("consol")) ||
+                lowerName.contains(QLatin1String("typewriter"));
     return face;
 }
 

@@ -230,6 +230,7 @@ void TestLayoutParts::fontNames_data()
     QTest::newRow("Latin Modern roman") << s("LMRoman12-Italic") << s("Latin Modern Roman") << false << true << false;
     QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false;
     QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false;
+    QTest::newRow("URW mono") << s("NimbusMonL-Regu") << s("Nimbus Mono PS") << false << false << true;
     QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true;
     QTest::newRow("Light is not bold") << s("SourceSansPro-Light") << s("SourceSansPro") << false << false << false;
 }
@@ -256,7 +257,7 @@ void TestLayoutParts::standInForUnknownFamilies_data()
         << s("Nimbus Sans L") << false << s("Liberation Sans") << s("Liberation Sans");
     QTest::newRow("unknown serif") << s("URW Palladio L") << false << s("DejaVu Serif") << s("Liberation Serif");
     QTest::newRow("unknown sans") << s("SourceSansPro") << false << s("DejaVu Sans") << s("Liberation Sans");
-    QTest::newRow("unknown mono") << s("Nimbus Mono L") << true << s("DejaVu Sans Mono") << s("Liberation Mono");
+    QTest::newRow("unknown mono") << s("Letter Gothic") << true << s("DejaVu Sans Mono") << s("Liberation Mono");
     QTest::newRow("DejaVu asked for") << s("DejaVuSans") << false << s("DejaVu Sans") << s("DejaVu Sans");
     QTest::newRow("TeX maths") << s("Latin Modern Math") << false << s("DejaVu Sans") << s("DejaVu Sans");
 }
