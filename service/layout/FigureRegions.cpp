@@ -152,9 +152,9 @@ void FigureRegions::absorb(SourcePage &page, const QRectF &region)
     page.drawings.removeIf([&region](const QRectF &drawing) { return inside(region, drawing); });
 }
 
-bool FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document,
-                           QString *error)
+void FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document)
 {
+    QString error;
     const QString folder = workFolder + QStringLiteral("/figures");
     qint64 budget = kWorkBudget;
     int made = 0;
@@ -175,10 +175,9 @@ bool FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
                             QStringLiteral("-W"), QString::number(pixels.width()), QStringLiteral("-H"),
                             QString::number(pixels.height()), QStringLiteral("-png"), QStringLiteral("-singlefile"),
                             pdf, folder + QLatin1Char('/') + name},
-                           error))
-                return false;
+                           &error))
+                return; // the rest keep their pages as they were; a cancelled job stops here
             const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-            // A region pdftoppm could not draw keeps its page as it was.
             if (!QFileInfo(file).isFile())
                 continue;
             ImagePlacement figure;
@@ -192,5 +191,4 @@ bool FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
             ++made;
         }
     }
-    return true;
 }

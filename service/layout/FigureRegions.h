@@ -20,7 +20,8 @@ public:
     static QList<QRectF> find(const SourcePage &page, qint64 *budget = nullptr);
     // Takes out of the page what the picture of `region` shows: the boxes, rules and shadings inside it.
     static void absorb(SourcePage &page, const QRectF &region);
-    // Renders the regions of every page into workFolder and places them as the pages' images.
-    static bool render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document,
-                       QString *error);
+    // Renders the regions of every page into workFolder and places them as the
+    // pages' images. A region pdftoppm cannot draw, and every one after it,
+    // keeps its page as it was: figures never fail a conversion.
+    static void render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document);
 };

@@ -77,10 +77,13 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     QFile::remove(trace);
     if (!document)
         return std::nullopt;
-    if (graphics == Graphics::Read && (!readImages(tools, pdf, workFolder, *document, error) ||
-                                       !FigureRegions::render(tools, pdf, workFolder, *document, error) ||
-                                       !ShadeColours::read(tools, pdf, workFolder, *document, error)))
-        return std::nullopt;
+    if (graphics == Graphics::Read) {
+        if (!readImages(tools, pdf, workFolder, *document, error))
+            return std::nullopt;
+        FigureRegions::render(tools, pdf, workFolder, *document);
+        if (!ShadeColours::read(tools, pdf, workFolder, *document, error))
+            return std::nullopt;
+    }
     resolveFonts(tools, document->styles);
     return document;
 }

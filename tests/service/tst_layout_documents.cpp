@@ -69,6 +69,24 @@ private:
     QByteArray mOutput;
 };
 
+// The real tools, except one that fails as a crashed or cancelled tool does.
+class ToolsWithout final : public ToolRunner {
+public:
+    explicit ToolsWithout(const QString &broken) : mBroken(broken) {}
+    bool run(const QString &program, const QStringList &arguments, QString *error) override
+    {
+        if (program != mBroken)
+            return mTools.run(program, arguments, error);
+        *error = program + QStringLiteral(" failed");
+        return false;
+    }
+    QByteArray output() const override { return mTools.output(); }
+
+private:
+    QString mBroken;
+    DirectTools mTools;
+};
+
 const QString kLorem = QStringLiteral("several words of plain running text fill this line");
 
 // Paragraph texts of a document.xml in document order.
@@ -272,6 +290,16 @@ void TestLayoutDocuments::drawnFigureBecomesAPicture()
         TestDocuments::zipEntries(mDir.filePath(QStringLiteral("figure/out.docx")));
     QVERIFY(entries);
     QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
+    // A figure that cannot be rendered leaves its page as it was, and the conversion goes on.
+    ToolsWithout noRenderer(QStringLiteral("pdftoppm"));
+    QString error;
+    const QString unrendered = mDir.filePath(QStringLiteral("figure-unrendered"));
+    QDir().mkpath(unrendered);
+    const std::optional<SourceDocument> source =
+        PdfReader::read(noRenderer, mDir.filePath(QStringLiteral("figure/in.pdf")), unrendered, &error);
+    QVERIFY2(source, qPrintable(error));
+    QVERIFY(source->pages.first().images.isEmpty());
+    QCOMPARE(source->pages.first().fills.size(), 1);
 }
 
 void TestLayoutDocuments::boldHeadingStaysBoldAndLarger()
