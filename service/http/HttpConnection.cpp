@@ -127,7 +127,9 @@ void HttpConnection::pump()
                 close();
             break;
         }
-        const qint64 room = mLimits.maxBufferedInput - mBuffer.size();
+        // Only what is there: read(n) sets aside n bytes first, which for a
+        // quarter megabyte is a fresh mapping of memory on every call.
+        const qint64 room = qMin(mLimits.maxBufferedInput - mBuffer.size(), mSocket->bytesAvailable());
         const QByteArray input = room > 0 ? mSocket->read(room) : QByteArray();
         mBuffer += input;
         process();

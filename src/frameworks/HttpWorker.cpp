@@ -53,7 +53,8 @@ void HttpWorker::takeReplyData(QNetworkReply *reply)
     const auto it = mPending.find(reply);
     if (it == mPending.end() || it->tooLarge)
         return;
-    it->body += reply->read(kMaxReplyBytes + 1 - it->body.size());
+    // Only what is there: read(n) sets aside n bytes first, and the bound is 16 MiB.
+    it->body += reply->read(qMin(reply->bytesAvailable(), kMaxReplyBytes + 1 - it->body.size()));
     refuseIfTooLarge(reply);
 }
 
