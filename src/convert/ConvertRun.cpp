@@ -71,6 +71,13 @@ void ConvertRun::finishOnce(qint32 status, const QStringList &paths, const QStri
         finish(status, paths, message);
 }
 
+void ConvertRun::finishOnceAfterProgress(qint32 status, const QStringList &paths)
+{
+    if (!mFinished.exchange(true))
+        progressQueue().async(
+            [self = shared_from_this(), status, paths] { self->finish(status, paths, QString(QLatin1String(""))); });
+}
+
 void ConvertRun::start()
 {
     QThreadPool::globalInstance()->start([self = shared_from_this()] {
@@ -383,5 +390,5 @@ void ConvertRun::downloadEnded(PDFConvertTask *task)
         if (!path.isEmpty())
             paths.append(path);
     }
-    finishOnce(paths.isEmpty() ? -5 : 1, paths, QString(QLatin1String("")));
+    finishOnceAfterProgress(paths.isEmpty() ? -5 : 1, paths);
 }

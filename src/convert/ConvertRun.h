@@ -49,6 +49,9 @@ private:
     void report(int percent);
     void finish(qint32 status, const QStringList &paths, const QString &message);
     void finishOnce(qint32 status, const QStringList &paths, const QString &message);
+    // The same, delivered behind the progress figures already queued, so that
+    // the last of them is shown before the run ends.
+    void finishOnceAfterProgress(qint32 status, const QStringList &paths);
     // Sets the task completed and tells whether every task now is, in one step.
     bool completeAndCheckAll(PDFConvertTask *task);
     void handleCredentialReply(const std::shared_ptr<PDFConvertTask> &task, bool ok, const QVariantMap &data);
