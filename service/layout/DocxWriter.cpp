@@ -487,16 +487,14 @@ void Writer::paragraph(const Paragraph &source, double left, double right, doubl
     const double late = *cursor - paragraph.top();
     if (late > 0) {
         const double shorter = qMin(late / paragraph.lineCount, 0.15 * paragraph.lineHeight);
-        paragraph.lineHeight -= shorter;
-        paragraph.firstBaseline += late - shorter * 0.8;
+        paragraph.setLineHeightKeepingTop(paragraph.lineHeight - shorter);
+        paragraph.firstBaseline += late;
     }
     // A single line the source set closer to what follows than its own height
     // (a name stacked over another beside a row) takes no more room than it had there.
     const double room = nextTop - source.top();
     if (paragraph.lineCount == 1 && room > 0 && room < paragraph.lineHeight) {
-        const double height = qMax(room, kTightestLine * source.lineHeight);
-        paragraph.firstBaseline -= 0.8 * (paragraph.lineHeight - height); // the line keeps its top
-        paragraph.lineHeight = height;
+        paragraph.setLineHeightKeepingTop(qMax(room, kTightestLine * source.lineHeight));
     }
     const double before = paragraph.top() - *cursor;
     QString text;

@@ -26,6 +26,14 @@ double Paragraph::bottom() const
     return lastBaseline + (1 - kAbove) * lineHeight;
 }
 
+void Paragraph::setLineHeightKeepingTop(double height)
+{
+    const double shift = kAbove * (height - lineHeight);
+    firstBaseline += shift;
+    lastBaseline += shift;
+    lineHeight = height;
+}
+
 QRectF Table::box() const
 {
     if (columnEdges.size() < 2 || rowEdges.size() < 2)

@@ -50,6 +50,8 @@ struct Paragraph {
     // Top and bottom of the lines as a flowing layout places them.
     double top() const;
     double bottom() const;
+    // Gives the lines `height`, moving the baselines so that the top stays where it is.
+    void setLineHeightKeepingTop(double height);
 };
 
 struct TableCell {
