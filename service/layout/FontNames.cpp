@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr int kBoldWeight = 180; // fontconfig's FC_WEIGHT_BOLD is 200, semibold 180
+
 struct TexFamily {
     const char *prefix; // upper-case start of the name
     const char *family;
@@ -68,6 +70,19 @@ const std::pair<const char *, const char *> kAliases[] = {
     {"URWPalladioL", "URW Palladio L"},      {"URWBookmanL", "URW Bookman L"}, {"CenturySchL", "Century Schoolbook L"},
 };
 
+// "LM Roman 12" for Latin Modern Roman at TeX's design size 12: sizes are
+// the one or two digits after the name's prefix ("CMBX12", "LMRoman10-Bold");
+// cm-super's four ("SFRM1095") have no family of their own.
+QString designFamily(const QString &family, const QString &rest)
+{
+    static const QRegularExpression size(QStringLiteral("^(\\d{1,2})(?!\\d)"));
+    const QRegularExpressionMatch match = size.match(rest);
+    const QLatin1String latinModern("Latin Modern ");
+    if (!match.hasMatch() || !family.startsWith(latinModern) || family.endsWith(QLatin1String("Math")))
+        return {};
+    return QStringLiteral("LM ") + family.mid(latinModern.size()) + QLatin1Char(' ') + match.captured(1);
+}
+
 bool texFace(const QString &name, FontNames::Face *face)
 {
     const QString upper = name.toUpper();
@@ -80,6 +95,7 @@ bool texFace(const QString &name, FontNames::Face *face)
         if (!rest.isEmpty() && !rest[0].isDigit() && rest[0] != QLatin1Char('-'))
             continue;
         face->family = QLatin1String(tex.family);
+        face->design = designFamily(face->family, rest);
         face->bold = tex.bold || rest.contains(QLatin1String("BOLD"));
         face->italic = tex.italic || rest.contains(QLatin1String("ITALIC")) || rest.contains(QLatin1String("OBLIQUE"));
         face->mono = tex.mono;
@@ -116,8 +132,12 @@ const Advances kAdvances[] = {
 
 const Advances *advancesOf(const QString &family)
 {
+    // A design size's family ("LM Roman 12") has its family's proportions.
+    static const QRegularExpression design(QStringLiteral("^LM (.+) \\d+$"));
+    const QRegularExpressionMatch match = design.match(family);
+    const QString broad = match.hasMatch() ? QStringLiteral("Latin Modern ") + match.captured(1) : family;
     for (const Advances &each : kAdvances) {
-        if (family.compare(QLatin1String(each.family), Qt::CaseInsensitive) == 0)
+        if (broad.compare(QLatin1String(each.family), Qt::CaseInsensitive) == 0)
             return &each;
     }
     return nullptr;
@@ -145,7 +165,8 @@ bool FontNames::sameMetrics(const QString &pdfName, const QString &standIn)
     if (family.isEmpty() || target.isEmpty())
         return false;
     if (family == target ||
-        (family.startsWith(QLatin1String("latinmodern")) && target.startsWith(QLatin1String("latinmodern"))))
+        (family.startsWith(QLatin1String("latinmodern")) &&
+         (target.startsWith(QLatin1String("latinmodern")) || target.startsWith(QLatin1String("lm")))))
         return true;
     static const std::pair<const char *, const char *> kClones[] = {
         {"times", "liberationserif"},
@@ -237,6 +258,8 @@ QString FontNames::pattern(const Face &face)
     QString family = face.family;
     family.replace(QLatin1Char('-'), QLatin1Char(' ')).replace(QLatin1Char(':'), QLatin1Char(' '));
     QString text = family.trimmed().isEmpty() ? QStringLiteral("sans") : family.trimmed();
+    if (!face.design.isEmpty())
+        text.prepend(face.design + QLatin1Char(','));
     if (face.bold)
         text += QStringLiteral(":bold");
     if (face.italic)
@@ -244,4 +267,19 @@ QString FontNames::pattern(const Face &face)
     if (face.mono)
         text += QStringLiteral(":spacing=mono");
     return text;
+}
+
+QString FontNames::matchedFamily(const Face &face, const QString &answer)
+{
+    const QStringList fields = answer.trimmed().split(QLatin1Char('\t'));
+    const QStringList names = fields.first().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        return face.family;
+    // fontconfig weighs the family above the style: asked for a bold face
+    // of a size that has none, it answers that size's regular one.
+    const bool bold = fields.size() > 1 && fields[1].toInt() >= kBoldWeight;
+    const bool italic = fields.size() > 2 && fields[2].toInt() > 0;
+    if (!face.design.isEmpty() && names.contains(face.design) && bold == face.bold && italic == face.italic)
+        return face.design;
+    return names.first().trimmed();
 }

@@ -13,6 +13,9 @@ public:
         bool bold = false;
         bool italic = false;
         bool mono = false;
+        // Latin Modern's family of the face's design size ("LM Roman 12" for
+        // CMBX12), asked for first: its letters have the source's widths.
+        QString design;
     };
 
     static Face describe(const QString &pdfName);
@@ -21,6 +24,10 @@ public:
     // The fontconfig pattern for a face: "family:bold:italic", with monospace
     // asked for where the face is one.
     static QString pattern(const Face &face);
+    // The family to write, from fc-match's "%{family}\t%{weight}\t%{slant}"
+    // answer for the face's pattern: the design size's family where it
+    // matched with the face's weight and slant, else the first name matched.
+    static QString matchedFamily(const Face &face, const QString &answer);
     // The family to write for a face, given what fontconfig matched: its
     // fallback for an unknown family gives way to the Liberation family of
     // the face's kind.

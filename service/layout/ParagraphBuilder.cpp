@@ -184,6 +184,10 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     for (const int at : group)
         boxes.append(lines[at].box);
     paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
+    // A line of parts apart (a formula and its number) is placed by its tab
+    // stops, which count from the left indent whatever the alignment.
+    if (group.size() == 1 && lines[group.first()].segments() > 1)
+        paragraph.align = Paragraph::Align::Left;
     // Centred and right-aligned lines end where their author broke them
     // (a title, an address); wrapping would join them into other lines.
     const bool setBreaks = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right;

@@ -46,13 +46,14 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
         if (found == resolved.constEnd()) {
             QString family = face.family;
             QString ignored;
-            if (tools.run(QStringLiteral("fc-match"), {QStringLiteral("-f"), QStringLiteral("%{family[0]}\n"), pattern},
+            if (tools.run(QStringLiteral("fc-match"),
+                          {QStringLiteral("-f"), QStringLiteral("%{family}\t%{weight}\t%{slant}\n"), pattern},
                           &ignored)) {
                 const QStringList lines =
                     QString::fromUtf8(tools.output()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
                 // fontconfig may print warnings first; the answer is the last line.
                 if (!lines.isEmpty() && !lines.last().startsWith(QLatin1String("Fontconfig")))
-                    family = lines.last().trimmed();
+                    family = FontNames::matchedFamily(face, lines.last());
             }
             found = resolved.insert(pattern, FontNames::standIn(face, family));
         }

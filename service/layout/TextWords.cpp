@@ -88,23 +88,70 @@ bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
     return to - from > 0.5 * (small.right - small.left);
 }
 
+qsizetype hostOf(const Row &small, const QList<Row> &rows, qsizetype at, const QList<Glyph> &glyphs)
+{
+    qsizetype best = -1;
+    for (qsizetype j = qMax<qsizetype>(0, at - 2); j < qMin(rows.size(), at + 3); ++j) {
+        if (j != at && shiftedBeside(small, rows[j]) && !covers(rows[j], small, glyphs) &&
+            (best < 0 || rows[j].size > rows[best].size))
+            best = j;
+    }
+    return best;
+}
+
+void join(Row &row, const Row &other)
+{
+    row.glyphs += other.glyphs;
+    row.left = row.glyphs.size() == other.glyphs.size() ? other.left : qMin(row.left, other.left);
+    row.right = row.glyphs.size() == other.glyphs.size() ? other.right : qMax(row.right, other.right);
+}
+
+// A row's pieces further apart than an em: the exponents of a displayed
+// formula form one row over it, with the formula's own letters between them.
+QList<Row> piecesOf(const Row &row, const QList<Glyph> &glyphs)
+{
+    QList<int> order = row.glyphs;
+    std::stable_sort(order.begin(), order.end(),
+                     [&glyphs](int a, int b) { return glyphs[a].box.left() < glyphs[b].box.left(); });
+    QList<Row> pieces;
+    for (const int index : std::as_const(order)) {
+        const Glyph &glyph = glyphs[index];
+        const Row single{row.baseline, glyph.size, glyph.box.left(), glyph.box.right(), {index}};
+        if (pieces.isEmpty() || glyph.box.left() - pieces.last().right > row.size)
+            pieces.append(single);
+        else
+            join(pieces.last(), single);
+        pieces.last().size = qMax(pieces.last().size, glyph.size);
+    }
+    return pieces;
+}
+
 void mergeRaised(QList<Row> &rows, const QList<Glyph> &glyphs)
 {
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const Row &small = rows[i];
-        qsizetype best = -1;
-        for (qsizetype j = qMax<qsizetype>(0, i - 2); j < qMin(rows.size(), i + 3); ++j) {
-            if (j != i && shiftedBeside(small, rows[j]) && !covers(rows[j], small, glyphs) &&
-                (best < 0 || rows[j].size > rows[best].size))
-                best = j;
-        }
-        if (best < 0)
+        const qsizetype best = hostOf(rows[i], rows, i, glyphs);
+        if (best >= 0) {
+            join(rows[best], rows[i]);
+            rows.removeAt(i);
+            --i;
             continue;
-        rows[best].glyphs += small.glyphs;
-        rows[best].left = qMin(rows[best].left, small.left);
-        rows[best].right = qMax(rows[best].right, small.right);
-        rows.removeAt(i);
-        --i;
+        }
+        const QList<Row> pieces = piecesOf(rows[i], glyphs);
+        if (pieces.size() < 2)
+            continue;
+        Row rest{rows[i].baseline, 0, 0, 0, {}};
+        for (const Row &piece : pieces) {
+            const qsizetype host = hostOf(piece, rows, i, glyphs);
+            join(host >= 0 ? rows[host] : rest, piece);
+            if (host < 0)
+                rest.size = qMax(rest.size, piece.size);
+        }
+        if (rest.glyphs.isEmpty()) {
+            rows.removeAt(i);
+            --i;
+        } else {
+            rows[i] = rest;
+        }
     }
 }
 

@@ -27,6 +27,7 @@ private slots:
     void traceThatIsNotXmlFails();
     void fontNames_data();
     void fontNames();
+    void designSizeFamilyOnlyWithTheFacesStyle();
     void standInForUnknownFamilies_data();
     void standInForUnknownFamilies();
     void traceNamesUnmappedDelimitersAndKeepsHairlines();
@@ -212,27 +213,35 @@ void TestLayoutParts::fontNames_data()
     QTest::addColumn<bool>("bold");
     QTest::addColumn<bool>("italic");
     QTest::addColumn<bool>("mono");
+    QTest::addColumn<QString>("design");
     QTest::newRow("subset, PS suffix") << s("ABCDEF+TimesNewRomanPS-BoldItalicMT") << s("TimesNewRoman") << true << true
-                                       << false;
-    QTest::newRow("comma style") << s("Arial,Bold") << s("Arial") << true << false << false;
-    QTest::newRow("glued style") << s("CalibriBold") << s("Calibri") << true << false << false;
-    QTest::newRow("TeX bold") << s("QWERTY+CMBX12") << s("Latin Modern Roman") << true << false << false;
-    QTest::newRow("TeX typewriter") << s("CMTT10") << s("Latin Modern Mono") << false << false << true;
-    QTest::newRow("TeX italic") << s("CMTI10") << s("Latin Modern Roman") << false << true << false;
-    QTest::newRow("TeX maths letters are italic") << s("CMMI10") << s("Latin Modern Roman") << false << true << false;
-    QTest::newRow("TeX maths symbols") << s("CMSY7") << s("Latin Modern Math") << false << false << false;
+                                       << false << QString();
+    QTest::newRow("comma style") << s("Arial,Bold") << s("Arial") << true << false << false << QString();
+    QTest::newRow("glued style") << s("CalibriBold") << s("Calibri") << true << false << false << QString();
+    QTest::newRow("TeX bold") << s("QWERTY+CMBX12") << s("Latin Modern Roman") << true << false << false
+                              << s("LM Roman 12");
+    QTest::newRow("TeX typewriter") << s("CMTT10") << s("Latin Modern Mono") << false << false << true
+                                    << s("LM Mono 10");
+    QTest::newRow("TeX italic") << s("CMTI10") << s("Latin Modern Roman") << false << true << false << s("LM Roman 10");
+    QTest::newRow("TeX maths letters are italic")
+        << s("CMMI10") << s("Latin Modern Roman") << false << true << false << s("LM Roman 10");
+    QTest::newRow("TeX maths symbols") << s("CMSY7") << s("Latin Modern Math") << false << false << false << QString();
     QTest::newRow("Latin Modern condensed light typewriter")
-        << s("SAMPLZ+LMMonoLtCond10-Regular") << s("Latin Modern Mono Light Cond") << false << false << true;
+        << s("SAMPLZ+LMMonoLtCond10-Regular") << s("Latin Modern Mono Light Cond") << false << false << true
+        << s("LM Mono Light Cond 10");
     QTest::newRow("Latin Modern light typewriter bold")
-        << s("LMMonoLt10-Bold") << s("Latin Modern Mono Light") << true << false << true;
+        << s("LMMonoLt10-Bold") << s("Latin Modern Mono Light") << true << false << true << s("LM Mono Light 10");
     QTest::newRow("Latin Modern caps") << s("LMRomanCaps10-Regular") << s("Latin Modern Roman Caps") << false << false
-                                       << false;
-    QTest::newRow("Latin Modern roman") << s("LMRoman12-Italic") << s("Latin Modern Roman") << false << true << false;
-    QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false;
-    QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false;
-    QTest::newRow("URW mono") << s("NimbusMonL-Regu") << s("Nimbus Mono PS") << false << false << true;
-    QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true;
-    QTest::newRow("Light is not bold") << s("SourceSansPro-Light") << s("SourceSansPro") << false << false << false;
+                                       << false << s("LM Roman Caps 10");
+    QTest::newRow("Latin Modern roman") << s("LMRoman12-Italic") << s("Latin Modern Roman") << false << true << false
+                                        << s("LM Roman 12");
+    QTest::newRow("URW") << s("NimbusRomNo9L-ReguItal") << s("Nimbus Roman No9 L") << false << true << false
+                         << QString();
+    QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false << QString();
+    QTest::newRow("URW mono") << s("NimbusMonL-Regu") << s("Nimbus Mono PS") << false << false << true << QString();
+    QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true << QString();
+    QTest::newRow("Light is not bold") << s("SourceSansPro-Light") << s("SourceSansPro") << false << false << false
+                                       << QString();
 }
 
 void TestLayoutParts::fontNames()
@@ -243,8 +252,28 @@ void TestLayoutParts::fontNames()
     QTEST(face.bold, "bold");
     QTEST(face.italic, "italic");
     QTEST(face.mono, "mono");
-    QCOMPARE(FontNames::pattern({QStringLiteral("A-B:C"), true, false, true}),
+    QTEST(face.design, "design");
+    QCOMPARE(FontNames::pattern({QStringLiteral("A-B:C"), true, false, true, {}}),
              QStringLiteral("A B C:bold:spacing=mono"));
+    QCOMPARE(FontNames::pattern(FontNames::describe(s("CMBX12"))), s("LM Roman 12,Latin Modern Roman:bold"));
+}
+
+void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
+{
+    const FontNames::Face bold = FontNames::describe(s("CMBX7"));
+    QCOMPARE(FontNames::matchedFamily(bold, s("Latin Modern Roman,LM Roman 7\t200\t0\n")), s("LM Roman 7"));
+    // No bold italic at that size: fontconfig's answer is the size's italic.
+    const FontNames::Face boldItalic = FontNames::describe(s("CMBXTI7"));
+    QCOMPARE(FontNames::matchedFamily(boldItalic, s("Latin Modern Roman,LM Roman 7\t80\t100")),
+             s("Latin Modern Roman"));
+    QCOMPARE(FontNames::matchedFamily(boldItalic, s("Latin Modern Roman,LM Roman 10\t200\t100")),
+             s("Latin Modern Roman"));
+    QCOMPARE(FontNames::matchedFamily(FontNames::describe(s("Arial")), s("Liberation Sans\t80\t0")),
+             s("Liberation Sans"));
+    QCOMPARE(FontNames::matchedFamily(bold, QString()), s("Latin Modern Roman"));
+    // The design size's family is Latin Modern: its metrics, its advances.
+    QVERIFY(FontNames::sameMetrics(s("CMBX12"), s("LM Roman 12")));
+    QCOMPARE(FontNames::spaceAdvance(s("LM Roman 12")), FontNames::spaceAdvance(s("Latin Modern Roman")));
 }
 
 void TestLayoutParts::standInForUnknownFamilies_data()
@@ -267,7 +296,7 @@ void TestLayoutParts::standInForUnknownFamilies()
     QFETCH(QString, family);
     QFETCH(bool, mono);
     QFETCH(QString, matched);
-    QTEST(FontNames::standIn({family, false, false, mono}, matched), "expected");
+    QTEST(FontNames::standIn({family, false, false, mono, {}}, matched), "expected");
 }
 
 void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
