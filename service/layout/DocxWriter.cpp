@@ -117,6 +117,7 @@ private:
                    double nextTop = std::numeric_limits<double>::infinity());
     void spacer(double height);
     void table(const Table &table, double left, double *cursor);
+    static void openEdges(QXmlStreamWriter &xml, const Table &table, int row);
     static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
                           double sideMargin, const QList<double> &edges);
     static bool laidOutAsTable(const Band &band);
@@ -553,6 +554,23 @@ void Writer::tableHead(QXmlStreamWriter &xml, double width, std::optional<double
     xml.writeEndElement();
 }
 
+// No rule between the rows a ruled row of lines was split into.
+void Writer::openEdges(QXmlStreamWriter &xml, const Table &table, int row)
+{
+    const bool above = table.openEdges.contains(row);
+    const bool below = table.openEdges.contains(row + 1);
+    if (!above && !below)
+        return;
+    xml.writeStartElement(QStringLiteral("w:tcBorders"));
+    for (const auto &[open, edge] : {std::pair{above, "w:top"}, std::pair{below, "w:bottom"}}) {
+        if (!open)
+            continue;
+        xml.writeEmptyElement(QLatin1String(edge));
+        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("nil"));
+    }
+    xml.writeEndElement();
+}
+
 void Writer::table(const Table &table, double left, double *cursor)
 {
     const QRectF box = table.box();
@@ -599,6 +617,7 @@ void Writer::table(const Table &table, double left, double *cursor)
                 xml.writeEmptyElement(QStringLiteral("w:vMerge"));
                 xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("restart"));
             }
+            openEdges(xml, table, r);
             if (owner.filled) {
                 xml.writeEmptyElement(QStringLiteral("w:shd"));
                 xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("clear"));

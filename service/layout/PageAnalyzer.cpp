@@ -26,6 +26,7 @@ public:
     StructuredPage run();
 
 private:
+    static QHash<std::pair<int, int>, QList<Word>> wordsPerCell(const Table &table, const QList<Word> &words);
     void fillCells(Table &table, const QList<Word> &words) const;
     QList<FlowItem> flow(const QList<Word> &words, double left, double right);
     void addPictures();
@@ -38,7 +39,7 @@ private:
     QList<Word> mWords;
 };
 
-void Analysis::fillCells(Table &table, const QList<Word> &words) const
+QHash<std::pair<int, int>, QList<Word>> Analysis::wordsPerCell(const Table &table, const QList<Word> &words)
 {
     QHash<std::pair<int, int>, QList<Word>> perCell;
     const QRectF inside = table.box().adjusted(0.01, 0.01, -0.01, -0.01);
@@ -48,6 +49,22 @@ void Analysis::fillCells(Table &table, const QList<Word> &words) const
                              qBound(inside.top(), word.box.center().y(), inside.bottom()));
         perCell[RuledTables::cellAt(table, centre)].append(word);
     }
+    return perCell;
+}
+
+void Analysis::fillCells(Table &table, const QList<Word> &words) const
+{
+    QHash<std::pair<int, int>, QList<Word>> perCell = wordsPerCell(table, words);
+    RuledTables::CellLines cellLines;
+    for (auto it = perCell.cbegin(); it != perCell.cend(); ++it) {
+        for (const TextLines::Line &line : TextLines::lines(it.value(), mStyles)) {
+            const bool hyphenated = line.words.last().text.endsWith(QLatin1Char('-'));
+            cellLines[it.key()].append(
+                {line.box.top(), line.baseline, line.box.bottom(), int(line.words.size()), hyphenated});
+        }
+    }
+    if (RuledTables::splitRows(table, cellLines))
+        perCell = wordsPerCell(table, words);
     for (auto it = perCell.cbegin(); it != perCell.cend(); ++it) {
         const auto [row, column] = it.key();
         if (row < 0)

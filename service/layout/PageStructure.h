@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 
 // A page as the writers see it: paragraphs and tables in reading order,
@@ -67,6 +68,7 @@ struct Table {
     QList<double> rowEdges;        // page y, one more than rows
     QList<QList<TableCell>> cells; // rows of cells, every row as long as the grid
     bool ruled = false;
+    QSet<int> openEdges; // inner row edges without a rule: lines the source set in one ruled row
     double ruleWidth = 0.5;
     Rgb ruleColor = 0;
 

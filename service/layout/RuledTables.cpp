@@ -25,6 +25,21 @@ bool meet(const Segment &h, const Segment &v)
     return v.at >= h.from - kTouch && v.at <= h.to + kTouch && h.at >= v.from - kTouch && h.at <= v.to + kTouch;
 }
 
+// Whether two segments of one orientation continue one line: TeX draws a
+// column's rule once per row, so the rows between horizontal rules hang on
+// the grid only through the rows above and below them.
+bool continues(const Segment &a, const Segment &b)
+{
+    return std::abs(a.at - b.at) <= kSame && a.from <= b.to + kTouch && b.from <= a.to + kTouch;
+}
+
+bool connected(const Segment &a, const Segment &b)
+{
+    if (a.horizontal == b.horizontal)
+        return continues(a, b);
+    return a.horizontal ? meet(a, b) : meet(b, a);
+}
+
 int findRoot(QList<int> &parent, int i)
 {
     while (parent[i] != i) {
@@ -112,7 +127,89 @@ RuledTables::Found grid(const QList<Segment> &horizontal, const QList<Segment> &
     return found;
 }
 
+constexpr int kMaxWordsPerValue = 4; // longer lines are running text, which rows must not cut
+
+// The y of the cuts between the lines of row `r`, or none where its cells do
+// not hold the same number of short lines on the same baselines.
+QList<double> rowCuts(const Table &table, int r, const RuledTables::CellLines &lines)
+{
+    QList<QList<RuledTables::CellLine>> cells;
+    for (int c = 0; c < table.columns(); ++c) {
+        const TableCell &cell = table.cells[r][c];
+        if (cell.rowSpan != 1)
+            return {};
+        QList<RuledTables::CellLine> cellLines = lines.value({r, c});
+        if (cell.columnSpan == 0 || cellLines.isEmpty())
+            continue;
+        std::sort(
+            cellLines.begin(), cellLines.end(),
+            [](const RuledTables::CellLine &a, const RuledTables::CellLine &b) { return a.baseline < b.baseline; });
+        for (const RuledTables::CellLine &line : std::as_const(cellLines)) {
+            if (line.words > kMaxWordsPerValue || line.hyphenated)
+                return {};
+        }
+        cells.append(cellLines);
+    }
+    if (cells.size() < 2 || cells.first().size() < 2)
+        return {};
+    const QList<RuledTables::CellLine> &reference = cells.first();
+    for (const QList<RuledTables::CellLine> &cell : std::as_const(cells)) {
+        if (cell.size() != reference.size())
+            return {};
+        for (qsizetype i = 0; i < cell.size(); ++i) {
+            if (std::abs(cell[i].baseline - reference[i].baseline) > 0.25 * (reference[i].bottom - reference[i].top))
+                return {};
+        }
+    }
+    QList<double> cuts;
+    for (qsizetype i = 0; i + 1 < reference.size(); ++i) {
+        double bottom = reference[i].bottom;
+        double top = reference[i + 1].top;
+        for (const QList<RuledTables::CellLine> &cell : std::as_const(cells)) {
+            bottom = qMax(bottom, cell[i].bottom);
+            top = qMin(top, cell[i + 1].top);
+        }
+        // Lines that reach into each other (an exponent) are cut between their baselines.
+        const double cut = bottom <= top ? (bottom + top) / 2 : (reference[i].baseline + reference[i + 1].baseline) / 2;
+        if (cut <= table.rowEdges[r] || cut >= table.rowEdges[r + 1] || (!cuts.isEmpty() && cut <= cuts.last()))
+            return {};
+        cuts.append(cut);
+    }
+    return cuts;
+}
+
+void insertRows(Table &table, int r, const QList<double> &cuts)
+{
+    const int added = int(cuts.size());
+    QSet<int> open;
+    for (const int edge : std::as_const(table.openEdges))
+        open.insert(edge > r ? edge + added : edge);
+    QList<TableCell> copy = table.cells[r];
+    for (TableCell &cell : copy)
+        cell.paragraphs.clear();
+    for (int i = 0; i < added; ++i) {
+        table.rowEdges.insert(r + 1 + i, cuts[i]);
+        table.cells.insert(r + 1 + i, copy);
+        open.insert(r + 1 + i);
+    }
+    table.openEdges = open;
+}
+
 } // namespace
+
+bool RuledTables::splitRows(Table &table, const CellLines &lines)
+{
+    bool split = false;
+    // Bottom up, so that the rows still to be looked at keep their numbers.
+    for (int r = table.rows() - 1; r >= (table.rows() > 1 ? 1 : 0); --r) {
+        const QList<double> cuts = rowCuts(table, r, lines);
+        if (cuts.isEmpty())
+            continue;
+        insertRows(table, r, cuts);
+        split = true;
+    }
+    return split;
+}
 
 std::pair<int, int> RuledTables::cellAt(const Table &table, const QPointF &point)
 {
@@ -154,11 +251,7 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
     std::iota(parent.begin(), parent.end(), 0);
     for (int i = 0; i < segments.size(); ++i) {
         for (int j = i + 1; j < segments.size(); ++j) {
-            if (segments[i].horizontal == segments[j].horizontal)
-                continue;
-            const Segment &h = segments[i].horizontal ? segments[i] : segments[j];
-            const Segment &v = segments[i].horizontal ? segments[j] : segments[i];
-            if (meet(h, v))
+            if (connected(segments[i], segments[j]))
                 parent[findRoot(parent, i)] = findRoot(parent, j);
         }
     }

@@ -3,6 +3,7 @@
 #include "layout/PageContent.h"
 #include "layout/PageStructure.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 
@@ -18,7 +19,22 @@ public:
         QSet<int> fills; // indices of the fills that shade its cells
     };
 
+    // A line of text in a cell, as far as rows are concerned.
+    struct CellLine {
+        double top = 0;
+        double baseline = 0;
+        double bottom = 0;
+        int words = 0;
+        bool hyphenated = false; // ends with a hyphen
+    };
+    using CellLines = QHash<std::pair<int, int>, QList<CellLine>>;
+
     static QList<Found> find(const QList<Rule> &rules, const QList<FilledBox> &fills);
+    // Splits each row whose cells hold short lines on the same baselines into
+    // a row per line, joined by open edges: a ruled table whose body has no
+    // rules between its rows is drawn as one tall row. The header row keeps
+    // its lines. Returns whether any row was split.
+    static bool splitRows(Table &table, const CellLines &lines);
     // The cell a point falls in: {row, column} of the cell that covers it, or {-1, -1}.
     static std::pair<int, int> cellAt(const Table &table, const QPointF &point);
 };

@@ -24,6 +24,7 @@ private slots:
     void initTestCase();
     void twoColumnPageReadsInColumnOrder();
     void ruledTableBecomesTableAndCells();
+    void rowsWithoutRulesBetweenThemStayRows();
     void imageKeepsPlaceAndSize();
     void drawnFigureBecomesAPicture();
     void boldHeadingStaysBoldAndLarger();
@@ -221,6 +222,53 @@ void TestLayoutDocuments::ruledTableBecomesTableAndCells()
     QCOMPARE(cellsPerRow, (QList<int>{1, 4, 4, 4}));
     QVERIFY2(sheet.contains(QStringLiteral("<v>1250</v>")), qPrintable(sheet));
     QVERIFY2(sheet.contains(QStringLiteral("<v>1.25</v>")), qPrintable(sheet));
+}
+
+void TestLayoutDocuments::rowsWithoutRulesBetweenThemStayRows()
+{
+    // As TeX draws a table with rules around its body only: the column rules
+    // come one piece per row, and the body's three rows are one ruled box.
+    LayoutPdf pdf;
+    const QList<QStringList> rows = {{QStringLiteral("Method"), QStringLiteral("Speed"), QStringLiteral("Gain")},
+                                     {QStringLiteral("CRC-32"), QStringLiteral("2.08"), QStringLiteral("1.79")},
+                                     {QStringLiteral("CRC-64"), QStringLiteral("2.09"), QStringLiteral("1.75")},
+                                     {QStringLiteral("CRC-128"), QStringLiteral("2.91"), QStringLiteral("1.73")}};
+    for (const int y : {100, 120, 170})
+        pdf.line(60, y, 360, y);
+    const QList<std::pair<int, int>> rowSpans = {{100, 120}, {120, 137}, {137, 153}, {153, 170}};
+    for (const auto &[top, bottom] : rowSpans) {
+        for (int c = 0; c <= 3; ++c)
+            pdf.line(60 + c * 100, top, 60 + c * 100, bottom);
+    }
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c)
+            pdf.text(64 + c * 100, r == 0 ? 114 : 132 + (r - 1) * 16, rows[r][c]);
+    }
+    const Converted result = convert(pdf, QStringLiteral("open-rows"));
+    const QString &xml = result.documentXml;
+    QCOMPARE(xml.count(QStringLiteral("<w:tbl>")), 1);
+    QCOMPARE(xml.count(QStringLiteral("<w:tr>")), 4);
+    const QString table = xml.section(QStringLiteral("<w:tbl>"), 1).section(QStringLiteral("</w:tbl>"), 0, 0);
+    QCOMPARE(paragraphs(table).join(QLatin1Char('|')),
+             QStringLiteral("Method|Speed|Gain|CRC-32|2.08|1.79|CRC-64|2.09|1.75|CRC-128|2.91|1.73"));
+    // No rule is drawn where the source has none: between the body's rows,
+    // above and below each of the three cells of the middle row.
+    QCOMPARE(xml.count(QStringLiteral("<w:top w:val=\"nil\"/>")), 6);
+    QCOMPARE(xml.count(QStringLiteral("<w:bottom w:val=\"nil\"/>")), 6);
+    // Every rule became part of the table: none is drawn again as a shape.
+    QVERIFY(!xml.contains(QStringLiteral("<wps:wsp>")));
+
+    const QString workbook = mDir.filePath(QStringLiteral("open-rows/out.xlsx"));
+    QString error;
+    QVERIFY2(XlsxWriter::write(workbook, SheetBuilder::sheets(result.pages), &error), qPrintable(error));
+    const QString sheet =
+        QString::fromUtf8(TestDocuments::zipEntry(workbook, QStringLiteral("xl/worksheets/sheet1.xml")));
+    static const QRegularExpression rowPattern(QStringLiteral("<row [^>]*>(.*?)</row>"));
+    QList<int> cellsPerRow;
+    for (auto it = rowPattern.globalMatch(sheet); it.hasNext();)
+        cellsPerRow << int(it.next().captured(1).count(QStringLiteral("<c ")));
+    QCOMPARE(cellsPerRow, (QList<int>{3, 3, 3, 3}));
+    QVERIFY2(sheet.contains(QStringLiteral("<v>2.91</v>")), qPrintable(sheet));
 }
 
 void TestLayoutDocuments::imageKeepsPlaceAndSize()

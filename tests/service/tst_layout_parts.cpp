@@ -40,6 +40,7 @@ private slots:
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
     void singleBoxIsNoTable();
+    void linesOfOneRuledRowBecomeRows();
     void alignedColumnsBecomeTable();
     void raggedLinesStayLines();
     void sheetRowsAndNumbers();
@@ -584,6 +585,48 @@ void TestLayoutParts::missingRuleMergesCells()
     QCOMPARE(table.cells[0][1].columnSpan, 0);
     QCOMPARE(table.cells[1][0].columnSpan, 1);
     QCOMPARE(RuledTables::cellAt(table, QPointF(175, 110)), std::make_pair(0, 0));
+}
+
+void TestLayoutParts::linesOfOneRuledRowBecomeRows()
+{
+    // A header row and a body row of three columns; the body holds three
+    // values a column, the header two lines a column.
+    Table table;
+    table.columnEdges = {100, 150, 200, 250};
+    table.rowEdges = {100, 130, 180};
+    table.cells = QList<QList<TableCell>>(2, QList<TableCell>(3));
+    table.ruled = true;
+    const auto value = [](double baseline, int words = 1, bool hyphenated = false) {
+        return RuledTables::CellLine{baseline - 8, baseline, baseline + 2, words, hyphenated};
+    };
+    RuledTables::CellLines lines;
+    for (int c = 0; c < 3; ++c) {
+        lines[{0, c}] = {value(112), value(124)};
+        lines[{1, c}] = {value(174), value(142), value(158)}; // in any order
+    }
+    Table split = table;
+    QVERIFY(RuledTables::splitRows(split, lines));
+    QCOMPARE(split.rows(), 4);
+    QCOMPARE(split.rowEdges, (QList<double>{100, 130, 147, 163, 180}));
+    QCOMPARE(split.openEdges, (QSet<int>{2, 3}));
+    QCOMPARE(split.cells[3].size(), 3);
+
+    // Running text, a word broken at a line end, or lines that do not pair
+    // up across the row keep the row whole.
+    RuledTables::CellLines running = lines;
+    running[{1, 2}][0] = value(142, 6);
+    RuledTables::CellLines broken = lines;
+    broken[{1, 0}][1] = value(158, 1, true);
+    RuledTables::CellLines uneven = lines;
+    uneven[{1, 1}].removeLast();
+    RuledTables::CellLines lonely;
+    lonely[{1, 0}] = lines[{1, 0}];
+    for (const RuledTables::CellLines &kept : {running, broken, uneven, lonely}) {
+        Table whole = table;
+        QVERIFY(!RuledTables::splitRows(whole, kept));
+        QCOMPARE(whole.rows(), 2);
+        QVERIFY(whole.openEdges.isEmpty());
+    }
 }
 
 void TestLayoutParts::singleBoxIsNoTable()
