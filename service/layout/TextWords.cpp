@@ -17,6 +17,7 @@ struct Row {
 };
 
 constexpr int kMaxShiftedGlyphs = 3;
+constexpr int kMinPitchedSteps = 8;
 
 bool isBlank(const Glyph &glyph)
 {
@@ -186,6 +187,56 @@ void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
         word.runs.append({glyph.style, int(glyph.text.size()), rise});
 }
 
+// Letters set one by one in columns (a listing in a proportional font) stand
+// a column apart, centre to centre, whatever their widths, so the gaps between
+// them vary with the letters. Where the letters mostly do not touch and nearly
+// every step from one glyph's centre to the next is close to a whole number
+// of columns, some of them two or more and none near one and a half, that
+// column is returned and words part where a column is skipped; else 0.
+// Columns give a little to wide letters: a step counts within a quarter.
+double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
+{
+    QList<double> steps;
+    QList<double> gaps;
+    double size = 0;
+    const Glyph *previous = nullptr;
+    for (const int index : row) {
+        const Glyph &glyph = glyphs[index];
+        if (isBlank(glyph) || glyph.box.width() <= 0)
+            continue;
+        if (previous) {
+            steps.append(glyph.box.center().x() - previous->box.center().x());
+            gaps.append(glyph.box.left() - previous->box.right());
+        }
+        previous = &glyph;
+        size = qMax(size, glyph.size);
+    }
+    if (steps.size() < kMinPitchedSteps)
+        return 0;
+    // Letters of running text touch; letters set in columns mostly do not.
+    std::sort(gaps.begin(), gaps.end());
+    if (gaps[gaps.size() / 2] < 0.05 * size)
+        return 0;
+    QList<double> sorted = steps;
+    std::sort(sorted.begin(), sorted.end());
+    // Most steps of a listing's row are one column; a quarter of them surely.
+    const double pitch = sorted[sorted.size() / 4];
+    if (pitch < 0.35 * size || pitch > 0.9 * size)
+        return 0;
+    qsizetype onGrid = 0;
+    qsizetype skipping = 0;
+    for (const double step : std::as_const(steps)) {
+        const double columns = step / pitch;
+        if (columns > 1.4 && columns < 1.6)
+            return 0;
+        if (columns >= 0.75 && std::abs(columns - std::round(columns)) <= 0.25) {
+            ++onGrid;
+            skipping += columns > 1.5 ? 1 : 0;
+        }
+    }
+    return onGrid >= 0.85 * double(steps.size()) && skipping > 0 ? pitch : 0;
+}
+
 } // namespace
 
 QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
@@ -198,8 +249,10 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
         QList<int> row = rows[r].glyphs;
         std::stable_sort(row.begin(), row.end(),
                          [&glyphs](int a, int b) { return glyphs[a].box.left() < glyphs[b].box.left(); });
+        const double pitch = pitchOf(row, glyphs);
         Word word;
         double lastRight = 0;
+        double lastCentre = 0;
         const Glyph *previous = nullptr;
         const auto finish = [&] {
             if (!word.text.isEmpty()) {
@@ -233,9 +286,12 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
             const double gap = glyph.box.left() - lastRight;
             // A glyph far behind the last one was drawn over it (bold by
             // overprinting, or text laid over text): it starts a word of its own.
-            if (!word.text.isEmpty() && (gap > wordGap(qMax(word.size, glyph.size)) || gap < -0.5 * glyph.size))
+            const bool apart = pitch > 0 ? glyph.box.center().x() - lastCentre > 1.5 * pitch
+                                         : gap > wordGap(qMax(word.size, glyph.size));
+            if (!word.text.isEmpty() && (apart || gap < -0.5 * glyph.size))
                 finish();
             appendGlyph(word, glyph, rows[r].baseline);
+            lastCentre = glyph.box.center().x();
             lastRight = qMax(lastRight, glyph.box.right());
             if (word.text.size() == glyph.text.size())
                 lastRight = glyph.box.right();

@@ -17,6 +17,8 @@ private slots:
     void overprintedBoldIsReadOnce();
     void raisedFootnoteMarkJoinsItsRow();
     void shiftedGlyphsKeepTheirRise();
+    void formulaExponentsJoinTheirFormula();
+    void lettersSetInColumnsFormWords();
     void hyphenation_data();
     void hyphenation();
     void fullLinesJoinIntoOneParagraph();
@@ -180,6 +182,81 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(TextLines::lines(exponent, kStyles), 72, 540, {});
     QCOMPARE(paragraphs.first().runs,
              (QList<TextRun>{{QStringLiteral("m2"), 0, 0}, {QStringLiteral("N-1-k"), 0, 3.6}}));
+}
+
+void TestLayoutText::formulaExponentsJoinTheirFormula()
+{
+    // A displayed formula's exponents are one row over it, with the
+    // formula's own letters between them: each joins where it stands.
+    QList<Glyph> glyphs = setText(QStringLiteral("(v-u)x"), 72, 100);
+    glyphs += setText(QStringLiteral("|M|"), 102, 96, 7);
+    glyphs += setText(QStringLiteral("+"), 116, 100);
+    glyphs += setText(QStringLiteral("M(x)x"), 124, 100);
+    glyphs += setText(QStringLiteral("D"), 149, 96, 7);
+    glyphs += setText(QStringLiteral("+u"), 156, 100);
+    const QList<TextLines::Line> lines = TextLines::lines(TextWords::words(glyphs), kStyles);
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first().baseline, 100.0);
+    // Two exponents over a row they do not belong to (a line of their own
+    // above running text, at a line's distance) stay a row.
+    QList<Glyph> apart = setText(QStringLiteral("first"), 72, 100);
+    apart += setText(QStringLiteral("second"), 160, 100);
+    apart += setText(QStringLiteral("a"), 100, 88, 7);
+    apart += setText(QStringLiteral("b"), 190, 88, 7);
+    QCOMPARE(TextLines::lines(TextWords::words(apart), kStyles).size(), 2);
+}
+
+void TestLayoutText::lettersSetInColumnsFormWords()
+{
+    // A listing in a proportional font: every letter centred in a column of
+    // 5 points whatever its width, so the gaps between letters differ; a
+    // skipped column is a space.
+    const QString text = QStringLiteral("for (int k = 0; k < D; ++k) least significant bits");
+    QList<Glyph> glyphs;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char(' '))
+            continue;
+        const double width = QStringLiteral("iltfr(),;").contains(text[i]) ? 2.3
+                             : text[i] == QLatin1Char('m')                 ? 6.6
+                                                                           : 4.2;
+        Glyph glyph;
+        glyph.text = text[i];
+        glyph.size = 8;
+        glyph.baseline = 100;
+        glyph.box = QRectF(72 + 5.0 * double(i) + 2.5 - width / 2, 94, width, 8);
+        glyphs.append(glyph);
+    }
+    QCOMPARE(texts(TextWords::words(glyphs)).join(QLatin1Char(' ')), text);
+    // Digits of one width with spaces of half of it between numbers are no
+    // such columns: the numbers stay apart.
+    QList<Glyph> digits;
+    double x = 72;
+    for (const QString &number : strings({"12", "345", "6789", "0", "42", "7"})) {
+        digits += setText(number, x, 100);
+        x += 5.0 * double(number.size()) + 2.5;
+    }
+    QCOMPARE(texts(TextWords::words(digits)), strings({"12", "345", "6789", "0", "42", "7"}));
+    // Running text's letters touch, however much wider an M is than a u
+    // (a row of a TeX manual: a word, then a formula).
+    const QList<std::pair<QChar, std::pair<double, double>>> row = {
+        {u'M', {154.10, 9.13}}, {u'u', {163.23, 5.53}}, {u'l', {168.77, 2.76}}, {u't', {171.54, 3.87}},
+        {u'i', {175.42, 2.76}}, {u'p', {178.19, 5.53}}, {u'l', {183.73, 2.76}}, {u'i', {186.50, 2.76}},
+        {u'c', {189.27, 4.42}}, {u'a', {193.69, 4.98}}, {u't', {198.67, 3.87}}, {u'i', {202.55, 2.76}},
+        {u'o', {205.32, 4.98}}, {u'n', {210.30, 5.53}}, {u':', {215.84, 2.76}}, {u'(', {223.03, 3.87}},
+        {u'x', {226.88, 5.69}}, {u'+', {234.79, 7.74}}, {u'1', {244.75, 4.98}}, {u')', {249.73, 3.87}},
+        {u'(', {253.61, 3.87}}, {u'x', {257.48, 5.69}}, {u'+', {265.39, 7.74}}, {u'1', {275.35, 4.98}},
+        {u')', {280.33, 3.87}}, {u'=', {286.98, 7.74}}, {u'x', {297.49, 5.69}}, {u'+', {309.87, 7.74}},
+        {u'2', {319.83, 4.98}}, {u'x', {324.81, 5.69}}, {u'+', {332.72, 7.74}}, {u'1', {342.68, 4.98}},
+        {u'=', {350.43, 7.74}}, {u'x', {360.95, 5.69}}, {u'+', {373.33, 7.74}}, {u'1', {383.29, 4.98}},
+        {u'.', {388.27, 2.76}}};
+    QList<Glyph> running;
+    for (const auto &[c, place] : row) {
+        running += setText(QString(c), place.first, 100);
+        running.last().box.setWidth(place.second);
+    }
+    running += setText(QStringLiteral("2"), 303.19, 95.9, 7);
+    running += setText(QStringLiteral("2"), 366.64, 95.9, 7);
+    QCOMPARE(texts(TextWords::words(running)).first(), QStringLiteral("Multiplication:"));
 }
 
 void TestLayoutText::hyphenation_data()
