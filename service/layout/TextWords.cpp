@@ -73,8 +73,9 @@ bool shiftedBeside(const Row &small, const Row &large)
 
 // Whether glyphs of `row` stand over or under most of the span of `small`:
 // two small lines stacked beside a larger one (a name above another) would
-// interleave their letters if both joined it. An exponent over a subscript
-// shares a letter's width at most.
+// interleave their letters if both joined it, even where the name above is
+// the shorter by far. An exponent over a subscript shares a letter's width at
+// most.
 bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
 {
     double from = small.right;
@@ -86,7 +87,7 @@ bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
             to = qMax(to, qMin(small.right, box.right()));
         }
     }
-    return to - from > 0.5 * (small.right - small.left);
+    return to - from > qMin(0.5 * (small.right - small.left), 2 * small.size);
 }
 
 qsizetype hostOf(const Row &small, const QList<Row> &rows, qsizetype at, const QList<Glyph> &glyphs)

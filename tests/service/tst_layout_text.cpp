@@ -178,6 +178,13 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     QStringList names = texts(TextWords::words(listing));
     names.sort();
     QCOMPARE(names, strings({"0307", "dotaccentcomb", "uni0307"}));
+    // Also where the name above covers less than half of the one below.
+    QList<Glyph> shorter = setText(QStringLiteral("030B"), 72, 100, 12);
+    shorter += setText(QStringLiteral("uni030B"), 100, 95.5, 7);
+    shorter += setText(QStringLiteral("hungarumlautcomb"), 100, 104, 7);
+    names = texts(TextWords::words(shorter));
+    names.sort();
+    QCOMPARE(names, strings({"030B", "hungarumlautcomb", "uni030B"}));
     // Its rise reaches the paragraph's runs.
     const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(TextLines::lines(exponent, kStyles), 72, 540, {});
     QCOMPARE(paragraphs.first().runs,
