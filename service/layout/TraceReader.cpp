@@ -70,6 +70,22 @@ Rgb colour(QStringView values)
 // (U+FFFD), from its name: TeX's extension fonts name their sized
 // delimiters and operators ("parenleftBig", "summationdisplay") but map
 // none of them. Empty when the name says nothing.
+// The renderer's trace writes a character beyond the first 65 536 as its
+// low sixteen bits (U+1D44F, a mathematical italic b, as U+D44F, a Hangul
+// syllable); a glyph name of the form "u1D44F" says which it was.
+QString repairedAstral(const QString &text, const QString &glyphName)
+{
+    static const QRegularExpression named(QStringLiteral("^u([0-9A-Fa-f]{5,6})(\\..*)?$"));
+    const QRegularExpressionMatch match = named.match(glyphName);
+    if (text.size() != 1 || !match.hasMatch())
+        return text;
+    bool ok = false;
+    const char32_t code = match.captured(1).toUInt(&ok, 16);
+    if (!ok || code <= 0xffff || code > 0x10ffff || (code & 0xffff) != text[0].unicode())
+        return text;
+    return QString::fromUcs4(&code, 1);
+}
+
 QString fromGlyphName(QString name)
 {
     static const QRegularExpression sized(QStringLiteral("(bigg|Bigg|big|Big|display|text)$"));
@@ -379,10 +395,10 @@ int Parser::styleFor(const QString &font, double size)
 void Parser::addGlyph()
 {
     const QXmlStreamAttributes attributes = mXml.attributes();
-    QString text = attributes.value(QLatin1String("unicode")).toString();
+    const QString name = attributes.value(QLatin1String("glyph")).toString();
+    QString text = repairedAstral(attributes.value(QLatin1String("unicode")).toString(), name);
     double drop = 0;
     if (text == QStringLiteral("\uFFFD")) {
-        const QString name = attributes.value(QLatin1String("glyph")).toString();
         text = fromGlyphName(name);
         drop = hangingDrop(name);
     }

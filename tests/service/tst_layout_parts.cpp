@@ -31,6 +31,7 @@ private slots:
     void standInForUnknownFamilies_data();
     void standInForUnknownFamilies();
     void traceNamesUnmappedDelimitersAndKeepsHairlines();
+    void traceRestoresCharactersBeyondSixteenBits();
     void traceGivesShadingsTheBoxOfTheirClip();
     void traceKeepsTheBoxesOfOtherShapes();
     void figuresGatherShapesWithoutText();
@@ -298,6 +299,24 @@ void TestLayoutParts::standInForUnknownFamilies()
     QFETCH(bool, mono);
     QFETCH(QString, matched);
     QTEST(FontNames::standIn({family, false, false, mono, {}}, matched), "expected");
+}
+
+void TestLayoutParts::traceRestoresCharactersBeyondSixteenBits()
+{
+    // The renderer writes U+1D44F (mathematical italic b) as U+D44F, a Hangul
+    // syllable; the glyph's name says which it was. A Hangul syllable of any
+    // other name stays what it is.
+    const QByteArray trace = "<document><page mediabox=\"0 0 100 100\">"
+                             "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"CambriaMath\" "
+                             "trm=\"10 0 0 10\">"
+                             "<g unicode=\"\xed\x91\x8f\" glyph=\"u1D44F\" x=\"1\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"\xed\x91\x8f\" glyph=\"uniD44F\" x=\"6\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"x\" glyph=\"u1D465\" x=\"11\" y=\"50\" adv=\".5\"/>"
+                             "</span></fill_text></page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    QCOMPARE(glyphTexts(*document), (QStringList{s("\U0001D44F"), s("\uD44F"), s("x")}));
 }
 
 void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
