@@ -238,14 +238,55 @@ double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
     return onGrid >= 0.85 * double(steps.size()) && skipping > 0 ? pitch : 0;
 }
 
+// The combining mark of a spacing accent, or 0.
+char16_t combiningOf(const QString &text)
+{
+    static const QHash<char16_t, char16_t> kMarks = {
+        {u'`', 0x0300},   {0x00b4, 0x0301}, {0x02c6, 0x0302}, {u'^', 0x0302},   {0x02dc, 0x0303}, {u'~', 0x0303},
+        {0x00af, 0x0304}, {0x02c9, 0x0304}, {0x02d8, 0x0306}, {0x02d9, 0x0307}, {0x00a8, 0x0308}, {0x02da, 0x030a},
+        {0x02dd, 0x030b}, {0x02c7, 0x030c}, {0x00b8, 0x0327}, {0x02db, 0x0328},
+    };
+    return text.size() == 1 ? kMarks.value(text[0].unicode(), 0) : 0;
+}
+
+// TeX's older fonts have no accented letters: an accent glyph is drawn over
+// (or under) the letter, which then reads "uˆ" instead of "û". An accent
+// whose middle stands over a letter of the row becomes part of that letter;
+// a dotless i or j under it is the plain letter.
+void composeAccents(QList<int> &row, QList<Glyph> &glyphs)
+{
+    for (qsizetype a = row.size() - 1; a >= 0; --a) {
+        const Glyph &accent = glyphs[row[a]];
+        const char16_t mark = combiningOf(accent.text);
+        if (mark == 0)
+            continue;
+        const double middle = accent.box.center().x();
+        for (const int index : std::as_const(row)) {
+            Glyph &letter = glyphs[index];
+            const QRectF &box = letter.box;
+            if (index == row[a] || letter.text.size() != 1 || !letter.text[0].isLetter() || combiningOf(letter.text) ||
+                middle <= box.left() + 0.2 * box.width() || middle >= box.right() - 0.2 * box.width())
+                continue;
+            QString base = letter.text;
+            if (base == QStringLiteral("\u0131") || base == QStringLiteral("\u0237"))
+                base = base == QStringLiteral("\u0131") ? QStringLiteral("i") : QStringLiteral("j");
+            letter.text = QString(base + QChar(mark)).normalized(QString::NormalizationForm_C);
+            row.removeAt(a);
+            break;
+        }
+    }
+}
+
 } // namespace
 
-QList<TextWords::Word> TextWords::words(const QList<Glyph> &glyphs)
+QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
 {
+    QList<Glyph> glyphs = source;
     QList<Row> rows = rowsOf(glyphs);
     mergeRaised(rows, glyphs);
     QList<Word> words;
     for (qsizetype r = 0; r < rows.size(); ++r) {
+        composeAccents(rows[r].glyphs, glyphs);
         rows[r].baseline = mainBaseline(rows[r], glyphs);
         QList<int> row = rows[r].glyphs;
         std::stable_sort(row.begin(), row.end(),

@@ -19,6 +19,7 @@ private slots:
     void shiftedGlyphsKeepTheirRise();
     void formulaExponentsJoinTheirFormula();
     void lettersSetInColumnsFormWords();
+    void accentsDrawnOverLettersJoinThem();
     void hyphenation_data();
     void hyphenation();
     void fullLinesJoinIntoOneParagraph();
@@ -264,6 +265,21 @@ void TestLayoutText::lettersSetInColumnsFormWords()
     running += setText(QStringLiteral("2"), 303.19, 95.9, 7);
     running += setText(QStringLiteral("2"), 366.64, 95.9, 7);
     QCOMPARE(texts(TextWords::words(running)).first(), QStringLiteral("Multiplication:"));
+}
+
+void TestLayoutText::accentsDrawnOverLettersJoinThem()
+{
+    // Fonts without accented letters draw the accent over the letter: a
+    // circumflex over u, an acute over a dotless i, a tilde over n after it.
+    QList<Glyph> glyphs = setText(QStringLiteral("qu"), 72, 100);
+    glyphs += setText(QStringLiteral("\u02c6"), 77.5, 100);
+    glyphs += setText(QStringLiteral("\u00b4"), 82, 100);
+    glyphs += setText(QStringLiteral("\u0131ck"), 82, 100);
+    glyphs += setText(QStringLiteral("brown"), 100, 100);
+    glyphs += setText(QStringLiteral("\u02dc"), 119.5, 100);
+    // An accent of its own width (a caret in code) stands beside the letters.
+    glyphs += setText(QStringLiteral("x^y"), 130, 100);
+    QCOMPARE(texts(TextWords::words(glyphs)), strings({"q\u00fb\u00edck", "brow\u00f1", "x^y"}));
 }
 
 void TestLayoutText::hyphenation_data()
