@@ -287,7 +287,15 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
         const qsizetype gaps = line.words.size() - 1;
         // Word sets sizes in half points: TeX's 9.96 and 10.95 become 10 and
         // 11, and a full justified line would no longer fit.
-        const double drawn = line.words.first().size > 0 ? line.words.first().size : line.size;
+        // The size the text is drawn at, unrounded: a word of the line's own
+        // size, not a footnote mark or an exponent that may open the line.
+        double drawn = line.size;
+        for (const TextWords::Word &word : line.words) {
+            if (std::abs(word.size - line.size) < 0.05 * line.size) {
+                drawn = word.size;
+                break;
+            }
+        }
         const double setSize = qMax(0.5, std::round(line.size * 2) / 2);
         const double scale = justified && drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
         const double needed = (glyphs + double(gaps) * line.space) * scale - line.box.width();

@@ -375,6 +375,14 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
     const double ragged = ParagraphBuilder::condensing(lines, false);
     QVERIFY2(justified > 0.01, qPrintable(QString::number(justified)));
     QVERIFY2(ragged < 0.005, qPrintable(QString::number(ragged)));
+    // A footnote's mark opening the line is no measure of the text's size:
+    // the line is condensed as much as without it, not by the most allowed.
+    QList<Glyph> footnote = setText(QStringLiteral("2"), 62, 96.4, 6.97, 0);
+    footnote += glyphs;
+    const QList<TextLines::Line> marked = TextLines::lines(TextWords::words(footnote), kStyles);
+    QCOMPARE(marked.size(), 1);
+    const double withMark = ParagraphBuilder::condensing(marked, true);
+    QVERIFY2(withMark < 2 * justified, qPrintable(QString::number(withMark)));
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
