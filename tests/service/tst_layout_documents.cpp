@@ -107,6 +107,27 @@ QStringList paragraphs(const QString &xml)
     return result;
 }
 
+// The first sheet's XML of the workbook written from `pages` to `path`;
+// empty where it could not be written.
+QString firstSheet(const QList<StructuredPage> &pages, const QString &path)
+{
+    QString error;
+    if (!XlsxWriter::write(path, SheetBuilder::sheets(pages), &error)) {
+        qWarning("%s", qPrintable(error));
+        return {};
+    }
+    return QString::fromUtf8(TestDocuments::zipEntry(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+}
+
+QList<int> cellsPerRow(const QString &sheet)
+{
+    static const QRegularExpression rowPattern(QStringLiteral("<row [^>]*>(.*?)</row>"));
+    QList<int> counts;
+    for (auto it = rowPattern.globalMatch(sheet); it.hasNext();)
+        counts << int(it.next().captured(1).count(QStringLiteral("<c ")));
+    return counts;
+}
+
 qsizetype indexContaining(const QStringList &list, const QString &part)
 {
     for (qsizetype i = 0; i < list.size(); ++i) {
@@ -210,16 +231,8 @@ void TestLayoutDocuments::ruledTableBecomesTableAndCells()
     QVERIFY(indexContaining(paragraphs(xml), QStringLiteral("Harvest figures")) == 0);
 
     // The workbook: the table's twelve cells as three rows of four, numbers as numbers.
-    const QString workbook = mDir.filePath(QStringLiteral("table/out.xlsx"));
-    QString error;
-    QVERIFY2(XlsxWriter::write(workbook, SheetBuilder::sheets(result.pages), &error), qPrintable(error));
-    const QString sheet =
-        QString::fromUtf8(TestDocuments::zipEntry(workbook, QStringLiteral("xl/worksheets/sheet1.xml")));
-    static const QRegularExpression rowPattern(QStringLiteral("<row [^>]*>(.*?)</row>"));
-    QList<int> cellsPerRow;
-    for (auto it = rowPattern.globalMatch(sheet); it.hasNext();)
-        cellsPerRow << int(it.next().captured(1).count(QStringLiteral("<c ")));
-    QCOMPARE(cellsPerRow, (QList<int>{1, 4, 4, 4}));
+    const QString sheet = firstSheet(result.pages, mDir.filePath(QStringLiteral("table/out.xlsx")));
+    QCOMPARE(cellsPerRow(sheet), (QList<int>{1, 4, 4, 4}));
     QVERIFY2(sheet.contains(QStringLiteral("<v>1250</v>")), qPrintable(sheet));
     QVERIFY2(sheet.contains(QStringLiteral("<v>1.25</v>")), qPrintable(sheet));
 }
@@ -258,16 +271,8 @@ void TestLayoutDocuments::rowsWithoutRulesBetweenThemStayRows()
     // Every rule became part of the table: none is drawn again as a shape.
     QVERIFY(!xml.contains(QStringLiteral("<wps:wsp>")));
 
-    const QString workbook = mDir.filePath(QStringLiteral("open-rows/out.xlsx"));
-    QString error;
-    QVERIFY2(XlsxWriter::write(workbook, SheetBuilder::sheets(result.pages), &error), qPrintable(error));
-    const QString sheet =
-        QString::fromUtf8(TestDocuments::zipEntry(workbook, QStringLiteral("xl/worksheets/sheet1.xml")));
-    static const QRegularExpression rowPattern(QStringLiteral("<row [^>]*>(.*?)</row>"));
-    QList<int> cellsPerRow;
-    for (auto it = rowPattern.globalMatch(sheet); it.hasNext();)
-        cellsPerRow << int(it.next().captured(1).count(QStringLiteral("<c ")));
-    QCOMPARE(cellsPerRow, (QList<int>{3, 3, 3, 3}));
+    const QString sheet = firstSheet(result.pages, mDir.filePath(QStringLiteral("open-rows/out.xlsx")));
+    QCOMPARE(cellsPerRow(sheet), (QList<int>{3, 3, 3, 3}));
     QVERIFY2(sheet.contains(QStringLiteral("<v>2.91</v>")), qPrintable(sheet));
 }
 
