@@ -103,9 +103,10 @@ qsizetype hostOf(const Row &small, const QList<Row> &rows, qsizetype at, const Q
 
 void join(Row &row, const Row &other)
 {
+    const bool empty = row.glyphs.isEmpty();
     row.glyphs += other.glyphs;
-    row.left = row.glyphs.size() == other.glyphs.size() ? other.left : qMin(row.left, other.left);
-    row.right = row.glyphs.size() == other.glyphs.size() ? other.right : qMax(row.right, other.right);
+    row.left = empty ? other.left : qMin(row.left, other.left);
+    row.right = empty ? other.right : qMax(row.right, other.right);
 }
 
 // A row's pieces further apart than an em: the exponents of a displayed
@@ -267,10 +268,12 @@ void composeAccents(QList<int> &row, QList<Glyph> &glyphs)
             if (index == row[a] || letter.text.size() != 1 || !letter.text[0].isLetter() || combiningOf(letter.text) ||
                 middle <= box.left() + 0.2 * box.width() || middle >= box.right() - 0.2 * box.width())
                 continue;
-            QString base = letter.text;
-            if (base == QStringLiteral("\u0131") || base == QStringLiteral("\u0237"))
-                base = base == QStringLiteral("\u0131") ? QStringLiteral("i") : QStringLiteral("j");
-            letter.text = QString(base + QChar(mark)).normalized(QString::NormalizationForm_C);
+            QChar base = letter.text[0];
+            if (base == QChar(0x0131))
+                base = QLatin1Char('i');
+            else if (base == QChar(0x0237))
+                base = QLatin1Char('j');
+            letter.text = QString(QString(base) + QChar(mark)).normalized(QString::NormalizationForm_C);
             row.removeAt(a);
             break;
         }

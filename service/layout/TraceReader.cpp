@@ -66,10 +66,6 @@ Rgb colour(QStringView values)
     return 0;
 }
 
-// The character of a glyph that the font's character map left unknown
-// (U+FFFD), from its name: TeX's extension fonts name their sized
-// delimiters and operators ("parenleftBig", "summationdisplay") but map
-// none of them. Empty when the name says nothing.
 // The renderer's trace writes a character beyond the first 65 536 as its
 // low sixteen bits (U+1D44F, a mathematical italic b, as U+D44F, a Hangul
 // syllable); a glyph name of the form "u1D44F" says which it was.
@@ -86,6 +82,10 @@ QString repairedAstral(const QString &text, const QString &glyphName)
     return QString::fromUcs4(&code, 1);
 }
 
+// The character of a glyph that the font's character map left unknown
+// (U+FFFD), from its name: TeX's extension fonts name their sized
+// delimiters and operators ("parenleftBig", "summationdisplay") but map
+// none of them. Empty when the name says nothing.
 QString fromGlyphName(QString name)
 {
     static const QRegularExpression sized(QStringLiteral("(bigg|Bigg|big|Big|display|text)$"));
