@@ -26,8 +26,9 @@ std::pair<double, bool> dominant(const Paragraph &paragraph, const QList<TextSty
     }
     double size = 0;
     qsizetype most = -1;
+    // Ties go to the larger size, whatever order the hash keeps.
     for (auto it = perSize.cbegin(); it != perSize.cend(); ++it) {
-        if (it.value() > most) {
+        if (it.value() > most || (it.value() == most && it.key() > size)) {
             most = it.value();
             size = it.key();
         }

@@ -1106,7 +1106,9 @@ QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
         ++uses[style.font.isEmpty() ? style.sourceFont : style.font];
     QString font = QStringLiteral("Liberation Serif");
     for (auto it = uses.cbegin(); it != uses.cend(); ++it) {
-        if (!it.key().isEmpty() && it.value() > uses.value(font))
+        const int most = uses.value(font);
+        // Ties go to the first name, whatever order the hash keeps.
+        if (!it.key().isEmpty() && (it.value() > most || (it.value() == most && it.key() < font)))
             font = it.key();
     }
     return part(QStringLiteral("w:styles"), {{QStringLiteral("xmlns:w"), QLatin1String(kW)}},

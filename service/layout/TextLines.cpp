@@ -87,9 +87,11 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
                 allChars += run.length;
             }
         }
+        // Ties go to the first style, whatever order the hash keeps.
         int dominant = -1;
         for (auto count = charsPerStyle.constBegin(); count != charsPerStyle.constEnd(); ++count) {
-            if (dominant < 0 || count.value() > charsPerStyle.value(dominant))
+            const int most = charsPerStyle.value(dominant);
+            if (dominant < 0 || count.value() > most || (count.value() == most && count.key() < dominant))
                 dominant = count.key();
         }
         line.size = dominant >= 0 ? styles.value(dominant).size : row.first().size;

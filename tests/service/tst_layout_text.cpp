@@ -6,6 +6,8 @@
 #include "support/TestMain.h"
 #include "support/Utf8Text.h"
 
+#include <QHashSeed>
+
 // The text side of the layout engine on small hand-made inputs: glyphs to
 // words, words broken at line ends, lines to paragraphs, reading order.
 class TestLayoutText : public QObject {
@@ -20,6 +22,7 @@ private slots:
     void formulaExponentsJoinTheirFormula();
     void lettersSetInColumnsFormWords();
     void accentsDrawnOverLettersJoinThem();
+    void tiedStylesGiveTheSameLineEveryRun();
     void hyphenation_data();
     void hyphenation();
     void fullLinesJoinIntoOneParagraph();
@@ -280,6 +283,24 @@ void TestLayoutText::accentsDrawnOverLettersJoinThem()
     // An accent of its own width (a caret in code) stands beside the letters.
     glyphs += setText(QStringLiteral("x^y"), 130, 100);
     QCOMPARE(texts(TextWords::words(glyphs)), strings({"q\u00fb\u00edck", "brow\u00f1", "x^y"}));
+}
+
+void TestLayoutText::tiedStylesGiveTheSameLineEveryRun()
+{
+    // As many characters of 10 and of 12 points: the line takes the first
+    // style's size in every run, whatever order a hash keeps its counts in.
+    const QList<TextStyle> styles = {
+        {QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans"), 10, false, false, false, 0},
+        {QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans"), 12, false, false, false, 0},
+    };
+    for (int run = 0; run < 20; ++run) {
+        QHashSeed::resetRandomGlobalSeed();
+        QList<Glyph> glyphs = setText(QStringLiteral("small"), 72, 100, 10, 0);
+        glyphs += setText(QStringLiteral("large"), 110, 100, 12, 1);
+        const QList<TextLines::Line> lines = TextLines::lines(TextWords::words(glyphs), styles);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first().size, 10.0);
+    }
 }
 
 void TestLayoutText::hyphenation_data()
