@@ -371,8 +371,9 @@ def main():
             for key in keys:
                 totals[route][key].append(f[key])
             totals[route]["images"].append(1.0 if f["images"][1] == 0 else min(1.0, f["images"][0] / f["images"][1]))
-            row += " | %5.2f %6.3f %6.3f %5.2f %7s %5.2f" % (
-                f["pages"], f["recall"], f["order"], f["split"], "%d/%d" % f["images"], f["look"])
+            words = ("%6.3f %6.3f %5.2f" % (f["recall"], f["order"], f["split"]) if f["words"]
+                     else "%6s %6s %5s" % ("-", "-", "-"))
+            row += " | %5.2f %s %7s %5.2f" % (f["pages"], words, "%d/%d" % f["images"], f["look"])
             if route == "new":
                 row += " %5.2f" % seconds[(route, name)]
         print(row)

@@ -2,6 +2,7 @@
 
 #include "api/UploadCallback.h"
 #include "converters/Conversions.h"
+#include "jobs/TaskDurations.h"
 #include "protocol/WireFields.h"
 
 #include <QCoreApplication>
@@ -147,12 +148,14 @@ QByteArray ServiceApi::owner(const QJsonObject &parameters) const
     return mRecords.ownerOf(text(parameters.value(WireFields::kApiToken)).toLatin1());
 }
 
-QJsonObject ServiceApi::paced(QJsonObject data) const
+QJsonObject ServiceApi::paced(QJsonObject data, const QString &taskId, const QString &serviceType,
+                              TaskState state) const
 {
     // On this service a task is done in well under a second: the client's
     // default pace (a poll every 3 s, downloads 1 s apart) would set the
     // speed of every run.
-    data.insert(WireFields::kPollIntervalMs, mSettings.pollIntervalMs);
+    const std::optional<qint64> remaining = mQueue.expectedRemainingMs(taskId, serviceType, state);
+    data.insert(WireFields::kPollIntervalMs, TaskDurations::pollHintMs(mSettings.pollIntervalMs, remaining));
     data.insert(WireFields::kDownloadStaggerMs, mSettings.downloadStaggerMs);
     return data;
 }
@@ -234,7 +237,8 @@ HttpResponse ServiceApi::createTask(const QJsonObject &parameters)
     if (id.isEmpty())
         return failure(500, QStringLiteral("Cannot create the task"));
     mQueue.kick();
-    return success(paced({{WireFields::kTaskId, id}}));
+    // Kicked, the task runs here now, or waits in the queue.
+    return success(paced({{WireFields::kTaskId, id}}, id, type, TaskState::Queued));
 }
 
 HttpResponse ServiceApi::taskStatus(const HttpRequest &head, const QString &id)
@@ -257,7 +261,7 @@ HttpResponse ServiceApi::taskStatus(const HttpRequest &head, const QString &id)
                                 {WireFields::kFilename, task->resultName},
                                 {QStringLiteral("size"), double(QFileInfo(task->resultPath).size())}});
     }
-    return success(paced(data));
+    return success(paced(data, task->id, task->serviceType, task->state));
 }
 
 HttpResponse ServiceApi::health()

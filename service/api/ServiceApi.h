@@ -19,7 +19,8 @@ public:
         QHostAddress listenAddress;
         quint16 port = 0;
         qint64 keepSeconds = 0;
-        // The pace suggested to pollers in creation and status replies.
+        // The pace suggested to pollers in creation and status replies (at
+        // most; a task likely done sooner gets a shorter one).
         int pollIntervalMs = 200;
         int downloadStaggerMs = 0;
         // The address clients reach this node under (behind a load balancer:
@@ -47,8 +48,9 @@ private:
     HttpResponse taskStatus(const HttpRequest &head, const QString &id);
     HttpResponse health();
     QByteArray owner(const QJsonObject &parameters) const;
-    // The data of a creation or status reply with the suggested pace added.
-    QJsonObject paced(QJsonObject data) const;
+    // The data of a creation or status reply with the suggested pace added:
+    // the configured one, or sooner when the task is likely done before it.
+    QJsonObject paced(QJsonObject data, const QString &taskId, const QString &serviceType, TaskState state) const;
 
     Records &mRecords;
     IdentityTokens &mIdentities;

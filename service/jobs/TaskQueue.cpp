@@ -39,6 +39,7 @@ QString baseNameOf(const QString &clientName)
 TaskQueue::TaskQueue(Records &records, const DataFolder &folder, Settings settings, QObject *parent)
     : QObject(parent), mRecords(records), mFolder(folder), mSettings(settings)
 {
+    mClock.start();
     startWorkers();
     connect(&mLeaseTimer, &QTimer::timeout, this, &TaskQueue::renewLeases);
     connect(&mPollTimer, &QTimer::timeout, this, &TaskQueue::kick);
@@ -115,6 +116,16 @@ int TaskQueue::freeSlot() const
     return -1;
 }
 
+std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, const QString &serviceType,
+                                                     TaskState state) const
+{
+    const bool runsHere = mRunning.contains(taskId);
+    const bool startsNow = state == TaskState::Queued && !mStopping && freeSlot() >= 0;
+    if (!runsHere && !startsNow)
+        return std::nullopt;
+    return mDurations.remainingMs(taskId, serviceType, startsNow, mClock.elapsed());
+}
+
 void TaskQueue::kick()
 {
     while (!mStopping) {
@@ -175,6 +186,7 @@ void TaskQueue::start(const TaskRecord &task, int slot)
     }
     auto cancel = std::make_shared<std::atomic_bool>(false);
     mRunning.insert(task.id, Running{slot, cancel, inputName, claim, order->resultFolder});
+    mDurations.started(task.id, task.serviceType, mClock.elapsed());
     std::fprintf(stderr, "mirelune-service: task %s (%s) started on worker %d\n", qPrintable(task.id),
                  qPrintable(task.serviceType), slot);
     const QPointer<TaskQueue> self(this);
@@ -203,6 +215,7 @@ void TaskQueue::onDone(const ConversionJob::Outcome &outcome)
         return;
     const Running running = *it;
     mRunning.erase(it);
+    mDurations.ended(outcome.taskId, !outcome.cancelled && outcome.errors.isEmpty(), mClock.elapsed());
     if (outcome.cancelled || mStopping) {
         mRecords.requeueTask(running.claim);
         QDir(running.resultFolder).removeRecursively();

@@ -2,9 +2,11 @@
 
 #include "jobs/ConversionJob.h"
 #include "jobs/ConversionWorker.h"
+#include "jobs/TaskDurations.h"
 #include "store/DataFolder.h"
 #include "store/Records.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -39,6 +41,9 @@ public:
     // Kills running conversions and puts their tasks back in the queue.
     void stop();
     int runningCount() const { return int(mRunning.size()); }
+    // Milliseconds until a task in the given state is likely done, when this
+    // node can tell: it runs the task, or a worker is free to start it.
+    std::optional<qint64> expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state) const;
     // The file name a result is offered under: the input's base name and the result's extension.
     static QString resultFileName(const QString &inputName, const QString &resultPath);
 
@@ -79,4 +84,6 @@ private:
     bool mStopping = false;
     QTimer mLeaseTimer;
     QTimer mPollTimer;
+    QElapsedTimer mClock;
+    TaskDurations mDurations;
 };

@@ -563,20 +563,25 @@ void TestServiceApi::conversionAndResumedDownload()
 
 void TestServiceApi::taskRepliesSuggestThePace()
 {
-    // The service's defaults: a poll every 200 ms, downloads all at once.
-    const auto paced = [](const QJsonObject &data) {
-        return data.value(QStringLiteral("poll_interval_ms")) == QJsonValue(200) &&
-               data.value(QStringLiteral("download_stagger_ms")) == QJsonValue(0);
+    // The service's defaults: a poll every 200 ms (sooner, down to 100 ms,
+    // for a task likely done before), downloads all at once.
+    const auto paced = [](const QJsonObject &data, int fastest) {
+        const int poll = data.value(QStringLiteral("poll_interval_ms")).toInt(-1);
+        return poll >= fastest && poll <= 200 && data.value(QStringLiteral("download_stagger_ms")) == QJsonValue(0);
     };
-    const QString file = uploadPdf(*mClient, mToken, QStringLiteral("paced.pdf"), 1);
-    const ServiceClient::Reply creation = mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file});
-    const QJsonObject created = creation.json().value(QStringLiteral("data")).toObject();
-    QVERIFY2(paced(created), creation.body.constData());
-    const QString task = mClient->taskId(creation);
-    QVERIFY(paced(mClient->taskStatus(mToken, task).value(QStringLiteral("data")).toObject()));
-    const QJsonObject finished = mClient->waitForTask(mToken, task, 60000);
-    QCOMPARE(finished.value(QStringLiteral("status")).toInt(), 2);
-    QVERIFY(paced(finished));
+    // Before and after a run of the kind has taught the service its time.
+    for (int round = 0; round < 2; ++round) {
+        const QString file = uploadPdf(*mClient, mToken, QStringLiteral("paced.pdf"), 1);
+        const ServiceClient::Reply creation = mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file});
+        const QJsonObject created = creation.json().value(QStringLiteral("data")).toObject();
+        QVERIFY2(paced(created, 100), creation.body.constData());
+        const QString task = mClient->taskId(creation);
+        QVERIFY(paced(mClient->taskStatus(mToken, task).value(QStringLiteral("data")).toObject(), 100));
+        const QJsonObject finished = mClient->waitForTask(mToken, task, 60000);
+        QCOMPARE(finished.value(QStringLiteral("status")).toInt(), 2);
+        // Nothing left to wait for: the configured pace.
+        QVERIFY(paced(finished, 200));
+    }
 }
 
 void TestServiceApi::badInputFailsItsTask_data()

@@ -2,6 +2,7 @@
 #include "api/UploadCallback.h"
 #include "core/ServiceOptions.h"
 #include "http/HttpRequest.h"
+#include "jobs/TaskDurations.h"
 #include "support/TestMain.h"
 
 #include <QJsonDocument>
@@ -24,6 +25,7 @@ private slots:
     void listenAddress();
     void suggestedPace_data();
     void suggestedPace();
+    void paceFollowsTheLikelyEndOfATask();
     void requestParametersMergeQueryAndBody_data();
     void requestParametersMergeQueryAndBody();
 };
@@ -226,4 +228,41 @@ void TestServiceProtocol::requestParametersMergeQueryAndBody()
 }
 
 MIRELUNE_TEST_MAIN(TestServiceProtocol)
+void TestServiceProtocol::paceFollowsTheLikelyEndOfATask()
+{
+    TaskDurations durations;
+    const QString text = QStringLiteral("pdf-to-text");
+    const QString office = QStringLiteral("word-to-pdf");
+    // Nothing known of a kind: the configured pace.
+    durations.started(QStringLiteral("a"), text, 1000);
+    QCOMPARE(durations.remainingMs(QStringLiteral("a"), text, false, 1010), std::nullopt);
+    QCOMPARE(TaskDurations::pollHintMs(200, std::nullopt), 200);
+    // A failed run teaches nothing; a finished one sets the kind's time.
+    durations.ended(QStringLiteral("a"), false, 1500);
+    QCOMPARE(durations.remainingMs(QStringLiteral("b"), text, true, 2000), std::nullopt);
+    durations.started(QStringLiteral("b"), text, 2000);
+    durations.ended(QStringLiteral("b"), true, 2040);
+    QCOMPARE(durations.remainingMs(QStringLiteral("c"), text, true, 3000), 60);
+    QCOMPARE(TaskDurations::pollHintMs(200, 60), 100);
+    // A task of that kind waiting behind busy workers: the node cannot tell.
+    QCOMPARE(durations.remainingMs(QStringLiteral("c"), text, false, 3000), std::nullopt);
+    // A running task: its kind's time less what it has run, never below the margin.
+    durations.started(QStringLiteral("c"), text, 3000);
+    QCOMPARE(durations.remainingMs(QStringLiteral("c"), text, false, 3030), 30);
+    QCOMPARE(durations.remainingMs(QStringLiteral("c"), text, false, 9000), 20);
+    // One slow run moves the time part of the way, not all of it.
+    durations.ended(QStringLiteral("c"), true, 3440);
+    QCOMPARE(durations.remainingMs(QStringLiteral("d"), text, true, 4000), qint64(40 + 0.3 * 400) + 20);
+    // Kinds are apart; a long one keeps the configured pace.
+    durations.started(QStringLiteral("e"), office, 5000);
+    durations.ended(QStringLiteral("e"), true, 7000);
+    QCOMPARE(TaskDurations::pollHintMs(200, durations.remainingMs(QStringLiteral("f"), office, true, 8000)), 200);
+    QCOMPARE(durations.remainingMs(QStringLiteral("f"), text, true, 8000), qint64(40 + 0.3 * 400) + 20);
+    // Never below half the configured pace, nor below 100 ms, nor above it.
+    QCOMPARE(TaskDurations::pollHintMs(1500, 20), 750);
+    QCOMPARE(TaskDurations::pollHintMs(1500, 1000), 1000);
+    QCOMPARE(TaskDurations::pollHintMs(100, 0), 100);
+    QCOMPARE(TaskDurations::pollHintMs(150, 9999), 150);
+}
+
 #include "tst_service_protocol.moc"

@@ -1,0 +1,56 @@
+#include "jobs/TaskDurations.h"
+
+#include <algorithm>
+
+namespace {
+
+// The newest run weighs this much in a kind's typical time: a few runs
+// follow a change (a warm office, larger files) without one outlier ruling.
+constexpr double kNewestWeight = 0.3;
+// A poll lands this long after the likely end rather than just before it.
+constexpr qint64 kMarginMs = 20;
+constexpr int kFloorMs = 100;
+
+} // namespace
+
+void TaskDurations::started(const QString &taskId, const QString &serviceType, qint64 nowMs)
+{
+    mRunning.insert(taskId, {serviceType, nowMs});
+}
+
+void TaskDurations::ended(const QString &taskId, bool finished, qint64 nowMs)
+{
+    const auto run = mRunning.constFind(taskId);
+    if (run == mRunning.constEnd())
+        return;
+    if (finished) {
+        const double took = double(std::max<qint64>(0, nowMs - run->startMs));
+        const auto typical = mTypicalMs.constFind(run->serviceType);
+        mTypicalMs.insert(run->serviceType,
+                          typical == mTypicalMs.constEnd() ? took : *typical + kNewestWeight * (took - *typical));
+    }
+    mRunning.erase(run);
+}
+
+std::optional<qint64> TaskDurations::remainingMs(const QString &taskId, const QString &serviceType, bool startsNow,
+                                                 qint64 nowMs) const
+{
+    const auto run = mRunning.constFind(taskId);
+    const QString kind = run != mRunning.constEnd() ? run->serviceType : serviceType;
+    const auto typical = mTypicalMs.constFind(kind);
+    if (typical == mTypicalMs.constEnd())
+        return std::nullopt;
+    if (run != mRunning.constEnd())
+        return std::max<qint64>(0, qint64(*typical) - (nowMs - run->startMs)) + kMarginMs;
+    if (startsNow)
+        return qint64(*typical) + kMarginMs;
+    return std::nullopt;
+}
+
+int TaskDurations::pollHintMs(int baseMs, std::optional<qint64> remainingMs)
+{
+    if (!remainingMs)
+        return baseMs;
+    const int floor = std::min(baseMs, std::max(kFloorMs, baseMs / 2));
+    return int(std::clamp<qint64>(*remainingMs, floor, baseMs));
+}

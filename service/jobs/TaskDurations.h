@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+// How long tasks of each kind take on this node and when the running ones
+// began: enough to tell a poller when its task is likely done, so a task of
+// a few dozen milliseconds is not waited on for a whole poll interval. Not
+// thread-safe: the task queue owns it on its own thread.
+class TaskDurations final {
+public:
+    void started(const QString &taskId, const QString &serviceType, qint64 nowMs);
+    // Only a run that finished teaches how long its kind takes; a failed or
+    // cancelled one says nothing about it.
+    void ended(const QString &taskId, bool finished, qint64 nowMs);
+
+    // Milliseconds until the task is likely done: for a task running here,
+    // its kind's typical run less what it has run so far; for one that
+    // starts at once, the whole typical run. Nothing when this node cannot
+    // tell (no run of the kind finished yet, or the task is not here).
+    std::optional<qint64> remainingMs(const QString &taskId, const QString &serviceType, bool startsNow,
+                                      qint64 nowMs) const;
+
+    // The poll interval to suggest: the base pace, shortened to the likely
+    // remaining time but never below half of it nor below 100 ms.
+    static int pollHintMs(int baseMs, std::optional<qint64> remainingMs);
+
+private:
+    struct Run {
+        QString serviceType;
+        qint64 startMs = 0;
+    };
+
+    QHash<QString, Run> mRunning;
+    QHash<QString, double> mTypicalMs; // a moving average per kind
+};
