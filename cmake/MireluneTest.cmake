@@ -9,6 +9,7 @@ function(mirelune_test_properties name timeout env)
     math(EXPR timeout "${timeout} * 4")
     set(env "MIRELUNE_TEST_TIME_SCALE=4;MIRELUNE_TEST_SANITIZED=1;${env}")
   endif()
+  # Later entries of the list win, so a test may name another platform.
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${timeout}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${env}")

@@ -356,7 +356,8 @@ private slots:
         QCOMPARE(recorder->completion(), std::make_tuple(-2, QStringList(), QStringLiteral("获取令牌失败")));
         // The other file is still uploaded and its progress reported; nothing completes after.
         QTRY_COMPARE_WITH_TIMEOUT(mService->uploadedNames(), QStringList{QStringLiteral("a.pdf")}, 15000);
-        QTRY_VERIFY2(recorder->reports().contains(35), qPrintable(QDebug::toString(recorder->reports())));
+        QTRY_VERIFY2_WITH_TIMEOUT(recorder->reports().contains(35), qPrintable(QDebug::toString(recorder->reports())),
+                                  15000);
         // The end of a's upload is the run's last event: a task creation or a
         // second completion would be set off from there.
         QTRY_VERIFY_WITH_TIMEOUT(PDFConvert::convertTasks().first()->isCompleted(), 15000);
@@ -379,7 +380,7 @@ private slots:
 
     void cancelSilencesTaskEvents()
     {
-        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), scaledMs(1500));
         auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
         PDFConvert::cancel();
         // Token and credential replies still move the base; uploads report nothing.
@@ -481,14 +482,14 @@ private slots:
         for (const QString &name : names) {
             const QList<qint64> polls = mService->arrivalTimes("status", name);
             QCOMPARE(polls.size(), 4);
-            QVERIFY2(allWithin(gaps(polls), atLeast(pollMs), scaledMs(1500)), qPrintable(QDebug::toString(polls)));
+            QVERIFY2(allWithin(gaps(polls), atLeast(pollMs), scaledMs(2500)), qPrintable(QDebug::toString(polls)));
             lastPoll = std::max(lastPoll, polls.last());
         }
         // No spacing: every download starts right after the last status.
         for (const QString &name : names) {
             const QList<qint64> downloads = mService->arrivalTimes("download", name);
             QCOMPARE(downloads.size(), 1);
-            QVERIFY2(downloads.first() - lastPoll < scaledMs(700), qPrintable(QDebug::toString(downloads)));
+            QVERIFY2(downloads.first() - lastPoll < scaledMs(900), qPrintable(QDebug::toString(downloads)));
         }
     }
 
@@ -572,8 +573,8 @@ private slots:
     void runFiguresStayAsComputedWhenRepliesInterleave()
     {
         // a's upload ends before b's credential reply, b's before c's.
-        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
-        mService->credentialDelayFor.insert(QStringLiteral("c.pdf"), 3000);
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), scaledMs(1500));
+        mService->credentialDelayFor.insert(QStringLiteral("c.pdf"), scaledMs(3000));
         mService->progressScript = {100};
         auto recorder =
             start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))},

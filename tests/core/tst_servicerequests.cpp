@@ -9,6 +9,7 @@
 #include "support/FakeHttpsServer.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
+#include "support/TestTiming.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -110,7 +111,7 @@ private slots:
         QVERIFY(mServer->listen());
         mClient = std::make_unique<DIRADoduredode>();
         QVERIFY(mClient->addCaCertificatesFromFile(TestCertificates::instance().caFile()));
-        mClient->setTransferTimeout(1500);
+        mClient->setTransferTimeout(scaledMs(1500));
         PDFConvert::setHttpClient(mClient.get());
         qputenv("MIRELUNE_SERVICE_URL", (mServer->origin() + QStringLiteral("/api")).toUtf8());
         PDFConvert::clearToken();

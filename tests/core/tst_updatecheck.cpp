@@ -5,6 +5,7 @@
 #include "support/FakeHttpsServer.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
+#include "support/TestTiming.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -21,7 +22,7 @@ class TestUpdateCheck : public QObject {
     {
         DIRADoduredode client;
         client.addCaCertificatesFromFile(TestCertificates::instance().caFile());
-        client.setTransferTimeout(2000);
+        client.setTransferTimeout(scaledMs(2000));
         QMutex mutex;
         std::optional<UpdateChecker::Result> result;
         UpdateChecker::check(client, feed, current, [&](const UpdateChecker::Result &r) {

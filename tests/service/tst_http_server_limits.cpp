@@ -2,6 +2,7 @@
 #include "support/LoopbackPeers.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
+#include "support/TestTiming.h"
 
 #include <QDeadlineTimer>
 #include <QSslSocket>
@@ -289,7 +290,7 @@ void TestHttpServerLimits::pipelinedRequestsAreAllAnsweredAfterBackpressure()
     QVERIFY(client->waitForEncrypted(5000));
     client->setReadBufferSize(16 * 1024);
     client->write(kGet.repeated(kRequests));
-    const QDeadlineTimer deadline(60000);
+    const QDeadlineTimer deadline(scaledMs(60000));
     while (client->bytesToWrite() + client->encryptedBytesToWrite() > 0 && !deadline.hasExpired())
         client->waitForBytesWritten(100);
     QCOMPARE(client->bytesToWrite() + client->encryptedBytesToWrite(), 0);

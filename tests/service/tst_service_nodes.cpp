@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/TestTiming.h"
 #include "support/service/PostgresCluster.h"
 #include "support/service/ServiceClient.h"
 #include "support/service/ServiceProcess.h"
@@ -45,7 +46,9 @@ private:
 
     // Finished-task lines of all nodes' logs, by task id.
     QHash<QString, int> finishedLines();
-    bool stopWhileHolding(Node &node, const QString &finishedTasks, const QString &holds);
+    // Stops the node at a moment it holds a task; what it holds then.
+    QList<QVariantList> stopWhileHolding(Node &node, const QString &finishedTasks, const QString &holds);
+    bool databaseSettled();
     QList<QVariantList> rows(const QString &query) { return mCluster.rows(QString::fromLatin1(kDatabase), query); }
 
     static constexpr const char *kDatabase = "records";
@@ -152,31 +155,59 @@ void TestServiceNodes::pausedNodeCannotFinishATaskTakenOver()
     const QString task = a.taskId(a.createTask(mToken, QStringLiteral("pdf-to-image"), {file},
                                                {{QStringLiteral("format"), QStringLiteral("png")}}));
     QVERIFY(!task.isEmpty());
-    const QString heldByA =
-        QStringLiteral("SELECT id FROM tasks WHERE id = '%1' AND state = 1 AND lease_owner = 'node-a'").arg(task);
-    QTRY_VERIFY_WITH_TIMEOUT(!rows(heldByA).isEmpty(), 30000);
-    const pid_t pausedPid = pid_t(mNodes[0].process->pid());
+    // Usually a, which took the request, runs it; b may claim it first.
+    const QString owner = QStringLiteral("SELECT lease_owner FROM tasks WHERE id = '%1' AND state = 1").arg(task);
+    QString holderId;
+    QTRY_VERIFY_WITH_TIMEOUT(!(holderId = rows(owner).value(0).value(0).toString()).isEmpty(), scaledMs(30000));
+    Node &paused = holderId == mNodes[0].id ? mNodes[0] : mNodes[1];
+    Node &survivor = &paused == &mNodes[0] ? mNodes[1] : mNodes[0];
+    const pid_t pausedPid = pid_t(paused.process->pid());
     QCOMPARE(::kill(pausedPid, SIGSTOP), 0);
-    ServiceClient &b = *mNodes[1].client;
+    QVERIFY(databaseSettled());
+    QCOMPARE(rows(owner).value(0).value(0).toString(), paused.id);
+    ServiceClient &b = *survivor.client;
     const QJsonObject done = b.waitForTask(mToken, task, 120000);
     ::kill(pausedPid, SIGCONT);
     QCOMPARE(done.value(QStringLiteral("status")).toInt(), 2);
     const QString finishedBySecondClaim =
         QStringLiteral("SELECT attempts FROM tasks WHERE id = '%1' AND state = 2 AND lease_owner IS NULL").arg(task);
     QCOMPARE(rows(finishedBySecondClaim).value(0).value(0).toInt(), 2);
-    // Awake, a notices at its next renewal (or when its run ends) and drops its run.
+    // Awake, the paused node notices at its next renewal (or when its run ends) and drops its run.
     const QByteArray lost = QByteArray(task.toLatin1()).append(": the lease went to");
     const QByteArray refused = QByteArray(task.toLatin1()).append(" was taken over");
     QTRY_VERIFY_WITH_TIMEOUT(
-        mNodes[0].process->errorOutput().contains(lost) || mNodes[0].process->errorOutput().contains(refused), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(QDir(mNodes[0].process->dataFolder() + QStringLiteral("/results/") + task)
-                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                                  .size(),
-                              1, 30000);
+        paused.process->errorOutput().contains(lost) || paused.process->errorOutput().contains(refused), 30000);
+    // Its result folder goes before its run stops counting.
+    const QUrl health(paused.process->baseUrl() + QStringLiteral("/health"));
+    QTRY_COMPARE_WITH_TIMEOUT(paused.client->get(health)
+                                  .json()
+                                  .value(QStringLiteral("data"))
+                                  .toObject()
+                                  .value(QStringLiteral("running_tasks")),
+                              QJsonValue(0), scaledMs(30000));
+    QCOMPARE(QDir(paused.process->dataFolder() + QStringLiteral("/results/") + task)
+                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                 .size(),
+             1);
     QCOMPARE(finishedLines().value(task), 1);
     QUrl url(done.value(QStringLiteral("target_file")).toObject().value(QStringLiteral("url")).toString());
-    url.setPort(mNodes[1].process->port());
+    url.setPort(survivor.process->port());
     QCOMPARE(b.get(url).status, 200);
+}
+
+bool TestServiceNodes::databaseSettled()
+{
+    // A stopped node's last statement may still run in the database; once no
+    // session but this one is busy, what the stopped node holds cannot change.
+    const QString busy = QStringLiteral("SELECT pid FROM pg_stat_activity WHERE backend_type = 'client backend'"
+                                        " AND state = 'active' AND pid <> pg_backend_pid()");
+    const QDeadlineTimer deadline(scaledMs(10000));
+    while (!deadline.hasExpired()) {
+        if (rows(busy).isEmpty())
+            return true;
+        QTest::qWait(5);
+    }
+    return false;
 }
 
 QHash<QString, int> TestServiceNodes::finishedLines()
@@ -193,40 +224,46 @@ QHash<QString, int> TestServiceNodes::finishedLines()
     return finished;
 }
 
-bool TestServiceNodes::stopWhileHolding(Node &node, const QString &finishedTasks, const QString &holds)
+QList<QVariantList> TestServiceNodes::stopWhileHolding(Node &node, const QString &finishedTasks, const QString &holds)
 {
     const pid_t pid = pid_t(node.process->pid());
-    const QDeadlineTimer deadline(60000);
+    const QDeadlineTimer deadline(scaledMs(60000));
     while (!deadline.hasExpired()) {
         if (rows(finishedTasks).size() >= kTasks / 4 && !rows(holds).isEmpty()) {
             ::kill(pid, SIGSTOP);
-            if (!rows(holds).isEmpty())
-                return true;
+            const QList<QVariantList> held = databaseSettled() ? rows(holds) : QList<QVariantList>();
+            if (!held.isEmpty())
+                return held;
             ::kill(pid, SIGCONT);
         }
         QTest::qWait(20);
     }
-    return false;
+    return {};
 }
 
 void TestServiceNodes::killedNodeLosesNoTask()
 {
     QElapsedTimer clock;
     clock.start();
-    // Uploads and tasks spread over both nodes, each task on the node that did not take its upload.
+    // Uploads and tasks spread over both nodes, each task on the node that did
+    // not take its upload. All files go up first, so the tasks come at once
+    // and leave a queue behind for the kill.
     QList<Conversion> batch;
+    QStringList files;
     for (int i = 0; i < kTasks; ++i) {
         ServiceClient &uploader = *mNodes[i % 2].client;
-        ServiceClient &creator = *mNodes[(i + 1) % 2].client;
         const QByteArray marker = "Batch document " + QByteArray::number(i);
         QList<QStringList> pages;
         for (int page = 0; page < 8; ++page)
             pages.append({QString::fromLatin1(marker), QStringLiteral("page %1").arg(page + 1)});
-        const QString file = uploader.upload(mToken, QStringLiteral("batch-%1.pdf").arg(i), TestDocuments::pdf(pages));
-        QVERIFY(!file.isEmpty());
-        const QString task = creator.taskId(creator.createTask(mToken, QStringLiteral("pdf-to-text"), {file}));
-        QVERIFY(!task.isEmpty());
-        batch.append({task, marker});
+        files.append(uploader.upload(mToken, QStringLiteral("batch-%1.pdf").arg(i), TestDocuments::pdf(pages)));
+        QVERIFY(!files.last().isEmpty());
+        batch.append({QString(), marker});
+    }
+    for (int i = 0; i < kTasks; ++i) {
+        ServiceClient &creator = *mNodes[(i + 1) % 2].client;
+        batch[i].taskId = creator.taskId(creator.createTask(mToken, QStringLiteral("pdf-to-text"), {files.at(i)}));
+        QVERIFY(!batch[i].taskId.isEmpty());
     }
     const qint64 createdMs = clock.elapsed();
 
@@ -235,14 +272,13 @@ void TestServiceNodes::killedNodeLosesNoTask()
     // cannot finish what it holds.
     const QString holdsA = QStringLiteral("SELECT id FROM tasks WHERE state = 1 AND lease_owner = 'node-a'");
     const QString finishedTasks = QStringLiteral("SELECT id FROM tasks WHERE state = 2");
-    QVERIFY(stopWhileHolding(mNodes[0], finishedTasks, holdsA));
+    // What the dead node still holds (its leases have not run out yet) must run again elsewhere.
+    const QList<QVariantList> held = stopWhileHolding(mNodes[0], finishedTasks, holdsA);
+    QVERIFY(!held.isEmpty());
     mNodes[0].process->kill();
     QVERIFY(!mNodes[0].process->isRunning());
     const int finishedBeforeKill = int(rows(finishedTasks).size());
     QVERIFY2(finishedBeforeKill < kTasks, "the batch ended before the kill: nothing was tested");
-    // What the dead node still holds (its leases have not run out yet) must run again elsewhere.
-    const QList<QVariantList> held = rows(holdsA);
-    QVERIFY(!held.isEmpty());
 
     ServiceClient &survivor = *mNodes[1].client;
     for (const Conversion &conversion : std::as_const(batch)) {

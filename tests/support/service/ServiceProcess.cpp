@@ -1,5 +1,7 @@
 #include "support/service/ServiceProcess.h"
 
+#include "support/TestTiming.h"
+
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,7 +35,7 @@ bool ServiceProcess::begin(const QStringList &extraArguments)
 {
     mReadyLine.clear();
     mProcess.start(binary(), QStringList{QStringLiteral("--data"), mDataFolder} << extraArguments);
-    return mProcess.waitForStarted(10000);
+    return mProcess.waitForStarted(scaledMs(10000));
 }
 
 void ServiceProcess::kill()
@@ -46,7 +48,7 @@ void ServiceProcess::kill()
 
 bool ServiceProcess::waitUntilReady()
 {
-    const QDeadlineTimer deadline(30000);
+    const QDeadlineTimer deadline(scaledMs(30000));
     while (!mProcess.canReadLine() && !deadline.hasExpired() && isRunning())
         mProcess.waitForReadyRead(200);
     if (!mProcess.canReadLine())
