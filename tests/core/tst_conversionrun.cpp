@@ -380,7 +380,7 @@ private slots:
 
     void cancelSilencesTaskEvents()
     {
-        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), scaledMs(1500));
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
         auto recorder = start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf"))}, QStringLiteral("docx"));
         PDFConvert::cancel();
         // Token and credential replies still move the base; uploads report nothing.
@@ -573,8 +573,8 @@ private slots:
     void runFiguresStayAsComputedWhenRepliesInterleave()
     {
         // a's upload ends before b's credential reply, b's before c's.
-        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), scaledMs(1500));
-        mService->credentialDelayFor.insert(QStringLiteral("c.pdf"), scaledMs(3000));
+        mService->credentialDelayFor.insert(QStringLiteral("b.pdf"), 1500);
+        mService->credentialDelayFor.insert(QStringLiteral("c.pdf"), 3000);
         mService->progressScript = {100};
         auto recorder =
             start({input(QStringLiteral("a.pdf")), input(QStringLiteral("b.pdf")), input(QStringLiteral("c.pdf"))},

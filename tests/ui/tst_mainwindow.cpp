@@ -18,7 +18,6 @@
 #include "support/FakeConversionService.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
-#include "support/TestTiming.h"
 #include "support/ui/UiFixtures.h"
 
 #include <QApplication>
@@ -544,7 +543,7 @@ void TestMainWindow::windowKeys()
 // Escape cancels a running run; at the end Return closes the sheet.
 void TestMainWindow::sheetKeys()
 {
-    mService->credentialDelayFor.insert(QStringLiteral("a.pdf"), scaledMs(2000));
+    mService->credentialDelayFor.insert(QStringLiteral("a.pdf"), 2000);
     add({QStringLiteral("a.pdf")}, ConvertFromPdf);
     QTest::mouseClick(child("mBtnStartConvert"), Qt::LeftButton);
     QTRY_VERIFY(mWindow->attachedSheet());

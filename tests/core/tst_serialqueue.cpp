@@ -1,0 +1,78 @@
+#include "tools/SerialQueue.h"
+
+#include "support/TestMain.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+class TestSerialQueue : public QObject {
+    Q_OBJECT
+
+private slots:
+    void jobsRunOneAtATimeInOrder();
+    void queueEndedByItsOwnJobIsFreed();
+};
+
+void TestSerialQueue::jobsRunOneAtATimeInOrder()
+{
+    SerialQueue queue(QStringLiteral("order"));
+    QMutex mutex;
+    QList<int> ran;
+    std::atomic_int running{0};
+    std::atomic_bool overlapped{false};
+    const auto job = [&](int number) {
+        return [&, number] {
+            overlapped = overlapped || running.fetch_add(1) > 0;
+            QThread::msleep(2);
+            QMutexLocker lock(&mutex);
+            ran.append(number);
+            running.fetch_sub(1);
+        };
+    };
+    // A delayed job waits on a timer: the jobs queued after it still run first.
+    queue.asyncAfter(100, job(99));
+    for (int number = 0; number < 20; ++number)
+        queue.async(job(number));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        [&] {
+            QMutexLocker lock(&mutex);
+            return ran.size();
+        }(),
+        21, 10000);
+    QList<int> expected;
+    for (int number = 0; number < 20; ++number)
+        expected.append(number);
+    expected.append(99);
+    QCOMPARE(ran, expected);
+    QVERIFY(!overlapped);
+}
+
+void TestSerialQueue::queueEndedByItsOwnJobIsFreed()
+{
+    // Made on a thread without an event loop that has ended by the time the
+    // job runs, as a network worker's thread may have: nothing is left there
+    // to free the queue's thread later.
+    QPointer<QThread> worker;
+    std::atomic_bool done{false};
+    std::thread([&] {
+        auto *queue = new SerialQueue(QStringLiteral("self-ending"));
+        queue->asyncAfter(50, [queue, &worker, &done] {
+            worker = QThread::currentThread();
+            delete queue;
+            done = true;
+        });
+    }).join();
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    QVERIFY(!worker.isNull());
+    // The next queue joins and frees the ended thread.
+    SerialQueue next(QStringLiteral("next"));
+    QVERIFY(worker.isNull());
+}
+
+MIRELUNE_TEST_MAIN(TestSerialQueue)
+#include "tst_serialqueue.moc"
