@@ -9,12 +9,15 @@
 namespace {
 
 // Threads of queues destroyed by their own job. Such a thread cannot join
-// itself, and the object's own thread (often a network worker) may be gone
-// before a deferred delete reaches it, so the next queue made or destroyed
-// elsewhere joins and frees them, or the end of the process does.
+// itself, and the object's own thread (often a network worker or a pool
+// thread) may have no event loop left for a deferred delete, so the next
+// queue made or destroyed frees those that have ended, and the end of the
+// process the rest. Only ended threads are taken before then: a thread
+// waiting on another still in its last job could wait on a thread that in
+// turn waits on it.
 class FinishedThreads final {
 public:
-    ~FinishedThreads() { reap(); }
+    ~FinishedThreads() { reap(true); }
 
     void add(QThread *thread)
     {
@@ -22,15 +25,18 @@ public:
         mThreads.append(thread);
     }
 
-    // Never called from one of the threads it holds.
-    void reap()
+    void reap(bool waitForAll = false)
     {
-        QList<QThread *> threads;
+        QList<QThread *> ended;
         {
             QMutexLocker lock(&mMutex);
-            threads.swap(mThreads);
+            for (qsizetype i = mThreads.size() - 1; i >= 0; --i) {
+                QThread *thread = mThreads.at(i);
+                if (thread != QThread::currentThread() && (waitForAll || thread->isFinished()))
+                    ended.append(mThreads.takeAt(i));
+            }
         }
-        for (QThread *thread : std::as_const(threads)) {
+        for (QThread *thread : std::as_const(ended)) {
             thread->wait();
             delete thread;
         }

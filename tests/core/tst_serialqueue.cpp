@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 class TestSerialQueue : public QObject {
@@ -16,6 +17,7 @@ class TestSerialQueue : public QObject {
 private slots:
     void jobsRunOneAtATimeInOrder();
     void queueEndedByItsOwnJobIsFreed();
+    void queueMadeInTheLastJobOfAnotherRuns();
 };
 
 void TestSerialQueue::jobsRunOneAtATimeInOrder()
@@ -69,9 +71,28 @@ void TestSerialQueue::queueEndedByItsOwnJobIsFreed()
     }).join();
     QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
     QVERIFY(!worker.isNull());
-    // The next queue joins and frees the ended thread.
+    QVERIFY(worker->wait(10000));
+    // The next queue frees the ended thread.
     SerialQueue next(QStringLiteral("next"));
     QVERIFY(worker.isNull());
+}
+
+void TestSerialQueue::queueMadeInTheLastJobOfAnotherRuns()
+{
+    // A queue's last job destroys its queue and then makes a new one: the
+    // new queue must not wait on, or free, the thread it is made on.
+    std::atomic_bool ran{false};
+    std::unique_ptr<SerialQueue> made;
+    std::atomic_bool done{false};
+    auto *queue = new SerialQueue(QStringLiteral("ending"));
+    queue->async([&] {
+        delete queue;
+        made = std::make_unique<SerialQueue>(QStringLiteral("made in the last job"));
+        made->async([&] { ran = true; });
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done && ran, 10000);
+    made.reset();
 }
 
 MIRELUNE_TEST_MAIN(TestSerialQueue)
