@@ -37,7 +37,7 @@ void TestSerialQueue::jobsRunOneAtATimeInOrder()
         };
     };
     // A delayed job waits on a timer: the jobs queued after it still run first.
-    queue.asyncAfter(100, job(99));
+    queue.asyncAfter(1000, job(99));
     for (int number = 0; number < 20; ++number)
         queue.async(job(number));
     QTRY_COMPARE_WITH_TIMEOUT(
