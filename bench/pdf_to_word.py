@@ -20,7 +20,14 @@ reopens each docx in LibreOffice as PDF and prints per document:
 Words are compared in Unicode's compatibility form (NFKC), as a reader
 searching would: a ligature glyph and the letters it stands for are one word.
 
-Usage: bench/pdf_to_word.py BUILD_DIR [WORK_DIR] [--only NAME[,NAME...]]
+The source's words are pdftotext's, with one correction: where a line's
+letters are spread apart (a listing set in flexible columns), pdftotext breaks
+words into letters ("P r o c e s s e s"), which no reader sees. On such lines
+(mostly single letters) the letters are joined again where their gap is below
+twice the line's usual gap; the words of every other line are pdftotext's own.
+--plain-source skips that correction, to compare with pdftotext's reading.
+
+Usage: bench/pdf_to_word.py BUILD_DIR [WORK_DIR] [--only NAME[,NAME...]] [--plain-source]
 
 --only keeps the documents whose names contain one of the given parts, to
 iterate on a few; the corpus is still built (and kept in WORK_DIR).
@@ -29,6 +36,7 @@ import base64
 import collections
 import glob
 import gzip
+import html
 import os
 import re
 import shutil
@@ -208,6 +216,46 @@ def text_of(pdf):
     return run(["pdftotext", "-enc", "UTF-8", pdf, "-"]).stdout.decode("utf-8", "replace")
 
 
+def spread_lines(pdf):
+    """Lines whose letters pdftotext reads one by one: (its text, the text with words joined)."""
+    layout = run(["pdftotext", "-bbox-layout", "-enc", "UTF-8", pdf, "-"]).stdout.decode("utf-8", "replace")
+    found = []
+    for line in re.findall(r"<line[^>]*>(.*?)</line>", layout, re.S):
+        words = [(float(left), float(top), float(right), float(bottom), html.unescape(text)) for left, top, right, bottom, text
+                 in re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*?)</word>', line)]
+        if len(words) < 7 or sum(len(w[4]) == 1 and w[4].isalpha() for w in words) < 0.6 * len(words):
+            continue
+        size = max(w[3] - w[1] for w in words)
+        gaps = [b[0] - a[2] for a, b in zip(words, words[1:])]
+        usual = sorted(gaps)[len(gaps) // 2]
+        if not 0.05 * size <= usual <= 0.2 * size:
+            continue
+        joined = [words[0][4]]
+        for gap, word in zip(gaps, words[1:]):
+            if gap < max(2 * usual, 0.15 * size):
+                joined[-1] += word[4]
+            else:
+                joined.append(word[4])
+        found.append((" ".join(w[4] for w in words), " ".join(joined)))
+    return found
+
+
+def source_text_of(pdf, plain=False):
+    text = text_of(pdf)
+    if plain:
+        return text
+    # Each spread line is put right where pdftotext wrote it, in order.
+    parts = []
+    at = 0
+    for spread, joined in spread_lines(pdf):
+        found = text.find(spread, at)
+        if found < 0:
+            continue
+        parts.append(text[at:found] + joined)
+        at = found + len(spread)
+    return "".join(parts) + text[at:]
+
+
 def tokens(text):
     # Compatibility forms are the same word to a reader: a ligature glyph's
     # character ("\ufb01") against the letters the engine spells it with ("fi").
@@ -311,6 +359,8 @@ def convert(tool, route, pdf, docx):
 
 def arguments(argv):
     only = []
+    plain = "--plain-source" in argv
+    argv = [arg for arg in argv if arg != "--plain-source"]
     if "--only" in argv:
         at = argv.index("--only")
         if at + 1 >= len(argv):
@@ -319,11 +369,11 @@ def arguments(argv):
         argv = argv[:at] + argv[at + 2:]
     if len(argv) < 2:
         sys.exit(__doc__)
-    return argv, only
+    return argv, only, plain
 
 
 def main():
-    argv, only = arguments(sys.argv)
+    argv, only, plain = arguments(sys.argv)
     tool = os.path.join(os.path.abspath(argv[1]), "bench", "service", "bench_pdf_convert")
     work = os.path.abspath(argv[2]) if len(argv) > 2 else tempfile.mkdtemp(prefix="pdf-to-word-")
     os.makedirs(work, exist_ok=True)
@@ -357,7 +407,7 @@ def main():
     totals = {route: collections.defaultdict(list) for route in routes}
     for pdf in pdfs:
         name = os.path.splitext(os.path.basename(pdf))[0]
-        text = text_of(pdf)
+        text = source_text_of(pdf, plain)
         images = distinct_images(pdf)
         row = "%-34s %5d" % (name[:34], page_count(pdf))
         for route in routes:

@@ -18,6 +18,7 @@ struct Row {
 
 constexpr int kMaxShiftedGlyphs = 3;
 constexpr int kMinPitchedSteps = 8;
+constexpr int kMinSpreadGaps = 6;
 
 bool isBlank(const Glyph &glyph)
 {
@@ -26,6 +27,11 @@ bool isBlank(const Glyph &glyph)
             return false;
     }
     return true;
+}
+
+bool isLetterOrDigit(const Glyph &glyph)
+{
+    return glyph.text.size() == 1 && glyph.text[0].isLetterOrNumber();
 }
 
 QList<Row> rowsOf(const QList<Glyph> &glyphs)
@@ -239,6 +245,37 @@ double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
     return onGrid >= 0.85 * double(steps.size()) && skipping > 0 ? pitch : 0;
 }
 
+// Letters spread apart (a listing set in flexible columns, where each word
+// is spread to fill its columns; tracked text) leave gaps between all letters
+// of a word, too small for a space but often wider than the word gap here,
+// and varying from word to word. Where the letters of a row mostly do not
+// touch and the usual gap is clearly less than a space (a fifth of an em),
+// a gap twice the usual one parts words. Returns that threshold, or 0 for a
+// row whose letters are not spread.
+double spreadWordGap(const QList<int> &row, const QList<Glyph> &glyphs)
+{
+    QList<double> gaps;
+    double size = 0;
+    const Glyph *previous = nullptr;
+    for (const int index : row) {
+        const Glyph &glyph = glyphs[index];
+        if (isBlank(glyph) || glyph.box.width() <= 0)
+            continue;
+        // Between letters only: leader dots and punctuation keep gaps of their own.
+        if (previous && isLetterOrDigit(*previous) && isLetterOrDigit(glyph))
+            gaps.append(glyph.box.left() - previous->box.right());
+        previous = &glyph;
+        size = qMax(size, glyph.size);
+    }
+    if (gaps.size() < kMinSpreadGaps)
+        return 0;
+    std::sort(gaps.begin(), gaps.end());
+    const double usual = gaps[gaps.size() / 2];
+    if (usual < 0.05 * size || usual > 0.2 * size)
+        return 0;
+    return qMax(2 * usual, TextWords::wordGap(size));
+}
+
 // The combining mark of a spacing accent, or 0.
 char16_t combiningOf(const QString &text)
 {
@@ -295,6 +332,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         std::stable_sort(row.begin(), row.end(),
                          [&glyphs](int a, int b) { return glyphs[a].box.left() < glyphs[b].box.left(); });
         const double pitch = pitchOf(row, glyphs);
+        const double spread = pitch > 0 ? 0 : spreadWordGap(row, glyphs);
         Word word;
         double lastRight = 0;
         double lastCentre = 0;
@@ -332,7 +370,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             // A glyph far behind the last one was drawn over it (bold by
             // overprinting, or text laid over text): it starts a word of its own.
             const bool apart = pitch > 0 ? glyph.box.center().x() - lastCentre > 1.5 * pitch
-                                         : gap > wordGap(qMax(word.size, glyph.size));
+                                         : gap > (spread > 0 ? spread : wordGap(qMax(word.size, glyph.size)));
             if (!word.text.isEmpty() && (apart || gap < -0.5 * glyph.size))
                 finish();
             appendGlyph(word, glyph, rows[r].baseline);

@@ -12,8 +12,9 @@
 // row's baseline is that of most of its characters, and the others keep their
 // distance from it as their runs' rise. A row splits
 // into words at space glyphs and at gaps wider than a fraction of the font
-// size, so that words are neither glued together where a PDF leaves out its
-// spaces nor broken where it places letters one by one.
+// size (beyond the spacing a row gives all its letters), so that words are
+// neither glued together where a PDF leaves out its spaces nor broken where
+// it places letters one by one.
 class TextWords final {
 public:
     struct Run {

@@ -21,6 +21,7 @@ private slots:
     void shiftedGlyphsKeepTheirRise();
     void formulaExponentsJoinTheirFormula();
     void lettersSetInColumnsFormWords();
+    void lettersSpreadWordByWordFormWords();
     void accentsDrawnOverLettersJoinThem();
     void tiedStylesGiveTheSameLineEveryRun();
     void hyphenation_data();
@@ -268,6 +269,39 @@ void TestLayoutText::lettersSetInColumnsFormWords()
     running += setText(QStringLiteral("2"), 303.19, 95.9, 7);
     running += setText(QStringLiteral("2"), 366.64, 95.9, 7);
     QCOMPARE(texts(TextWords::words(running)).first(), QStringLiteral("Multiplication:"));
+}
+
+void TestLayoutText::lettersSpreadWordByWordFormWords()
+{
+    // A listing in flexible columns: each word is spread to fill its
+    // columns, so its letters stand apart by a gap of its own (here 0.8 to
+    // 1.4 points at 8 points, above the word gap of 1.2), and a space is
+    // four to six points. A line number stands far to the left.
+    const QList<std::pair<QString, double>> tokens = {{QStringLiteral("assert(n"), 1.32},
+                                                      {QStringLiteral("%"), 0},
+                                                      {QStringLiteral("(N"), 0.26},
+                                                      {QStringLiteral("*"), 0},
+                                                      {QStringLiteral("StripeWidth)"), 0.84},
+                                                      {QStringLiteral("=="), 0.9},
+                                                      {QStringLiteral("0);"), 1.1}};
+    QList<Glyph> glyphs = setText(QStringLiteral("4"), 40, 100, 8);
+    double x = 72;
+    for (const auto &[token, spread] : tokens) {
+        for (const QChar c : token) {
+            glyphs += setText(QString(c), x, 100, 8);
+            x += 4 + spread;
+        }
+        x += 5 - spread;
+    }
+    QStringList expected = {QStringLiteral("4")};
+    for (const auto &token : tokens)
+        expected << token.first;
+    QCOMPARE(texts(TextWords::words(glyphs)), expected);
+    // Single letters a narrow space (a quarter em) apart all along are no spread word.
+    QList<Glyph> letters;
+    for (int i = 0; i < 8; ++i)
+        letters += setText(QString(QChar(u'a' + i)), 72 + 7.5 * i, 100, 10);
+    QCOMPARE(texts(TextWords::words(letters)), strings({"a", "b", "c", "d", "e", "f", "g", "h"}));
 }
 
 void TestLayoutText::accentsDrawnOverLettersJoinThem()
