@@ -33,6 +33,16 @@ struct Glyph {
     double baseline = 0;
     double size = 0;
     int style = -1; // index into SourceDocument::styles
+
+    // Only white space: a space the PDF drew.
+    bool blank() const
+    {
+        for (const QChar c : text) {
+            if (!c.isSpace())
+                return false;
+        }
+        return true;
+    }
 };
 
 // A line drawn along one axis: a stroked segment or a thin filled box.

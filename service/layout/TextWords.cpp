@@ -1,5 +1,7 @@
 #include "layout/TextWords.h"
 
+#include "layout/SpreadLetters.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -18,21 +20,6 @@ struct Row {
 
 constexpr int kMaxShiftedGlyphs = 3;
 constexpr int kMinPitchedSteps = 8;
-constexpr int kMinSpreadGaps = 6;
-
-bool isBlank(const Glyph &glyph)
-{
-    for (const QChar c : glyph.text) {
-        if (!c.isSpace())
-            return false;
-    }
-    return true;
-}
-
-bool isLetterOrDigit(const Glyph &glyph)
-{
-    return glyph.text.size() == 1 && glyph.text[0].isLetterOrNumber();
-}
 
 QList<Row> rowsOf(const QList<Glyph> &glyphs)
 {
@@ -210,7 +197,7 @@ double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
     const Glyph *previous = nullptr;
     for (const int index : row) {
         const Glyph &glyph = glyphs[index];
-        if (isBlank(glyph) || glyph.box.width() <= 0)
+        if (glyph.blank() || glyph.box.width() <= 0)
             continue;
         if (previous) {
             steps.append(glyph.box.center().x() - previous->box.center().x());
@@ -243,37 +230,6 @@ double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
         }
     }
     return onGrid >= 0.85 * double(steps.size()) && skipping > 0 ? pitch : 0;
-}
-
-// Letters spread apart (a listing set in flexible columns, where each word
-// is spread to fill its columns; tracked text) leave gaps between all letters
-// of a word, too small for a space but often wider than the word gap here,
-// and varying from word to word. Where the letters of a row mostly do not
-// touch and the usual gap is clearly less than a space (a fifth of an em),
-// a gap twice the usual one parts words. Returns that threshold, or 0 for a
-// row whose letters are not spread.
-double spreadWordGap(const QList<int> &row, const QList<Glyph> &glyphs)
-{
-    QList<double> gaps;
-    double size = 0;
-    const Glyph *previous = nullptr;
-    for (const int index : row) {
-        const Glyph &glyph = glyphs[index];
-        if (isBlank(glyph) || glyph.box.width() <= 0)
-            continue;
-        // Between letters only: leader dots and punctuation keep gaps of their own.
-        if (previous && isLetterOrDigit(*previous) && isLetterOrDigit(glyph))
-            gaps.append(glyph.box.left() - previous->box.right());
-        previous = &glyph;
-        size = qMax(size, glyph.size);
-    }
-    if (gaps.size() < kMinSpreadGaps)
-        return 0;
-    std::sort(gaps.begin(), gaps.end());
-    const double usual = gaps[gaps.size() / 2];
-    if (usual < 0.05 * size || usual > 0.2 * size)
-        return 0;
-    return qMax(2 * usual, TextWords::wordGap(size));
 }
 
 // The combining mark of a spacing accent, or 0.
@@ -324,15 +280,20 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
     QList<Glyph> glyphs = source;
     QList<Row> rows = rowsOf(glyphs);
     mergeRaised(rows, glyphs);
+    QList<QList<int>> rowGlyphs;
+    for (Row &row : rows) {
+        composeAccents(row.glyphs, glyphs);
+        rowGlyphs.append(row.glyphs);
+    }
+    const SpreadLetters spreadLetters(rowGlyphs, glyphs);
     QList<Word> words;
     for (qsizetype r = 0; r < rows.size(); ++r) {
-        composeAccents(rows[r].glyphs, glyphs);
         rows[r].baseline = mainBaseline(rows[r], glyphs);
         QList<int> row = rows[r].glyphs;
         std::stable_sort(row.begin(), row.end(),
                          [&glyphs](int a, int b) { return glyphs[a].box.left() < glyphs[b].box.left(); });
         const double pitch = pitchOf(row, glyphs);
-        const double spread = pitch > 0 ? 0 : spreadWordGap(row, glyphs);
+        const double spread = pitch > 0 ? 0 : spreadLetters.wordGap(row);
         Word word;
         double lastRight = 0;
         double lastCentre = 0;
@@ -347,7 +308,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         };
         for (const int index : std::as_const(row)) {
             const Glyph &glyph = glyphs[index];
-            if (isBlank(glyph)) {
+            if (glyph.blank()) {
                 finish();
                 previous = nullptr;
                 continue;

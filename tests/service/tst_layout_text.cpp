@@ -273,29 +273,41 @@ void TestLayoutText::lettersSetInColumnsFormWords()
 
 void TestLayoutText::lettersSpreadWordByWordFormWords()
 {
-    // A listing in flexible columns: each word is spread to fill its
-    // columns, so its letters stand apart by a gap of its own (here 0.8 to
-    // 1.4 points at 8 points, above the word gap of 1.2), and a space is
-    // four to six points. A line number stands far to the left.
-    const QList<std::pair<QString, double>> tokens = {{QStringLiteral("assert(n"), 1.32},
-                                                      {QStringLiteral("%"), 0},
-                                                      {QStringLiteral("(N"), 0.26},
-                                                      {QStringLiteral("*"), 0},
-                                                      {QStringLiteral("StripeWidth)"), 0.84},
-                                                      {QStringLiteral("=="), 0.9},
-                                                      {QStringLiteral("0);"), 1.1}};
-    QList<Glyph> glyphs = setText(QStringLiteral("4"), 40, 100, 8);
-    double x = 72;
-    for (const auto &[token, spread] : tokens) {
-        for (const QChar c : token) {
-            glyphs += setText(QString(c), x, 100, 8);
-            x += 4 + spread;
+    // A listing in flexible columns at 8 points: each word is spread to fill
+    // its columns, so its letters stand apart by a gap of its own (0.8 to 1.4
+    // points, above the word gap of 1.2), and a space is five points.
+    using Tokens = QList<std::pair<QString, double>>;
+    QList<Glyph> glyphs;
+    const auto spreadRow = [&glyphs](const Tokens &tokens, double baseline) {
+        double x = 72;
+        for (const auto &[token, spread] : tokens) {
+            for (const QChar c : token) {
+                glyphs += setText(QString(c), x, baseline, 8);
+                x += 4 + spread;
+            }
+            x += 5 - spread;
         }
-        x += 5 - spread;
-    }
+    };
+    const Tokens assertRow = {{QStringLiteral("assert(n"), 1.32},
+                              {QStringLiteral("%"), 0},
+                              {QStringLiteral("(N"), 0.26},
+                              {QStringLiteral("*"), 0},
+                              {QStringLiteral("StripeWidth)"), 0.84},
+                              {QStringLiteral("=="), 0.9},
+                              {QStringLiteral("0);"), 1.1}};
+    spreadRow(assertRow, 100);
+    glyphs += setText(QStringLiteral("4"), 40, 100, 8); // a line number far to the left
+    spreadRow({{QStringLiteral("for"), 1.27}, {QStringLiteral("(int"), 1.21}, {QStringLiteral("stripe"), 1.39}}, 110);
+    // Too few letters to judge by themselves: the font's gaps on the page decide.
+    spreadRow({{QStringLiteral("}"), 0}, {QStringLiteral("else"), 1.42}, {QStringLiteral("{"), 0}}, 120);
+    // Running text in the same font keeps its own word gaps of two points.
+    glyphs += setText(QStringLiteral("plain"), 72, 130, 8);
+    glyphs += setText(QStringLiteral("text"), 72 + 20 + 2, 130, 8);
+    glyphs += setText(QStringLiteral("here"), 72 + 20 + 2 + 16 + 2, 130, 8);
     QStringList expected = {QStringLiteral("4")};
-    for (const auto &token : tokens)
+    for (const auto &token : assertRow)
         expected << token.first;
+    expected << strings({"for", "(int", "stripe", "}", "else", "{", "plain", "text", "here"});
     QCOMPARE(texts(TextWords::words(glyphs)), expected);
     // Single letters a narrow space (a quarter em) apart all along are no spread word.
     QList<Glyph> letters;
