@@ -24,7 +24,9 @@ The source's words are pdftotext's, with one correction: where a line's
 letters are spread apart (a listing set in flexible columns), pdftotext breaks
 words into letters ("P r o c e s s e s"), which no reader sees. On such lines
 (mostly single letters) the letters are joined again where their gap is below
-twice the line's usual gap; the words of every other line are pdftotext's own.
+twice the line's usual gap, and on the same page so are runs of three single
+letters or more in shorter lines ("} e l s e {"); the words of every other
+line are pdftotext's own.
 --plain-source skips that correction, to compare with pdftotext's reading.
 
 Usage: bench/pdf_to_word.py BUILD_DIR [WORK_DIR] [--only NAME[,NAME...]] [--plain-source]
@@ -216,27 +218,48 @@ def text_of(pdf):
     return run(["pdftotext", "-enc", "UTF-8", pdf, "-"]).stdout.decode("utf-8", "replace")
 
 
+def line_words(line):
+    return [(float(left), float(top), float(right), float(bottom), html.unescape(text)) for left, top, right, bottom, text
+            in re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*?)</word>', line)]
+
+
 def spread_lines(pdf):
-    """Lines whose letters pdftotext reads one by one: (its text, the text with words joined)."""
+    """Lines whose letters pdftotext reads one by one: (its text, the text with words joined).
+
+    A line of seven words or more, most of them single letters, is judged by its
+    own usual gap. Elsewhere on a page with such lines, a line holding three
+    single letters in a row ("} e l s e {") joins words where one of two
+    neighbours is a single letter and their gap is below twice the page's usual
+    gap; two letters in a row (a formula's "n k") are left alone."""
     layout = run(["pdftotext", "-bbox-layout", "-enc", "UTF-8", pdf, "-"]).stdout.decode("utf-8", "replace")
     found = []
-    for line in re.findall(r"<line[^>]*>(.*?)</line>", layout, re.S):
-        words = [(float(left), float(top), float(right), float(bottom), html.unescape(text)) for left, top, right, bottom, text
-                 in re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*?)</word>', line)]
-        if len(words) < 7 or sum(len(w[4]) == 1 and w[4].isalpha() for w in words) < 0.6 * len(words):
+    for page in layout.split("<page ")[1:]:
+        lines = [line_words(line) for line in re.findall(r"<line[^>]*>(.*?)</line>", page, re.S)]
+        usuals = {}
+        for index, words in enumerate(lines):
+            if len(words) < 7 or sum(len(w[4]) == 1 and w[4].isalpha() for w in words) < 0.6 * len(words):
+                continue
+            size = max(w[3] - w[1] for w in words)
+            usual = sorted(b[0] - a[2] for a, b in zip(words, words[1:]))[(len(words) - 1) // 2]
+            if 0.05 * size <= usual <= 0.2 * size:
+                usuals[index] = usual
+        if not usuals:
             continue
-        size = max(w[3] - w[1] for w in words)
-        gaps = [b[0] - a[2] for a, b in zip(words, words[1:])]
-        usual = sorted(gaps)[len(gaps) // 2]
-        if not 0.05 * size <= usual <= 0.2 * size:
-            continue
-        joined = [words[0][4]]
-        for gap, word in zip(gaps, words[1:]):
-            if gap < max(2 * usual, 0.15 * size):
-                joined[-1] += word[4]
-            else:
-                joined.append(word[4])
-        found.append((" ".join(w[4] for w in words), " ".join(joined)))
+        page_usual = sorted(usuals.values())[len(usuals) // 2]
+        for index, words in enumerate(lines):
+            letters = "".join("1" if len(w[4]) == 1 and w[4].isalpha() else "0" for w in words)
+            if index not in usuals and "111" not in letters:
+                continue
+            size = max(w[3] - w[1] for w in words)
+            threshold = max(2 * usuals.get(index, page_usual), 0.15 * size)
+            joined = [words[0][4]]
+            for a, b in zip(words, words[1:]):
+                single = len(a[4]) == 1 or len(b[4]) == 1 or index in usuals
+                if single and b[0] - a[2] < threshold:
+                    joined[-1] += b[4]
+                else:
+                    joined.append(b[4])
+            found.append((" ".join(w[4] for w in words), " ".join(joined)))
     return found
 
 
