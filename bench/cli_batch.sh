@@ -125,7 +125,7 @@ cli_run() { # WORKERS OUTDIR ARGUMENT...; prints the seconds it took
     XDG_DATA_HOME="$CLI_HOME/.local/share" MIRELUNE_NO_KEYRING=1 \
     "$CLI" -q --service "${URL[$workers]}" --ca-file "${CA[$workers]}" --identity-token "${TOKEN[$workers]}" \
     -o "$out" "$@" >"$out.list" 2>"$out.err" ||
-    { echo "mirelune-cli failed, see below" >&2; cat "$out.err" >&2; exit 1; }
+    { echo "mirelune-cli failed (exit $?), see below" >&2; cat "$out.err" >&2; exit 1; }
   awk -v a="$(now)" -v b="$begin" 'BEGIN { print a - b }'
 }
 

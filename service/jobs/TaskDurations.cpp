@@ -1,5 +1,7 @@
 #include "jobs/TaskDurations.h"
 
+#include <QList>
+
 #include <algorithm>
 
 namespace {
@@ -10,6 +12,9 @@ constexpr double kNewestWeight = 0.3;
 // A poll lands this long after the likely end rather than just before it.
 constexpr qint64 kMarginMs = 20;
 constexpr int kFloorMs = 100;
+// Queued tasks an estimate walks through, per worker, before it gives up on
+// exactness: beyond them the likely end is far past any poll interval.
+constexpr int kMaxQueuedSteps = 50;
 
 } // namespace
 
@@ -44,6 +49,34 @@ std::optional<qint64> TaskDurations::remainingMs(const QString &taskId, const QS
         return std::max<qint64>(0, qint64(*typical) - (nowMs - run->startMs)) + kMarginMs;
     if (startsNow)
         return qint64(*typical) + kMarginMs;
+    return std::nullopt;
+}
+
+std::optional<qint64> TaskDurations::queuedRemainingMs(const QString &serviceType, int ahead, int workers,
+                                                       qint64 nowMs) const
+{
+    const auto typical = mTypicalMs.constFind(serviceType);
+    if (typical == mTypicalMs.constEnd() || workers < 1 || ahead < 0)
+        return std::nullopt;
+    // When each worker is free again: a running task's kind may be one this
+    // node has not timed yet, and then nothing can be told.
+    QList<qint64> freeAt(workers, 0);
+    int busy = 0;
+    for (const Run &run : mRunning) {
+        const auto runTypical = mTypicalMs.constFind(run.serviceType);
+        if (runTypical == mTypicalMs.constEnd())
+            return std::nullopt;
+        if (busy < workers)
+            freeAt[busy++] = std::max<qint64>(0, qint64(*runTypical) - (nowMs - run.startMs));
+    }
+    // A queue far longer than the pace needs no exact figure.
+    const int steps = std::min(ahead, workers * kMaxQueuedSteps);
+    for (int i = 0; i <= steps; ++i) {
+        const auto earliest = std::min_element(freeAt.begin(), freeAt.end());
+        *earliest += qint64(*typical);
+        if (i == steps)
+            return *earliest + kMarginMs;
+    }
     return std::nullopt;
 }
 

@@ -22,6 +22,11 @@ public:
     // tell (no run of the kind finished yet, or the task is not here).
     std::optional<qint64> remainingMs(const QString &taskId, const QString &serviceType, bool startsNow,
                                       qint64 nowMs) const;
+    // For a task queued behind `ahead` others while this node's `workers`
+    // are busy: when it is likely done if this node runs them all in order,
+    // each queued one taking the task's own kind's typical time. Nothing
+    // when this node cannot tell.
+    std::optional<qint64> queuedRemainingMs(const QString &serviceType, int ahead, int workers, qint64 nowMs) const;
 
     // The poll interval to suggest: the base pace, shortened to the likely
     // remaining time but never below half of it nor below 100 ms.

@@ -120,10 +120,18 @@ std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, cons
                                                      TaskState state) const
 {
     const bool runsHere = mRunning.contains(taskId);
-    const bool startsNow = state == TaskState::Queued && !mStopping && freeSlot() >= 0;
-    if (!runsHere && !startsNow)
+    const bool queued = state == TaskState::Queued && !mStopping;
+    const bool startsNow = queued && freeSlot() >= 0;
+    if (runsHere || startsNow)
+        return mDurations.remainingMs(taskId, serviceType, startsNow, mClock.elapsed());
+    if (!queued)
         return std::nullopt;
-    return mDurations.remainingMs(taskId, serviceType, startsNow, mClock.elapsed());
+    // Behind busy workers: done after the tasks ahead of it, as far as this
+    // node alone would run them (other nodes can only make it sooner).
+    const std::optional<int> ahead = mRecords.queuedAhead(taskId);
+    if (!ahead)
+        return std::nullopt;
+    return mDurations.queuedRemainingMs(serviceType, *ahead, mSettings.workers, mClock.elapsed());
 }
 
 void TaskQueue::kick()

@@ -42,7 +42,8 @@ public:
     void stop();
     int runningCount() const { return int(mRunning.size()); }
     // Milliseconds until a task in the given state is likely done, when this
-    // node can tell: it runs the task, or a worker is free to start it.
+    // node can tell: it runs the task, a worker is free to start it, or the
+    // task waits behind queued ones this node's workers would run first.
     std::optional<qint64> expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state) const;
     // The file name a result is offered under: the input's base name and the result's extension.
     static QString resultFileName(const QString &inputName, const QString &resultPath);

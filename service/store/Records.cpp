@@ -467,6 +467,18 @@ int Records::requeueRunningTasks()
     return run(query) ? query.numRowsAffected() : 0;
 }
 
+std::optional<int> Records::queuedAhead(const QString &taskId) const
+{
+    // No row at all when the task is not queued.
+    QSqlQuery query(QSqlDatabase::database(mConnection));
+    query.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM tasks WHERE state = 0 AND seq < mine.seq)"
+                                 " FROM tasks AS mine WHERE mine.id = ? AND mine.state = 0"));
+    query.addBindValue(taskId);
+    if (!run(query) || !query.next())
+        return std::nullopt;
+    return query.value(0).toInt();
+}
+
 int Records::unfinishedTaskCount() const
 {
     QSqlQuery query(QSqlDatabase::database(mConnection));

@@ -53,6 +53,9 @@ public:
     std::optional<TaskRecord> taskByDownloadToken(const QByteArray &token) const;
     // The oldest queued task, or one whose lease ran out, leased to this node.
     std::optional<TaskRecord> claimNextTask();
+    // How many queued tasks will be claimed before this queued one; nothing
+    // when the task is not queued (or the database does not answer).
+    std::optional<int> queuedAhead(const QString &taskId) const;
     // Each of these is made only while `claim` is the task's latest claim and
     // held by this node; false when it is not (the lease went to another node).
     // (A renewal the database could not answer counts as held.)

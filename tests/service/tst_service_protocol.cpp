@@ -26,6 +26,7 @@ private slots:
     void suggestedPace_data();
     void suggestedPace();
     void paceFollowsTheLikelyEndOfATask();
+    void queuedTaskIsDoneAfterThoseAhead();
     void requestParametersMergeQueryAndBody_data();
     void requestParametersMergeQueryAndBody();
 };
@@ -263,6 +264,32 @@ void TestServiceProtocol::paceFollowsTheLikelyEndOfATask()
     QCOMPARE(TaskDurations::pollHintMs(1500, 1000), 1000);
     QCOMPARE(TaskDurations::pollHintMs(100, 0), 100);
     QCOMPARE(TaskDurations::pollHintMs(150, 9999), 150);
+}
+
+void TestServiceProtocol::queuedTaskIsDoneAfterThoseAhead()
+{
+    TaskDurations durations;
+    const QString text = QStringLiteral("pdf-to-text");
+    const QString office = QStringLiteral("word-to-pdf");
+    // A kind never timed: nothing to tell.
+    QCOMPARE(durations.queuedRemainingMs(text, 0, 1, 0), std::nullopt);
+    durations.started(QStringLiteral("t"), text, 0);
+    durations.ended(QStringLiteral("t"), true, 100); // a text task takes 100 ms
+    // One worker, busy for 80 ms more: two tasks ahead, then this one; 20 ms margin.
+    durations.started(QStringLiteral("r"), text, 1000);
+    QCOMPARE(durations.queuedRemainingMs(text, 2, 1, 1020), 80 + 3 * 100 + 20);
+    // Two workers, one of them free: the first task ahead takes the free one,
+    // this one the worker free in 80 ms.
+    QCOMPARE(durations.queuedRemainingMs(text, 0, 2, 1020), 100 + 20);
+    QCOMPARE(durations.queuedRemainingMs(text, 1, 2, 1020), 80 + 100 + 20);
+    QCOMPARE(durations.queuedRemainingMs(text, 3, 2, 1020), 180 + 100 + 20);
+    // A queue far longer than the pace: still an end, and far past the pace.
+    const std::optional<qint64> far = durations.queuedRemainingMs(text, 1000000, 2, 1020);
+    QVERIFY(far && *far > 2000);
+    QCOMPARE(TaskDurations::pollHintMs(200, far), 200);
+    // A worker running a kind not timed yet: when it is free is unknown.
+    durations.started(QStringLiteral("o"), office, 1000);
+    QCOMPARE(durations.queuedRemainingMs(text, 0, 2, 1020), std::nullopt);
 }
 
 #include "tst_service_protocol.moc"

@@ -189,9 +189,15 @@ void TestServiceRecords::leaseKeepsATaskWithOneNode()
     b.setNode(QStringLiteral("b"), 30);
     const QString first = addTask(a);
     const QString second = addTask(a);
+    QCOMPARE(b.queuedAhead(first), 0);
+    QCOMPARE(b.queuedAhead(second), 1);
     const std::optional<TaskRecord> claimed = a.claimNextTask();
     QVERIFY(claimed);
     QCOMPARE(claimed->id, first); // oldest first
+    // A claimed task waits behind nothing; an unknown one is not queued at all.
+    QCOMPARE(b.queuedAhead(second), 0);
+    QCOMPARE(b.queuedAhead(first), std::nullopt);
+    QCOMPARE(b.queuedAhead(QStringLiteral("no-such-task")), std::nullopt);
     const TaskClaim mine{first, claimed->attempt};
     // Renewed in time, the lease never runs out: the other node gets the next task only.
     for (int i = 0; i < 5; ++i) {
