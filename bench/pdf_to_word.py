@@ -223,6 +223,10 @@ def line_words(line):
             in re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*?)</word>', line)]
 
 
+def single_letter(word):
+    return len(word[4]) == 1 and word[4].isalpha()
+
+
 def spread_lines(pdf):
     """Lines whose letters pdftotext reads one by one: (its text, the text with words joined).
 
@@ -235,22 +239,22 @@ def spread_lines(pdf):
     found = []
     for page in layout.split("<page ")[1:]:
         lines = [line_words(line) for line in re.findall(r"<line[^>]*>(.*?)</line>", page, re.S)]
+        sizes = [max((w[3] - w[1] for w in words), default=0) for words in lines]
         usuals = {}
         for index, words in enumerate(lines):
-            if len(words) < 7 or sum(len(w[4]) == 1 and w[4].isalpha() for w in words) < 0.6 * len(words):
+            if len(words) < 7 or sum(map(single_letter, words)) < 0.6 * len(words):
                 continue
-            size = max(w[3] - w[1] for w in words)
             usual = sorted(b[0] - a[2] for a, b in zip(words, words[1:]))[(len(words) - 1) // 2]
-            if 0.05 * size <= usual <= 0.2 * size:
+            if 0.05 * sizes[index] <= usual <= 0.2 * sizes[index]:
                 usuals[index] = usual
         if not usuals:
             continue
         page_usual = sorted(usuals.values())[len(usuals) // 2]
         for index, words in enumerate(lines):
-            letters = "".join("1" if len(w[4]) == 1 and w[4].isalpha() else "0" for w in words)
+            letters = "".join("1" if single_letter(w) else "0" for w in words)
             if index not in usuals and "111" not in letters:
                 continue
-            size = max(w[3] - w[1] for w in words)
+            size = sizes[index]
             threshold = max(2 * usuals.get(index, page_usual), 0.15 * size)
             joined = [words[0][4]]
             for a, b in zip(words, words[1:]):

@@ -46,7 +46,7 @@ std::optional<qint64> TaskDurations::remainingMs(const QString &taskId, const QS
     if (typical == mTypicalMs.constEnd())
         return std::nullopt;
     if (run != mRunning.constEnd())
-        return std::max<qint64>(0, qint64(*typical) - (nowMs - run->startMs)) + kMarginMs;
+        return leftMs(*run, *typical, nowMs) + kMarginMs;
     if (startsNow)
         return qint64(*typical) + kMarginMs;
     return std::nullopt;
@@ -67,17 +67,19 @@ std::optional<qint64> TaskDurations::queuedRemainingMs(const QString &serviceTyp
         if (runTypical == mTypicalMs.constEnd())
             return std::nullopt;
         if (busy < workers)
-            freeAt[busy++] = std::max<qint64>(0, qint64(*runTypical) - (nowMs - run.startMs));
+            freeAt[busy++] = leftMs(run, *runTypical, nowMs);
     }
-    // A queue far longer than the pace needs no exact figure.
+    // The tasks ahead, then this one, each on the worker free first. A queue
+    // far longer than the pace needs no exact figure.
     const int steps = std::min(ahead, workers * kMaxQueuedSteps);
-    for (int i = 0; i <= steps; ++i) {
-        const auto earliest = std::min_element(freeAt.begin(), freeAt.end());
-        *earliest += qint64(*typical);
-        if (i == steps)
-            return *earliest + kMarginMs;
-    }
-    return std::nullopt;
+    for (int i = 0; i < steps; ++i)
+        *std::min_element(freeAt.begin(), freeAt.end()) += qint64(*typical);
+    return *std::min_element(freeAt.begin(), freeAt.end()) + qint64(*typical) + kMarginMs;
+}
+
+qint64 TaskDurations::leftMs(const Run &run, double typicalMs, qint64 nowMs)
+{
+    return std::max<qint64>(0, qint64(typicalMs) - (nowMs - run.startMs));
 }
 
 int TaskDurations::pollHintMs(int baseMs, std::optional<qint64> remainingMs)

@@ -38,6 +38,9 @@ private:
         qint64 startMs = 0;
     };
 
+    // What a run likely has left, given its kind's typical time.
+    static qint64 leftMs(const Run &run, double typicalMs, qint64 nowMs);
+
     QHash<QString, Run> mRunning;
     QHash<QString, double> mTypicalMs; // a moving average per kind
 };

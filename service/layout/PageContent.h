@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -26,6 +27,19 @@ struct TextStyle {
 
     bool operator==(const TextStyle &other) const = default;
 };
+
+// The style with the largest count (of characters, of gaps); ties go to the
+// first style, whatever order the hash keeps. -1 for no style at all.
+inline int mostUsedStyle(const QHash<int, int> &countPerStyle)
+{
+    int most = -1;
+    for (auto count = countPerStyle.constBegin(); count != countPerStyle.constEnd(); ++count) {
+        const int best = countPerStyle.value(most);
+        if (most < 0 || count.value() > best || (count.value() == best && count.key() < most))
+            most = count.key();
+    }
+    return most;
+}
 
 struct Glyph {
     QString text;

@@ -58,13 +58,7 @@ double SpreadLetters::wordGap(const QList<int> &row) const
     const double usual = median(gaps);
     if (gaps.size() >= kMinRowGaps && (usual < 0.03 * size || usual >= 0.05 * size))
         return 0;
-    int style = -1;
-    for (auto it = perStyle.cbegin(); it != perStyle.cend(); ++it) {
-        const int most = perStyle.value(style);
-        if (style < 0 || it.value() > most || (it.value() == most && it.key() < style))
-            style = it.key();
-    }
-    return mPerStyle.value(style, 0);
+    return mPerStyle.value(mostUsedStyle(perStyle), 0);
 }
 
 QList<std::pair<double, int>> SpreadLetters::letterGaps(const QList<int> &row) const

@@ -87,13 +87,7 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
                 allChars += run.length;
             }
         }
-        // Ties go to the first style, whatever order the hash keeps.
-        int dominant = -1;
-        for (auto count = charsPerStyle.constBegin(); count != charsPerStyle.constEnd(); ++count) {
-            const int most = charsPerStyle.value(dominant);
-            if (dominant < 0 || count.value() > most || (count.value() == most && count.key() < dominant))
-                dominant = count.key();
-        }
+        const int dominant = mostUsedStyle(charsPerStyle);
         line.size = dominant >= 0 ? styles.value(dominant).size : row.first().size;
         if (line.size <= 0)
             line.size = row.first().size;
