@@ -33,6 +33,15 @@ bool TextLines::isLeader(const QString &word)
 
 namespace {
 
+// Single dots of a leader follow each other at less than an em; dots further
+// apart are the row's content (a chart showing one dot in several faces).
+bool leaderGoesOn(const TextWords::Word &previous, const TextWords::Word &next)
+{
+    if (previous.text.size() > 1 || next.text.size() > 1)
+        return true;
+    return next.box.center().x() - previous.box.center().x() <= 0.9 * qMax(previous.size, next.size);
+}
+
 // Takes rows of dots out of a row of words; returns the indices (into the
 // remaining words) of the words that rows of dots led up to.
 QList<int> removeLeaders(QList<TextWords::Word> &row)
@@ -41,7 +50,8 @@ QList<int> removeLeaders(QList<TextWords::Word> &row)
     QList<TextWords::Word> kept;
     for (qsizetype i = 0; i < row.size();) {
         qsizetype end = i;
-        while (end < row.size() && TextLines::isLeader(row[end].text))
+        while (end < row.size() && TextLines::isLeader(row[end].text) &&
+               (end == i || leaderGoesOn(row[end - 1], row[end])))
             ++end;
         const qsizetype dots = end - i;
         const bool leader = dots >= 3 || (dots >= 1 && row[i].text.size() >= 4);

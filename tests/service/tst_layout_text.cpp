@@ -518,6 +518,15 @@ void TestLayoutText::dotLeadersBecomeARightTab()
     const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(lines, 72, 210, {});
     QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("Introduction\t12")});
     QCOMPARE(paragraphs.first().tabStops, (QList<TabStop>{{210, true, true}}));
+    // One dot shown in four faces an em and a half apart is what the row shows, not a leader.
+    QList<Glyph> chart = setText(QStringLiteral("00B7"), 72, 130);
+    for (int face = 0; face < 4; ++face)
+        chart += setText(QString(QChar(0x00B7)), 100 + face * 15, 130);
+    chart += setText(QStringLiteral("periodcentered"), 180, 130);
+    const QList<TextLines::Line> chartLines = TextLines::lines(TextWords::words(chart), kStyles);
+    QCOMPARE(chartLines.size(), 1);
+    QCOMPARE(chartLines.first().words.size(), 6);
+    QVERIFY(!chartLines.first().leaders.contains(true));
 }
 
 void TestLayoutText::alignment_data()
