@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstdlib>
+
 namespace {
 
 // Threads of queues destroyed by their own job. Such a thread cannot join
@@ -17,8 +19,6 @@ namespace {
 // turn waits on it.
 class FinishedThreads final {
 public:
-    ~FinishedThreads() { reap(true); }
-
     void add(QThread *thread)
     {
         QMutexLocker lock(&mMutex);
@@ -49,8 +49,15 @@ private:
 
 FinishedThreads &finishedThreads()
 {
-    static FinishedThreads threads;
-    return threads;
+    // Never destroyed: queues owned by objects that end after it at exit
+    // (made before the first queue, as a client's run state is) still hand
+    // their threads in as they end. The threads left are joined at exit.
+    static FinishedThreads *const threads = [] {
+        auto *made = new FinishedThreads;
+        std::atexit([] { finishedThreads().reap(true); });
+        return made;
+    }();
+    return *threads;
 }
 
 } // namespace

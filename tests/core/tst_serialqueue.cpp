@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QProcess>
 #include <QThread>
 
 #include <atomic>
@@ -18,6 +19,7 @@ private slots:
     void jobsRunOneAtATimeInOrder();
     void queueEndedByItsOwnJobIsFreed();
     void queueMadeInTheLastJobOfAnotherRuns();
+    void queueEndingOnItsOwnThreadAtExitIsSafe();
 };
 
 void TestSerialQueue::jobsRunOneAtATimeInOrder()
@@ -93,6 +95,16 @@ void TestSerialQueue::queueMadeInTheLastJobOfAnotherRuns()
     });
     QTRY_VERIFY_WITH_TIMEOUT(done && ran, 10000);
     made.reset();
+}
+
+void TestSerialQueue::queueEndingOnItsOwnThreadAtExitIsSafe()
+{
+    // Its fault showed at exit only, so it is seen from another process.
+    QProcess process;
+    process.start(qEnvironmentVariable("MIRELUNE_QUEUE_AT_EXIT"), QStringList());
+    QVERIFY2(process.waitForFinished(30000), qPrintable(process.errorString()));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
 }
 
 MIRELUNE_TEST_MAIN(TestSerialQueue)
