@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <algorithm>
+
 // A colour as 0xRRGGBB.
 using Rgb = quint32;
 
@@ -27,6 +29,15 @@ struct TextStyle {
 
     bool operator==(const TextStyle &other) const = default;
 };
+
+// The middle value (the upper of the two middle ones of an even count); 0 for none.
+inline double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 // The style with the largest count (of characters, of gaps); ties go to the
 // first style, whatever order the hash keeps. -1 for no style at all.

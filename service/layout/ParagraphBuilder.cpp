@@ -19,10 +19,7 @@ double typicalPitch(const QList<Line> &lines)
         if (pitch > 0.5 * lines[i].size && pitch < 2 * lines[i].size)
             pitches.append(pitch);
     }
-    if (pitches.isEmpty())
-        return 0;
-    std::sort(pitches.begin(), pitches.end());
-    return pitches[pitches.size() / 2];
+    return median(pitches);
 }
 
 bool centred(const QRectF &line, double left, double right)

@@ -1,5 +1,7 @@
 #include "layout/ReadingOrder.h"
 
+#include "layout/PageContent.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -16,14 +18,6 @@ struct Gutter {
     double start = 0;
     double end = 0;
 };
-
-double median(QList<double> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 class Cutter {
 public:

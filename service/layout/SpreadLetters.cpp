@@ -14,12 +14,6 @@ bool isLetterOrDigit(const Glyph &glyph)
     return glyph.text.size() == 1 && glyph.text[0].isLetterOrNumber();
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values[values.size() / 2];
-}
-
 } // namespace
 
 SpreadLetters::SpreadLetters(const QList<QList<int>> &rows, const QList<Glyph> &glyphs) : mGlyphs(glyphs)

@@ -209,8 +209,7 @@ double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
     if (steps.size() < kMinPitchedSteps)
         return 0;
     // Letters of running text touch; letters set in columns mostly do not.
-    std::sort(gaps.begin(), gaps.end());
-    if (gaps[gaps.size() / 2] < 0.05 * size)
+    if (median(gaps) < 0.05 * size)
         return 0;
     QList<double> sorted = steps;
     std::sort(sorted.begin(), sorted.end());
