@@ -87,5 +87,10 @@ int TaskDurations::pollHintMs(int baseMs, std::optional<qint64> remainingMs)
     if (!remainingMs)
         return baseMs;
     const int floor = std::min(baseMs, std::max(kFloorMs, baseMs / 2));
+    // A poll aimed just short of a base pace away would leave less than the
+    // floor for the last one, which then lands up to a floor past the end:
+    // wait less now, so that the next poll can be aimed at the end itself.
+    if (*remainingMs > baseMs && *remainingMs < qint64(baseMs) + floor)
+        return int(std::max<qint64>(floor, *remainingMs - floor));
     return int(std::clamp<qint64>(*remainingMs, floor, baseMs));
 }

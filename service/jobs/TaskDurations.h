@@ -29,7 +29,8 @@ public:
     std::optional<qint64> queuedRemainingMs(const QString &serviceType, int ahead, int workers, qint64 nowMs) const;
 
     // The poll interval to suggest: the base pace, shortened to the likely
-    // remaining time but never below half of it nor below 100 ms.
+    // remaining time (or so that the poll after it can land there) but never
+    // below half of it nor below 100 ms.
     static int pollHintMs(int baseMs, std::optional<qint64> remainingMs);
 
 private:

@@ -264,6 +264,12 @@ void TestServiceProtocol::paceFollowsTheLikelyEndOfATask()
     QCOMPARE(TaskDurations::pollHintMs(1500, 1000), 1000);
     QCOMPARE(TaskDurations::pollHintMs(100, 0), 100);
     QCOMPARE(TaskDurations::pollHintMs(150, 9999), 150);
+    // An end a little past the pace: a shorter wait first, so that the last
+    // poll still has the floor's room to land at the end, not a floor after it.
+    QCOMPARE(TaskDurations::pollHintMs(200, 207), 107);
+    QCOMPARE(TaskDurations::pollHintMs(200, 299), 199);
+    QCOMPARE(TaskDurations::pollHintMs(200, 300), 200);
+    QCOMPARE(TaskDurations::pollHintMs(1500, 1600), 850);
 }
 
 void TestServiceProtocol::queuedTaskIsDoneAfterThoseAhead()
