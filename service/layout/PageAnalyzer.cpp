@@ -87,10 +87,16 @@ QList<FlowItem> Analysis::flow(const QList<Word> &words, double left, double rig
             Table table = *part.table;
             for (int r = 0; r < table.rows(); ++r) {
                 for (int c = 0; c < table.columns(); ++c) {
-                    const QList<TextLines::Line> cellLines = part.cellLines.value({r, c});
-                    if (!cellLines.isEmpty())
-                        table.cells[r][c].paragraphs = ParagraphBuilder::paragraphs(
-                            cellLines, table.columnEdges[c], table.columnEdges[c + 1], mVocabulary);
+                    // The cell's lines again from its own words: a row's face and size
+                    // are those of most of its characters, which may all be in another
+                    // cell (a column of code beside one of prose).
+                    QList<Word> cellWords;
+                    for (const TextLines::Line &line : part.cellLines.value({r, c}))
+                        cellWords += line.words;
+                    if (!cellWords.isEmpty())
+                        table.cells[r][c].paragraphs =
+                            ParagraphBuilder::paragraphs(TextLines::lines(cellWords, mStyles), table.columnEdges[c],
+                                                         table.columnEdges[c + 1], mVocabulary);
                 }
             }
             mPage.tables.append(table);

@@ -12,8 +12,11 @@
 #include "support/Utf8Text.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <functional>
 
 // The parts of the layout engine around the text: reading the drawing
 // trace, fonts, images, tables from rules and from aligned columns, the
@@ -43,6 +46,7 @@ private slots:
     void singleBoxIsNoTable();
     void linesOfOneRuledRowBecomeRows();
     void alignedColumnsBecomeTable();
+    void alignedCellsHaveTheirOwnFace();
     void raggedLinesStayLines();
     void sheetRowsAndNumbers();
     void headingsByRelativeSize();
@@ -690,6 +694,57 @@ void TestLayoutParts::alignedColumnsBecomeTable()
     QCOMPARE(parts[0].cellLines.value({2, 1}).first().words.first().text, QStringLiteral("12"));
     QVERIFY(!parts[1].table);
     QCOMPARE(parts[1].lines.size(), 1);
+}
+
+void TestLayoutParts::alignedCellsHaveTheirOwnFace()
+{
+    // Rows of a long call in a monospaced face beside a short note in a
+    // proportional one: most of each row's letters are monospaced, yet only
+    // the code keeps its spacing; the note is text like any other.
+    QByteArray trace = "<document><page mediabox=\"0 0 600 800\">";
+    // Advances in em: one for every letter of the monospaced face, Helvetica's own for the other.
+    const auto span = [&trace](const char *font, const QString &text, double x, double y,
+                               const std::function<double(QChar)> &advanceOf) {
+        trace += QStringLiteral("<fill_text color=\"0\" transform=\"1 0 0 -1 0 800\"><span font=\"%1\" "
+                                "trm=\"10 0 0 10\">")
+                     .arg(QLatin1String(font))
+                     .toUtf8();
+        for (const QChar c : text) {
+            const double advance = advanceOf(c);
+            trace += QStringLiteral("<g unicode=\"%1\" x=\"%2\" y=\"%3\" adv=\"%4\"/>")
+                         .arg(c)
+                         .arg(x)
+                         .arg(y)
+                         .arg(advance)
+                         .toUtf8();
+            x += 10 * advance;
+        }
+        trace += "</span></fill_text>";
+    };
+    for (int r = 0; r < 3; ++r) {
+        const double y = 700 - 14 * r;
+        span("ABCDEF+Courier", QStringLiteral("lookup_value_for_the_key(table, key%1)").arg(r), 72, y,
+             [](QChar) { return 0.6; });
+        span("ABCDEF+Helvetica", QStringLiteral("Finds it"), 330, y, [](QChar c) {
+            static const QHash<QChar, double> helvetica{{u'F', 0.611}, {u'i', 0.222}, {u'n', 0.556}, {u'd', 0.556},
+                                                        {u's', 0.5},   {u' ', 0.278}, {u't', 0.278}};
+            return helvetica.value(c, 0.5);
+        });
+    }
+    trace += "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    QCOMPARE(pages.first().tables.size(), 1);
+    const Table &table = pages.first().tables.first();
+    QCOMPARE(table.rows(), 3);
+    QCOMPARE(table.columns(), 2);
+    for (int r = 0; r < 3; ++r) {
+        QVERIFY(table.cells[r][0].paragraphs.first().keepSpaces);
+        QVERIFY(!table.cells[r][1].paragraphs.first().keepSpaces);
+        QCOMPARE(table.cells[r][1].paragraphs.first().text(), QStringLiteral("Finds it"));
+    }
 }
 
 void TestLayoutParts::raggedLinesStayLines()
