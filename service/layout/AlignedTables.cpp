@@ -13,14 +13,18 @@ struct Span {
     double right = 0;
 };
 
+using Row = QList<Line>; // one line, or lines set beside each other at different heights
+
 // The columns the segments of the lines stack into: their merged x extents.
-QList<Span> columnSpans(const QList<Line> &lines)
+QList<Span> columnSpans(const QList<Row> &rows)
 {
     QList<Span> boxes;
-    for (const Line &line : lines) {
-        for (int s = 0; s < line.segments(); ++s) {
-            const QRectF box = line.segmentBox(s);
-            boxes.append({box.left(), box.right()});
+    for (const Row &row : rows) {
+        for (const Line &line : row) {
+            for (int s = 0; s < line.segments(); ++s) {
+                const QRectF box = line.segmentBox(s);
+                boxes.append({box.left(), box.right()});
+            }
         }
     }
     std::sort(boxes.begin(), boxes.end(), [](const Span &a, const Span &b) { return a.left < b.left; });
@@ -43,30 +47,42 @@ int columnOf(const QList<Span> &columns, const QRectF &box)
     return -1;
 }
 
-std::optional<AlignedTables::Part> tableOf(const QList<Line> &lines)
+QRectF boxOf(const Row &row)
 {
-    const QList<Span> columns = columnSpans(lines);
+    QRectF box;
+    for (const Line &line : row)
+        box = box.isNull() ? line.box : box.united(line.box);
+    return box;
+}
+
+std::optional<AlignedTables::Part> tableOf(const QList<Row> &rows)
+{
+    const QList<Span> columns = columnSpans(rows);
     if (columns.size() < 2)
         return std::nullopt;
     AlignedTables::Part part;
     QList<int> filled(columns.size(), 0);
-    for (qsizetype r = 0; r < lines.size(); ++r) {
-        QList<bool> taken(columns.size(), false);
-        for (int s = 0; s < lines[r].segments(); ++s) {
-            const int c = columnOf(columns, lines[r].segmentBox(s));
-            if (c < 0 || taken[c])
-                return std::nullopt;
-            taken[c] = true;
-            ++filled[c];
-            Line cell = lines[r];
-            cell.words = lines[r].segmentWords(s);
-            cell.segmentStarts = {0};
-            cell.box = lines[r].segmentBox(s);
-            part.cellLines[{int(r), c}].append(cell);
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        QList<bool> used(columns.size(), false);
+        for (const Line &line : rows[r]) {
+            QList<bool> taken(columns.size(), false);
+            for (int s = 0; s < line.segments(); ++s) {
+                const int c = columnOf(columns, line.segmentBox(s));
+                if (c < 0 || taken[c])
+                    return std::nullopt;
+                taken[c] = true;
+                filled[c] += used[c] ? 0 : 1;
+                used[c] = true;
+                Line cell = line;
+                cell.words = line.segmentWords(s);
+                cell.segmentStarts = {0};
+                cell.box = line.segmentBox(s);
+                part.cellLines[{int(r), c}].append(cell);
+            }
         }
     }
     const auto wellFilled =
-        std::count_if(filled.cbegin(), filled.cend(), [&lines](int n) { return n * 2 >= int(lines.size()); });
+        std::count_if(filled.cbegin(), filled.cend(), [&rows](int n) { return n * 2 >= int(rows.size()); });
     if (wellFilled < 2)
         return std::nullopt;
     Table table;
@@ -74,13 +90,50 @@ std::optional<AlignedTables::Part> tableOf(const QList<Line> &lines)
     for (qsizetype c = 1; c < columns.size(); ++c)
         table.columnEdges.append((columns[c - 1].right + columns[c].left) / 2);
     table.columnEdges.append(columns.last().right + 2);
-    table.rowEdges.append(lines.first().box.top() - 1);
-    for (qsizetype r = 1; r < lines.size(); ++r)
-        table.rowEdges.append((lines[r - 1].box.bottom() + lines[r].box.top()) / 2);
-    table.rowEdges.append(lines.last().box.bottom() + 1);
-    table.cells = QList<QList<TableCell>>(lines.size(), QList<TableCell>(columns.size()));
+    table.rowEdges.append(boxOf(rows.first()).top() - 1);
+    for (qsizetype r = 1; r < rows.size(); ++r)
+        table.rowEdges.append((boxOf(rows[r - 1]).bottom() + boxOf(rows[r]).top()) / 2);
+    table.rowEdges.append(boxOf(rows.last()).bottom() + 1);
+    table.cells = QList<QList<TableCell>>(rows.size(), QList<TableCell>(columns.size()));
     part.table = table;
     return part;
+}
+
+// Consecutive lines whose boxes overlap in height: a name set in two small
+// lines beside a row of larger type, centred on it.
+QList<Row> overlapping(const QList<Line> &lines)
+{
+    QList<Row> groups;
+    double bottom = 0;
+    for (const Line &line : lines) {
+        if (!groups.isEmpty() && line.box.top() < bottom - 0.1 * line.size) {
+            groups.last().append(line);
+            bottom = qMax(bottom, line.box.bottom());
+        } else {
+            groups.append(Row{line});
+            bottom = line.box.bottom();
+        }
+    }
+    return groups;
+}
+
+// Whether the segments of a group's lines stand side by side in two or more
+// places, as the cells of one row do (the lines of a paragraph stand one
+// above the other in the same place).
+bool sideBySide(const Row &group)
+{
+    QList<Line> segments;
+    for (const Line &line : group) {
+        if (line.leaders.contains(true))
+            return false;
+        for (int s = 0; s < line.segments(); ++s) {
+            Line segment;
+            segment.segmentStarts = {0};
+            segment.words = line.segmentWords(s);
+            segments.append(segment);
+        }
+    }
+    return columnSpans({segments}).size() >= 2;
 }
 
 } // namespace
@@ -95,25 +148,35 @@ QList<AlignedTables::Part> AlignedTables::split(const QList<TextLines::Line> &li
             parts.append(Part());
         parts.last().lines += plain;
     };
-    QList<Line> run;
+    QList<Row> run;
     const auto flush = [&] {
         std::optional<Part> table = run.size() >= kMinRows ? tableOf(run) : std::nullopt;
-        if (table)
+        if (table) {
             parts.append(*table);
-        else
-            addLines(run);
+        } else {
+            for (const Row &row : std::as_const(run))
+                addLines(row);
+        }
         run.clear();
     };
-    for (const Line &line : lines) {
+    const auto take = [&](const Row &row) {
         // Contents entries (dots up to a page number) are no table rows.
-        const bool row = line.segments() >= 2 && !line.leaders.contains(true);
-        const bool close = !run.isEmpty() && line.baseline - run.last().baseline > 3 * line.size;
-        if (!row || close)
+        const bool isRow = row.size() > 1 || (row.first().segments() >= 2 && !row.first().leaders.contains(true));
+        const bool close = !run.isEmpty() && row.first().baseline - run.last().last().baseline > 3 * row.first().size;
+        if (!isRow || close)
             flush();
-        if (row)
-            run.append(line);
+        if (isRow)
+            run.append(row);
         else
-            addLines({line});
+            addLines(row);
+    };
+    for (const Row &group : overlapping(lines)) {
+        if (group.size() > 1 && sideBySide(group)) {
+            take(group);
+            continue;
+        }
+        for (const Line &line : group)
+            take(Row{line});
     }
     flush();
     return parts;

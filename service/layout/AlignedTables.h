@@ -8,10 +8,13 @@
 
 #include <optional>
 
-// Tables without rules: at least three consecutive lines that wide gaps
+// Tables without rules: at least three consecutive rows that wide gaps
 // split into segments, whose segments stack into the same columns (the
-// empty vertical strips between them run through every line). Other lines
-// pass through unchanged.
+// empty vertical strips between them run through every row). A row is a
+// line, or lines whose heights overlap and whose segments stand side by side
+// (a name in two small lines centred beside a row of larger type); its
+// lines in one column are that cell's lines. Other lines pass through
+// unchanged.
 class AlignedTables final {
 public:
     struct Part {

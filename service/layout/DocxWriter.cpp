@@ -26,6 +26,20 @@ const char *const kA = "http://schemas.openxmlformats.org/drawingml/2006/main";
 const char *const kPic = "http://schemas.openxmlformats.org/drawingml/2006/picture";
 const char *const kWps = "http://schemas.microsoft.com/office/word/2010/wordprocessingShape";
 
+// The distance of a single line of a cell to the next line of the cell, or
+// for the last to the one before; 0 where a line has no such neighbour.
+double stackPitch(const QList<Paragraph> &paragraphs, qsizetype i)
+{
+    const auto single = [&paragraphs](qsizetype at) {
+        return at >= 0 && at < paragraphs.size() && paragraphs[at].lineCount == 1;
+    };
+    if (!single(i))
+        return 0;
+    if (single(i + 1))
+        return paragraphs[i + 1].firstBaseline - paragraphs[i].firstBaseline;
+    return single(i - 1) ? paragraphs[i].firstBaseline - paragraphs[i - 1].firstBaseline : 0;
+}
+
 QString twips(double points)
 {
     return QString::number(std::lround(points * 20));
@@ -641,7 +655,13 @@ void Writer::table(const Table &table, double left, double *cursor)
                 xml.writeEndElement();
                 xml.writeEndElement();
             }
-            for (const Paragraph &each : paragraphs) {
+            for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+                // Lines the source stacked closer than their height (a name in two
+                // lines beside a row) keep that pitch: an exact row clips the rest.
+                Paragraph each = paragraphs[i];
+                const double pitch = stackPitch(paragraphs, i);
+                if (pitch > 0 && pitch < each.lineHeight)
+                    each.lineHeight = qMax(pitch, kTightestLine * each.lineHeight);
                 xml.writeStartElement(QStringLiteral("w:p"));
                 paragraphProperties(xml, each, each.top() - inCell, cellLeft, cellRight);
                 runs(xml, each);

@@ -47,6 +47,7 @@ private slots:
     void linesOfOneRuledRowBecomeRows();
     void alignedColumnsBecomeTable();
     void alignedCellsHaveTheirOwnFace();
+    void stackedLinesBesideARowStayInIt();
     void raggedLinesStayLines();
     void sheetRowsAndNumbers();
     void headingsByRelativeSize();
@@ -55,6 +56,7 @@ private slots:
     void docxStrokedRulesStayLines();
     void docxStackedSingleLinesKeepTheirPitch();
     void docxColumnsOpeningWithTablesBecomeCells();
+    void docxStackedCellLinesKeepTheirPitch();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
     void docxWriteFailureLeavesNoFile();
@@ -685,6 +687,8 @@ void TestLayoutParts::alignedColumnsBecomeTable()
     after.words.removeLast();
     after.segmentStarts = {0};
     after.baseline = 140;
+    after.words.first().box.moveTop(132);
+    after.box = after.words.first().box;
     lines.append(after);
     const QList<AlignedTables::Part> parts = AlignedTables::split(lines);
     QCOMPARE(parts.size(), 2);
@@ -745,6 +749,54 @@ void TestLayoutParts::alignedCellsHaveTheirOwnFace()
         QVERIFY(!table.cells[r][1].paragraphs.first().keepSpaces);
         QCOMPARE(table.cells[r][1].paragraphs.first().text(), QStringLiteral("Finds it"));
     }
+}
+
+void TestLayoutParts::stackedLinesBesideARowStayInIt()
+{
+    // A chart of codes and names, one name set in two small lines centred on
+    // its row: neither line nor the row between them has two segments, yet
+    // together they are one row whose name cell holds both lines. The lines
+    // of a paragraph set as tightly stay lines.
+    const auto line = [](const QList<std::pair<QString, double>> &words, double baseline, double size) {
+        TextLines::Line result;
+        result.baseline = baseline;
+        result.size = size;
+        for (const auto &[text, left] : words) {
+            TextWords::Word word;
+            word.text = text;
+            word.box = QRectF(left, baseline - 0.8 * size, 8 * text.size() * size / 12, size);
+            result.segmentStarts.append(int(result.words.size()));
+            result.leaders.append(false);
+            result.words.append(word);
+            result.box = result.box.isNull() ? word.box : result.box.united(word.box);
+        }
+        return result;
+    };
+    const QList<TextLines::Line> lines = {
+        line({{s("0210"), 72}, {s("Rdblgrave"), 200}}, 100, 12),
+        line({{s("0211"), 72}, {s("rdblgrave"), 200}}, 116, 12),
+        line({{s("uni0218"), 200}}, 128.5, 10),
+        line({{s("0218"), 72}}, 132, 12),
+        line({{s("Scommaaccent"), 200}}, 136.5, 10),
+        line({{s("0258"), 72}, {s("ereversed"), 200}}, 152, 12),
+        line({{s("Tight"), 72}}, 180, 10),
+        line({{s("leading"), 72}}, 187, 10),
+    };
+    const QList<AlignedTables::Part> parts = AlignedTables::split(lines);
+    QCOMPARE(parts.size(), 2);
+    QVERIFY(parts[0].table);
+    QCOMPARE(parts[0].table->rows(), 4);
+    QCOMPARE(parts[0].table->columns(), 2);
+    const QList<TextLines::Line> name = parts[0].cellLines.value({2, 1});
+    QCOMPARE(name.size(), 2);
+    QCOMPARE(name[0].words.first().text, s("uni0218"));
+    QCOMPARE(name[1].words.first().text, s("Scommaaccent"));
+    QCOMPARE(parts[0].cellLines.value({2, 0}).first().words.first().text, s("0218"));
+    // The row's height holds all three lines.
+    QVERIFY(parts[0].table->rowEdges[2] <= 128.5 - 8);
+    QVERIFY(parts[0].table->rowEdges[3] >= 136.5 + 2);
+    QVERIFY(!parts[1].table);
+    QCOMPARE(parts[1].lines.size(), 2);
 }
 
 void TestLayoutParts::raggedLinesStayLines()
@@ -948,6 +1000,31 @@ void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
     page.tables.first().ruled = true;
     const QString ruled = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QCOMPARE(ruled.count(QStringLiteral("w:hRule=\"atLeast\"")), 2); // ruled cells may wrap
+}
+
+void TestLayoutParts::docxStackedCellLinesKeepTheirPitch()
+{
+    // A name in two lines 8 points apart beside a row of 12-point lines: in
+    // a row of exact height, lines of their full height would be cut off.
+    StructuredPage page;
+    page.size = QSizeF(600, 800);
+    Table table = grid(1, 2);
+    table.rowEdges = {120, 142};
+    table.cells[0][0].paragraphs = {paragraph(s("0218"), 0, 132, 102)};
+    table.cells[0][1].paragraphs = {paragraph(s("uni0218"), 0, 128.5, 152),
+                                    paragraph(s("Scommaaccent"), 0, 136.5, 152)};
+    page.tables.append(table);
+    page.bands.append({100, 200, {{72, 292, {{FlowItem::Kind::Table, 0}}}}});
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    static const QRegularExpression line(QStringLiteral("w:line=\"(\\d+)\""));
+    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]+)<"));
+    QStringList heights;
+    for (const QString &each : xml.split(QStringLiteral("<w:p>"))) {
+        const QRegularExpressionMatch words = text.match(each);
+        if (words.hasMatch())
+            heights << words.captured(1) + QLatin1Char('=') + line.match(each).captured(1);
+    }
+    QCOMPARE(heights, strings({"0218=240", "uni0218=160", "Scommaaccent=160"}));
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()
