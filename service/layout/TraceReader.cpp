@@ -196,6 +196,8 @@ private:
     static QRectF turnedBox(const Matrix &full, const QPointF &origin, double advance);
     void clipStart(QStringView name);
     void clipEnd(QStringView name);
+    void groupStart(QStringView name);
+    void hideCoveredGlyphs(const QRectF &box);
     int styleFor(const QString &font, double size);
     void markMonospaced();
 
@@ -222,6 +224,11 @@ private:
     QList<QRectF> mClips;
     std::optional<QRectF> mClipBox;
     Matrix mClipCtm;
+    // Whether the fill being read covers what lies under it: no transparency
+    // of its own, and no group around it that blends (a highlighter's
+    // multiplied yellow leaves the text under it readable).
+    bool mOpaque = true;
+    QList<bool> mBlendingGroups; // per open group, innermost last
     QHash<QString, int> mStyleIndex;
     QHash<QString, FontWidths> mWidths;
 };
@@ -264,6 +271,7 @@ void Parser::startElement()
 {
     const QStringView name = mXml.name();
     clipStart(name);
+    groupStart(name);
     if (name == QLatin1String("page")) {
         startPage();
     } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
@@ -295,6 +303,8 @@ void Parser::startElement()
         mLineWidth =
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
         mHairline = mPathKind == PathKind::Stroke && mLineWidth <= 0;
+        const QStringView alpha = mXml.attributes().value(QLatin1String("alpha"));
+        mOpaque = (alpha.isEmpty() || alpha.toDouble() >= 1) && !mBlendingGroups.contains(true);
         if (mHairline)
             mLineWidth = kHairline;
         mSubpaths.clear();
@@ -327,6 +337,28 @@ void Parser::clipStart(QStringView name)
     }
 }
 
+void Parser::groupStart(QStringView name)
+{
+    if (name != QLatin1String("group"))
+        return;
+    const QXmlStreamAttributes attributes = mXml.attributes();
+    const QStringView blend = attributes.value(QLatin1String("blendmode"));
+    const QStringView alpha = attributes.value(QLatin1String("alpha"));
+    mBlendingGroups.append((!blend.isEmpty() && blend != QLatin1String("Normal")) ||
+                           (!alpha.isEmpty() && alpha.toDouble() < 1));
+}
+
+// Text that an opaque box drawn later covers is not on the page as printed
+// (a chart drawn over an earlier one with its white background).
+void Parser::hideCoveredGlyphs(const QRectF &box)
+{
+    const QRectF visible = mClips.isEmpty() ? box : box.intersected(mClips.last());
+    if (visible.isEmpty())
+        return;
+    const QRectF covered = visible.adjusted(-0.5, -0.5, 0.5, 0.5);
+    mPage->glyphs.removeIf([&covered](const Glyph &glyph) { return covered.contains(glyph.box); });
+}
+
 void Parser::clipEnd(QStringView name)
 {
     if (!name.startsWith(QLatin1String("clip_")))
@@ -340,6 +372,8 @@ void Parser::endElement()
 {
     const QStringView name = mXml.name();
     clipEnd(name);
+    if (name == QLatin1String("group") && !mBlendingGroups.isEmpty())
+        mBlendingGroups.removeLast();
     if (name == QLatin1String("tile") || name == QLatin1String("mask") || name.startsWith(QLatin1String("clip_")) ||
         name == QLatin1String("ignore_text")) {
         mHidden = qMax(0, mHidden - 1);
@@ -369,6 +403,7 @@ void Parser::startPage()
     mPathKind = PathKind::None;
     mClips.clear();
     mClipBox.reset();
+    mBlendingGroups.clear();
 }
 
 int Parser::styleFor(const QString &font, double size)
@@ -561,6 +596,9 @@ void Parser::finishPath()
             addDrawing(box);
             continue;
         }
+        // A box of several (a frame: a box and the hole in it) covers only its rim.
+        if (mOpaque && mSubpaths.size() == 1)
+            hideCoveredGlyphs(box);
         if (box.isEmpty() || (nearlyWhite(mColour) && !overShade()))
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {

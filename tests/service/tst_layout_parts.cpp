@@ -27,6 +27,7 @@ class TestLayoutParts : public QObject {
 private slots:
     void traceGivesGlyphsRulesFillsAndImages();
     void traceSkipsHiddenContentAndBadCharacters();
+    void traceDropsTextThatALaterBoxCovers();
     void traceThatIsNotXmlFails();
     void fontNames_data();
     void fontNames();
@@ -205,6 +206,48 @@ void TestLayoutParts::traceSkipsHiddenContentAndBadCharacters()
     const QStringList texts = glyphTexts(*document);
     QCOMPARE(texts, strings({" ", "?", "c"}));
     QVERIFY(document->pages.first().rules.isEmpty());
+}
+
+void TestLayoutParts::traceDropsTextThatALaterBoxCovers()
+{
+    // One letter a row, each followed by a box over it: an opaque box hides
+    // its letter; a frame (a box with a hole), a see-through box and a box
+    // in a multiplying group (a highlighter) leave theirs readable, and so
+    // does an opaque box drawn before its letter or clipped away from it.
+    const auto letter = [](const char *text, int y) {
+        return QStringLiteral("<fill_text color=\"0\" transform=\"1 0 0 -1 0 800\"><span font=\"Helvetica\" "
+                              "trm=\"10 0 0 10\"><g unicode=\"%1\" x=\"100\" y=\"%2\" adv=\".6\"/></span>"
+                              "</fill_text>")
+            .arg(QLatin1String(text))
+            .arg(y);
+    };
+    const auto box = [](int y, const QString &attributes, bool hole = false) {
+        const auto rectangle = [](double left, double bottom, double right, double top) {
+            return QStringLiteral("<moveto x=\"%1\" y=\"%2\"/><lineto x=\"%3\" y=\"%2\"/><lineto x=\"%3\" "
+                                  "y=\"%4\"/><lineto x=\"%1\" y=\"%4\"/><closepath/>")
+                .arg(left)
+                .arg(bottom)
+                .arg(right)
+                .arg(top);
+        };
+        return QStringLiteral("<fill_path winding=\"eofill\" color=\"1\" %1 transform=\"1 0 0 -1 0 800\">%2%3"
+                              "</fill_path>")
+            .arg(attributes, rectangle(90, y - 10, 130, y + 20), hole ? rectangle(95, y - 5, 125, y + 15) : QString());
+    };
+    const QString page =
+        letter("a", 700) + box(700, QString()) + letter("b", 650) + box(650, QString(), true) + letter("c", 600) +
+        box(600, QStringLiteral("alpha=\".5\"")) + letter("d", 550) +
+        QStringLiteral("<group blendmode=\"Multiply\" alpha=\"1\">") + box(550, QString()) +
+        QStringLiteral("</group>") + box(500, QString()) + letter("e", 500) + letter("f", 450) +
+        QStringLiteral("<clip_path winding=\"nonzero\" transform=\"1 0 0 -1 0 800\"><moveto x=\"0\" y=\"0\"/>"
+                       "<lineto x=\"50\" y=\"0\"/><lineto x=\"50\" y=\"50\"/><lineto x=\"0\" y=\"50\"/>"
+                       "<closepath/></clip_path>") +
+        box(450, QString()) + QStringLiteral("<pop_clip/>");
+    QString error;
+    const std::optional<SourceDocument> document =
+        readTrace("<document><page mediabox=\"0 0 600 800\">" + page.toUtf8() + "</page></document>", &error);
+    QVERIFY2(document, qPrintable(error));
+    QCOMPARE(glyphTexts(*document), strings({"b", "c", "d", "e", "f"}));
 }
 
 void TestLayoutParts::traceThatIsNotXmlFails()
