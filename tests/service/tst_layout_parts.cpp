@@ -821,23 +821,30 @@ void TestLayoutParts::stackedLinesBesideARowStayInIt()
         line({{s("uni0218"), 200}}, 128.5, 10),
         line({{s("0218"), 72}}, 132, 12),
         line({{s("Scommaaccent"), 200}}, 136.5, 10),
-        line({{s("0258"), 72}, {s("ereversed"), 200}}, 152, 12),
-        line({{s("Tight"), 72}}, 180, 10),
-        line({{s("leading"), 72}}, 187, 10),
+        // The next such row follows so closely that its first line touches the last one above.
+        line({{s("uni0219"), 200}}, 144.5, 10),
+        line({{s("0219"), 72}}, 148, 12),
+        line({{s("scommaaccent"), 200}}, 152.5, 10),
+        line({{s("0258"), 72}, {s("ereversed"), 200}}, 168, 12),
+        line({{s("Tight"), 72}}, 196, 10),
+        line({{s("leading"), 72}}, 203, 10),
     };
     const QList<AlignedTables::Part> parts = AlignedTables::split(lines);
     QCOMPARE(parts.size(), 2);
     QVERIFY(parts[0].table);
-    QCOMPARE(parts[0].table->rows(), 4);
+    QCOMPARE(parts[0].table->rows(), 5);
     QCOMPARE(parts[0].table->columns(), 2);
     const QList<TextLines::Line> name = parts[0].cellLines.value({2, 1});
     QCOMPARE(name.size(), 2);
     QCOMPARE(name[0].words.first().text, s("uni0218"));
     QCOMPARE(name[1].words.first().text, s("Scommaaccent"));
     QCOMPARE(parts[0].cellLines.value({2, 0}).first().words.first().text, s("0218"));
-    // The row's height holds all three lines.
+    QCOMPARE(parts[0].cellLines.value({3, 1}).size(), 2);
+    QCOMPARE(parts[0].cellLines.value({3, 0}).first().words.first().text, s("0219"));
+    // The row's height holds all three lines, down to the last one's baseline
+    // at least where the next row touches it.
     QVERIFY(parts[0].table->rowEdges[2] <= 128.5 - 8);
-    QVERIFY(parts[0].table->rowEdges[3] >= 136.5 + 2);
+    QVERIFY(parts[0].table->rowEdges[3] >= 136.5);
     QVERIFY(!parts[1].table);
     QCOMPARE(parts[1].lines.size(), 2);
 }
