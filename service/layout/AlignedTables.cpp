@@ -7,7 +7,7 @@ namespace {
 using Line = TextLines::Line;
 
 constexpr int kMinRows = 3;
-constexpr double kSharedHeight = 0.3; // of a line's height, that it shares with the row above to be part of it
+constexpr double kSharedHeight = 0.3; // of a line's height, that it shares with the line above to join its row
 
 struct Span {
     double left = 0;
@@ -100,15 +100,17 @@ std::optional<AlignedTables::Part> tableOf(const QList<Row> &rows)
     return part;
 }
 
-// Consecutive lines whose boxes overlap by a good part of their height: a
-// name set in two small lines beside a row of larger type, centred on it.
-// Lines of rows packed so tightly that only their edges touch stay apart.
+// Consecutive lines whose boxes overlap by a good part of the lower one's
+// height (or the line above's, if that is less): a name set in two small
+// lines beside a row of larger type, centred on it. Lines of rows packed so
+// tightly that only their edges touch stay apart.
 QList<Row> overlapping(const QList<Line> &lines)
 {
     QList<Row> groups;
     double bottom = 0;
     for (const Line &line : lines) {
-        if (!groups.isEmpty() && bottom - line.box.top() >= kSharedHeight * line.box.height()) {
+        const double height = groups.isEmpty() ? 0 : qMin(line.box.height(), groups.last().last().box.height());
+        if (!groups.isEmpty() && bottom - line.box.top() >= kSharedHeight * height) {
             groups.last().append(line);
             bottom = qMax(bottom, line.box.bottom());
         } else {

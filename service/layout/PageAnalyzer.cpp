@@ -152,7 +152,13 @@ StructuredPage Analysis::run()
         textLeft = qMin(textLeft, ruled[t].box().left());
         textRight = qMax(textRight, ruled[t].box().right());
     }
-    for (const ReadingOrder::Band &band : ReadingOrder::bands(items)) {
+    QList<ReadingOrder::Divider> dividers;
+    for (const Rule &rule : mSource.rules) {
+        if (!rule.horizontal())
+            dividers.append({(rule.from.x() + rule.to.x()) / 2, qMin(rule.from.y(), rule.to.y()),
+                             qMax(rule.from.y(), rule.to.y())});
+    }
+    for (const ReadingOrder::Band &band : ReadingOrder::bands(items, dividers)) {
         Band out{band.top, band.bottom, {}};
         for (qsizetype c = 0; c < band.columns.size(); ++c) {
             const ReadingOrder::Column &column = band.columns[c];

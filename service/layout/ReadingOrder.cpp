@@ -10,9 +10,11 @@
 namespace {
 
 using Item = ReadingOrder::Item;
+using Divider = ReadingOrder::Divider;
 using Ids = QList<int>;
 
-constexpr double kProseEms = 8; // the least width of a typical row of prose, in its height
+constexpr double kProseEms = 8;     // the least width of a typical row of prose, in its height
+constexpr double kRuledShare = 0.8; // of the text's height, that a rule runs down a gutter to part it
 
 struct Gutter {
     double start = 0;
@@ -21,7 +23,7 @@ struct Gutter {
 
 class Cutter {
 public:
-    explicit Cutter(const QList<Item> &items);
+    Cutter(const QList<Item> &items, const QList<Divider> &dividers);
     QList<ReadingOrder::Band> cut(const Ids &ids, int depth) const;
 
 private:
@@ -29,15 +31,17 @@ private:
     QList<Gutter> gutters(const Ids &ids) const;
     QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
     bool readsAsProse(const Ids &ids) const;
+    bool ruled(const Ids &ids, const Gutter &gutter) const;
     QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
     QList<std::pair<Ids, QList<Gutter>>> groups(const QList<Ids> &slices) const;
 
     const QList<Item> &mItems;
+    const QList<Divider> &mDividers;
     double mGapY = 4;
     double mGutter = 7;
 };
 
-Cutter::Cutter(const QList<Item> &items) : mItems(items)
+Cutter::Cutter(const QList<Item> &items, const QList<Divider> &dividers) : mItems(items), mDividers(dividers)
 {
     QList<double> heights;
     QHash<int, QList<QRectF>> rows;
@@ -129,18 +133,46 @@ bool Cutter::readsAsProse(const Ids &ids) const
     return median(counts) >= 3 && median(widths) >= kProseEms;
 }
 
+// Whether a rule runs down most of the gutter between two blocks that each
+// have a gutter of their own: the halves of a chart, not a table's columns.
+bool Cutter::ruled(const Ids &ids, const Gutter &gutter) const
+{
+    Ids left;
+    Ids right;
+    QRectF extent;
+    for (const int id : ids) {
+        (mItems[id].box.center().x() < gutter.start ? left : right).append(id);
+        extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
+    }
+    const bool runsDown = std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
+        const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
+        return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
+    });
+    return runsDown && !gutters(left).isEmpty() && !gutters(right).isEmpty();
+}
+
 QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const
 {
+    QList<bool> kept;
+    for (const Gutter &gutter : std::as_const(cuts))
+        kept.append(ruled(ids, gutter));
     while (!cuts.isEmpty()) {
         const QList<Ids> columns = columnsOf(ids, cuts);
-        qsizetype failing = -1;
-        for (qsizetype c = 0; c < columns.size() && failing < 0; ++c) {
-            if (!readsAsProse(columns[c]))
-                failing = c;
+        // A column that does not read as prose loses the gutter to its right
+        // (the last one the gutter to its left), unless a rule keeps it.
+        qsizetype remove = -1;
+        for (qsizetype c = 0; c < columns.size() && remove < 0; ++c) {
+            if (readsAsProse(columns[c]))
+                continue;
+            for (const qsizetype at : {c, c - 1}) {
+                if (remove < 0 && at >= 0 && at < cuts.size() && !kept[at])
+                    remove = at;
+            }
         }
-        if (failing < 0)
+        if (remove < 0)
             return cuts;
-        cuts.removeAt(qMin(failing, cuts.size() - 1));
+        cuts.removeAt(remove);
+        kept.removeAt(remove);
     }
     return cuts;
 }
@@ -214,11 +246,11 @@ QList<ReadingOrder::Band> Cutter::cut(const Ids &ids, int depth) const
 
 } // namespace
 
-QList<ReadingOrder::Band> ReadingOrder::bands(const QList<Item> &items)
+QList<ReadingOrder::Band> ReadingOrder::bands(const QList<Item> &items, const QList<Divider> &dividers)
 {
     Ids all(items.size());
     std::iota(all.begin(), all.end(), 0);
     if (all.isEmpty())
         return {};
-    return Cutter(items).cut(all, 0);
+    return Cutter(items, dividers).cut(all, 0);
 }

@@ -8,7 +8,9 @@
 // that share an empty vertical strip (a gutter) form a band of columns, read
 // column by column, each column cut again the same way. A gutter counts only
 // where the text on both of its sides reads as prose (several words a row),
-// so that the columns of a table without rules stay rows.
+// so that the columns of a table without rules stay rows, or where a rule
+// runs down it between two blocks that are tables of their own (the halves
+// of a chart set side by side).
 class ReadingOrder final {
 public:
     struct Item {
@@ -25,6 +27,12 @@ public:
         double bottom = 0;
         QList<Column> columns;
     };
+    // A vertical rule of the page.
+    struct Divider {
+        double x = 0;
+        double top = 0;
+        double bottom = 0;
+    };
 
-    static QList<Band> bands(const QList<Item> &items);
+    static QList<Band> bands(const QList<Item> &items, const QList<Divider> &dividers = {});
 };

@@ -8,6 +8,8 @@
 
 #include <QHashSeed>
 
+#include <algorithm>
+
 // The text side of the layout engine on small hand-made inputs: glyphs to
 // words, words broken at line ends, lines to paragraphs, reading order.
 class TestLayoutText : public QObject {
@@ -617,6 +619,30 @@ void TestLayoutText::tableLikeColumnsStayRows()
     QCOMPARE(listed.size(), 1);
     QVERIFY(listed.first().columns.size() <= 2);
     QVERIFY(listed.first().columns.first().right >= 200);
+    // A chart in two narrow halves, each row a code, four glyphs and a name:
+    // too narrow for prose, so the halves stay one block of rows, unless a
+    // rule runs down the gap between them. Then each half is read on its own.
+    QList<ReadingOrder::Item> chart;
+    for (int row = 0; row < 6; ++row) {
+        for (const double half : {0.0, 190.0}) {
+            chart.append(item(half + 72, 100 + row * 16, 15, row));
+            for (int glyph = 0; glyph < 4; ++glyph)
+                chart.append(item(half + 90 + glyph * 6, 100 + row * 16, 4, row));
+            chart.append(item(half + 130, 100 + row * 16, 20, row));
+        }
+    }
+    QCOMPARE(ReadingOrder::bands(chart).first().columns.size(), 1);
+    const QList<ReadingOrder::Band> halves = ReadingOrder::bands(chart, {{200, 95, 195}});
+    QCOMPARE(halves.size(), 1);
+    QCOMPARE(halves.first().columns.size(), 2);
+    QCOMPARE(halves.first().columns.first().leaves.size(), 1);
+    const QList<int> left = halves.first().columns.first().leaves.first();
+    QCOMPARE(left.size(), 6 * 6);
+    QVERIFY(std::all_of(left.cbegin(), left.cend(), [&chart](int id) { return chart[id].box.right() < 200; }));
+    // A rule too short, or one between the columns of a table of single
+    // words, parts nothing.
+    QCOMPARE(ReadingOrder::bands(chart, {{200, 95, 120}}).first().columns.size(), 1);
+    QCOMPARE(ReadingOrder::bands(items, {{150, 95, 175}}).first().columns.size(), 1);
 }
 
 MIRELUNE_TEST_MAIN(TestLayoutText)
