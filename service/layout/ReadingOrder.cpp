@@ -5,6 +5,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -31,7 +33,7 @@ private:
     QList<Gutter> gutters(const Ids &ids) const;
     QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
     bool readsAsProse(const Ids &ids) const;
-    bool ruled(const Ids &ids, const Gutter &gutter) const;
+    QList<bool> ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const;
     QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
     QList<std::pair<Ids, QList<Gutter>>> groups(const QList<Ids> &slices) const;
 
@@ -133,29 +135,48 @@ bool Cutter::readsAsProse(const Ids &ids) const
     return median(counts) >= 3 && median(widths) >= kProseEms;
 }
 
-// Whether a rule runs down most of the gutter between two blocks that each
-// have a gutter of their own: the halves of a chart, not a table's columns.
-bool Cutter::ruled(const Ids &ids, const Gutter &gutter) const
+// Per gutter, whether a rule runs down most of it between two blocks that
+// each have a gutter of their own: the halves of a chart, not the columns of
+// a table ruled throughout. A block reaches to the next ruled gutter.
+QList<bool> Cutter::ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const
 {
-    Ids left;
-    Ids right;
     QRectF extent;
-    for (const int id : ids) {
-        (mItems[id].box.center().x() < gutter.start ? left : right).append(id);
+    for (const int id : ids)
         extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
+    QList<bool> divided;
+    for (const Gutter &gutter : cuts) {
+        divided.append(std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
+            const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
+            return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
+        }));
     }
-    const bool runsDown = std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
-        const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
-        return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
-    });
-    return runsDown && !gutters(left).isEmpty() && !gutters(right).isEmpty();
+    QList<bool> ruled(cuts.size(), false);
+    for (qsizetype i = 0; i < cuts.size(); ++i) {
+        if (!divided[i])
+            continue;
+        double from = -std::numeric_limits<double>::infinity();
+        double to = std::numeric_limits<double>::infinity();
+        for (qsizetype j = i - 1; j >= 0 && std::isinf(from); --j)
+            from = divided[j] ? cuts[j].end : from;
+        for (qsizetype j = i + 1; j < cuts.size() && std::isinf(to); ++j)
+            to = divided[j] ? cuts[j].start : to;
+        Ids left;
+        Ids right;
+        for (const int id : ids) {
+            const double x = mItems[id].box.center().x();
+            if (x > from && x < cuts[i].start)
+                left.append(id);
+            else if (x > cuts[i].end && x < to)
+                right.append(id);
+        }
+        ruled[i] = !gutters(left).isEmpty() && !gutters(right).isEmpty();
+    }
+    return ruled;
 }
 
 QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const
 {
-    QList<bool> kept;
-    for (const Gutter &gutter : std::as_const(cuts))
-        kept.append(ruled(ids, gutter));
+    QList<bool> kept = ruledGutters(ids, cuts);
     while (!cuts.isEmpty()) {
         const QList<Ids> columns = columnsOf(ids, cuts);
         // A column that does not read as prose loses the gutter to its right

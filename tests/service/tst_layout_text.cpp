@@ -639,6 +639,23 @@ void TestLayoutText::tableLikeColumnsStayRows()
     const QList<int> left = halves.first().columns.first().leaves.first();
     QCOMPARE(left.size(), 6 * 6);
     QVERIFY(std::all_of(left.cbegin(), left.cend(), [&chart](int id) { return chart[id].box.right() < 200; }));
+    // Nor do the rules of a table ruled throughout, five columns of a
+    // number, a code and a glyph: no block between two rules has a gutter of
+    // its own, so the table is read as if it had no rules.
+    QList<ReadingOrder::Item> ruledTable;
+    QList<ReadingOrder::Divider> rules;
+    for (int column = 0; column < 5; ++column) {
+        const double left = 72 + column * 100;
+        for (int row = 0; row < 6; ++row) {
+            ruledTable.append(item(left, 100 + row * 16, 6, row));
+            ruledTable.append(item(left + 8, 100 + row * 16, 15, row));
+            ruledTable.append(item(left + 25, 100 + row * 16, 6, row));
+        }
+        if (column > 0)
+            rules.append({left - 30, 95, 195});
+    }
+    QCOMPARE(ReadingOrder::bands(ruledTable, rules).first().columns.size(),
+             ReadingOrder::bands(ruledTable).first().columns.size());
     // A rule too short, or one between the columns of a table of single
     // words, parts nothing.
     QCOMPARE(ReadingOrder::bands(chart, {{200, 95, 120}}).first().columns.size(), 1);
