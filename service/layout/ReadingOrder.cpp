@@ -33,6 +33,7 @@ private:
     QList<Gutter> gutters(const Ids &ids) const;
     QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
     bool readsAsProse(const Ids &ids) const;
+    bool ruleDown(const Gutter &gutter, const QRectF &extent) const;
     QList<bool> ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const;
     QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
     QList<std::pair<Ids, QList<Gutter>>> groups(const QList<Ids> &slices) const;
@@ -135,6 +136,15 @@ bool Cutter::readsAsProse(const Ids &ids) const
     return median(counts) >= 3 && median(widths) >= kProseEms;
 }
 
+// Whether a rule runs down the gutter for most of the text's height.
+bool Cutter::ruleDown(const Gutter &gutter, const QRectF &extent) const
+{
+    return std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
+        const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
+        return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
+    });
+}
+
 // Per gutter, whether a rule runs down most of it between two blocks that
 // each have a gutter of their own: the halves of a chart, not the columns of
 // a table ruled throughout. A block reaches to the next ruled gutter.
@@ -144,12 +154,8 @@ QList<bool> Cutter::ruledGutters(const Ids &ids, const QList<Gutter> &cuts) cons
     for (const int id : ids)
         extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
     QList<bool> divided;
-    for (const Gutter &gutter : cuts) {
-        divided.append(std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
-            const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
-            return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
-        }));
-    }
+    for (const Gutter &gutter : cuts)
+        divided.append(ruleDown(gutter, extent));
     QList<bool> ruled(cuts.size(), false);
     for (qsizetype i = 0; i < cuts.size(); ++i) {
         if (!divided[i])
