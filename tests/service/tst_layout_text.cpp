@@ -42,6 +42,7 @@ private slots:
     void twoColumnsReadColumnByColumn();
     void fullWidthHeadingAboveColumnsComesFirst();
     void tableLikeColumnsStayRows();
+    void ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn();
 };
 
 namespace {
@@ -95,6 +96,33 @@ QStringList paragraphTexts(const QList<Paragraph> &paragraphs)
 ReadingOrder::Item item(double x, double y, double width, int row)
 {
     return {QRectF(x, y, width, 10), row};
+}
+
+// Where the words of one row of a half of a listing or chart stand: a code,
+// four glyphs and a name.
+struct HalfRow {
+    double codeWidth = 0;
+    double glyphLeft = 0;
+    double glyphStep = 0;
+    double glyphWidth = 0;
+    double nameLeft = 0;
+    double nameWidth = 0;
+};
+
+// Six rows 16 points apart, each in two halves 190 points apart.
+QList<ReadingOrder::Item> twoHalves(const HalfRow &shape)
+{
+    QList<ReadingOrder::Item> items;
+    for (int row = 0; row < 6; ++row) {
+        for (const double half : {0.0, 190.0}) {
+            items.append(item(half + 72, 100 + row * 16, shape.codeWidth, row));
+            for (int glyph = 0; glyph < 4; ++glyph)
+                items.append(
+                    item(half + shape.glyphLeft + glyph * shape.glyphStep, 100 + row * 16, shape.glyphWidth, row));
+            items.append(item(half + shape.nameLeft, 100 + row * 16, shape.nameWidth, row));
+        }
+    }
+    return items;
 }
 
 } // namespace
@@ -606,31 +634,19 @@ void TestLayoutText::tableLikeColumnsStayRows()
     // Two halves of a listing, each row a code, four glyphs and a name: the
     // short words run on to the name across their gap, so only the gap between
     // the halves can part columns.
-    QList<ReadingOrder::Item> listing;
-    for (int row = 0; row < 6; ++row) {
-        for (const double half : {0.0, 190.0}) {
-            listing.append(item(half + 72, 100 + row * 16, 20, row));
-            for (int glyph = 0; glyph < 4; ++glyph)
-                listing.append(item(half + 100 + glyph * 10, 100 + row * 16, 5, row));
-            listing.append(item(half + 160, 100 + row * 16, 40, row));
-        }
-    }
+    const QList<ReadingOrder::Item> listing = twoHalves({20, 100, 10, 5, 160, 40});
     const QList<ReadingOrder::Band> listed = ReadingOrder::bands(listing);
     QCOMPARE(listed.size(), 1);
     QVERIFY(listed.first().columns.size() <= 2);
     QVERIFY(listed.first().columns.first().right >= 200);
+}
+
+void TestLayoutText::ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn()
+{
     // A chart in two narrow halves, each row a code, four glyphs and a name:
     // too narrow for prose, so the halves stay one block of rows, unless a
     // rule runs down the gap between them. Then each half is read on its own.
-    QList<ReadingOrder::Item> chart;
-    for (int row = 0; row < 6; ++row) {
-        for (const double half : {0.0, 190.0}) {
-            chart.append(item(half + 72, 100 + row * 16, 15, row));
-            for (int glyph = 0; glyph < 4; ++glyph)
-                chart.append(item(half + 90 + glyph * 6, 100 + row * 16, 4, row));
-            chart.append(item(half + 130, 100 + row * 16, 20, row));
-        }
-    }
+    const QList<ReadingOrder::Item> chart = twoHalves({15, 90, 6, 4, 130, 20});
     QCOMPARE(ReadingOrder::bands(chart).first().columns.size(), 1);
     const QList<ReadingOrder::Band> halves = ReadingOrder::bands(chart, {{200, 95, 195}});
     QCOMPARE(halves.size(), 1);
@@ -645,21 +661,26 @@ void TestLayoutText::tableLikeColumnsStayRows()
     QList<ReadingOrder::Item> ruledTable;
     QList<ReadingOrder::Divider> rules;
     for (int column = 0; column < 5; ++column) {
-        const double left = 72 + column * 100;
+        const double columnLeft = 72 + column * 100;
         for (int row = 0; row < 6; ++row) {
-            ruledTable.append(item(left, 100 + row * 16, 6, row));
-            ruledTable.append(item(left + 8, 100 + row * 16, 15, row));
-            ruledTable.append(item(left + 25, 100 + row * 16, 6, row));
+            ruledTable.append(item(columnLeft, 100 + row * 16, 6, row));
+            ruledTable.append(item(columnLeft + 8, 100 + row * 16, 15, row));
+            ruledTable.append(item(columnLeft + 25, 100 + row * 16, 6, row));
         }
         if (column > 0)
-            rules.append({left - 30, 95, 195});
+            rules.append({columnLeft - 30, 95, 195});
     }
     QCOMPARE(ReadingOrder::bands(ruledTable, rules).first().columns.size(),
              ReadingOrder::bands(ruledTable).first().columns.size());
     // A rule too short, or one between the columns of a table of single
     // words, parts nothing.
     QCOMPARE(ReadingOrder::bands(chart, {{200, 95, 120}}).first().columns.size(), 1);
-    QCOMPARE(ReadingOrder::bands(items, {{150, 95, 175}}).first().columns.size(), 1);
+    QList<ReadingOrder::Item> cells;
+    for (int row = 0; row < 6; ++row) {
+        for (int column = 0; column < 3; ++column)
+            cells.append(item(72 + column * 150, 100 + row * 12, 40, row));
+    }
+    QCOMPARE(ReadingOrder::bands(cells, {{150, 95, 175}}).first().columns.size(), 1);
 }
 
 MIRELUNE_TEST_MAIN(TestLayoutText)
