@@ -165,6 +165,12 @@ QList<QPointF> elementPoints(const QXmlStreamAttributes &attributes, bool curve)
             at(QLatin1String("x3"), QLatin1String("y3"))};
 }
 
+// Whether an "alpha" attribute lets what lies under a paint show through (none is opaque).
+bool seeThrough(QStringView alpha)
+{
+    return !alpha.isEmpty() && alpha.toDouble() < 1;
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -303,8 +309,7 @@ void Parser::startElement()
         mLineWidth =
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
         mHairline = mPathKind == PathKind::Stroke && mLineWidth <= 0;
-        const QStringView alpha = mXml.attributes().value(QLatin1String("alpha"));
-        mOpaque = (alpha.isEmpty() || alpha.toDouble() >= 1) && !mBlendingGroups.contains(true);
+        mOpaque = !seeThrough(mXml.attributes().value(QLatin1String("alpha"))) && !mBlendingGroups.contains(true);
         if (mHairline)
             mLineWidth = kHairline;
         mSubpaths.clear();
@@ -343,9 +348,8 @@ void Parser::groupStart(QStringView name)
         return;
     const QXmlStreamAttributes attributes = mXml.attributes();
     const QStringView blend = attributes.value(QLatin1String("blendmode"));
-    const QStringView alpha = attributes.value(QLatin1String("alpha"));
     mBlendingGroups.append((!blend.isEmpty() && blend != QLatin1String("Normal")) ||
-                           (!alpha.isEmpty() && alpha.toDouble() < 1));
+                           seeThrough(attributes.value(QLatin1String("alpha"))));
 }
 
 // Text that an opaque box drawn later covers is not on the page as printed
