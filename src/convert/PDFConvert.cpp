@@ -98,8 +98,14 @@ void PDFConvert::cancel()
 void PDFConvert::abandonRun()
 {
     cancel();
-    QMutexLocker lock(&state().mutex);
-    ++state().generation;
+    std::shared_ptr<ConvertRun> run;
+    {
+        QMutexLocker lock(&state().mutex);
+        ++state().generation;
+        // Let go of the run while the application still stands: held until
+        // the statics end, its queues' threads would be joined after it.
+        run = std::move(state().run);
+    }
 }
 
 QList<std::shared_ptr<PDFConvertTask>> PDFConvert::convertTasks()

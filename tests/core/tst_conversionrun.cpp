@@ -413,6 +413,19 @@ private slots:
         QCOMPARE(PDFConvert::convertTasks().first()->localPath(), mInputs->filePath(QStringLiteral("new.pdf")));
     }
 
+    void abandonedRunIsLetGo()
+    {
+        // A front end abandons its run on the way out: the run's tasks and
+        // their queue threads must end then, not among the process's statics.
+        auto recorder = start({input(QStringLiteral("left.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        const std::weak_ptr<PDFConvertTask> task = PDFConvert::convertTasks().value(0);
+        QVERIFY(!task.expired());
+        PDFConvert::abandonRun();
+        QVERIFY(PDFConvert::convertTasks().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(task.expired(), 5000);
+    }
+
     void unreadableStatusRepliesEndTheTask()
     {
         mService->garbageStatusReplies = true;
