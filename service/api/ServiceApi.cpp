@@ -155,7 +155,8 @@ QJsonObject ServiceApi::paced(QJsonObject data, const QString &taskId, const QSt
     // default pace (a poll every 3 s, downloads 1 s apart) would set the
     // speed of every run.
     const std::optional<qint64> remaining = mQueue.expectedRemainingMs(taskId, serviceType, state);
-    data.insert(WireFields::kPollIntervalMs, TaskDurations::pollHintMs(mSettings.pollIntervalMs, remaining));
+    const bool waiting = mQueue.waitsForAWorker(taskId, state);
+    data.insert(WireFields::kPollIntervalMs, TaskDurations::pollHintMs(mSettings.pollIntervalMs, remaining, waiting));
     data.insert(WireFields::kDownloadStaggerMs, mSettings.downloadStaggerMs);
     return data;
 }

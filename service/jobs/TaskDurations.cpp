@@ -15,6 +15,10 @@ constexpr int kFloorMs = 100;
 // Queued tasks an estimate walks through, per worker, before it gives up on
 // exactness: beyond them the likely end is far past any poll interval.
 constexpr int kMaxQueuedSteps = 50;
+// The longest wait suggested to a task behind busy workers, in base paces:
+// an estimate far ahead may be wrong (tasks ahead that fail at once, another
+// node taking it), and a late poll costs its whole error.
+constexpr int kWaitingPaces = 5;
 
 } // namespace
 
@@ -82,11 +86,13 @@ qint64 TaskDurations::leftMs(const Run &run, double typicalMs, qint64 nowMs)
     return std::max<qint64>(0, qint64(typicalMs) - (nowMs - run.startMs));
 }
 
-int TaskDurations::pollHintMs(int baseMs, std::optional<qint64> remainingMs)
+int TaskDurations::pollHintMs(int baseMs, std::optional<qint64> remainingMs, bool waiting)
 {
     if (!remainingMs)
         return baseMs;
     const int floor = std::min(baseMs, std::max(kFloorMs, baseMs / 2));
+    if (waiting && *remainingMs >= qint64(baseMs) + floor)
+        return int(std::min(*remainingMs - floor, qint64(baseMs) * kWaitingPaces));
     // A poll aimed just short of a base pace away would leave less than the
     // floor for the last one, which then lands up to a floor past the end:
     // wait less now, so that the next poll can be aimed at the end itself.

@@ -30,8 +30,10 @@ public:
 
     // The poll interval to suggest: the base pace, shortened to the likely
     // remaining time (or so that the poll after it can land there) but never
-    // below half of it nor below 100 ms.
-    static int pollHintMs(int baseMs, std::optional<qint64> remainingMs);
+    // below half of it nor below 100 ms. A task still waiting for a worker
+    // has no progress to show: it is told to come back shortly before its
+    // likely end, up to a few paces away.
+    static int pollHintMs(int baseMs, std::optional<qint64> remainingMs, bool waiting = false);
 
 private:
     struct Run {

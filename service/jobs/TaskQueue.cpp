@@ -134,6 +134,11 @@ std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, cons
     return mDurations.queuedRemainingMs(serviceType, *ahead, mSettings.workers, mClock.elapsed());
 }
 
+bool TaskQueue::waitsForAWorker(const QString &taskId, TaskState state) const
+{
+    return state == TaskState::Queued && !mStopping && !mRunning.contains(taskId) && freeSlot() < 0;
+}
+
 void TaskQueue::kick()
 {
     while (!mStopping) {

@@ -45,6 +45,8 @@ public:
     // node can tell: it runs the task, a worker is free to start it, or the
     // task waits behind queued ones this node's workers would run first.
     std::optional<qint64> expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state) const;
+    // Whether a task in the given state waits behind this node's busy workers.
+    bool waitsForAWorker(const QString &taskId, TaskState state) const;
     // The file name a result is offered under: the input's base name and the result's extension.
     static QString resultFileName(const QString &inputName, const QString &resultPath);
 

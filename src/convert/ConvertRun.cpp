@@ -241,7 +241,7 @@ void ConvertRun::createMergeTask(const TaskList &uploaded)
         ServiceTypes::kMergePdf, fileIds,
         PDFConvert::getServerTaskArgsWithServiceTypeName(ServiceTypes::kMergePdf, QString()),
         [self, mergeTask](const QString &taskId, const QVariantMap &data) {
-            self->mPacing->takeHint(data);
+            mergeTask->takePacingHint(data);
             mergeTask->setTaskId(taskId);
             if (taskId.isEmpty()) {
                 self->finishOnce(-3, {}, kCreateMergeFailed);
@@ -277,8 +277,8 @@ void ConvertRun::createConversionTasks(const TaskList &uploaded)
             type, {task->uploadFileId()},
             PDFConvert::getServerTaskArgsWithServiceTypeName(type, ToolFile::fileExtensionAtPath(task->localPath())),
             [self, task, queryCompleted](const QString &taskId, const QVariantMap &data) {
-                // Taken before the first poll, so the wait after it already follows the hint.
-                self->mPacing->takeHint(data);
+                // Taken before the first poll, which waits as the hint says.
+                task->takePacingHint(data);
                 task->setTaskId(taskId);
                 if (taskId.isEmpty()) {
                     queryCompleted(task.get(), false, QString());

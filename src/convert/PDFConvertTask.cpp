@@ -156,13 +156,24 @@ void PDFConvertTask::upload(const ProgressBlock &progressBlock, const CompletedB
 void PDFConvertTask::startQueryConvertWithProgressBlock(ProgressBlock progressBlock,
                                                         CompletedBlock completedProgressBlock)
 {
+    // A creation reply that hints a pace says when the task is worth a first
+    // look too: a task queued behind others is not asked about at once.
+    startQuery(mPollHintMs, std::move(progressBlock), std::move(completedProgressBlock));
+}
+
+void PDFConvertTask::startQuery(int waitMs, const ProgressBlock &progressBlock, const CompletedBlock &completedBlock)
+{
     CommLog::I(QStringLiteral("开始查询转换进度"));
     SerialQueue &queue = queryQueue();
     setIsCompleted(false);
     setProgressPercent(0);
-    queue.async([self = shared_from_this(), progressBlock, completedProgressBlock] {
-        self->poll(progressBlock, completedProgressBlock);
-    });
+    auto job = [self = shared_from_this(), progressBlock, completedBlock] {
+        self->poll(progressBlock, completedBlock);
+    };
+    if (waitMs > 0)
+        queue.asyncAfter(waitMs, std::move(job));
+    else
+        queue.async(std::move(job));
 }
 
 void PDFConvertTask::poll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock)
@@ -198,8 +209,7 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
     }
     mUnparseableReplies = 0;
     const QVariantMap data = reply->value(WireFields::kData).toMap();
-    if (const std::shared_ptr<ServicePacing> runPacing = pacing())
-        runPacing->takeHint(data);
+    takePacingHint(data);
     const qint64 status = ServiceProtocol::integerValue(data.value(WireFields::kStatus));
     const qint32 progress =
         qint32(std::clamp<qint64>(ServiceProtocol::integerValue(data.value(WireFields::kProgress)), 0, 100));
@@ -225,12 +235,18 @@ void PDFConvertTask::handleStatusReply(const std::optional<QVariantMap> &reply, 
     completedBlock(this, true, QString(QLatin1String("")));
 }
 
+void PDFConvertTask::takePacingHint(const QVariantMap &data)
+{
+    if (const std::shared_ptr<ServicePacing> runPacing = pacing())
+        mPollHintMs = runPacing->takeHint(data);
+}
+
 void PDFConvertTask::scheduleNextPoll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock)
 {
     const std::shared_ptr<ServicePacing> runPacing = pacing();
-    const int interval = runPacing ? runPacing->pollIntervalMs() : queryInterval();
+    const int interval = runPacing ? runPacing->pollIntervalMs(mPollHintMs) : queryInterval();
     queryQueue().asyncAfter(interval, [self = shared_from_this(), progressBlock, completedBlock] {
-        self->startQueryConvertWithProgressBlock(progressBlock, completedBlock);
+        self->startQuery(0, progressBlock, completedBlock);
     });
 }
 

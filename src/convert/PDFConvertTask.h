@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,6 +73,9 @@ public:
     // between two polls is taken from it. Without one, queryInterval() holds.
     std::shared_ptr<ServicePacing> pacing() const { return get(mPacing); }
     void setPacing(const std::shared_ptr<ServicePacing> &value) { set(mPacing, value); }
+    // Passes a creation or status reply's hint to the run's pace and keeps
+    // the poll wait it names for this task's next poll.
+    void takePacingHint(const QVariantMap &data);
 
     // The wait between two status polls when neither the service nor the
     // settings set one (3 s; shorter in tests).
@@ -82,6 +86,8 @@ public:
 
 private:
     void upload(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
+    // One poll: at once, or after waitMs.
+    void startQuery(int waitMs, const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
     void poll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock);
     void handleStatusReply(const std::optional<QVariantMap> &reply, const ProgressBlock &progressBlock,
                            const CompletedBlock &completedBlock);
@@ -120,4 +126,5 @@ private:
     std::shared_ptr<ServicePacing> mPacing;
     std::unique_ptr<SerialQueue> mQueryQueue;
     int mUnparseableReplies = 0;
+    std::atomic<int> mPollHintMs{0};
 };

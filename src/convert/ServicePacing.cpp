@@ -27,16 +27,20 @@ std::shared_ptr<ServicePacing> ServicePacing::fromSettings(int defaultPollMs)
                                            objectFromUserDefaults(kDownloadStaggerKey, QVariant()));
 }
 
-void ServicePacing::takeHint(const QVariantMap &data)
+int ServicePacing::takeHint(const QVariantMap &data)
 {
+    int taskHint = 0;
     if (!mPollFixed) {
-        if (const std::optional<int> poll = boundedMilliseconds(data.value(WireFields::kPollIntervalMs), kMinPollMs))
+        if (const std::optional<int> poll = boundedMilliseconds(data.value(WireFields::kPollIntervalMs), kMinPollMs)) {
             mPollMs = *poll;
+            taskHint = *poll;
+        }
     }
     if (!mStaggerFixed) {
         if (const std::optional<int> stagger = boundedMilliseconds(data.value(WireFields::kDownloadStaggerMs), 0))
             mStaggerMs = *stagger;
     }
+    return taskHint;
 }
 
 std::optional<int> ServicePacing::boundedMilliseconds(const QVariant &value, int minimum)

@@ -33,9 +33,15 @@ public:
     static std::shared_ptr<ServicePacing> fromSettings(int defaultPollMs);
 
     // Takes the hint of a reply's "data" object; values the settings fixed stay.
-    void takeHint(const QVariantMap &data);
+    // Returns the poll wait that reply asked for (0 for none, or when the
+    // settings fix the pace), for the task it concerns.
+    int takeHint(const QVariantMap &data);
 
     int pollIntervalMs() const { return mPollMs; }
+    // The wait before a task's next poll: the task's own hint, the one its
+    // latest reply gave, where there is one. A service aims each task's hint
+    // at that task's likely end; a queued task's is longer than a running one's.
+    int pollIntervalMs(int taskHintMs) const { return taskHintMs > 0 ? taskHintMs : mPollMs.load(); }
     int downloadStaggerMs() const { return mStaggerMs; }
 
     // A hinted or configured value in milliseconds, clamped to [minimum, kMaxMs];

@@ -99,7 +99,12 @@ void SerialQueue::asyncAfter(int milliseconds, std::function<void()> job)
 {
     QObject *context = mContext;
     QMetaObject::invokeMethod(
-        context, [context, milliseconds, job = std::move(job)] { QTimer::singleShot(milliseconds, context, job); },
+        context,
+        [context, milliseconds, job = std::move(job)] {
+            // Precise: a coarse timer (Qt's choice from 2 s up) may fire 5 % early,
+            // and the waits here are a pace a service may count on.
+            QTimer::singleShot(milliseconds, Qt::PreciseTimer, context, job);
+        },
         Qt::QueuedConnection);
 }
 

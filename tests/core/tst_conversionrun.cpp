@@ -466,7 +466,7 @@ private slots:
         QTest::addColumn<QJsonObject>("creationHint");
         QTest::addColumn<QJsonObject>("statusHint");
         QTest::addColumn<int>("pollMs");
-        // The creation reply's hint already sets the wait after the first poll.
+        // The creation reply's hint already sets the wait before the first poll.
         QTest::newRow("creation replies") << kQuickPace << QJsonObject() << 200;
         QTest::newRow("status replies") << QJsonObject() << kQuickPace << 200;
         QTest::newRow("below the floor") << QJsonObject{{QStringLiteral("poll_interval_ms"), 1},
@@ -496,6 +496,10 @@ private slots:
             const QList<qint64> polls = mService->arrivalTimes("status", name);
             QCOMPARE(polls.size(), 4);
             QVERIFY2(allWithin(gaps(polls), atLeast(pollMs), scaledMs(2500)), qPrintable(QDebug::toString(polls)));
+            const QList<qint64> creation = mService->arrivalTimes("create", name);
+            QCOMPARE(creation.size(), 1);
+            if (!creationHint.isEmpty())
+                QVERIFY2(polls.first() - creation.first() >= atLeast(pollMs), qPrintable(QDebug::toString(polls)));
             lastPoll = std::max(lastPoll, polls.last());
         }
         // No spacing: every download starts right after the last status.
@@ -503,6 +507,30 @@ private slots:
             const QList<qint64> downloads = mService->arrivalTimes("download", name);
             QCOMPARE(downloads.size(), 1);
             QVERIFY2(downloads.first() - lastPoll < scaledMs(900), qPrintable(QDebug::toString(downloads)));
+        }
+    }
+
+    void eachTaskFollowsItsOwnHint()
+    {
+        // A service aims each task's hint at that task's likely end: one
+        // queued behind the other is told to come back later, and must not
+        // pass its wait on to the other, whichever reply came last.
+        PaceForOneTest pace(ServicePacing::kDefaultPollMs);
+        mService->pacingHintFor.insert(QStringLiteral("soon.pdf"), {{QStringLiteral("poll_interval_ms"), 150}});
+        mService->pacingHintFor.insert(QStringLiteral("later.pdf"), {{QStringLiteral("poll_interval_ms"), 1500}});
+        mService->progressScript = {40, 70, 100};
+        auto recorder =
+            start({input(QStringLiteral("soon.pdf")), input(QStringLiteral("later.pdf"))}, QStringLiteral("docx"));
+        waitForCompletion(recorder);
+        QCOMPARE(std::get<1>(recorder->completion()).size(), 2);
+        for (const auto &[name, waitMs] :
+             {std::pair{QStringLiteral("soon.pdf"), 150}, {QStringLiteral("later.pdf"), 1500}}) {
+            const QList<qint64> polls = mService->arrivalTimes("status", name);
+            QCOMPARE(polls.size(), 3);
+            const QList<qint64> waits =
+                QList<qint64>{polls.first() - mService->arrivalTimes("create", name).value(0)} + gaps(polls);
+            QVERIFY2(allWithin(waits, atLeast(waitMs), waitMs + scaledMs(900)),
+                     qPrintable(name + QDebug::toString(waits)));
         }
     }
 

@@ -270,6 +270,13 @@ void TestServiceProtocol::paceFollowsTheLikelyEndOfATask()
     QCOMPARE(TaskDurations::pollHintMs(200, 299), 199);
     QCOMPARE(TaskDurations::pollHintMs(200, 300), 200);
     QCOMPARE(TaskDurations::pollHintMs(1500, 1600), 850);
+    // A task waiting for a worker comes back a floor before its likely end,
+    // at most five paces away; near it, as a running one does.
+    QCOMPARE(TaskDurations::pollHintMs(200, 480, true), 380);
+    QCOMPARE(TaskDurations::pollHintMs(200, 480), 200);
+    QCOMPARE(TaskDurations::pollHintMs(200, 4000, true), 1000);
+    QCOMPARE(TaskDurations::pollHintMs(200, 250, true), 150);
+    QCOMPARE(TaskDurations::pollHintMs(200, 120, true), 120);
 }
 
 void TestServiceProtocol::queuedTaskIsDoneAfterThoseAhead()

@@ -194,7 +194,8 @@ FakeResponse FakeConversionService::createTask(const RecordedRequest &request)
     mTasks.insert(taskId, Task{names, 0, QStringLiteral("dl-%1-%2").arg(taskId).arg(mNextId++)});
     mCreatedTasks.append(names);
     arrived("create", names.first());
-    return FakeResponse::json(statusOk(merged({{QStringLiteral("task_id"), taskId}}, creationPacingHint)));
+    return FakeResponse::json(statusOk(
+        merged(merged({{QStringLiteral("task_id"), taskId}}, creationPacingHint), pacingHintFor.value(names.first()))));
 }
 
 FakeResponse FakeConversionService::taskStatus(const QString &taskId)
@@ -223,7 +224,7 @@ FakeResponse FakeConversionService::taskStatus(const QString &taskId)
                                  QString(mServer.origin() + QStringLiteral("/files/") + it->downloadToken)},
                                 {QStringLiteral("filename"), resultName}});
     }
-    return FakeResponse::json(statusOk(merged(data, statusPacingHint)));
+    return FakeResponse::json(statusOk(merged(merged(data, statusPacingHint), pacingHintFor.value(first))));
 }
 
 FakeResponse FakeConversionService::download(const QString &token)

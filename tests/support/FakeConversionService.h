@@ -37,8 +37,9 @@ public:
     QHash<QString, QString> resultNameFor;  // input file name -> the service's result file name
     QSet<QString> failDownloadFor;          // file names: 404 on download
     bool garbageStatusReplies = false;
-    QJsonObject creationPacingHint; // merged into the "data" of creation replies
-    QJsonObject statusPacingHint;   // merged into the "data" of status replies
+    QJsonObject creationPacingHint;            // merged into the "data" of creation replies
+    QJsonObject statusPacingHint;              // merged into the "data" of status replies
+    QHash<QString, QJsonObject> pacingHintFor; // by file name: merged into both, over the two above
 
     // When a request arrived, in milliseconds on the fake's own clock.
     struct Arrival {
