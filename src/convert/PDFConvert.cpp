@@ -16,9 +16,13 @@
 #include "settings/UserDefaults.h"
 #include "tools/ToolFile.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -38,6 +42,32 @@ ClientState &state()
 {
     static ClientState s;
     return s;
+}
+
+// How long a front end going away waits for the jobs in flight of the run
+// it abandons; a status poll waiting for its turn holds the run until then.
+constexpr int kLetGoMs = 2000;
+
+// Lets go of a run and waits, briefly, until every job that still holds it
+// or one of its tasks has let go too. Left to the end of the process, they
+// would end after the application object, with their queues' threads still
+// running while the statics are destroyed.
+void letGo(std::shared_ptr<ConvertRun> run)
+{
+    if (!run)
+        return;
+    const std::weak_ptr<ConvertRun> weakRun = run;
+    QList<std::weak_ptr<PDFConvertTask>> tasks;
+    for (const auto &task : run->tasks())
+        tasks.append(task);
+    run.reset();
+    const auto ended = [&] {
+        return weakRun.expired() &&
+               std::all_of(tasks.cbegin(), tasks.cend(), [](const auto &task) { return task.expired(); });
+    };
+    const QDeadlineTimer deadline(kLetGoMs);
+    while (!ended() && !deadline.hasExpired())
+        QThread::msleep(5);
 }
 
 void storeApiToken(const QString &token)
@@ -102,10 +132,9 @@ void PDFConvert::abandonRun()
     {
         QMutexLocker lock(&state().mutex);
         ++state().generation;
-        // Let go of the run while the application still stands: held until
-        // the statics end, its queues' threads would be joined after it.
         run = std::move(state().run);
     }
+    letGo(std::move(run));
 }
 
 QList<std::shared_ptr<PDFConvertTask>> PDFConvert::convertTasks()

@@ -33,7 +33,8 @@ public:
                                           CompletedBlock completedBlock);
     static void cancel();
     // Cancels the run and silences it for good: its closures are never
-    // called again (a front end that is going away).
+    // called again (a front end that is going away). Returns when the run
+    // and its tasks have ended, or after two seconds at most.
     static void abandonRun();
     // The current run's tasks, in input order.
     static QList<std::shared_ptr<PDFConvertTask>> convertTasks();

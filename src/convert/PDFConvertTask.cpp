@@ -178,6 +178,9 @@ void PDFConvertTask::startQuery(int waitMs, const ProgressBlock &progressBlock, 
 
 void PDFConvertTask::poll(const ProgressBlock &progressBlock, const CompletedBlock &completedBlock)
 {
+    // Its reply would be dropped unread: a cancelled task asks no more.
+    if (isCanceled())
+        return;
     const QString id = taskId();
     if (id.isEmpty()) {
         progressBlock(this, 100);

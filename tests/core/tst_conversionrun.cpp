@@ -423,7 +423,17 @@ private slots:
         QVERIFY(!task.expired());
         PDFConvert::abandonRun();
         QVERIFY(PDFConvert::convertTasks().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(task.expired(), 5000);
+        QVERIFY(task.expired());
+
+        // Midway, with a status poll waiting for its turn: the wait ends it.
+        mService->progressScript = {10, 10, 10, 10, 100};
+        mService->statusPacingHint = {{QStringLiteral("poll_interval_ms"), 600}};
+        auto midway = start({input(QStringLiteral("midway.pdf"))}, QStringLiteral("docx"));
+        QTRY_VERIFY_WITH_TIMEOUT(mService->arrivalTimes("status", QStringLiteral("midway.pdf")).size() == 1, 15000);
+        const std::weak_ptr<PDFConvertTask> waiting = PDFConvert::convertTasks().value(0);
+        PDFConvert::abandonRun();
+        QVERIFY(waiting.expired());
+        QCOMPARE(midway->completionCount(), 0);
     }
 
     void unreadableStatusRepliesEndTheTask()
