@@ -70,7 +70,8 @@ public:
     std::shared_ptr<OssClient> client() const { return get(mClient); }
 
     // The run's pace: status replies pass their hint to it, and the wait
-    // between two polls is taken from it. Without one, queryInterval() holds.
+    // between two polls is taken from it (the task's own latest hint first).
+    // Without one, queryInterval() holds.
     std::shared_ptr<ServicePacing> pacing() const { return get(mPacing); }
     void setPacing(const std::shared_ptr<ServicePacing> &value) { set(mPacing, value); }
     // Passes a creation or status reply's hint to the run's pace and keeps
