@@ -589,6 +589,9 @@ void Writer::table(const Table &table, double left, double *cursor)
 {
     const QRectF box = table.box();
     const double gap = box.top() - *cursor;
+    // A gap too small for a spacer line goes into the first row: side by side
+    // in a band, tables a fraction of a point apart keep that difference.
+    const double lead = gap >= kMinLine ? 0 : qMax(0.0, gap);
     if (gap >= kMinLine)
         spacer(gap);
     QString text;
@@ -599,7 +602,8 @@ void Writer::table(const Table &table, double left, double *cursor)
         xml.writeStartElement(QStringLiteral("w:tr"));
         xml.writeStartElement(QStringLiteral("w:trPr"));
         xml.writeEmptyElement(QStringLiteral("w:trHeight"));
-        xml.writeAttribute(QStringLiteral("w:val"), twips(table.rowEdges[r + 1] - table.rowEdges[r]));
+        const double rowLead = r == 0 ? lead : 0;
+        xml.writeAttribute(QStringLiteral("w:val"), twips(table.rowEdges[r + 1] - table.rowEdges[r] + rowLead));
         // A row of aligned text is one line of the source: it keeps its height
         // exactly, as ruled cells whose text may wrap cannot.
         xml.writeAttribute(QStringLiteral("w:hRule"),
@@ -641,7 +645,7 @@ void Writer::table(const Table &table, double left, double *cursor)
             xml.writeEndElement(); // tcPr
             const double cellLeft = table.columnEdges[c] + kCellMargin;
             const double cellRight = table.columnEdges[end] - kCellMargin;
-            double inCell = table.rowEdges[r];
+            double inCell = table.rowEdges[r] - rowLead;
             const QList<Paragraph> &paragraphs = cell.rowSpan == 0 ? QList<Paragraph>() : cell.paragraphs;
             if (paragraphs.isEmpty()) {
                 xml.writeStartElement(QStringLiteral("w:p"));
@@ -694,6 +698,15 @@ void Writer::layoutTable(const StructuredPage &page, const Band &band, double *c
     if (gap >= kMinLine)
         spacer(gap);
     const double top = qMax(*cursor, band.top);
+    // The columns' items are placed from the highest of them down; a band
+    // that starts a little above the cursor is moved down whole, so its
+    // columns keep their places relative to one another.
+    double origin = band.top;
+    for (const Column &column : band.columns) {
+        if (!column.items.isEmpty())
+            origin = qMin(origin, topOf(page, column.items.first()));
+    }
+    const double shift = top - origin;
     double bottom = top;
     QList<double> edges = {mMargins.left};
     for (qsizetype c = 1; c < band.columns.size(); ++c)
@@ -702,9 +715,9 @@ void Writer::layoutTable(const StructuredPage &page, const Band &band, double *c
     QString cells;
     for (qsizetype c = 0; c < band.columns.size(); ++c) {
         const qsizetype from = mBody.size();
-        double columnCursor = top;
+        double columnCursor = origin;
         columnItems(page, band.columns[c], edges[c], band.columns[c].right, &columnCursor);
-        bottom = qMax(bottom, columnCursor);
+        bottom = qMax(bottom, columnCursor + shift);
         cells += cellOf(from, edges[c + 1] - edges[c]);
     }
     QString text;

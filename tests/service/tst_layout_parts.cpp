@@ -57,6 +57,7 @@ private slots:
     void docxStrokedRulesStayLines();
     void docxStackedSingleLinesKeepTheirPitch();
     void docxColumnsOpeningWithTablesBecomeCells();
+    void docxSideBySideTablesKeepTheirOffset();
     void docxStackedCellLinesKeepTheirPitch();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
@@ -1055,6 +1056,36 @@ void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
     page.tables.first().ruled = true;
     const QString ruled = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QCOMPARE(ruled.count(QStringLiteral("w:hRule=\"atLeast\"")), 2); // ruled cells may wrap
+}
+
+void TestLayoutParts::docxSideBySideTablesKeepTheirOffset()
+{
+    // Two charts side by side, the left one set 0.7 points lower: too little
+    // for a spacer line, so its first row takes the difference (14 twips).
+    StructuredPage page = pageWithColumns(2);
+    Table left = grid(1, 2);
+    left.columnEdges = {72, 150, 250};
+    left.rowEdges = {100.7, 120.7};
+    Table right = grid(1, 2);
+    right.columnEdges = {312, 400, 500};
+    right.rowEdges = {100, 120};
+    page.tables = {left, right};
+    page.bands.first().columns[0].items = {{FlowItem::Kind::Table, 0}};
+    page.bands.first().columns[1].items = {{FlowItem::Kind::Table, 1}};
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    static const QRegularExpression height(QStringLiteral("<w:trHeight w:val=\"(\\d+)\""));
+    const auto heights = [](const QString &xml) {
+        QStringList found;
+        for (auto it = height.globalMatch(xml); it.hasNext();)
+            found << it.next().captured(1);
+        return found;
+    };
+    const QStringList kept{QStringLiteral("414"), QStringLiteral("400")};
+    QCOMPARE(heights(xml), kept);
+    // A line above ends 1.5 points into the band: the band moves down whole.
+    page.paragraphs.append(paragraph(QStringLiteral("Above"), 0, 99.5));
+    page.bands.prepend(Band{89.5, 100, {{72, 532, {{FlowItem::Kind::Paragraph, 2}}}}});
+    QCOMPARE(heights(QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr))), kept);
 }
 
 void TestLayoutParts::docxStackedCellLinesKeepTheirPitch()
