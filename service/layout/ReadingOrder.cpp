@@ -33,6 +33,7 @@ private:
     QList<Gutter> gutters(const Ids &ids) const;
     QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
     bool readsAsProse(const Ids &ids) const;
+    QRectF extentOf(const Ids &ids) const;
     bool ruleDown(const Gutter &gutter, const QRectF &extent) const;
     QList<bool> ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const;
     QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
@@ -136,6 +137,14 @@ bool Cutter::readsAsProse(const Ids &ids) const
     return median(counts) >= 3 && median(widths) >= kProseEms;
 }
 
+QRectF Cutter::extentOf(const Ids &ids) const
+{
+    QRectF extent;
+    for (const int id : ids)
+        extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
+    return extent;
+}
+
 // Whether a rule runs down the gutter for most of the text's height.
 bool Cutter::ruleDown(const Gutter &gutter, const QRectF &extent) const
 {
@@ -150,9 +159,7 @@ bool Cutter::ruleDown(const Gutter &gutter, const QRectF &extent) const
 // a table ruled throughout. A block reaches to the next ruled gutter.
 QList<bool> Cutter::ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const
 {
-    QRectF extent;
-    for (const int id : ids)
-        extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
+    const QRectF extent = extentOf(ids);
     QList<bool> divided;
     for (const Gutter &gutter : cuts)
         divided.append(ruleDown(gutter, extent));
@@ -240,9 +247,7 @@ QList<ReadingOrder::Band> Cutter::cut(const Ids &ids, int depth) const
     QList<ReadingOrder::Band> bands;
     for (const auto &[group, found] : groups(slices(ids))) {
         ReadingOrder::Band band;
-        QRectF extent;
-        for (const int id : group)
-            extent = extent.isNull() ? mItems[id].box : extent.united(mItems[id].box);
+        const QRectF extent = extentOf(group);
         band.top = extent.top();
         band.bottom = extent.bottom();
         const QList<Gutter> cuts = proseGutters(group, found);
