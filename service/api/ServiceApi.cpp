@@ -2,7 +2,6 @@
 
 #include "api/UploadCallback.h"
 #include "converters/Conversions.h"
-#include "jobs/TaskDurations.h"
 #include "protocol/WireFields.h"
 
 #include <QCoreApplication>
@@ -154,9 +153,7 @@ QJsonObject ServiceApi::paced(QJsonObject data, const QString &taskId, const QSt
     // On this service a task is done in well under a second: the client's
     // default pace (a poll every 3 s, downloads 1 s apart) would set the
     // speed of every run.
-    const std::optional<qint64> remaining = mQueue.expectedRemainingMs(taskId, serviceType, state);
-    const bool waiting = mQueue.waitsForAWorker(taskId, state);
-    data.insert(WireFields::kPollIntervalMs, TaskDurations::pollHintMs(mSettings.pollIntervalMs, remaining, waiting));
+    data.insert(WireFields::kPollIntervalMs, mQueue.pollHintMs(taskId, serviceType, state, mSettings.pollIntervalMs));
     data.insert(WireFields::kDownloadStaggerMs, mSettings.downloadStaggerMs);
     return data;
 }

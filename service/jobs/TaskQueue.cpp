@@ -116,8 +116,15 @@ int TaskQueue::freeSlot() const
     return -1;
 }
 
-std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, const QString &serviceType,
-                                                     TaskState state) const
+int TaskQueue::pollHintMs(const QString &taskId, const QString &serviceType, TaskState state, int baseMs) const
+{
+    bool waiting = false;
+    const std::optional<qint64> remaining = expectedRemainingMs(taskId, serviceType, state, &waiting);
+    return TaskDurations::pollHintMs(baseMs, remaining, waiting);
+}
+
+std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state,
+                                                     bool *waiting) const
 {
     const bool runsHere = mRunning.contains(taskId);
     const bool queued = state == TaskState::Queued && !mStopping;
@@ -128,15 +135,11 @@ std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, cons
         return std::nullopt;
     // Behind busy workers: done after the tasks ahead of it, as far as this
     // node alone would run them (other nodes can only make it sooner).
+    *waiting = true;
     const std::optional<int> ahead = mRecords.queuedAhead(taskId);
     if (!ahead)
         return std::nullopt;
     return mDurations.queuedRemainingMs(serviceType, *ahead, mSettings.workers, mClock.elapsed());
-}
-
-bool TaskQueue::waitsForAWorker(const QString &taskId, TaskState state) const
-{
-    return state == TaskState::Queued && !mStopping && !mRunning.contains(taskId) && freeSlot() < 0;
 }
 
 void TaskQueue::kick()

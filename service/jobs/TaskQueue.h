@@ -41,12 +41,9 @@ public:
     // Kills running conversions and puts their tasks back in the queue.
     void stop();
     int runningCount() const { return int(mRunning.size()); }
-    // Milliseconds until a task in the given state is likely done, when this
-    // node can tell: it runs the task, a worker is free to start it, or the
-    // task waits behind queued ones this node's workers would run first.
-    std::optional<qint64> expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state) const;
-    // Whether a task in the given state waits behind this node's busy workers.
-    bool waitsForAWorker(const QString &taskId, TaskState state) const;
+    // The poll interval to suggest for a task in the given state, from the
+    // base pace and when the task is likely done (TaskDurations::pollHintMs).
+    int pollHintMs(const QString &taskId, const QString &serviceType, TaskState state, int baseMs) const;
     // The file name a result is offered under: the input's base name and the result's extension.
     static QString resultFileName(const QString &inputName, const QString &resultPath);
 
@@ -54,6 +51,13 @@ signals:
     void taskEnded(const QString &taskId);
 
 private:
+    // Milliseconds until a task in the given state is likely done, when this
+    // node can tell: it runs the task, a worker is free to start it, or the
+    // task waits behind queued ones this node's workers would run first
+    // (then `waiting` is set).
+    std::optional<qint64> expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state,
+                                              bool *waiting) const;
+
     struct Running {
         int slot = 0;
         std::shared_ptr<std::atomic_bool> cancel;
