@@ -1074,9 +1074,9 @@ void TestLayoutParts::docxSideBySideTablesKeepTheirOffset()
     page.bands.first().columns[1].items = {{FlowItem::Kind::Table, 1}};
     const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     static const QRegularExpression height(QStringLiteral("<w:trHeight w:val=\"(\\d+)\""));
-    const auto heights = [](const QString &xml) {
+    const auto heights = [](const QString &document) {
         QStringList found;
-        for (auto it = height.globalMatch(xml); it.hasNext();)
+        for (auto it = height.globalMatch(document); it.hasNext();)
             found << it.next().captured(1);
         return found;
     };
