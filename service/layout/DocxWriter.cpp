@@ -357,7 +357,7 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:spacing"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
     }
-    if (const long halfPoints = std::lround(rise * 2); halfPoints != 0) {
+    if (const long halfPoints = std::lround(rise * 2 / FontNames::raiseScale(font)); halfPoints != 0) {
         xml.writeEmptyElement(QStringLiteral("w:position"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(halfPoints));
     }

@@ -37,6 +37,9 @@ public:
     // the families that commonly stand in for PDF fonts; 0 for others.
     static double letterAdvance(const QString &family);
     static double spaceAdvance(const QString &family);
+    // How far the office moves a run of `family` per point of raise it is
+    // given (w:position): its line's height in em, which is above 1.
+    static double raiseScale(const QString &family);
     // Whether `standIn` is the PDF font itself or one made with its metrics
     // (Liberation for Times, Arial, Helvetica and Courier and their clones,
     // Carlito for Calibri, Caladea for Cambria, Latin Modern for TeX's fonts).
