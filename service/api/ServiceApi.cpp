@@ -1,5 +1,6 @@
 #include "api/ServiceApi.h"
 
+#include "api/TaskEndWait.h"
 #include "api/UploadCallback.h"
 #include "converters/Conversions.h"
 #include "protocol/WireFields.h"
@@ -44,6 +45,9 @@ QString text(const QJsonValue &value)
 {
     return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
 }
+
+// A held status poll keeps its connection: not for long.
+constexpr qint64 kLongestHoldMs = 1000;
 
 // A failed status for the client's poll loop: it stops only on a negative status.
 HttpResponse taskFailure(int httpStatus, const QString &message)
@@ -116,7 +120,7 @@ HttpRoute ServiceApi::route(const HttpRequest &head)
     if (head.method == "POST")
         return HttpRoute::buffer([this](const HttpRequest &request) { return post(request); });
     if (head.method == "GET")
-        return HttpRoute::respond(get(head));
+        return get(head);
     return HttpRoute::respond(failure(405, QStringLiteral("Method not allowed")));
 }
 
@@ -132,14 +136,35 @@ HttpResponse ServiceApi::post(const HttpRequest &request)
     return failure(404, QStringLiteral("Not found"));
 }
 
-HttpResponse ServiceApi::get(const HttpRequest &head)
+HttpRoute ServiceApi::get(const HttpRequest &head)
 {
     if (head.path == QLatin1String("/api/health"))
-        return health();
+        return HttpRoute::respond(health());
     static const QLatin1String tasks("/api/tasks/");
     if (head.path.startsWith(tasks) && !head.path.mid(tasks.size()).contains(QLatin1Char('/')))
-        return taskStatus(head, head.path.mid(tasks.size()));
-    return failure(404, QStringLiteral("Not found"));
+        return statusRoute(head, head.path.mid(tasks.size()));
+    return HttpRoute::respond(failure(404, QStringLiteral("Not found")));
+}
+
+HttpRoute ServiceApi::statusRoute(const HttpRequest &head, const QString &id)
+{
+    HttpResponse now = taskStatus(head, id);
+    const std::optional<int> hold = holdMs(id);
+    if (now.status() != 200 || !hold)
+        return HttpRoute::respond(std::move(now));
+    return HttpRoute::later([this, head, id, limitMs = *hold](const HttpRoute::Responder &respond) {
+        TaskEndWait::start(mQueue, id, limitMs, &mHeldPolls,
+                           [this, head, id, respond] { respond(taskStatus(head, id)); });
+    });
+}
+
+std::optional<int> ServiceApi::holdMs(const QString &taskId) const
+{
+    const std::optional<qint64> remaining = mQueue.runningRemainingMs(taskId);
+    const qint64 pace = std::min<qint64>(mSettings.pollIntervalMs, kLongestHoldMs / 2);
+    if (!remaining || *remaining > pace)
+        return std::nullopt;
+    return int(*remaining + pace);
 }
 
 QByteArray ServiceApi::owner(const QJsonObject &parameters) const
@@ -236,7 +261,12 @@ HttpResponse ServiceApi::createTask(const QJsonObject &parameters)
         return failure(500, QStringLiteral("Cannot create the task"));
     mQueue.kick();
     // Kicked, the task runs here now, or waits in the queue.
-    return success(paced({{WireFields::kTaskId, id}}, id, type, TaskState::Queued));
+    QJsonObject data = paced({{WireFields::kTaskId, id}}, id, type, TaskState::Queued);
+    // A task about to end here is best asked about at once, which a reply
+    // without a poll hint tells the client: that poll is held until the end.
+    if (holdMs(id))
+        data.remove(WireFields::kPollIntervalMs);
+    return success(data);
 }
 
 HttpResponse ServiceApi::taskStatus(const HttpRequest &head, const QString &id)

@@ -8,6 +8,7 @@
 #include "store/Records.h"
 
 #include <QHostAddress>
+#include <QObject>
 #include <QUrl>
 
 // Routes every request: the JSON API under /api, result downloads under
@@ -41,7 +42,13 @@ public:
 
 private:
     HttpResponse post(const HttpRequest &request);
-    HttpResponse get(const HttpRequest &head);
+    HttpRoute get(const HttpRequest &head);
+    // A task's status; a poll of one about to end here is answered when it ends.
+    HttpRoute statusRoute(const HttpRequest &head, const QString &id);
+    // How long a status poll of the task is held: for a task this node runs
+    // and likely ends within the pace, until it ends or a pace past its likely
+    // end (the estimate was wrong); nothing for any other task.
+    std::optional<int> holdMs(const QString &taskId) const;
     HttpResponse sessions(const QJsonObject &parameters);
     HttpResponse authentications(const HttpRequest &request, const QJsonObject &parameters);
     HttpResponse createTask(const QJsonObject &parameters);
@@ -58,4 +65,5 @@ private:
     TaskQueue &mQueue;
     DownloadHandler mDownloads;
     Settings mSettings;
+    QObject mHeldPolls; // owns the waits of held status polls, which go with it
 };

@@ -3,6 +3,7 @@
 #include "http/HttpHeadParser.h"
 #include "http/HttpRequest.h"
 
+#include <QPointer>
 #include <QSslSocket>
 
 namespace {
@@ -151,7 +152,7 @@ void HttpConnection::process()
             if (mState == State::Body)
                 return;
         } else {
-            return; // sending or draining: the next request waits
+            return; // answering or draining: the next request waits
         }
     }
 }
@@ -189,11 +190,11 @@ void HttpConnection::dispatch()
     mRoute = mHandler.route(mRequest);
     mBodyRemaining = mRequest.contentLength;
     if (mRoute.kind == HttpRoute::Kind::Respond) {
-        // The body is not wanted; it is never read, and the connection cannot be
-        // reused because the peer may still be sending it.
-        if (mBodyRemaining > 0)
-            mRoute.response.setCloseConnection();
-        send(std::move(mRoute.response));
+        answer(std::move(mRoute.response));
+        return;
+    }
+    if (mRoute.kind == HttpRoute::Kind::Later) {
+        waitForAnswer();
         return;
     }
     if (mRoute.kind == HttpRoute::Kind::Buffer && mBodyRemaining > mLimits.maxBufferedBody) {
@@ -207,6 +208,26 @@ void HttpConnection::dispatch()
     if (mBodyRemaining > 0 && mRequest.header("Expect").toLower() == "100-continue")
         mSocket->write("HTTP/1.1 100 Continue\r\n\r\n");
     mState = State::Body;
+}
+
+void HttpConnection::waitForAnswer()
+{
+    mState = State::Waiting;
+    const quint64 exchange = ++mExchange;
+    const HttpRoute::LaterHandler handler = std::move(mRoute.laterHandler);
+    handler([self = QPointer<HttpConnection>(this), exchange](HttpResponse response) {
+        if (self && self->mState == State::Waiting && self->mExchange == exchange)
+            self->answer(std::move(response));
+    });
+}
+
+void HttpConnection::answer(HttpResponse response)
+{
+    // The body is not wanted; it is never read, and the connection cannot be
+    // reused because the peer may still be sending it.
+    if (mBodyRemaining > 0)
+        response.setCloseConnection();
+    send(std::move(response));
 }
 
 void HttpConnection::feedBody()

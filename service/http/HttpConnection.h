@@ -40,7 +40,7 @@ signals:
     void finished(HttpConnection *connection);
 
 private:
-    enum class State { Head, Body, Sending, Draining, Closed };
+    enum class State { Head, Waiting, Body, Sending, Draining, Closed };
 
     void onReadyRead();
     void onBytesWritten();
@@ -50,6 +50,8 @@ private:
     void process();
     bool takeHead();
     void dispatch();
+    void waitForAnswer();
+    void answer(HttpResponse response);
     void feedBody();
     void completeBody();
     void send(HttpResponse response);
@@ -78,4 +80,5 @@ private:
     QTimer mHeadTimer;
     QElapsedTimer mDrainClock;
     bool mFinished = false;
+    quint64 mExchange = 0; // counts requests, so that a late answer finds its own
 };

@@ -123,6 +123,13 @@ int TaskQueue::pollHintMs(const QString &taskId, const QString &serviceType, Tas
     return TaskDurations::pollHintMs(baseMs, remaining, waiting);
 }
 
+std::optional<qint64> TaskQueue::runningRemainingMs(const QString &taskId) const
+{
+    if (!mRunning.contains(taskId))
+        return std::nullopt;
+    return mDurations.remainingMs(taskId, QString(), false, mClock.elapsed());
+}
+
 std::optional<qint64> TaskQueue::expectedRemainingMs(const QString &taskId, const QString &serviceType, TaskState state,
                                                      bool *waiting) const
 {

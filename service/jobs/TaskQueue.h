@@ -44,6 +44,9 @@ public:
     // The poll interval to suggest for a task in the given state, from the
     // base pace and when the task is likely done (TaskDurations::pollHintMs).
     int pollHintMs(const QString &taskId, const QString &serviceType, TaskState state, int baseMs) const;
+    // Milliseconds until a task this node runs is likely done; nothing for a
+    // task it does not run or a kind it has not timed yet.
+    std::optional<qint64> runningRemainingMs(const QString &taskId) const;
     // The file name a result is offered under: the input's base name and the result's extension.
     static QString resultFileName(const QString &inputName, const QString &resultPath);
 

@@ -30,13 +30,15 @@ private slots:
     void idlePeersAreClosedInEveryState();
     void peerThatNeverReadsIsClosed();
     void pipelinedRequestsAreAllAnsweredAfterBackpressure();
+    void laterAnswersKeepTheirOrder();
 };
 
 namespace {
 
 const QByteArray kGet = "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
-// Answers every request at once; /echo buffers its body and sends it back.
+// Answers every request at once; /echo buffers its body and sends it back,
+// /later keeps its responder until the test answers.
 class TestHandler final : public HttpHandler {
 public:
     HttpRoute route(const HttpRequest &head) override
@@ -44,8 +46,12 @@ public:
         if (head.path == QLatin1String("/echo"))
             return HttpRoute::buffer(
                 [](const HttpRequest &request) { return HttpResponse(200, request.body, "application/octet-stream"); });
+        if (head.path == QLatin1String("/later"))
+            return HttpRoute::later([this](const HttpRoute::Responder &respond) { held << respond; });
         return HttpRoute::respond(HttpResponse::text(200, QStringLiteral("ok")));
     }
+
+    QList<HttpRoute::Responder> held;
 };
 
 // An HttpServer with the given limits on its own thread, listening on 127.0.0.1.
@@ -73,6 +79,26 @@ public:
     }
 
     quint16 port() const { return mPort; }
+    // Answers the oldest held request; false when none is held.
+    bool answerHeld(const QString &text)
+    {
+        bool answered = false;
+        run([this, &text, &answered] {
+            if (mHandler.held.isEmpty())
+                return;
+            const HttpRoute::Responder respond = mHandler.held.takeFirst();
+            respond(HttpResponse::text(200, text));
+            respond(HttpResponse::text(200, QStringLiteral("twice"))); // dropped
+            answered = true;
+        });
+        return answered;
+    }
+    int heldCount()
+    {
+        int count = 0;
+        run([this, &count] { count = int(mHandler.held.size()); });
+        return count;
+    }
     int connectionCount()
     {
         int count = 0;
@@ -310,6 +336,35 @@ void TestHttpServerLimits::pipelinedRequestsAreAllAnsweredAfterBackpressure()
         }
     }
     QCOMPARE(replies, qsizetype(kRequests));
+}
+
+void TestHttpServerLimits::laterAnswersKeepTheirOrder()
+{
+    // A held request holds the next one behind it; each is answered once, in
+    // order, and an answer for a peer that has left goes nowhere.
+    ServerThread server{HttpServer::Limits()};
+    LoopbackPeers peers(server.port(), TestCertificates::instance().caFile());
+    const std::unique_ptr<QSslSocket> client = startTls(peers, server.port());
+    QVERIFY(client->waitForEncrypted(5000));
+    client->write("GET /later HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" + kGet);
+    QTRY_COMPARE_WITH_TIMEOUT(server.heldCount(), 1, scaledMs(5000));
+    QVERIFY(!client->waitForReadyRead(200));
+    QVERIFY(server.answerHeld(QStringLiteral("first")));
+    QByteArray received;
+    const QDeadlineTimer deadline(scaledMs(5000));
+    while (received.count("HTTP/1.1 200") < 2 && !deadline.hasExpired()) {
+        client->waitForReadyRead(100);
+        received += client->readAll();
+    }
+    QCOMPARE(received.count("HTTP/1.1 200"), 2);
+    QVERIFY(received.indexOf("first") < received.indexOf("ok\n"));
+    QVERIFY(!received.contains("twice"));
+    client->write("GET /later HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(server.heldCount(), 1, scaledMs(5000));
+    client->abort();
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 0, scaledMs(5000));
+    QVERIFY(server.answerHeld(QStringLiteral("gone")));
+    QVERIFY(peers.exchange(kGet, 5000).startsWith("HTTP/1.1 200"));
 }
 
 MIRELUNE_TEST_MAIN(TestHttpServerLimits)
