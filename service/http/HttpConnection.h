@@ -11,8 +11,9 @@
 class QSslSocket;
 
 // One keep-alive HTTP/1.1 connection over TLS: parses request heads, reads or
-// streams Content-Length bodies, writes responses (file bodies in chunks, as
-// fast as the peer takes them) and then reads the next request. What it holds
+// streams Content-Length bodies, writes responses (at once or when the
+// handler answers later; file bodies in chunks, as fast as the peer takes
+// them) and then reads the next request. What it holds
 // for one peer is bounded: input is read only as far as there is room for it,
 // and no further request is taken while the peer leaves its replies unread.
 class HttpConnection final : public QObject {
