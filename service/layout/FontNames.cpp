@@ -112,7 +112,7 @@ struct Advances {
     const char *family;
     double letter;
     double space;
-    double raise; // what the office moves a run per em of raise asked for
+    double raise; // how far the office moves a run per point of raise it is given
 };
 
 // Measured on English text with the fonts Debian installs for the service;
