@@ -126,18 +126,9 @@ QList<Row> overlapping(const QList<Line> &lines)
 // above the other in the same place).
 bool sideBySide(const Row &group)
 {
-    QList<Line> segments;
-    for (const Line &line : group) {
-        if (line.leaders.contains(true))
-            return false;
-        for (int s = 0; s < line.segments(); ++s) {
-            Line segment;
-            segment.segmentStarts = {0};
-            segment.words = line.segmentWords(s);
-            segments.append(segment);
-        }
-    }
-    return columnSpans({segments}).size() >= 2;
+    const bool leaders =
+        std::any_of(group.cbegin(), group.cend(), [](const Line &line) { return line.leaders.contains(true); });
+    return !leaders && columnSpans({group}).size() >= 2;
 }
 
 } // namespace

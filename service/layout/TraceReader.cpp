@@ -203,6 +203,7 @@ private:
     void clipStart(QStringView name);
     void clipEnd(QStringView name);
     void groupStart(QStringView name);
+    void groupEnd(QStringView name);
     void hideCoveredGlyphs(const QRectF &box);
     int styleFor(const QString &font, double size);
     void markMonospaced();
@@ -352,6 +353,12 @@ void Parser::groupStart(QStringView name)
                            seeThrough(attributes.value(QLatin1String("alpha"))));
 }
 
+void Parser::groupEnd(QStringView name)
+{
+    if (name == QLatin1String("group") && !mBlendingGroups.isEmpty())
+        mBlendingGroups.removeLast();
+}
+
 // Text that an opaque box drawn later covers is not on the page as printed
 // (a chart drawn over an earlier one with its white background).
 void Parser::hideCoveredGlyphs(const QRectF &box)
@@ -376,8 +383,7 @@ void Parser::endElement()
 {
     const QStringView name = mXml.name();
     clipEnd(name);
-    if (name == QLatin1String("group") && !mBlendingGroups.isEmpty())
-        mBlendingGroups.removeLast();
+    groupEnd(name);
     if (name == QLatin1String("tile") || name == QLatin1String("mask") || name.startsWith(QLatin1String("clip_")) ||
         name == QLatin1String("ignore_text")) {
         mHidden = qMax(0, mHidden - 1);
