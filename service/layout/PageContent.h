@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 
 // A colour as 0xRRGGBB.
 using Rgb = quint32;
@@ -115,7 +116,9 @@ struct SourcePage {
     QList<ImagePlacement> images;
     QList<Shade> shades;
     QList<QRectF> drawings; // boxes of shapes that are no rule and no box (curves, slants) and of turned text
-    int turnedGlyphs = 0;   // text not running left to right, left out of the flow
+    // Glyphs by the clockwise quarter turns of the page that would set them
+    // upright: [0] runs left to right; the rest are left out of the flow.
+    std::array<int, 4> glyphsByTurn{};
 };
 
 struct SourceDocument {

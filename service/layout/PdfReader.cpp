@@ -33,7 +33,54 @@ bool readImages(ToolRunner &tools, const QString &pdf, const QString &workFolder
     return true;
 }
 
+std::optional<SourceDocument> traced(ToolRunner &tools, const QString &pdf, const QString &workFolder, QString *error)
+{
+    const QString trace = workFolder + QStringLiteral("/trace.xml");
+    if (!tools.run(
+            QStringLiteral("mutool"),
+            {QStringLiteral("draw"), QStringLiteral("-F"), QStringLiteral("trace"), QStringLiteral("-o"), trace, pdf},
+            error))
+        return std::nullopt;
+    std::optional<SourceDocument> document = TraceReader::readFile(trace, error);
+    QFile::remove(trace);
+    return document;
+}
+
+// A copy of the PDF with its sideways pages turned upright (qpdf adds to
+// their rotation); empty when no page is sideways or the copy failed.
+QString uprightCopy(ToolRunner &tools, const QString &pdf, const QString &workFolder, const SourceDocument &document)
+{
+    QStringList pagesByTurn[4];
+    for (qsizetype p = 0; p < document.pages.size(); ++p)
+        pagesByTurn[PdfReader::uprightTurn(document.pages[p])].append(QString::number(p + 1));
+    QStringList arguments{QStringLiteral("--decrypt"), QStringLiteral("--warning-exit-0")};
+    for (int turn = 1; turn < 4; ++turn) {
+        if (!pagesByTurn[turn].isEmpty())
+            arguments << QStringLiteral("--rotate=+%1:%2").arg(90 * turn).arg(pagesByTurn[turn].join(QLatin1Char(',')));
+    }
+    if (arguments.size() == 2)
+        return {};
+    const QString upright = workFolder + QStringLiteral("/upright.pdf");
+    QString ignored; // the pages are read as they are drawn instead
+    if (!tools.run(QStringLiteral("qpdf"), arguments << pdf << upright, &ignored))
+        return {};
+    return upright;
+}
+
 } // namespace
+
+int PdfReader::uprightTurn(const SourcePage &page)
+{
+    // A few turned labels beside upright text leave the page as it is.
+    constexpr int kFewest = 10;
+    int best = 0;
+    for (int turn = 1; turn < 4; ++turn) {
+        const int glyphs = page.glyphsByTurn[turn];
+        if (glyphs >= kFewest && glyphs > 2 * page.glyphsByTurn[0] && glyphs > page.glyphsByTurn[best])
+            best = turn;
+    }
+    return best;
+}
 
 void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
 {
@@ -68,21 +115,23 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
 std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &pdf, const QString &workFolder,
                                               QString *error, Graphics graphics)
 {
-    const QString trace = workFolder + QStringLiteral("/trace.xml");
-    if (!tools.run(
-            QStringLiteral("mutool"),
-            {QStringLiteral("draw"), QStringLiteral("-F"), QStringLiteral("trace"), QStringLiteral("-o"), trace, pdf},
-            error))
-        return std::nullopt;
-    std::optional<SourceDocument> document = TraceReader::readFile(trace, error);
-    QFile::remove(trace);
+    std::optional<SourceDocument> document = traced(tools, pdf, workFolder, error);
     if (!document)
         return std::nullopt;
-    if (graphics == Graphics::Read) {
-        if (!readImages(tools, pdf, workFolder, *document, error))
+    // Everything after is read from the upright copy, so that pictures turn with the text.
+    QString source = uprightCopy(tools, pdf, workFolder, *document);
+    if (!source.isEmpty()) {
+        document = traced(tools, source, workFolder, error);
+        if (!document)
             return std::nullopt;
-        FigureRegions::render(tools, pdf, workFolder, *document);
-        if (!ShadeColours::read(tools, pdf, workFolder, *document, error))
+    } else {
+        source = pdf;
+    }
+    if (graphics == Graphics::Read) {
+        if (!readImages(tools, source, workFolder, *document, error))
+            return std::nullopt;
+        FigureRegions::render(tools, source, workFolder, *document);
+        if (!ShadeColours::read(tools, source, workFolder, *document, error))
             return std::nullopt;
     }
     resolveFonts(tools, document->styles);

@@ -10,7 +10,9 @@
 // Reads what a PDF draws with real tools: MuPDF's drawing trace for text,
 // rules, fills and image places (TraceReader), poppler's pdfimages for the
 // image data (ImageCatalog), and fontconfig's fc-match for an installed
-// family that stands in for each font.
+// family that stands in for each font. Pages set sideways (a landscape page
+// turned by its rotation, a scan fed in sideways) are read from a copy made
+// upright with qpdf, so that their text reads as text.
 class PdfReader final {
 public:
     // Whether to render what is drawn besides text (image files, figures, the
@@ -20,6 +22,9 @@ public:
     // Intermediate files go to workFolder, which must exist.
     static std::optional<SourceDocument> read(ToolRunner &tools, const QString &pdf, const QString &workFolder,
                                               QString *error, Graphics graphics = Graphics::Read);
+    // The clockwise quarter turns (0 to 3) that set the page upright: 0 unless
+    // text turned one way clearly outnumbers the text running left to right.
+    static int uprightTurn(const SourcePage &page);
     // Sets TextStyle::font of every style; a font fc-match cannot place keeps its own family.
     static void resolveFonts(ToolRunner &tools, QList<TextStyle> &styles);
 };

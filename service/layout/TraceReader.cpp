@@ -199,6 +199,7 @@ private:
     void pathPoint(bool move);
     void curvePoints();
     void addDrawing(const QRectF &box);
+    static int quarterTurn(const QPointF &along);
     static QRectF turnedBox(const Matrix &full, const QPointF &origin, double advance);
     void clipStart(QStringView name);
     void clipEnd(QStringView name);
@@ -459,12 +460,14 @@ void Parser::addGlyph()
                                         attributes.value(QLatin1String("y")).toDouble())) -
                        mOrigin;
     const double advance = attributes.value(QLatin1String("adv")).toDouble();
-    const bool leftToRight = along.x() > 0 && std::abs(along.y()) < 0.05 * along.x();
-    if (!leftToRight || size <= 0.5) {
-        ++mPage->turnedGlyphs;
+    if (size <= 0.5)
+        return;
+    const int turn = quarterTurn(along);
+    if (turn >= 0)
+        ++mPage->glyphsByTurn[turn];
+    if (turn != 0) {
         // Turned text stays out of the flow; a figure may still show it.
-        if (size > 0.5)
-            addDrawing(turnedBox(full, at, advance));
+        addDrawing(turnedBox(full, at, advance));
         return;
     }
     const double width = advance * along.x();
@@ -482,6 +485,19 @@ void Parser::addGlyph()
     } else if (text.at(0) == QLatin1Char(' ') && advance > 0)
         mWidths[mFont].space = advance;
     mPage->glyphs.append(glyph);
+}
+
+// The clockwise quarter turns of the page that would make text running along
+// `along` (page space, y down) read left to right; -1 when it runs slanted.
+int Parser::quarterTurn(const QPointF &along)
+{
+    const double x = along.x();
+    const double y = along.y();
+    if (std::abs(y) < 0.05 * std::abs(x))
+        return x > 0 ? 0 : 2;
+    if (std::abs(x) < 0.05 * std::abs(y))
+        return y < 0 ? 1 : 3; // reading upwards, the page turns a quarter clockwise
+    return -1;
 }
 
 // The box a turned glyph covers: its advance along the baseline, ascent and descent across it.

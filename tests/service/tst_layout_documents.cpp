@@ -30,6 +30,7 @@ private slots:
     void boldHeadingStaysBoldAndLarger();
     void lineEndHyphenation();
     void scannedPageBecomesItsImage();
+    void sidewaysPagesReadUpright();
     void everyPageStartsAPage();
     void brokenTraceFailsWithAText();
 
@@ -403,6 +404,37 @@ void TestLayoutDocuments::scannedPageBecomesItsImage()
     QVERIFY(paragraphs(result.documentXml).isEmpty());
     QCOMPARE(result.documentXml.count(QStringLiteral("<wp:anchor ")), 1);
     QVERIFY(result.documentXml.contains(QStringLiteral("behindDoc=\"1\"")));
+}
+
+void TestLayoutDocuments::sidewaysPagesReadUpright()
+{
+    // Pages written upright and shown turned, each way, after an upright one.
+    LayoutPdf pdf;
+    const QList<int> turns{0, 90, 180, 270};
+    for (const int degrees : turns) {
+        pdf.newPage().turn(degrees);
+        pdf.text(60, 80, QStringLiteral("Report page turned by %1 degrees").arg(degrees), 16, LayoutPdf::Font::Bold);
+        for (int line = 0; line < 3; ++line)
+            pdf.text(60, 120 + 14 * line, QStringLiteral("Line %1 of the body: ").arg(line + 1) + kLorem);
+    }
+    pdf.image(150, 200, 200, 120); // on the last page
+    const Converted result = convert(pdf, QStringLiteral("sideways"));
+    QCOMPARE(result.pages.size(), turns.size());
+    for (qsizetype p = 0; p < turns.size(); ++p) {
+        const StructuredPage &page = result.pages[p];
+        QCOMPARE(page.size.toSize(), QSize(595, 842));
+        QStringList texts;
+        for (const Paragraph *paragraph : page.readingOrder())
+            texts << paragraph->text();
+        const QString joined = texts.join(QLatin1Char('|'));
+        QVERIFY2(texts.value(0).contains(QStringLiteral("turned by %1 degrees").arg(turns[p])), qPrintable(joined));
+        QVERIFY2(joined.contains(QStringLiteral("Line 1 of the body")) &&
+                     joined.indexOf(QStringLiteral("Line 1")) < joined.indexOf(QStringLiteral("Line 3")),
+                 qPrintable(joined));
+    }
+    // The picture turns with its page: it stands where it was drawn.
+    QCOMPARE(result.pages.last().pictures.size(), 1);
+    QCOMPARE(result.pages.last().pictures.first().box.toRect(), QRect(150, 200, 200, 120));
 }
 
 void TestLayoutDocuments::everyPageStartsAPage()

@@ -4,6 +4,7 @@
 #include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
+#include "layout/PdfReader.h"
 #include "layout/RuledTables.h"
 #include "layout/ShadeColours.h"
 #include "layout/SheetBuilder.h"
@@ -478,7 +479,13 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
     const SourcePage &page = document->pages.first();
     // Turned text stays out of the flow, but a figure may show it.
     QVERIFY(page.glyphs.isEmpty());
-    QCOMPARE(page.turnedGlyphs, 1);
+    QCOMPARE(page.glyphsByTurn[1], 1);         // it reads upwards
+    QCOMPARE(PdfReader::uprightTurn(page), 0); // one glyph is a label, not a sideways page
+    SourcePage sideways;
+    sideways.glyphsByTurn = {12, 0, 3, 40};
+    QCOMPARE(PdfReader::uprightTurn(sideways), 3);
+    sideways.glyphsByTurn = {25, 0, 3, 40}; // a table with turned headings stays as it is
+    QCOMPARE(PdfReader::uprightTurn(sideways), 0);
     QCOMPARE(page.fills.size(), 1);
     QVERIFY(page.rules.isEmpty());
     QCOMPARE(page.drawings.size(), 5);

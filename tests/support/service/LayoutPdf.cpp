@@ -23,6 +23,15 @@ QByteArray pdfString(const QString &text)
 LayoutPdf &LayoutPdf::newPage()
 {
     mContents.append(QByteArray());
+    mTurns.append(0);
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::turn(int degrees)
+{
+    if (mContents.isEmpty())
+        newPage();
+    mTurns.last() = degrees;
     return *this;
 }
 
@@ -98,12 +107,15 @@ QByteArray LayoutPdf::bytes() const
     const QByteArray resources = "<< /Font << /F1 3 0 R /F2 4 0 R /F3 5 0 R >> /XObject << /Im1 6 0 R >> >>";
     QByteArray kids;
     const QList<QByteArray> contents = mContents.isEmpty() ? QList<QByteArray>{QByteArray()} : mContents;
-    for (const QByteArray &content : contents) {
+    for (qsizetype p = 0; p < contents.size(); ++p) {
+        const QByteArray &content = contents[p];
         const int page = int(objects.size()) + 1;
+        const int turn = mTurns.value(p);
         kids += QByteArray::number(page) + " 0 R ";
         objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(mPage.width()) + ' ' +
                        number(mPage.height()) + "] /Resources " + resources + " /Contents " +
-                       QByteArray::number(page + 1) + " 0 R >>");
+                       QByteArray::number(page + 1) + " 0 R" +
+                       (turn != 0 ? " /Rotate " + QByteArray::number(turn) : QByteArray()) + " >>");
         objects.append("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream");
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(contents.size()) + " >>";

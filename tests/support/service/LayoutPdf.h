@@ -16,6 +16,9 @@ public:
 
     // Starts a new page; drawing goes to the last page.
     LayoutPdf &newPage();
+    // Shows the last page turned clockwise by `degrees` (its /Rotate), as a
+    // page put in a scanner sideways is.
+    LayoutPdf &turn(int degrees);
     // Text with its baseline at `baseline` points from the top.
     LayoutPdf &text(double x, double baseline, const QString &text, double size = 10, Font font = Font::Regular);
     LayoutPdf &line(double x1, double y1, double x2, double y2, double width = 0.5);
@@ -33,4 +36,5 @@ private:
 
     QSizeF mPage;
     QList<QByteArray> mContents;
+    QList<int> mTurns; // of each page
 };
