@@ -18,6 +18,8 @@ PACKAGES=(
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
   # hyphenation patterns, so that documents hyphenated as their sources were break their lines alike
   hyphen-en-us
+  # the bidi algorithm that puts right-to-left text drawn in a PDF back in typed order
+  libicu-dev
   # the HTTP client's uploads and downloads
   libcurl4-openssl-dev curl
   # service

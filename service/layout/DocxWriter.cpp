@@ -345,10 +345,15 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         for (const char *slot : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
             xml.writeAttribute(QLatin1String(slot), font);
     }
-    if (style.bold)
+    // Hebrew and Arabic are complex script text, set by the *Cs properties.
+    if (style.bold) {
         xml.writeEmptyElement(QStringLiteral("w:b"));
-    if (style.italic)
+        xml.writeEmptyElement(QStringLiteral("w:bCs"));
+    }
+    if (style.italic) {
         xml.writeEmptyElement(QStringLiteral("w:i"));
+        xml.writeEmptyElement(QStringLiteral("w:iCs"));
+    }
     if ((style.color & 0xffffff) != 0) {
         xml.writeEmptyElement(QStringLiteral("w:color"));
         xml.writeAttribute(QStringLiteral("w:val"), hex(style.color));
@@ -374,14 +379,24 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
 void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
                                  double right)
 {
+    // A right-to-left paragraph is measured mirrored: Word's "left" and
+    // "right" are its start and its end, and its stops count from the right.
+    QRectF box = paragraph.box;
+    QList<TabStop> stops = paragraph.tabStops;
+    if (paragraph.rightToLeft) {
+        box = QRectF(-box.right(), box.top(), box.width(), box.height());
+        std::tie(left, right) = std::pair(-right, -left);
+        for (TabStop &stop : stops)
+            stop.position = -stop.position;
+    }
     xml.writeStartElement(QStringLiteral("w:pPr"));
     if (paragraph.headingLevel > 0) {
         xml.writeEmptyElement(QStringLiteral("w:pStyle"));
         xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("Heading%1").arg(paragraph.headingLevel));
     }
-    if (!paragraph.tabStops.isEmpty()) {
+    if (!stops.isEmpty()) {
         xml.writeStartElement(QStringLiteral("w:tabs"));
-        for (const TabStop &stop : paragraph.tabStops) {
+        for (const TabStop &stop : stops) {
             xml.writeEmptyElement(QStringLiteral("w:tab"));
             xml.writeAttribute(QStringLiteral("w:val"), stop.right ? QStringLiteral("right") : QStringLiteral("left"));
             if (stop.dots)
@@ -390,35 +405,37 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
         }
         xml.writeEndElement();
     }
+    if (paragraph.rightToLeft)
+        xml.writeEmptyElement(QStringLiteral("w:bidi"));
     xml.writeEmptyElement(QStringLiteral("w:spacing"));
     xml.writeAttribute(QStringLiteral("w:before"), twips(qMax(0.0, before)));
     xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
     xml.writeAttribute(QStringLiteral("w:line"), twips(qMax(kMinLine, paragraph.lineHeight)));
     xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
     // Indents from the column's edges; centred text keeps its centre.
-    double indentLeft = paragraph.box.left() - left;
+    double indentLeft = box.left() - left;
     double indentRight = 0;
     const double size = paragraph.lineHeight / 1.2;
     switch (paragraph.align) {
     case Paragraph::Align::Center: {
-        const double centre = paragraph.box.center().x();
-        const double half = qMax(paragraph.box.width() / 2, qMin(centre - left, right - centre));
+        const double centre = box.center().x();
+        const double half = qMax(box.width() / 2, qMin(centre - left, right - centre));
         indentLeft = centre - half - left;
         indentRight = right - (centre + half);
         break;
     }
     case Paragraph::Align::Right:
         indentLeft = 0;
-        indentRight = right - paragraph.box.right();
+        indentRight = right - box.right();
         break;
     case Paragraph::Align::Justify:
         // Justified lines stretch to the right indent, so it is the source's
         // right edge itself; the lines fitted there with the same spaces.
-        indentRight = right - paragraph.box.right() - kJustifySlack;
+        indentRight = right - box.right() - kJustifySlack;
         break;
     case Paragraph::Align::Left:
         // Wrapped lines get a little room beyond the longest line; single lines all there is.
-        indentRight = paragraph.lineCount > 1 ? right - paragraph.box.right() - qMax(2.0, 0.4 * size) : 0;
+        indentRight = paragraph.lineCount > 1 ? right - box.right() - qMax(2.0, 0.4 * size) : 0;
         break;
     }
     xml.writeEmptyElement(QStringLiteral("w:ind"));

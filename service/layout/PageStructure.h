@@ -41,11 +41,12 @@ struct Paragraph {
     Align align = Align::Left;
     int headingLevel = 0; // 1..3, 0 for body text
     bool listItem = false;
-    bool numbered = false;   // a section number, then a tab to where the title starts
-    bool hyphenated = false; // the source broke a word at a line end with a hyphen of its own
-    bool keepSpaces = false; // monospaced text: spacing and line breaks as in the source
-    QList<TabStop> tabStops; // one per tab in the text, in order
-    double condense = 0;     // points to take from each character's advance so that the lines fit as they did
+    bool numbered = false;    // a section number, then a tab to where the title starts
+    bool hyphenated = false;  // the source broke a word at a line end with a hyphen of its own
+    bool keepSpaces = false;  // monospaced text: spacing and line breaks as in the source
+    bool rightToLeft = false; // most letters are of a right-to-left script: lines run from the right
+    QList<TabStop> tabStops;  // one per tab in the text, in order
+    double condense = 0;      // points to take from each character's advance so that the lines fit as they did
 
     QString text() const;
     // Top and bottom of the lines as a flowing layout places them.

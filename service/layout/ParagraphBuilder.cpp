@@ -1,5 +1,6 @@
 #include "layout/ParagraphBuilder.h"
 
+#include "layout/BidiText.h"
 #include "layout/Hyphenation.h"
 
 #include <QRegularExpression>
@@ -30,7 +31,7 @@ bool centred(const QRectF &line, double left, double right)
 
 bool opensList(const Line &line)
 {
-    if (line.words.size() < 2 || !ParagraphBuilder::isListMarker(line.words.first().text))
+    if (line.rightToLeft || line.words.size() < 2 || !ParagraphBuilder::isListMarker(line.words.first().text))
         return false;
     return line.words[1].box.left() - line.words.first().box.right() >= 0.4 * line.size;
 }
@@ -40,7 +41,7 @@ bool opensList(const Line &line)
 bool opensNumbered(const Line &line)
 {
     static const QRegularExpression number(QStringLiteral("^(\\d{1,3}|[A-Z])(\\.\\d{1,3})*\\.?$"));
-    if (line.words.size() < 2 || (line.segments() > 1 && line.segmentStarts[1] == 1))
+    if (line.rightToLeft || line.words.size() < 2 || (line.segments() > 1 && line.segmentStarts[1] == 1))
         return false;
     return number.match(line.words.first().text).hasMatch() &&
            line.words[1].box.left() - line.words.first().box.right() >= 0.7 * line.size;
@@ -49,10 +50,12 @@ bool opensNumbered(const Line &line)
 class Grouper {
 public:
     Grouper(const QList<Line> &lines, double left, double right)
-        : mLines(lines), mLeft(left), mRight(right), mTextRight(left), mPitch(typicalPitch(lines))
+        : mLines(lines), mLeft(left), mRight(right), mTextLeft(right), mTextRight(left), mPitch(typicalPitch(lines))
     {
-        for (const Line &line : lines)
+        for (const Line &line : lines) {
+            mTextLeft = qMin(mTextLeft, line.box.left());
             mTextRight = qMax(mTextRight, line.box.right());
+        }
     }
 
     QList<QList<int>> groups() const
@@ -72,7 +75,8 @@ private:
     {
         const Line &a = mLines[paragraph.last()];
         const Line &b = mLines[next];
-        if (a.mono || b.mono || a.segments() > 1 || b.segments() > 1 || a.bold != b.bold)
+        if (a.mono || b.mono || a.segments() > 1 || b.segments() > 1 || a.bold != b.bold ||
+            a.rightToLeft != b.rightToLeft)
             return false;
         if (std::abs(a.size - b.size) > 0.1 * qMax(a.size, b.size))
             return false;
@@ -85,27 +89,34 @@ private:
         const bool bothCentred = centred(a.box, mLeft, mRight) && centred(b.box, mLeft, mRight);
         if (bothCentred)
             return true;
+        // Right-to-left lines are measured mirrored: they start at their right edge.
+        const bool mirrored = a.rightToLeft;
+        const auto start = [mirrored](const QRectF &box) { return mirrored ? -box.right() : box.left(); };
+        const auto end = [mirrored](const QRectF &box) { return mirrored ? -box.left() : box.right(); };
         const double tolerance = 0.8 * a.size;
         const Line &first = mLines[paragraph.first()];
         if (paragraph.size() >= 2) {
-            if (std::abs(b.box.left() - a.box.left()) > tolerance)
+            if (std::abs(start(b.box) - start(a.box)) > tolerance)
                 return false;
-        } else if (b.box.left() > first.box.left() + tolerance && !opensList(first)) {
+        } else if (start(b.box) > start(first.box) + tolerance && !opensList(first)) {
             return false;
         }
         // The line before ended early although the next line's first word would have fitted there.
-        const double firstWord = b.words.first().box.width();
-        return a.box.right() + 0.3 * a.size + firstWord >= mTextRight - 0.5 * a.size;
+        const double firstWord = (mirrored ? b.words.last() : b.words.first()).box.width();
+        const double textEnd = mirrored ? -mTextLeft : mTextRight;
+        return end(a.box) + 0.3 * a.size + firstWord >= textEnd - 0.5 * a.size;
     }
 
     const QList<Line> &mLines;
     double mLeft;
     double mRight;
+    double mTextLeft;  // where the block's leftmost line starts
     double mTextRight; // where the block's longest line ends
     double mPitch;
 };
 
-// Builds the runs of a paragraph word by word.
+// Builds the runs of a paragraph word by word, a line at a time: a line of
+// right-to-left text is drawn backwards and turns round as a whole.
 class Assembler {
 public:
     Assembler(Paragraph &paragraph, const QSet<QString> &vocabulary) : mParagraph(paragraph), mVocabulary(vocabulary) {}
@@ -114,23 +125,21 @@ public:
 
     void addWord(const TextWords::Word &word)
     {
-        if (mParagraph.runs.isEmpty()) {
-            mPending.clear();
-        } else if (!mPending.isEmpty()) {
-            mParagraph.runs.last().text += mPending;
+        if (!mPending.isEmpty()) {
+            // What parts two lines belongs to neither; it stays where the lines meet.
+            QList<TextRun> &target = mLine.isEmpty() ? mParagraph.runs : mLine;
+            if (!target.isEmpty())
+                target.last().text += mPending;
             mPending.clear();
         }
-        qsizetype offset = 0;
-        for (const TextWords::Run &run : word.runs) {
-            append(word.text.mid(offset, run.length), run.style, run.rise);
-            offset += run.length;
-        }
-        mLastWord = word.text;
+        addRuns(word);
     }
 
     // Joins a word broken at the end of the line before; false when they stay two words.
     bool joinBroken(const TextWords::Word &next)
     {
+        if (mTurnedLine)
+            return false; // its last word drawn is not the one it ends with
         const std::optional<QString> joined = Hyphenation::join(mLastWord, next.text, mVocabulary);
         if (!joined || mParagraph.runs.isEmpty())
             return false;
@@ -141,28 +150,58 @@ public:
         last.chop(qMin(drop, last.size()));
         mParagraph.hyphenated = mParagraph.hyphenated || drop > 0;
         mPending.clear();
-        qsizetype at = 0;
-        for (const TextWords::Run &run : next.runs) {
-            append(next.text.mid(at, run.length), run.style, run.rise);
-            at += run.length;
-        }
-        mLastWord = next.text;
+        addRuns(next);
         return true;
     }
 
-private:
-    void append(const QString &text, int style, double rise)
+    // Moves the line into the paragraph, in the order its text was typed.
+    void endLine()
     {
-        if (!mParagraph.runs.isEmpty() && mParagraph.runs.last().style == style && mParagraph.runs.last().rise == rise)
-            mParagraph.runs.last().text += text;
+        QString drawn;
+        for (const TextRun &run : std::as_const(mLine))
+            drawn += run.text;
+        mTurnedLine = BidiText::hasRightToLeft(drawn);
+        if (!mTurnedLine) {
+            for (const TextRun &run : std::as_const(mLine))
+                append(mParagraph.runs, run.text, run.style, run.rise);
+        } else {
+            const BidiText::Logical logical = BidiText::typedOrder(drawn, BidiText::mostlyRightToLeft(drawn));
+            QList<const TextRun *> runOf;
+            for (const TextRun &run : std::as_const(mLine))
+                runOf.insert(runOf.size(), run.text.size(), &run);
+            for (qsizetype i = 0; i < logical.text.size(); ++i) {
+                const TextRun *run = runOf.at(logical.sources.at(i));
+                append(mParagraph.runs, logical.text.mid(i, 1), run->style, run->rise);
+            }
+        }
+        mLine.clear();
+    }
+
+private:
+    void addRuns(const TextWords::Word &word)
+    {
+        qsizetype offset = 0;
+        for (const TextWords::Run &run : word.runs) {
+            append(mLine, word.text.mid(offset, run.length), run.style, run.rise);
+            offset += run.length;
+        }
+        mLastWord = word.text;
+    }
+
+    static void append(QList<TextRun> &runs, const QString &text, int style, double rise)
+    {
+        if (!runs.isEmpty() && runs.last().style == style && runs.last().rise == rise)
+            runs.last().text += text;
         else
-            mParagraph.runs.append({text, style, rise});
+            runs.append({text, style, rise});
     }
 
     Paragraph &mParagraph;
     const QSet<QString> &mVocabulary;
+    QList<TextRun> mLine; // the line being read, as drawn
     QString mPending;
     QString mLastWord;
+    bool mTurnedLine = false; // the last line ended was right-to-left
 };
 
 QString spacesFor(const TextWords::Word &before, const TextWords::Word &after)
@@ -177,10 +216,15 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
 {
     Paragraph paragraph;
     Assembler assembler(paragraph, vocabulary);
+    // Right-to-left lines are aligned to their start, measured mirrored.
+    const bool mirrored = lines[group.first()].rightToLeft;
     QList<QRectF> boxes;
-    for (const int at : group)
-        boxes.append(lines[at].box);
-    paragraph.align = ParagraphBuilder::alignment(boxes, left, right);
+    for (const int at : group) {
+        const QRectF &box = lines[at].box;
+        boxes.append(mirrored ? QRectF(-box.right(), box.top(), box.width(), box.height()) : box);
+    }
+    paragraph.align =
+        mirrored ? ParagraphBuilder::alignment(boxes, -right, -left) : ParagraphBuilder::alignment(boxes, left, right);
     // A line of parts apart (a formula and its number) is placed by its tab
     // stops, which count from the left indent whatever the alignment.
     if (group.size() == 1 && lines[group.first()].segments() > 1)
@@ -190,6 +234,7 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     const bool setBreaks = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right;
     const Line &first = lines[group.first()];
     paragraph.keepSpaces = first.mono;
+    paragraph.rightToLeft = first.rightToLeft;
     paragraph.listItem = opensList(first);
     paragraph.numbered = !paragraph.listItem && opensNumbered(first);
     if (paragraph.numbered)
@@ -218,6 +263,7 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
                 assembler.addWord(words[w]);
             }
         }
+        assembler.endLine();
     }
     paragraph.lineCount = int(group.size());
     paragraph.firstBaseline = first.baseline;
@@ -250,7 +296,8 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     const double top = paragraph.firstBaseline - 0.8 * paragraph.lineHeight;
     paragraph.box =
         QRectF(QPointF(bodyLeft, top), QPointF(extentRight, paragraph.lastBaseline + 0.2 * paragraph.lineHeight));
-    paragraph.firstIndent = first.box.left() - bodyLeft;
+    // A right-to-left paragraph indents its first line from the right.
+    paragraph.firstIndent = paragraph.rightToLeft ? extentRight - first.box.right() : first.box.left() - bodyLeft;
     QList<TextLines::Line> wrapped;
     for (qsizetype l = 0; l + 1 < group.size(); ++l)
         wrapped.append(lines[group[l]]);

@@ -1,5 +1,7 @@
 #include "layout/TextLines.h"
 
+#include "layout/BidiText.h"
+
 #include <QHash>
 #include <QMap>
 
@@ -87,8 +89,10 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
         int monoChars = 0;
         int boldChars = 0;
         int allChars = 0;
+        QString text;
         for (qsizetype i = 0; i < row.size(); ++i) {
             line.box = line.box.isNull() ? row[i].box : line.box.united(row[i].box);
+            text += row[i].text;
             for (const TextWords::Run &run : row[i].runs) {
                 const TextStyle style = styles.value(run.style);
                 charsPerStyle[run.style] += run.length;
@@ -104,6 +108,7 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
         line.space = (dominant >= 0 ? styles.value(dominant).spaceWidth : 0.3) * line.size;
         line.mono = allChars > 0 && monoChars * 10 >= allChars * 8;
         line.bold = allChars > 0 && boldChars == allChars;
+        line.rightToLeft = BidiText::mostlyRightToLeft(text);
         line.segmentStarts.append(0);
         line.leaders.append(false);
         // Lines all in a monospaced face (code) keep their spacing as spaces

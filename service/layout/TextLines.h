@@ -21,6 +21,7 @@ public:
         double space = 0; // the natural width of a space in its main font, in points
         bool mono = false;
         bool bold = false;
+        bool rightToLeft = false; // most letters are Hebrew, Arabic or another right-to-left script
 
         int segments() const { return int(segmentStarts.size()); }
         QRectF segmentBox(int segment) const;

@@ -31,6 +31,7 @@ private slots:
     void lineEndHyphenation();
     void scannedPageBecomesItsImage();
     void sidewaysPagesReadUpright();
+    void rightToLeftTextKeepsItsOrderAndSide();
     void everyPageStartsAPage();
     void brokenTraceFailsWithAText();
 
@@ -40,6 +41,7 @@ private:
         QList<StructuredPage> pages;
     };
     Converted convert(const LayoutPdf &pdf, const QString &name);
+    Converted convertFile(const QString &pdf, const QString &folder);
 
     QTemporaryDir mDir;
 };
@@ -152,9 +154,14 @@ TestLayoutDocuments::Converted TestLayoutDocuments::convert(const LayoutPdf &pdf
     const QString folder = mDir.filePath(name);
     QDir().mkpath(folder);
     const QString path = folder + QStringLiteral("/in.pdf");
-    Converted converted;
     if (!pdf.write(path))
-        return converted;
+        return {};
+    return convertFile(path, folder);
+}
+
+TestLayoutDocuments::Converted TestLayoutDocuments::convertFile(const QString &path, const QString &folder)
+{
+    Converted converted;
     DirectTools tools;
     QString error;
     const std::optional<SourceDocument> source = PdfReader::read(tools, path, folder, &error);
@@ -435,6 +442,52 @@ void TestLayoutDocuments::sidewaysPagesReadUpright()
     // The picture turns with its page: it stands where it was drawn.
     QCOMPARE(result.pages.last().pictures.size(), 1);
     QCOMPARE(result.pages.last().pictures.first().box.toRect(), QRect(150, 200, 200, 120));
+}
+
+void TestLayoutDocuments::rightToLeftTextKeepsItsOrderAndSide()
+{
+    // A justified Hebrew paragraph of three lines with a number and Latin
+    // words in it, set from the right, and a Latin line below.
+    const QString hebrew = QStringLiteral("זהו משפט ארוך בעברית "
+                                          "עם מספר 2024 ומילים "
+                                          "Mirelune PDF באנגלית. ");
+    const QString folder = mDir.filePath(QStringLiteral("hebrew"));
+    const QString source = folder + QStringLiteral("/hebrew.fodt");
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+        "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" office:version=\"1.2\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:automatic-styles>"
+        "<style:style style:name=\"R\" style:family=\"paragraph\"><style:paragraph-properties "
+        "style:writing-mode=\"rl-tb\" fo:text-align=\"justify\"/><style:text-properties "
+        "style:font-name=\"DejaVu Sans\" fo:font-family=\"DejaVu Sans\" style:font-family-complex=\"DejaVu Sans\"/>"
+        "</style:style></office:automatic-styles><office:body><office:text><text:p text:style-name=\"R\">" +
+        hebrew.repeated(3).trimmed().toUtf8() +
+        "</text:p><text:p>A Latin line below it.</text:p></office:text></office:body></office:document>";
+    QVERIFY(QDir().mkpath(folder) && TestDocuments::write(source, document));
+    const QString pdf = TestDocuments::office(source, QStringLiteral("pdf"), folder);
+    QVERIFY(!pdf.isEmpty());
+    const Converted result = convertFile(pdf, folder);
+    const QStringList texts = paragraphs(result.documentXml);
+    QCOMPARE(texts, QStringList({hebrew.repeated(3).trimmed(), QStringLiteral("A Latin line below it.")}));
+    // Set from the right: the paragraph says so, and its lines start on the right.
+    QCOMPARE(result.documentXml.count(QStringLiteral("<w:bidi/>")), 1);
+    QVERIFY(result.documentXml.contains(QStringLiteral("<w:bidi/><w:spacing")));
+    // Reopened, it reads as its source does, and its lines end on the same side.
+    const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("pdf"),
+                                                   folder + QStringLiteral("/reopened"));
+    QVERIFY(!reopened.isEmpty());
+    static const QRegularExpression marks(QStringLiteral("[\\x{200e}\\x{200f}\\x{202a}-\\x{202e}]"));
+    const auto words = [](const QString &path) {
+        return TestDocuments::pdfText(path).remove(marks).split(QRegularExpression(QStringLiteral("\\s+")),
+                                                                Qt::SkipEmptyParts);
+    };
+    QCOMPARE(words(reopened), words(pdf));
+    const QString layout = TestDocuments::pdfText(reopened, true);
+    const QString lastHebrewLine = layout.section(QLatin1Char('\n'), 2, 2);
+    QVERIFY2(lastHebrewLine.startsWith(QStringLiteral("    ")), qPrintable(layout));
 }
 
 void TestLayoutDocuments::everyPageStartsAPage()

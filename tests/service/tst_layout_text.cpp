@@ -1,3 +1,4 @@
+#include "layout/BidiText.h"
 #include "layout/Hyphenation.h"
 #include "layout/ParagraphBuilder.h"
 #include "layout/ReadingOrder.h"
@@ -37,6 +38,9 @@ private slots:
     void sectionNumberIsSetApartByATab();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
+    void rightToLeftTextReadsAsTyped_data();
+    void rightToLeftTextReadsAsTyped();
+    void rightToLeftLinesFormTheirOwnParagraphs();
     void alignment_data();
     void alignment();
     void twoColumnsReadColumnByColumn();
@@ -402,6 +406,58 @@ void TestLayoutText::hyphenation()
     const QSet<QString> vocabulary = {QStringLiteral("well-known"), QStringLiteral("hyphen")};
     const std::optional<QString> joined = Hyphenation::join(end, start, vocabulary);
     QCOMPARE(joined.value_or(QString()), expected);
+}
+
+void TestLayoutText::rightToLeftTextReadsAsTyped_data()
+{
+    QTest::addColumn<QString>("drawn");
+    QTest::addColumn<bool>("rightToLeftLine");
+    QTest::addColumn<QString>("typed");
+    // As a PDF draws them, left to right.
+    QTest::newRow("Hebrew") << QStringLiteral("םלוע םולש") << true << QStringLiteral("שלום עולם");
+    QTest::newRow("numbers and Latin keep their order")
+        << QStringLiteral("PDF 2024 םולש") << true << QStringLiteral("שלום 2024 PDF");
+    QTest::newRow("a Hebrew word in a Latin line")
+        << QStringLiteral("say םולש twice") << false << QStringLiteral("say שלום twice");
+    // A justified Arabic line's stretch, mapped to hyphens by its writer: "مثل".
+    QTest::newRow("kashida") << QStringLiteral("ل--ثم") << true << QStringLiteral("مثل");
+    QTest::newRow("Latin alone") << QStringLiteral("e-mail (a) 3-4") << false << QStringLiteral("e-mail (a) 3-4");
+}
+
+void TestLayoutText::rightToLeftTextReadsAsTyped()
+{
+    QFETCH(QString, drawn);
+    QFETCH(bool, rightToLeftLine);
+    QFETCH(QString, typed);
+    const BidiText::Logical logical = BidiText::typedOrder(drawn, rightToLeftLine);
+    QCOMPARE(logical.text, typed);
+    QCOMPARE(logical.sources.size(), typed.size());
+    for (qsizetype i = 0; i < typed.size(); ++i)
+        QCOMPARE(drawn.at(logical.sources[i]), typed.at(i));
+}
+
+void TestLayoutText::rightToLeftLinesFormTheirOwnParagraphs()
+{
+    // Two Hebrew lines set from the right edge (167), the second ending short
+    // on the left, then a Latin line from the left edge.
+    const QString first = QStringLiteral("דדדד גגגג בבבב "
+                                         "אאאא");
+    const QString second = QStringLiteral("וווו הההה");
+    QList<Glyph> glyphs = setText(first, 167 - 5 * first.size(), 100);
+    glyphs += setText(second, 167 - 5 * second.size(), 112);
+    glyphs += setText(QStringLiteral("latin line"), 72, 124);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(glyphs), kStyles), 72, 167, {});
+    QCOMPARE(paragraphs.size(), 2);
+    // Typed order: each line read from the right, the first line first.
+    QCOMPARE(paragraphs[0].text(), QStringLiteral("אאאא בבבב "
+                                                  "גגגג דדדד "
+                                                  "הההה וווו"));
+    QVERIFY(paragraphs[0].rightToLeft);
+    QCOMPARE(paragraphs[0].lineCount, 2);
+    QCOMPARE(paragraphs[0].firstIndent, 0.0);
+    QCOMPARE(paragraphs[1].text(), QStringLiteral("latin line"));
+    QVERIFY(!paragraphs[1].rightToLeft);
 }
 
 void TestLayoutText::fullLinesJoinIntoOneParagraph()
