@@ -3,7 +3,8 @@
 
 Builds a corpus from what Debian packages put on this machine (PDF manuals
 under /usr/share/doc, LibreOffice templates exported to PDF, and a slide deck
-with pictures, a table and two-column text made with LibreOffice here),
+with pictures, a table, two-column text and Hebrew and Arabic text set from
+the right, made with LibreOffice here),
 converts every PDF to docx through the new engine (bench_pdf_convert word) and
 through the old route (pdftohtml into Writer, bench_pdf_convert word-html),
 reopens each docx in LibreOffice as PDF and prints per document:
@@ -155,6 +156,34 @@ def table_fodt(path):
 </office:text></office:body></office:document>""")
 
 
+HEBREW = ("זהו משפט ארוך בעברית שנועד לבדוק את סדר המילים בפסקה של כמה שורות, כולל מספרים כמו 2024 ו-3.14 "
+          "ומילים באנגלית כמו Mirelune PDF (בסוגריים) ועוד טקסט.")
+ARABIC = ("هذه فقرة طويلة باللغة العربية لاختبار ترتيب الكلمات في فقرة من عدة أسطر، مع أرقام مثل 1234 "
+          "وكلمات إنجليزية مثل Word Document (بين قوسين) ونص إضافي.")
+
+
+def right_to_left_fodt(path):
+    """Hebrew and Arabic set from the right, with numbers and Latin words inside, and a Latin paragraph."""
+    rtl = 'style:writing-mode="rl-tb"'
+    font = 'style:font-name="DejaVu Sans" fo:font-family="DejaVu Sans" style:font-family-complex="DejaVu Sans"'
+    open(path, "w").write(FODT_HEAD.format(mime="application/vnd.oasis.opendocument.text") + """
+<office:automatic-styles>
+ <style:style style:name="Head" style:family="paragraph"><style:paragraph-properties %s fo:margin-bottom="0.3cm"/>
+  <style:text-properties fo:font-size="18pt" fo:font-weight="bold" style:font-weight-complex="bold" style:font-size-complex="18pt" %s/></style:style>
+ <style:style style:name="Right" style:family="paragraph"><style:paragraph-properties %s fo:text-align="justify" fo:margin-bottom="0.3cm"/>
+  <style:text-properties %s/></style:style>
+ <style:style style:name="Left" style:family="paragraph"><style:paragraph-properties fo:text-align="justify"/>
+  <style:text-properties %s/></style:style>
+</office:automatic-styles>
+<office:body><office:text>
+<text:p text:style-name="Head">כותרת מודגשת בעברית</text:p>
+""" % (rtl, font, rtl, font, font) + "".join(
+        '<text:p text:style-name="Right">%s</text:p>\n' % " ".join([text] * 3) for text in (HEBREW, ARABIC, HEBREW)) + """
+<text:p text:style-name="Left">A Latin paragraph with the Hebrew word שלום in it and the number 42 at its end, long
+enough to wrap onto a second line of the page.</text:p>
+</office:text></office:body></office:document>""")
+
+
 def slides_fodp(path):
     colours = [(200, 40, 40), (40, 120, 200), (40, 160, 80)]
     pages = []
@@ -201,11 +230,13 @@ def build_corpus(work, office):
     two_columns_fodt(os.path.join(made, "two-columns.fodt"))
     table_fodt(os.path.join(made, "table.fodt"))
     slides_fodp(os.path.join(made, "slides.fodp"))
+    right_to_left_fodt(os.path.join(made, "right-to-left.fodt"))
     templates = sorted(glob.glob("/usr/lib/libreoffice/share/template/common/officorr/*.ott"))[:2]
     templates += sorted(glob.glob("/usr/lib/libreoffice/share/template/*/presnt/*.otp"))[:1]
-    office.convert([os.path.join(made, n) for n in ("two-columns.fodt", "table.fodt")] + templates[:2], "pdf", folder)
+    office.convert([os.path.join(made, n) for n in ("two-columns.fodt", "table.fodt", "right-to-left.fodt")] +
+                   templates[:2], "pdf", folder)
     office.convert([os.path.join(made, "slides.fodp")] + templates[2:], "pdf", folder)
-    for name in ["two-columns", "table", "slides"] + [os.path.splitext(os.path.basename(t))[0] for t in templates]:
+    for name in ["two-columns", "table", "right-to-left", "slides"] + [os.path.splitext(os.path.basename(t))[0] for t in templates]:
         path = os.path.join(folder, name + ".pdf")
         if os.path.exists(path):
             pdfs.append(path)

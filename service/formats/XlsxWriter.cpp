@@ -75,6 +75,8 @@ QString fill(lxw_workbook *workbook, const QList<XlsxWriter::Sheet> &sheets)
         lxw_worksheet *worksheet = workbook_add_worksheet(workbook, names[s].toUtf8().constData());
         if (!worksheet)
             return QStringLiteral("Cannot add the sheet \"%1\"").arg(names[s]);
+        if (sheets[s].rightToLeft)
+            worksheet_right_to_left(worksheet);
         const QList<QStringList> &rows = sheets[s].rows;
         for (qsizetype r = 0; r < rows.size(); ++r) {
             // Checked here: lxw_col_t is 16 bits wide, so a cast would wrap.

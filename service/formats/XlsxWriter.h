@@ -11,6 +11,7 @@ public:
     struct Sheet {
         QString name;
         QList<QStringList> rows;
+        bool rightToLeft = false; // shown from the right: the first column is the rightmost
     };
 
     // On failure *error says why, and no partial workbook is left at path.

@@ -257,7 +257,7 @@ void TestFormats::workbookHoldsTextAndNumbers()
                                  {{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Code")},
                                   {QStringLiteral("Apple & <Pear>"), QStringLiteral("3"), QStringLiteral("007")},
                                   {QStringLiteral("bell\x07 gone"), QStringLiteral("-0.25"), QString()}}},
-                                {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}}},
+                                {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}, true}},
                                &error),
              qPrintable(error));
     QVERIFY(error.isEmpty());
@@ -285,6 +285,10 @@ void TestFormats::workbookHoldsTextAndNumbers()
     const QString total = second.value(QStringLiteral("B1"));
     QVERIFY2(total.startsWith(QLatin1Char('#')), qPrintable(total));
     QCOMPARE(total.mid(1).toDouble(), 12.5);
+    // The second sheet is shown from the right, the first is not.
+    const QString rightToLeft = QStringLiteral("rightToLeft=\"1\"");
+    QVERIFY(!QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/sheet1.xml"))).contains(rightToLeft));
+    QVERIFY(QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/sheet2.xml"))).contains(rightToLeft));
 }
 
 void TestFormats::workbookCutsOverlongText()

@@ -913,6 +913,20 @@ void TestLayoutParts::sheetRowsAndNumbers()
     QCOMPARE(sheets.size(), 2);
     QCOMPARE(sheets[1].name, QStringLiteral("Page 2"));
     QVERIFY(sheets[1].rows.isEmpty());
+    QVERIFY(!sheets[0].rightToLeft);
+    // Set from the right, the rightmost column comes first, and a merged cell's
+    // text goes in the first cell it covers from there.
+    for (Paragraph &each : page.paragraphs)
+        each.rightToLeft = true;
+    for (QList<TableCell> &row : page.tables[0].cells) {
+        for (TableCell &cell : row) {
+            for (Paragraph &each : cell.paragraphs)
+                each.rightToLeft = true;
+        }
+    }
+    QCOMPARE(SheetBuilder::rows(page), (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
+                                                           strings({"7", ""}), strings({"After"})}));
+    QVERIFY(SheetBuilder::sheets({page}).first().rightToLeft);
 }
 
 void TestLayoutParts::headingsByRelativeSize()
