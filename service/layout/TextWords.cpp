@@ -1,5 +1,6 @@
 #include "layout/TextWords.h"
 
+#include "layout/BidiText.h"
 #include "layout/SpreadLetters.h"
 
 #include <QHash>
@@ -182,6 +183,20 @@ void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
         word.runs.append({glyph.style, int(glyph.text.size()), rise});
 }
 
+// Puts a ligature's further letter before its first one where they are of a
+// right-to-left script: words hold letters as drawn, from the left, and the
+// ligature's own letters come in typed order. False where the letter is of
+// another style than the word's last run, which holds the ligature.
+bool insertTurnedContinuation(TextWords::Word &word, qsizetype clusterStart, const Glyph &glyph)
+{
+    if (!BidiText::hasRightToLeft(glyph.text) || word.runs.isEmpty() || word.runs.last().style != glyph.style ||
+        clusterStart < word.text.size() - word.runs.last().length)
+        return false;
+    word.text.insert(clusterStart, glyph.text);
+    word.runs.last().length += int(glyph.text.size());
+    return true;
+}
+
 // Letters set one by one in columns (a listing in a proportional font) stand
 // a column apart, centre to centre, whatever their widths, so the gaps between
 // them vary with the letters. Where the letters mostly do not touch and nearly
@@ -297,6 +312,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         double lastRight = 0;
         double lastCentre = 0;
         const Glyph *previous = nullptr;
+        qsizetype clusterStart = 0; // where the last glyph with an advance begins in the word
         const auto finish = [&] {
             if (!word.text.isEmpty()) {
                 word.baseline = rows[r].baseline;
@@ -322,7 +338,8 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             const bool continuation =
                 previous && glyph.box.width() <= 0 && qAbs(glyph.box.left() - previous->box.left()) < 0.05 * glyph.size;
             if (continuation) {
-                appendGlyph(word, glyph, rows[r].baseline);
+                if (!insertTurnedContinuation(word, clusterStart, glyph))
+                    appendGlyph(word, glyph, rows[r].baseline);
                 previous = &glyph;
                 continue;
             }
@@ -333,6 +350,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
                                          : gap > (spread > 0 ? spread : wordGap(qMax(word.size, glyph.size)));
             if (!word.text.isEmpty() && (apart || gap < -0.5 * glyph.size))
                 finish();
+            clusterStart = word.text.size();
             appendGlyph(word, glyph, rows[r].baseline);
             lastCentre = glyph.box.center().x();
             lastRight = qMax(lastRight, glyph.box.right());

@@ -164,6 +164,16 @@ void TestLayoutText::ligatureContinuationStaysInTheWord()
     }
     office += tail;
     QCOMPARE(texts(TextWords::words(office)), QStringList{QStringLiteral("officia")});
+    // Arabic "بلا" drawn from the left: the lam-alef ligature ("ل", then "ا" without
+    // advance), then the beh. Read in typed order, the ligature keeps its letters' order.
+    QList<Glyph> arabic = setText(QStringLiteral("لب"), 72, 100);
+    Glyph alef = arabic.first();
+    alef.text = QStringLiteral("ا");
+    alef.box.setWidth(0);
+    arabic.insert(1, alef);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(arabic), kStyles), 72, 167, {});
+    QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("بلا")});
 }
 
 void TestLayoutText::overprintedBoldIsReadOnce()
