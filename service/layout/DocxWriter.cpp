@@ -107,9 +107,15 @@ struct Fragment {
 class Writer {
 public:
     Writer(const QList<StructuredPage> &pages, const QList<TextStyle> &styles, QList<DocxWriter::Media> *media)
-        : mPages(pages), mStyles(styles), mMedia(media)
+        : mPages(pages), mStyles(styles), mMedia(media), mAddresses(DocxWriter::linkAddresses(pages))
     {
         measureMargins();
+        for (const StructuredPage &page : pages) {
+            for (const PageLink &link : page.links) {
+                if (link.url.isEmpty())
+                    mLinkedPages.insert(link.page);
+            }
+        }
     }
 
     QByteArray document();
@@ -138,6 +144,8 @@ private:
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
     QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
+    void textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run);
+    void hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const;
     int condensing(const Paragraph &paragraph, int style) const;
     // `condense`: twentieths of a point taken from each character's advance;
     // `rise`: points above the baseline.
@@ -162,7 +170,17 @@ private:
     std::optional<SectionLayout> mSection;
     bool mSectionOnNewPage = true;
     int mDrawingId = 0;
+    const QStringList mAddresses; // of the links out of the document, in the order of their relationships
+    QSet<int> mLinkedPages;       // pages a link inside the document leads to
+    int mPageIndex = 0;           // of the page being written
 };
+
+// The bookmark a link inside the document leads to: hidden (an underscore
+// first), as Word's own are.
+QString pageBookmark(int page)
+{
+    return QStringLiteral("_Page%1").arg(page + 1);
+}
 
 void Writer::measureMargins()
 {
@@ -315,6 +333,13 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
     xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
     runProperties(xml, -1, true);
     xml.writeEndElement();
+    if (mLinkedPages.contains(mPageIndex)) {
+        xml.writeEmptyElement(QStringLiteral("w:bookmarkStart"));
+        xml.writeAttribute(QStringLiteral("w:id"), QString::number(mPageIndex));
+        xml.writeAttribute(QStringLiteral("w:name"), pageBookmark(mPageIndex));
+        xml.writeEmptyElement(QStringLiteral("w:bookmarkEnd"));
+        xml.writeAttribute(QStringLiteral("w:id"), QString::number(mPageIndex));
+    }
     for (const Shape &each : page.shapes)
         shape(xml, each);
     for (const Picture &each : page.pictures) {
@@ -471,30 +496,57 @@ int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
     return int(std::lround(points * 20));
 }
 
+// Runs in a link of the page are wrapped in a hyperlink to its address or its page.
 void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
+    const QList<PageLink> &links = mPages[mPageIndex].links;
+    int open = -1;
     for (const TextRun &run : paragraph.runs) {
-        xml.writeStartElement(QStringLiteral("w:r"));
-        runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise);
-        // Line ends of the source become line breaks, tabs tabs.
-        const QStringList lines = run.text.split(QLatin1Char('\n'));
-        for (qsizetype l = 0; l < lines.size(); ++l) {
-            if (l > 0)
-                xml.writeEmptyElement(QStringLiteral("w:br"));
-            const QStringList pieces = xmlSafe(lines[l]).split(QLatin1Char('\t'));
-            for (qsizetype i = 0; i < pieces.size(); ++i) {
-                if (i > 0)
-                    xml.writeEmptyElement(QStringLiteral("w:tab"));
-                if (pieces[i].isEmpty())
-                    continue;
-                xml.writeStartElement(QStringLiteral("w:t"));
-                xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
-                xml.writeCharacters(pieces[i]);
+        if (run.link != open) {
+            if (open >= 0)
                 xml.writeEndElement();
-            }
+            open = run.link >= 0 && run.link < links.size() ? run.link : -1;
+            if (open >= 0)
+                hyperlinkStart(xml, links[open]);
         }
-        xml.writeEndElement();
+        textRun(xml, paragraph, run);
     }
+    if (open >= 0)
+        xml.writeEndElement();
+}
+
+void Writer::hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const
+{
+    xml.writeStartElement(QStringLiteral("w:hyperlink"));
+    if (link.url.isEmpty())
+        xml.writeAttribute(QStringLiteral("w:anchor"), pageBookmark(link.page));
+    else
+        xml.writeAttribute(QStringLiteral("r:id"), QStringLiteral("rIdLink%1").arg(mAddresses.indexOf(link.url) + 1));
+    xml.writeAttribute(QStringLiteral("w:history"), QStringLiteral("1"));
+}
+
+void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run)
+{
+    xml.writeStartElement(QStringLiteral("w:r"));
+    runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise);
+    // Line ends of the source become line breaks, tabs tabs.
+    const QStringList lines = run.text.split(QLatin1Char('\n'));
+    for (qsizetype l = 0; l < lines.size(); ++l) {
+        if (l > 0)
+            xml.writeEmptyElement(QStringLiteral("w:br"));
+        const QStringList pieces = xmlSafe(lines[l]).split(QLatin1Char('\t'));
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                xml.writeEmptyElement(QStringLiteral("w:tab"));
+            if (pieces[i].isEmpty())
+                continue;
+            xml.writeStartElement(QStringLiteral("w:t"));
+            xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+            xml.writeCharacters(pieces[i]);
+            xml.writeEndElement();
+        }
+    }
+    xml.writeEndElement();
 }
 
 void Writer::columnItems(const StructuredPage &page, const Column &column, double left, double right, double *cursor)
@@ -950,6 +1002,7 @@ double Writer::topOf(const StructuredPage &page, const FlowItem &item)
 
 void Writer::writePage(int index)
 {
+    mPageIndex = index;
     const StructuredPage &page = mPages[index];
     const SectionLayout first = layoutOf(page, page.bands.isEmpty() ? nullptr : &page.bands.first());
     bool pageBreak = index > 0;
@@ -1084,12 +1137,20 @@ QByteArray contentTypes()
         });
 }
 
-QByteArray relationships(const QList<std::pair<QString, QString>> &targets)
+// `addresses`: links out of the document, relationships "rIdLinkN".
+QByteArray relationships(const QList<std::pair<QString, QString>> &targets, const QStringList &addresses = {})
 {
     return part(
         QStringLiteral("Relationships"),
         {{QStringLiteral("xmlns"), QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships")}},
-        [&targets](QXmlStreamWriter &xml) {
+        [&targets, &addresses](QXmlStreamWriter &xml) {
+            for (qsizetype i = 0; i < addresses.size(); ++i) {
+                xml.writeEmptyElement(QStringLiteral("Relationship"));
+                xml.writeAttribute(QStringLiteral("Id"), QStringLiteral("rIdLink%1").arg(i + 1));
+                xml.writeAttribute(QStringLiteral("Type"), QLatin1String(kR) + QStringLiteral("/hyperlink"));
+                xml.writeAttribute(QStringLiteral("Target"), addresses[i]);
+                xml.writeAttribute(QStringLiteral("TargetMode"), QStringLiteral("External"));
+            }
             for (qsizetype i = 0; i < targets.size(); ++i) {
                 xml.writeEmptyElement(QStringLiteral("Relationship"));
                 xml.writeAttribute(QStringLiteral("Id"), targets[i].first);
@@ -1141,6 +1202,18 @@ QByteArray DocxWriter::documentXml(const QList<StructuredPage> &pages, const QLi
                                    QList<Media> *media)
 {
     return Writer(pages, styles, media).document();
+}
+
+QStringList DocxWriter::linkAddresses(const QList<StructuredPage> &pages)
+{
+    QStringList addresses;
+    for (const StructuredPage &page : pages) {
+        for (const PageLink &link : page.links) {
+            if (!link.url.isEmpty() && !addresses.contains(link.url))
+                addresses.append(link.url);
+        }
+    }
+    return addresses;
 }
 
 QByteArray DocxWriter::settingsXml(const QList<StructuredPage> &pages)
@@ -1230,7 +1303,8 @@ bool DocxWriter::write(const QString &path, const QList<StructuredPage> &pages, 
               zip.addData(QStringLiteral("word/document.xml"), document) &&
               zip.addData(QStringLiteral("word/styles.xml"), stylesXml(styles)) &&
               zip.addData(QStringLiteral("word/settings.xml"), DocxWriter::settingsXml(pages)) &&
-              zip.addData(QStringLiteral("word/_rels/document.xml.rels"), relationships(targets));
+              zip.addData(QStringLiteral("word/_rels/document.xml.rels"),
+                          relationships(targets, DocxWriter::linkAddresses(pages)));
     for (const Media &each : std::as_const(media))
         ok = ok && zip.addFile(QStringLiteral("word/media/") + each.name, each.source);
     if (ok && zip.close())

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Writes structured pages as a WordprocessingML document. Each source page
 // becomes one page: it opens with a one-point paragraph that carries the page
@@ -29,6 +30,8 @@ public:
     static QByteArray documentXml(const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
                                   QList<Media> *media);
     static QByteArray stylesXml(const QList<TextStyle> &styles);
+    // The addresses the pages link to, each once: relationship "rIdLinkN" for address N.
+    static QStringList linkAddresses(const QList<StructuredPage> &pages);
     // word/settings.xml: hyphenation on where the source hyphenated.
     static QByteArray settingsXml(const QList<StructuredPage> &pages);
 };

@@ -114,6 +114,13 @@ QList<FlowItem> Analysis::flow(const QList<Word> &words, double left, double rig
 StructuredPage Analysis::run()
 {
     mWords = TextWords::words(mSource.glyphs);
+    mPage.links = mSource.links;
+    for (Word &word : mWords) {
+        for (qsizetype l = 0; l < mSource.links.size() && word.link < 0; ++l) {
+            if (mSource.links[l].box.contains(word.box.center()))
+                word.link = int(l);
+        }
+    }
     const QList<RuledTables::Found> found = RuledTables::find(mSource.rules, mSource.fills);
     QSet<int> usedRules;
     QSet<int> usedFills;

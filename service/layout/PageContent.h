@@ -108,6 +108,15 @@ struct ImagePlacement {
     QString key;  // the same for every placement of one image
 };
 
+// A link of the page: a web or mail address, or a page of the document.
+struct PageLink {
+    QRectF box;
+    QString url;   // the address; empty for a page of the document
+    int page = -1; // the page it leads to, from 0, for a link inside the document
+
+    bool operator==(const PageLink &other) const = default;
+};
+
 struct SourcePage {
     QSizeF size;
     QList<Glyph> glyphs;
@@ -116,6 +125,7 @@ struct SourcePage {
     QList<ImagePlacement> images;
     QList<Shade> shades;
     QList<QRectF> drawings; // boxes of shapes that are no rule and no box (curves, slants) and of turned text
+    QList<PageLink> links;
     // Glyphs by the clockwise quarter turns of the page that would set them
     // upright: [0] runs left to right; the rest are left out of the flow.
     std::array<int, 4> glyphsByTurn{};

@@ -16,6 +16,7 @@ struct TextRun {
     QString text;
     int style = -1;  // index into SourceDocument::styles
     double rise = 0; // points above the line's baseline (a superscript), below if negative
+    int link = -1;   // index into StructuredPage::links
 
     bool operator==(const TextRun &other) const = default;
 };
@@ -123,6 +124,7 @@ struct Shape {
 
 struct StructuredPage {
     QSizeF size;
+    QList<PageLink> links;
     QList<Paragraph> paragraphs;
     QList<Table> tables;
     QList<Band> bands;

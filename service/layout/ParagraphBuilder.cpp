@@ -163,7 +163,7 @@ public:
         mTurnedLine = BidiText::hasRightToLeft(drawn);
         if (!mTurnedLine) {
             for (const TextRun &run : std::as_const(mLine))
-                append(mParagraph.runs, run.text, run.style, run.rise);
+                append(mParagraph.runs, run.text, run);
         } else {
             const BidiText::Logical logical = BidiText::typedOrder(drawn, BidiText::mostlyRightToLeft(drawn));
             QList<const TextRun *> runOf;
@@ -171,7 +171,7 @@ public:
                 runOf.insert(runOf.size(), run.text.size(), &run);
             for (qsizetype i = 0; i < logical.text.size(); ++i) {
                 const TextRun *run = runOf.at(logical.sources.at(i));
-                append(mParagraph.runs, logical.text.mid(i, 1), run->style, run->rise);
+                append(mParagraph.runs, logical.text.mid(i, 1), *run);
             }
         }
         mLine.clear();
@@ -182,18 +182,20 @@ private:
     {
         qsizetype offset = 0;
         for (const TextWords::Run &run : word.runs) {
-            append(mLine, word.text.mid(offset, run.length), run.style, run.rise);
+            append(mLine, word.text.mid(offset, run.length), TextRun{{}, run.style, run.rise, word.link});
             offset += run.length;
         }
         mLastWord = word.text;
     }
 
-    static void append(QList<TextRun> &runs, const QString &text, int style, double rise)
+    // Adds text set as `like` is.
+    static void append(QList<TextRun> &runs, const QString &text, const TextRun &like)
     {
-        if (!runs.isEmpty() && runs.last().style == style && runs.last().rise == rise)
+        if (!runs.isEmpty() && runs.last().style == like.style && runs.last().rise == like.rise &&
+            runs.last().link == like.link)
             runs.last().text += text;
         else
-            runs.append({text, style, rise});
+            runs.append({text, like.style, like.rise, like.link});
     }
 
     Paragraph &mParagraph;

@@ -3,6 +3,7 @@
 #include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
+#include "layout/LinkReader.h"
 #include "layout/ShadeColours.h"
 #include "layout/TraceReader.h"
 
@@ -133,6 +134,7 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
         FigureRegions::render(tools, source, workFolder, *document);
         if (!ShadeColours::read(tools, source, workFolder, *document, error))
             return std::nullopt;
+        LinkReader::read(tools, source, workFolder, *document);
     }
     resolveFonts(tools, document->styles);
     return document;

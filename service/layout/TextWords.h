@@ -32,6 +32,7 @@ public:
         double size = 0;     // the largest glyph's
         int row = 0;         // rows are numbered top to bottom
         QList<Run> runs;
+        int link = -1; // the page's link the word stands in, if any
     };
 
     static QList<Word> words(const QList<Glyph> &glyphs);

@@ -32,6 +32,7 @@ private slots:
     void scannedPageBecomesItsImage();
     void sidewaysPagesReadUpright();
     void rightToLeftTextKeepsItsOrderAndSide();
+    void linksLeadWhereTheyDid();
     void everyPageStartsAPage();
     void brokenTraceFailsWithAText();
 
@@ -488,6 +489,44 @@ void TestLayoutDocuments::rightToLeftTextKeepsItsOrderAndSide()
     const QString layout = TestDocuments::pdfText(reopened, true);
     const QString lastHebrewLine = layout.section(QLatin1Char('\n'), 2, 2);
     QVERIFY2(lastHebrewLine.startsWith(QStringLiteral("    ")), qPrintable(layout));
+}
+
+void TestLayoutDocuments::linksLeadWhereTheyDid()
+{
+    LayoutPdf pdf;
+    pdf.text(60, 80, QStringLiteral("Read the manual online before you start"));
+    pdf.link(100, 70, 68, 14, QStringLiteral("https://example.org/manual?part=1&lang=en"));
+    pdf.text(60, 100, QStringLiteral("Press here to run a script"));
+    pdf.link(60, 90, 60, 14, QStringLiteral("javascript:alert(1)"));
+    pdf.text(60, 120, QStringLiteral("The tables follow on the next page"));
+    pdf.link(166, 110, 50, 14, {}, 1);
+    pdf.newPage().text(60, 80, QStringLiteral("Tables"), 16, LayoutPdf::Font::Bold);
+    const Converted result = convert(pdf, QStringLiteral("links"));
+    const QString &xml = result.documentXml;
+    static const QRegularExpression hyperlink(QStringLiteral("<w:hyperlink ([^>]*)>(.*?)</w:hyperlink>"));
+    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
+    QMap<QString, QString> linked; // attributes to text
+    for (auto it = hyperlink.globalMatch(xml); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        QString words;
+        for (auto t = text.globalMatch(match.captured(2)); t.hasNext();)
+            words += t.next().captured(1);
+        linked.insert(match.captured(1), words.trimmed());
+    }
+    // The address's words and the page's lead on; the script's link is gone, its text stays.
+    QCOMPARE(linked.size(), 2);
+    QCOMPARE(linked.value(QStringLiteral("r:id=\"rIdLink1\" w:history=\"1\"")), QStringLiteral("manual online"));
+    QCOMPARE(linked.value(QStringLiteral("w:anchor=\"_Page2\" w:history=\"1\"")), QStringLiteral("next page"));
+    QVERIFY(paragraphs(xml).contains(QStringLiteral("Press here to run a script")));
+    QCOMPARE(xml.count(QStringLiteral("<w:bookmarkStart ")), 1);
+    QVERIFY(xml.contains(QStringLiteral("w:name=\"_Page2\"")));
+    const QString relations = QString::fromUtf8(TestDocuments::zipEntry(
+        mDir.filePath(QStringLiteral("links/out.docx")), QStringLiteral("word/_rels/document.xml.rels")));
+    QVERIFY2(relations.contains(QStringLiteral("Id=\"rIdLink1\"")) &&
+                 relations.contains(QStringLiteral("Target=\"https://example.org/manual?part=1&amp;lang=en\" "
+                                                   "TargetMode=\"External\"")),
+             qPrintable(relations));
+    QVERIFY(!relations.contains(QStringLiteral("javascript")));
 }
 
 void TestLayoutDocuments::everyPageStartsAPage()

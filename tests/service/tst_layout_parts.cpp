@@ -4,6 +4,7 @@
 #include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
 #include "layout/ImageCatalog.h"
+#include "layout/LinkReader.h"
 #include "layout/PdfReader.h"
 #include "layout/RuledTables.h"
 #include "layout/ShadeColours.h"
@@ -52,6 +53,7 @@ private slots:
     void stackedLinesBesideARowStayInIt();
     void raggedLinesStayLines();
     void sheetRowsAndNumbers();
+    void linkListIsReadSafely();
     void headingsByRelativeSize();
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
@@ -927,6 +929,32 @@ void TestLayoutParts::sheetRowsAndNumbers()
     QCOMPARE(SheetBuilder::rows(page), (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
                                                            strings({"7", ""}), strings({"After"})}));
     QVERIFY(SheetBuilder::sheets({page}).first().rightToLeft);
+}
+
+void TestLayoutParts::linkListIsReadSafely()
+{
+    SourceDocument document;
+    document.pages.resize(2);
+    LinkReader::parse("0\t10 20 110 32\thttps://example.org/a?b=1\n"
+                      "0\t10 40 110 52\t#1\n"
+                      "1\t10 40 110 52\tmailto:help@example.org\n"
+                      "0\t10 60 110 72\tjavascript:alert(1)\n"
+                      "0\t10 60 110 72\tfile:///etc/passwd\n"
+                      "0\t10 60 110 72\t#7\n"               // a page the document lacks
+                      "5\t10 60 110 72\thttp://a.example\n" // on a page the document lacks
+                      "0\t10 60 10 72\thttp://a.example\n"  // an empty box
+                      "0\tten 60 110 72\thttp://a.example\n"
+                      "Error: something the script printed\n",
+                      document);
+    QCOMPARE(document.pages[0].links,
+             (QList<PageLink>{{QRectF(10, 20, 100, 12), QStringLiteral("https://example.org/a?b=1"), -1},
+                              {QRectF(10, 40, 100, 12), QString(), 1}}));
+    QCOMPARE(document.pages[1].links.size(), 1);
+    QCOMPARE(document.pages[1].links.first().url, QStringLiteral("mailto:help@example.org"));
+    QVERIFY(LinkReader::isSafeAddress(QStringLiteral("ftp://files.example.org/x")));
+    QVERIFY(!LinkReader::isSafeAddress(QStringLiteral("http://")));
+    QVERIFY(!LinkReader::isSafeAddress(QStringLiteral("file://url(http://www.zlib.org)")));
+    QVERIFY(!LinkReader::isSafeAddress(QStringLiteral("https://example.org/") + QString(3000, QLatin1Char('a'))));
 }
 
 void TestLayoutParts::headingsByRelativeSize()

@@ -24,6 +24,21 @@ LayoutPdf &LayoutPdf::newPage()
 {
     mContents.append(QByteArray());
     mTurns.append(0);
+    mAnnots.append(QByteArray());
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::link(double x, double y, double width, double height, const QString &address, int page)
+{
+    if (mContents.isEmpty())
+        newPage();
+    // Pages are objects 7, 9, 11, ...: six shared objects first, then a page and its content each.
+    const QByteArray action =
+        address.isEmpty() ? QByteArray("/Dest [" + QByteArray::number(7 + 2 * page) + " 0 R /XYZ null null null]")
+                          : QByteArray("/A << /S /URI /URI " + pdfString(address) + " >>");
+    mAnnots.last() += "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + number(x) + ' ' +
+                      number(pdfY(y + height)) + ' ' + number(x + width) + ' ' + number(pdfY(y)) + "] " + action +
+                      " >> ";
     return *this;
 }
 
@@ -111,11 +126,13 @@ QByteArray LayoutPdf::bytes() const
         const QByteArray &content = contents[p];
         const int page = int(objects.size()) + 1;
         const int turn = mTurns.value(p);
+        const QByteArray annots = mAnnots.value(p);
         kids += QByteArray::number(page) + " 0 R ";
         objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(mPage.width()) + ' ' +
                        number(mPage.height()) + "] /Resources " + resources + " /Contents " +
                        QByteArray::number(page + 1) + " 0 R" +
-                       (turn != 0 ? " /Rotate " + QByteArray::number(turn) : QByteArray()) + " >>");
+                       (turn != 0 ? " /Rotate " + QByteArray::number(turn) : QByteArray()) +
+                       (annots.isEmpty() ? QByteArray() : " /Annots [" + annots + "]") + " >>");
         objects.append("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream");
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(contents.size()) + " >>";

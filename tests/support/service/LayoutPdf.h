@@ -27,6 +27,8 @@ public:
     LayoutPdf &ellipse(double x, double y, double width, double height);
     // The image (a 2 x 2 checker of red and blue) stretched over the box.
     LayoutPdf &image(double x, double y, double width, double height);
+    // A link over the box to an address, or to a page (from 0) when `address` is empty.
+    LayoutPdf &link(double x, double y, double width, double height, const QString &address, int page = -1);
 
     QByteArray bytes() const;
     bool write(const QString &path) const;
@@ -36,5 +38,6 @@ private:
 
     QSizeF mPage;
     QList<QByteArray> mContents;
-    QList<int> mTurns; // of each page
+    QList<int> mTurns;         // of each page
+    QList<QByteArray> mAnnots; // of each page: its link annotations
 };
