@@ -27,6 +27,9 @@ for (var i = 0; i < doc.countPages(); ++i) {
 )";
 
 constexpr qsizetype kMaxAddress = 2048;
+// Each word is looked up among its page's links: a page of a hundred thousand
+// links (a hostile file) would cost minutes, a real page has a few hundred.
+constexpr qsizetype kMaxPerPage = 2000;
 
 } // namespace
 
@@ -71,8 +74,9 @@ void LinkReader::parse(const QByteArray &output, SourceDocument &document)
         } else {
             continue;
         }
-        if (boxRead && !link.box.isEmpty())
-            document.pages[page].links.append(link);
+        QList<PageLink> &links = document.pages[page].links;
+        if (boxRead && !link.box.isEmpty() && links.size() < kMaxPerPage)
+            links.append(link);
     }
 }
 
