@@ -107,9 +107,12 @@ struct Fragment {
 class Writer {
 public:
     Writer(const QList<StructuredPage> &pages, const QList<TextStyle> &styles, QList<DocxWriter::Media> *media)
-        : mPages(pages), mStyles(styles), mMedia(media), mAddresses(DocxWriter::linkAddresses(pages))
+        : mPages(pages), mStyles(styles), mMedia(media)
     {
         measureMargins();
+        const QStringList addresses = DocxWriter::linkAddresses(pages);
+        for (qsizetype i = 0; i < addresses.size(); ++i)
+            mAddressIndex.insert(addresses[i], int(i));
         for (const StructuredPage &page : pages) {
             for (const PageLink &link : page.links) {
                 if (link.url.isEmpty())
@@ -170,9 +173,9 @@ private:
     std::optional<SectionLayout> mSection;
     bool mSectionOnNewPage = true;
     int mDrawingId = 0;
-    const QStringList mAddresses; // of the links out of the document, in the order of their relationships
-    QSet<int> mLinkedPages;       // pages a link inside the document leads to
-    int mPageIndex = 0;           // of the page being written
+    QHash<QString, int> mAddressIndex; // of the links out of the document: their relationships, from 0
+    QSet<int> mLinkedPages;            // pages a link inside the document leads to
+    int mPageIndex = 0;                // of the page being written
 };
 
 // The bookmark a link inside the document leads to: hidden (an underscore
@@ -521,7 +524,7 @@ void Writer::hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const
     if (link.url.isEmpty())
         xml.writeAttribute(QStringLiteral("w:anchor"), pageBookmark(link.page));
     else
-        xml.writeAttribute(QStringLiteral("r:id"), QStringLiteral("rIdLink%1").arg(mAddresses.indexOf(link.url) + 1));
+        xml.writeAttribute(QStringLiteral("r:id"), QStringLiteral("rIdLink%1").arg(mAddressIndex.value(link.url) + 1));
     xml.writeAttribute(QStringLiteral("w:history"), QStringLiteral("1"));
 }
 
@@ -1207,10 +1210,13 @@ QByteArray DocxWriter::documentXml(const QList<StructuredPage> &pages, const QLi
 QStringList DocxWriter::linkAddresses(const QList<StructuredPage> &pages)
 {
     QStringList addresses;
+    QSet<QString> seen;
     for (const StructuredPage &page : pages) {
         for (const PageLink &link : page.links) {
-            if (!link.url.isEmpty() && !addresses.contains(link.url))
+            if (!link.url.isEmpty() && !seen.contains(link.url)) {
+                seen.insert(link.url);
                 addresses.append(link.url);
+            }
         }
     }
     return addresses;
