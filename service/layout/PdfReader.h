@@ -9,10 +9,11 @@
 
 // Reads what a PDF draws with real tools: MuPDF's drawing trace for text,
 // rules, fills and image places (TraceReader), poppler's pdfimages for the
-// image data (ImageCatalog), and fontconfig's fc-match for an installed
-// family that stands in for each font. Pages set sideways (a landscape page
-// turned by its rotation, a scan fed in sideways) are read from a copy made
-// upright with qpdf, so that their text reads as text.
+// image data (ImageCatalog), a script MuPDF runs for the links (LinkReader),
+// and fontconfig's fc-match for an installed family that stands in for each
+// font. Pages set sideways (a page turned by its rotation, a scan fed in
+// sideways) are read from a copy made upright with qpdf, so that their text
+// reads as text.
 class PdfReader final {
 public:
     // Whether to render what is drawn besides text (image files, figures, the
