@@ -20,6 +20,7 @@ std::optional<PdfStructure> PdfStructure::read(JobContext &context, int from, in
     PdfStructure structure;
     structure.pages = DocumentAnalyzer::analyze(*source);
     structure.styles = source->styles;
+    structure.info = source->info;
     context.progress(to);
     return structure;
 }

@@ -13,6 +13,7 @@ class PdfStructure final {
 public:
     QList<TextStyle> styles;
     QList<StructuredPage> pages;
+    DocumentInfo info;
 
     // Reports progress from `from` to `to` on the way.
     static std::optional<PdfStructure> read(JobContext &context, int from, int to, QString *error,

@@ -14,7 +14,7 @@ ConversionResult SpreadsheetConverter::toWorkbook(JobContext &context)
     if (!structure)
         return ConversionResult::failed(error);
     const QString workbook = context.outFolder + QStringLiteral("/workbook.xlsx");
-    if (!XlsxWriter::write(workbook, SheetBuilder::sheets(structure->pages), &error))
+    if (!XlsxWriter::write(workbook, SheetBuilder::sheets(structure->pages), &error, structure->info))
         return ConversionResult::failed(error);
     if (context.argText(WireFields::kFormat).toLower() != QLatin1String("xls"))
         return ConversionResult::made(workbook);

@@ -32,7 +32,7 @@ ConversionResult WordConverter::toWord(JobContext &context)
     if (!structure)
         return ConversionResult::failed(error);
     const QString docx = context.outFolder + QStringLiteral("/document.docx");
-    if (!DocxWriter::write(docx, structure->pages, structure->styles, &error))
+    if (!DocxWriter::write(docx, structure->pages, structure->styles, &error, structure->info))
         return ConversionResult::failed(error);
     if (!wantsDoc(context))
         return ConversionResult::made(docx);

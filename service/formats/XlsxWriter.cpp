@@ -97,6 +97,24 @@ QString fill(lxw_workbook *workbook, const QList<XlsxWriter::Sheet> &sheets)
     return {};
 }
 
+// The workbook's title, author, subject, keywords and date of making.
+void setProperties(lxw_workbook *workbook, const DocumentInfo &info)
+{
+    QByteArray title = withoutControls(info.title, false).toUtf8();
+    QByteArray author = withoutControls(info.author, false).toUtf8();
+    QByteArray subject = withoutControls(info.subject, false).toUtf8();
+    QByteArray keywords = withoutControls(info.keywords, false).toUtf8();
+    lxw_doc_properties properties{};
+    // The library copies what it is given.
+    properties.title = title.isEmpty() ? nullptr : title.data();
+    properties.author = author.isEmpty() ? nullptr : author.data();
+    properties.subject = subject.isEmpty() ? nullptr : subject.data();
+    properties.keywords = keywords.isEmpty() ? nullptr : keywords.data();
+    if (info.created.isValid())
+        properties.created = time_t(info.created.toSecsSinceEpoch());
+    workbook_set_properties(workbook, &properties);
+}
+
 } // namespace
 
 QStringList XlsxWriter::sheetNames(const QStringList &wanted)
@@ -125,7 +143,7 @@ QStringList XlsxWriter::sheetNames(const QStringList &wanted)
     return names;
 }
 
-bool XlsxWriter::write(const QString &path, const QList<Sheet> &sheets, QString *error)
+bool XlsxWriter::write(const QString &path, const QList<Sheet> &sheets, QString *error, const DocumentInfo &info)
 {
     const auto fail = [error](const QString &why) {
         if (error)
@@ -140,6 +158,7 @@ bool XlsxWriter::write(const QString &path, const QList<Sheet> &sheets, QString 
     lxw_workbook *workbook = workbook_new_opt(QFile::encodeName(path).constData(), &options);
     if (!workbook)
         return fail(QStringLiteral("Out of memory"));
+    setProperties(workbook, info);
     const QString problem = fill(workbook, sheets);
     if (!problem.isEmpty()) {
         // Nothing has been written yet; free the workbook without writing it.

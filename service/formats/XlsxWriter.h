@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/DocumentInfo.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,7 @@ public:
     };
 
     // On failure *error says why, and no partial workbook is left at path.
-    static bool write(const QString &path, const QList<Sheet> &sheets, QString *error);
+    static bool write(const QString &path, const QList<Sheet> &sheets, QString *error, const DocumentInfo &info = {});
     // The names the sheets get: at most 31 characters, none of [ ] : * ? / \,
     // no apostrophe at either end, none empty and none repeated (ignoring case).
     static QStringList sheetNames(const QStringList &wanted);

@@ -1107,12 +1107,13 @@ QByteArray part(const QString &root, const QList<std::pair<QString, QString>> &a
     return data;
 }
 
-QByteArray contentTypes()
+// `core`: the package holds document properties (docProps/core.xml).
+QByteArray contentTypes(bool core)
 {
     return part(
         QStringLiteral("Types"),
         {{QStringLiteral("xmlns"), QStringLiteral("http://schemas.openxmlformats.org/package/2006/content-types")}},
-        [](QXmlStreamWriter &xml) {
+        [core](QXmlStreamWriter &xml) {
             const QList<std::pair<const char *, const char *>> defaults = {
                 {"rels", "application/vnd.openxmlformats-package.relationships+xml"},
                 {"xml", "application/xml"},
@@ -1127,11 +1128,14 @@ QByteArray contentTypes()
                 xml.writeAttribute(QStringLiteral("Extension"), QLatin1String(extension));
                 xml.writeAttribute(QStringLiteral("ContentType"), QLatin1String(type));
             }
-            const QList<std::pair<const char *, const char *>> overrides = {
+            QList<std::pair<const char *, const char *>> overrides = {
                 {"/word/document.xml",
                  "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"},
                 {"/word/styles.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml"},
                 {"/word/settings.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml"}};
+            if (core)
+                overrides.append(std::pair<const char *, const char *>(
+                    "/docProps/core.xml", "application/vnd.openxmlformats-package.core-properties+xml"));
             for (const auto &[name, type] : overrides) {
                 xml.writeEmptyElement(QStringLiteral("Override"));
                 xml.writeAttribute(QStringLiteral("PartName"), QLatin1String(name));
@@ -1162,7 +1166,13 @@ QByteArray relationships(const QList<std::pair<QString, QString>> &targets, cons
                                      : targets[i].second.startsWith(QLatin1String("word/"))
                                          ? QStringLiteral("officeDocument")
                                          : targets[i].second.section(QLatin1Char('.'), 0, 0);
-                xml.writeAttribute(QStringLiteral("Type"), QLatin1String(kR) + QLatin1Char('/') + kind);
+                // Document properties are the package's own, named in its namespace.
+                const QString type =
+                    targets[i].second.startsWith(QLatin1String("docProps/"))
+                        ? QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+                                         "core-properties")
+                        : QLatin1String(kR) + QLatin1Char('/') + kind;
+                xml.writeAttribute(QStringLiteral("Type"), type);
                 xml.writeAttribute(QStringLiteral("Target"), targets[i].second);
             }
         });
@@ -1293,8 +1303,34 @@ QByteArray DocxWriter::stylesXml(const QList<TextStyle> &styles)
                 });
 }
 
+QByteArray DocxWriter::coreXml(const DocumentInfo &info)
+{
+    return part(QStringLiteral("cp:coreProperties"),
+                {{QStringLiteral("xmlns:cp"),
+                  QStringLiteral("http://schemas.openxmlformats.org/package/2006/metadata/core-properties")},
+                 {QStringLiteral("xmlns:dc"), QStringLiteral("http://purl.org/dc/elements/1.1/")},
+                 {QStringLiteral("xmlns:dcterms"), QStringLiteral("http://purl.org/dc/terms/")},
+                 {QStringLiteral("xmlns:xsi"), QStringLiteral("http://www.w3.org/2001/XMLSchema-instance")}},
+                [&info](QXmlStreamWriter &xml) {
+                    const QList<std::pair<QString, QString>> fields = {{QStringLiteral("dc:title"), info.title},
+                                                                       {QStringLiteral("dc:subject"), info.subject},
+                                                                       {QStringLiteral("dc:creator"), info.author},
+                                                                       {QStringLiteral("cp:keywords"), info.keywords}};
+                    for (const auto &[name, value] : fields) {
+                        if (!value.isEmpty())
+                            xml.writeTextElement(name, xmlSafe(value));
+                    }
+                    if (info.created.isValid()) {
+                        xml.writeStartElement(QStringLiteral("dcterms:created"));
+                        xml.writeAttribute(QStringLiteral("xsi:type"), QStringLiteral("dcterms:W3CDTF"));
+                        xml.writeCharacters(info.created.toUTC().toString(Qt::ISODate));
+                        xml.writeEndElement();
+                    }
+                });
+}
+
 bool DocxWriter::write(const QString &path, const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
-                       QString *error)
+                       QString *error, const DocumentInfo &info)
 {
     QList<Media> media;
     const QByteArray document = documentXml(pages, styles, &media);
@@ -1302,10 +1338,15 @@ bool DocxWriter::write(const QString &path, const QList<StructuredPage> &pages, 
                                                   {QStringLiteral("rIdSettings"), QStringLiteral("settings.xml")}};
     for (qsizetype i = 0; i < media.size(); ++i)
         targets.append({QStringLiteral("rIdImage%1").arg(i + 1), QStringLiteral("media/") + media[i].name});
+    const bool core = info != DocumentInfo();
+    QList<std::pair<QString, QString>> packageTargets = {
+        {QStringLiteral("rIdDocument"), QStringLiteral("word/document.xml")}};
+    if (core)
+        packageTargets.append({QStringLiteral("rIdCore"), QStringLiteral("docProps/core.xml")});
     ZipWriter zip(path);
-    bool ok = zip.open() && zip.addData(QStringLiteral("[Content_Types].xml"), contentTypes()) &&
-              zip.addData(QStringLiteral("_rels/.rels"),
-                          relationships({{QStringLiteral("rIdDocument"), QStringLiteral("word/document.xml")}})) &&
+    bool ok = zip.open() && zip.addData(QStringLiteral("[Content_Types].xml"), contentTypes(core)) &&
+              zip.addData(QStringLiteral("_rels/.rels"), relationships(packageTargets)) &&
+              (!core || zip.addData(QStringLiteral("docProps/core.xml"), coreXml(info))) &&
               zip.addData(QStringLiteral("word/document.xml"), document) &&
               zip.addData(QStringLiteral("word/styles.xml"), stylesXml(styles)) &&
               zip.addData(QStringLiteral("word/settings.xml"), DocxWriter::settingsXml(pages)) &&

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/DocumentInfo.h"
 #include "layout/PageContent.h"
 #include "layout/PageStructure.h"
 
@@ -24,12 +25,15 @@ public:
         QString source; // the image file
     };
 
+    // `info`: the title, author, subject, keywords and date the document keeps as its properties.
     static bool write(const QString &path, const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
-                      QString *error);
+                      QString *error, const DocumentInfo &info = {});
     // word/document.xml, and the media it refers to (relationship "rIdImageN" for media N).
     static QByteArray documentXml(const QList<StructuredPage> &pages, const QList<TextStyle> &styles,
                                   QList<Media> *media);
     static QByteArray stylesXml(const QList<TextStyle> &styles);
+    // docProps/core.xml: the fields `info` has.
+    static QByteArray coreXml(const DocumentInfo &info);
     // The addresses the pages link to, each once: relationship "rIdLinkN" for address N.
     static QStringList linkAddresses(const QList<StructuredPage> &pages);
     // word/settings.xml: hyphenation on where the source hyphenated.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/DocumentInfo.h"
+
 #include <QHash>
 #include <QList>
 #include <QPointF>
@@ -134,4 +136,5 @@ struct SourcePage {
 struct SourceDocument {
     QList<TextStyle> styles;
     QList<SourcePage> pages;
+    DocumentInfo info;
 };

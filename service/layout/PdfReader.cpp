@@ -70,6 +70,31 @@ QString uprightCopy(ToolRunner &tools, const QString &pdf, const QString &workFo
 
 } // namespace
 
+DocumentInfo PdfReader::parseInfo(const QByteArray &output)
+{
+    // Longer values are no title a reader would want, and would only swell the document.
+    constexpr qsizetype kLongest = 1000;
+    DocumentInfo info;
+    for (const QByteArray &line : output.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray key = line.left(colon);
+        const QString value = QString::fromUtf8(line.mid(colon + 1)).trimmed().left(kLongest);
+        if (key == "Title")
+            info.title = value;
+        else if (key == "Author")
+            info.author = value;
+        else if (key == "Subject")
+            info.subject = value;
+        else if (key == "Keywords")
+            info.keywords = value;
+        else if (key == "CreationDate")
+            info.created = QDateTime::fromString(value, Qt::ISODate);
+    }
+    return info;
+}
+
 int PdfReader::uprightTurn(const SourcePage &page)
 {
     // A few turned labels beside upright text leave the page as it is.
@@ -119,6 +144,12 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     std::optional<SourceDocument> document = traced(tools, pdf, workFolder, error);
     if (!document)
         return std::nullopt;
+    QString ignored; // a document whose information cannot be read converts without it
+    const DocumentInfo info =
+        tools.run(QStringLiteral("pdfinfo"),
+                  {QStringLiteral("-isodates"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf}, &ignored)
+            ? parseInfo(tools.output())
+            : DocumentInfo();
     // Everything after is read from the upright copy, so that pictures turn with the text.
     QString source = uprightCopy(tools, pdf, workFolder, *document);
     if (!source.isEmpty()) {
@@ -137,5 +168,6 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
         LinkReader::read(tools, source, workFolder, *document);
     }
     resolveFonts(tools, document->styles);
+    document->info = info;
     return document;
 }

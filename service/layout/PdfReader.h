@@ -26,6 +26,8 @@ public:
     // The clockwise quarter turns (0 to 3) that set the page upright: 0 unless
     // text turned one way clearly outnumbers the text running left to right.
     static int uprightTurn(const SourcePage &page);
+    // The document information `pdfinfo -isodates -enc UTF-8` printed.
+    static DocumentInfo parseInfo(const QByteArray &output);
     // Sets TextStyle::font of every style; a font fc-match cannot place keeps its own family.
     static void resolveFonts(ToolRunner &tools, QList<TextStyle> &styles);
 };

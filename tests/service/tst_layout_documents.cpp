@@ -33,6 +33,7 @@ private slots:
     void sidewaysPagesReadUpright();
     void rightToLeftTextKeepsItsOrderAndSide();
     void linksLeadWhereTheyDid();
+    void documentInformationIsKept();
     void everyPageStartsAPage();
     void brokenTraceFailsWithAText();
 
@@ -40,6 +41,7 @@ private:
     struct Converted {
         QString documentXml;
         QList<StructuredPage> pages;
+        DocumentInfo info;
     };
     Converted convert(const LayoutPdf &pdf, const QString &name);
     Converted convertFile(const QString &pdf, const QString &folder);
@@ -172,7 +174,8 @@ TestLayoutDocuments::Converted TestLayoutDocuments::convertFile(const QString &p
     }
     converted.pages = DocumentAnalyzer::analyze(*source);
     const QString docx = folder + QStringLiteral("/out.docx");
-    if (!DocxWriter::write(docx, converted.pages, source->styles, &error)) {
+    converted.info = source->info;
+    if (!DocxWriter::write(docx, converted.pages, source->styles, &error, source->info)) {
         qWarning("%s", qPrintable(error));
         return converted;
     }
@@ -527,6 +530,47 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
                                                    "TargetMode=\"External\"")),
              qPrintable(relations));
     QVERIFY(!relations.contains(QStringLiteral("javascript")));
+}
+
+void TestLayoutDocuments::documentInformationIsKept()
+{
+    const QString folder = mDir.filePath(QStringLiteral("information"));
+    const QString source = folder + QStringLiteral("/report.fodt");
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:meta=\"urn:oasis:names:tc:opendocument:xmlns:meta:1.0\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" office:version=\"1.2\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:meta>"
+        "<dc:title>Harvest &amp; Cellar Report</dc:title><dc:subject>Orchards</dc:subject>"
+        "<meta:initial-creator>Ada Quince</meta:initial-creator><meta:keyword>apples, pears</meta:keyword>"
+        "<meta:creation-date>2024-05-06T07:08:09</meta:creation-date></office:meta>"
+        "<office:body><office:text><text:p>The harvest was good.</text:p></office:text></office:body>"
+        "</office:document>";
+    QVERIFY(QDir().mkpath(folder) && TestDocuments::write(source, document));
+    const QString pdf = TestDocuments::office(source, QStringLiteral("pdf"), folder);
+    QVERIFY(!pdf.isEmpty());
+    const Converted result = convertFile(pdf, folder);
+    QCOMPARE(result.info.title, QStringLiteral("Harvest & Cellar Report"));
+    QCOMPARE(result.info.subject, QStringLiteral("Orchards"));
+    QCOMPARE(result.info.keywords, QStringLiteral("apples, pears"));
+    QVERIFY(result.info.created.isValid());
+    // The Word document keeps them as its properties, and LibreOffice reads them back.
+    const QString docx = folder + QStringLiteral("/out.docx");
+    const QString core = QString::fromUtf8(TestDocuments::zipEntry(docx, QStringLiteral("docProps/core.xml")));
+    QVERIFY2(core.contains(QStringLiteral("<dc:title>Harvest &amp; Cellar Report</dc:title>")), qPrintable(core));
+    const QString reopened = TestDocuments::office(docx, QStringLiteral("fodt"), folder + QStringLiteral("/reopened"));
+    QVERIFY(!reopened.isEmpty());
+    const QString meta = QString::fromUtf8(TestDocuments::read(reopened));
+    QVERIFY(meta.contains(QStringLiteral("<dc:title>Harvest &amp; Cellar Report</dc:title>")));
+    QVERIFY(meta.contains(QStringLiteral("<dc:subject>Orchards</dc:subject>")));
+    // So does the workbook.
+    const QString workbook = folder + QStringLiteral("/out.xlsx");
+    QString error;
+    QVERIFY2(XlsxWriter::write(workbook, SheetBuilder::sheets(result.pages), &error, result.info), qPrintable(error));
+    QVERIFY(QString::fromUtf8(TestDocuments::zipEntry(workbook, QStringLiteral("docProps/core.xml")))
+                .contains(QStringLiteral("<dc:title>Harvest &amp; Cellar Report</dc:title>")));
 }
 
 void TestLayoutDocuments::everyPageStartsAPage()

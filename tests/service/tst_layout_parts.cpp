@@ -54,6 +54,7 @@ private slots:
     void raggedLinesStayLines();
     void sheetRowsAndNumbers();
     void linkListIsReadSafely();
+    void documentInformationIsReadAndWritten();
     void headingsByRelativeSize();
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
@@ -955,6 +956,33 @@ void TestLayoutParts::linkListIsReadSafely()
     QVERIFY(!LinkReader::isSafeAddress(QStringLiteral("http://")));
     QVERIFY(!LinkReader::isSafeAddress(QStringLiteral("file://url(http://www.zlib.org)")));
     QVERIFY(!LinkReader::isSafeAddress(QStringLiteral("https://example.org/") + QString(3000, QLatin1Char('a'))));
+}
+
+void TestLayoutParts::documentInformationIsReadAndWritten()
+{
+    const DocumentInfo info = PdfReader::parseInfo("Syntax Warning: a broken object\n"
+                                                   "Title:           Notes: part 2\n"
+                                                   "Subject:         \n"
+                                                   "Author:          Ada \xc3\x9c"
+                                                   "ber\n"
+                                                   "Keywords:        apples\n"
+                                                   "CreationDate:    2024-05-06T07:08:09+02:00\n"
+                                                   "Pages:           3\n");
+    QCOMPARE(info.title, QStringLiteral("Notes: part 2"));
+    QCOMPARE(info.author, QStringLiteral("Ada \u00dcber"));
+    QVERIFY(info.subject.isEmpty());
+    QCOMPARE(info.created, QDateTime(QDate(2024, 5, 6), QTime(5, 8, 9), Qt::UTC));
+    QVERIFY(!PdfReader::parseInfo("CreationDate: yesterday\n").created.isValid());
+    // Written with what it has; a control character a PDF may carry cannot break the XML.
+    DocumentInfo written = info;
+    written.title = QStringLiteral("Notes <1> & \x01more");
+    const QString core = QString::fromUtf8(DocxWriter::coreXml(written));
+    QVERIFY2(core.contains(QStringLiteral("<dc:title>Notes &lt;1&gt; &amp; more</dc:title>")) &&
+                 core.contains(QStringLiteral("<dc:creator>Ada \u00dcber</dc:creator>")) &&
+                 core.contains(QStringLiteral("<cp:keywords>apples</cp:keywords>")) &&
+                 core.contains(QStringLiteral("xsi:type=\"dcterms:W3CDTF\">2024-05-06T05:08:09Z<")) &&
+                 !core.contains(QStringLiteral("dc:subject")),
+             qPrintable(core));
 }
 
 void TestLayoutParts::headingsByRelativeSize()
