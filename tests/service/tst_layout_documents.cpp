@@ -45,6 +45,9 @@ private:
     };
     Converted convert(const LayoutPdf &pdf, const QString &name);
     Converted convertFile(const QString &pdf, const QString &folder);
+    // A text document of `content` (flat ODF inside office:document) in
+    // `folder`, exported to PDF by LibreOffice; the PDF, or empty.
+    static QString officePdf(const QString &folder, const QByteArray &content);
 
     QTemporaryDir mDir;
 };
@@ -181,6 +184,23 @@ TestLayoutDocuments::Converted TestLayoutDocuments::convertFile(const QString &p
     }
     converted.documentXml = QString::fromUtf8(TestDocuments::zipEntry(docx, QStringLiteral("word/document.xml")));
     return converted;
+}
+
+QString TestLayoutDocuments::officePdf(const QString &folder, const QByteArray &content)
+{
+    const QString source = folder + QStringLiteral("/source.fodt");
+    const QByteArray document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+                                "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                                "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                                "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+                                "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+                                "xmlns:meta=\"urn:oasis:names:tc:opendocument:xmlns:meta:1.0\" "
+                                "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" office:version=\"1.2\" "
+                                "office:mimetype=\"application/vnd.oasis.opendocument.text\">" +
+                                content + "</office:document>";
+    if (!QDir().mkpath(folder) || !TestDocuments::write(source, document))
+        return {};
+    return TestDocuments::office(source, QStringLiteral("pdf"), folder);
 }
 
 void TestLayoutDocuments::twoColumnPageReadsInColumnOrder()
@@ -456,22 +476,14 @@ void TestLayoutDocuments::rightToLeftTextKeepsItsOrderAndSide()
                                           "עם מספר 2024 ומילים "
                                           "Mirelune PDF באנגלית. ");
     const QString folder = mDir.filePath(QStringLiteral("hebrew"));
-    const QString source = folder + QStringLiteral("/hebrew.fodt");
-    const QByteArray document =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
-        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
-        "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" office:version=\"1.2\" "
-        "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:automatic-styles>"
-        "<style:style style:name=\"R\" style:family=\"paragraph\"><style:paragraph-properties "
+    const QString pdf = officePdf(
+        folder,
+        "<office:automatic-styles><style:style style:name=\"R\" style:family=\"paragraph\"><style:paragraph-properties "
         "style:writing-mode=\"rl-tb\" fo:text-align=\"justify\"/><style:text-properties "
         "style:font-name=\"DejaVu Sans\" fo:font-family=\"DejaVu Sans\" style:font-family-complex=\"DejaVu Sans\"/>"
         "</style:style></office:automatic-styles><office:body><office:text><text:p text:style-name=\"R\">" +
-        hebrew.repeated(3).trimmed().toUtf8() +
-        "</text:p><text:p>A Latin line below it.</text:p></office:text></office:body></office:document>";
-    QVERIFY(QDir().mkpath(folder) && TestDocuments::write(source, document));
-    const QString pdf = TestDocuments::office(source, QStringLiteral("pdf"), folder);
+            hebrew.repeated(3).trimmed().toUtf8() +
+            "</text:p><text:p>A Latin line below it.</text:p></office:text></office:body>");
     QVERIFY(!pdf.isEmpty());
     const Converted result = convertFile(pdf, folder);
     const QStringList texts = paragraphs(result.documentXml);
@@ -535,21 +547,11 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
 void TestLayoutDocuments::documentInformationIsKept()
 {
     const QString folder = mDir.filePath(QStringLiteral("information"));
-    const QString source = folder + QStringLiteral("/report.fodt");
-    const QByteArray document =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
-        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:meta=\"urn:oasis:names:tc:opendocument:xmlns:meta:1.0\" "
-        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" office:version=\"1.2\" "
-        "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:meta>"
-        "<dc:title>Harvest &amp; Cellar Report</dc:title><dc:subject>Orchards</dc:subject>"
-        "<meta:initial-creator>Ada Quince</meta:initial-creator><meta:keyword>apples, pears</meta:keyword>"
-        "<meta:creation-date>2024-05-06T07:08:09</meta:creation-date></office:meta>"
-        "<office:body><office:text><text:p>The harvest was good.</text:p></office:text></office:body>"
-        "</office:document>";
-    QVERIFY(QDir().mkpath(folder) && TestDocuments::write(source, document));
-    const QString pdf = TestDocuments::office(source, QStringLiteral("pdf"), folder);
+    const QString pdf = officePdf(
+        folder, "<office:meta><dc:title>Harvest &amp; Cellar Report</dc:title><dc:subject>Orchards</dc:subject>"
+                "<meta:initial-creator>Ada Quince</meta:initial-creator><meta:keyword>apples, pears</meta:keyword>"
+                "<meta:creation-date>2024-05-06T07:08:09</meta:creation-date></office:meta>"
+                "<office:body><office:text><text:p>The harvest was good.</text:p></office:text></office:body>");
     QVERIFY(!pdf.isEmpty());
     const Converted result = convertFile(pdf, folder);
     QCOMPARE(result.info.title, QStringLiteral("Harvest & Cellar Report"));
