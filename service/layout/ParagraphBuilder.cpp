@@ -248,8 +248,12 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
             if (s > 0) {
                 assembler.separate(QStringLiteral("\t"));
                 const bool dots = line.leaders.value(s);
-                const QRectF box = line.segmentBox(s);
-                paragraph.tabStops.append({dots ? box.right() : box.left(), dots, dots});
+                // Right to left, the text after the tab is the part left of the
+                // gap, and it starts at its right edge.
+                const QRectF after = line.segmentBox(mirrored ? s - 1 : s);
+                const double start = mirrored ? after.right() : after.left();
+                const double end = mirrored ? after.left() : after.right();
+                paragraph.tabStops.append({dots ? end : start, dots, dots});
             }
             for (qsizetype w = 0; w < words.size(); ++w) {
                 if (l > 0 && s == 0 && w == 0 && assembler.joinBroken(words[w]))

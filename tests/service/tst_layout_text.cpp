@@ -41,6 +41,7 @@ private slots:
     void rightToLeftTextReadsAsTyped_data();
     void rightToLeftTextReadsAsTyped();
     void rightToLeftLinesFormTheirOwnParagraphs();
+    void rightToLeftPartsTabFromTheRight();
     void alignment_data();
     void alignment();
     void twoColumnsReadColumnByColumn();
@@ -468,6 +469,20 @@ void TestLayoutText::rightToLeftLinesFormTheirOwnParagraphs()
     QCOMPARE(paragraphs[0].firstIndent, 0.0);
     QCOMPARE(paragraphs[1].text(), QStringLiteral("latin line"));
     QVERIFY(!paragraphs[1].rightToLeft);
+}
+
+void TestLayoutText::rightToLeftPartsTabFromTheRight()
+{
+    // A Hebrew term on the right and its description far to its left, as drawn.
+    QList<Glyph> glyphs = setText(QStringLiteral("\u05d1\u05d1\u05d1\u05d1"), 72, 100);
+    glyphs += setText(QStringLiteral("\u05d0\u05d0"), 200, 100);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(glyphs), kStyles), 72, 210, {});
+    QCOMPARE(paragraphs.size(), 1);
+    // Typed, the term comes first; the description starts at its right edge (72 + 4 x 5).
+    QCOMPARE(paragraphs[0].text(), QStringLiteral("\u05d0\u05d0\t\u05d1\u05d1\u05d1\u05d1"));
+    QCOMPARE(paragraphs[0].tabStops.size(), 1);
+    QCOMPARE(paragraphs[0].tabStops[0].position, 92.0);
 }
 
 void TestLayoutText::fullLinesJoinIntoOneParagraph()
