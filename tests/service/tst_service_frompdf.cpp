@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/service/LayoutPdf.h"
 #include "support/service/ServiceClient.h"
 #include "support/service/ServiceProcess.h"
 #include "support/service/TestDocuments.h"
@@ -19,6 +20,7 @@ private slots:
     void initTestCase();
     void toOfficeDocument_data();
     void toOfficeDocument();
+    void sidewaysPageKeepsTextAndLinks();
     void toWorkbook_data();
     void toWorkbook();
     void toText();
@@ -121,6 +123,32 @@ void TestServiceFromPdf::toOfficeDocument()
              qPrintable(pages.value(0)));
     QVERIFY2(pages.value(2).simplified().contains(QStringLiteral("Third page about harvest")),
              qPrintable(pages.value(2)));
+}
+
+void TestServiceFromPdf::sidewaysPageKeepsTextAndLinks()
+{
+    // A page shown turned, with a link: the tools the engine runs for them
+    // (qpdf, a MuPDF script) work within a job as they do alone.
+    LayoutPdf source;
+    source.newPage().turn(90);
+    source.text(60, 80, QStringLiteral("Read the manual online before you start"));
+    source.link(100, 70, 68, 14, QStringLiteral("https://example.org/manual"));
+    source.text(60, 100, QStringLiteral("Second line of the turned page"));
+    const QString file = mClient->upload(mToken, QStringLiteral("turned.pdf"), source.bytes());
+    QVERIFY(!file.isEmpty());
+    QString name;
+    const QString result =
+        convert(QStringLiteral("pdf-to-word"), file, {{QStringLiteral("format"), QStringLiteral("docx")}}, &name);
+    QVERIFY(!result.isEmpty());
+    const QString xml = QString::fromUtf8(TestDocuments::zipEntry(result, QStringLiteral("word/document.xml")));
+    QVERIFY2(xml.contains(QStringLiteral("Read the ")) &&
+                 xml.contains(QStringLiteral("Second line of the turned page")),
+             qPrintable(xml.left(2000)));
+    QVERIFY(xml.contains(QStringLiteral("<w:pgSz w:w=\"11900\" w:h=\"16840\"/>"))); // upright again
+    QVERIFY(xml.contains(QStringLiteral("<w:hyperlink r:id=\"rIdLink1\"")));
+    const QString relations =
+        QString::fromUtf8(TestDocuments::zipEntry(result, QStringLiteral("word/_rels/document.xml.rels")));
+    QVERIFY(relations.contains(QStringLiteral("Target=\"https://example.org/manual\"")));
 }
 
 void TestServiceFromPdf::toWorkbook_data()
