@@ -412,7 +412,7 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
     QRectF box = paragraph.box;
     QList<TabStop> stops = paragraph.tabStops;
     if (paragraph.rightToLeft) {
-        box = QRectF(-box.right(), box.top(), box.width(), box.height());
+        box = mirroredBox(box);
         std::tie(left, right) = std::pair(-right, -left);
         for (TabStop &stop : stops)
             stop.position = -stop.position;

@@ -12,6 +12,13 @@
 // coloured boxes drawn at fixed places behind or beside the text.
 // Coordinates are points from the page's top-left corner.
 
+// The box reflected across the page's left edge: right-to-left text measured
+// as left-to-right text is, its start on the left.
+inline QRectF mirroredBox(const QRectF &box)
+{
+    return QRectF(-box.right(), box.top(), box.width(), box.height());
+}
+
 struct TextRun {
     QString text;
     int style = -1;  // index into SourceDocument::styles

@@ -218,25 +218,23 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
 {
     Paragraph paragraph;
     Assembler assembler(paragraph, vocabulary);
+    const Line &first = lines[group.first()];
     // Right-to-left lines are aligned to their start, measured mirrored.
-    const bool mirrored = lines[group.first()].rightToLeft;
+    const bool mirrored = first.rightToLeft;
+    paragraph.rightToLeft = mirrored;
     QList<QRectF> boxes;
-    for (const int at : group) {
-        const QRectF &box = lines[at].box;
-        boxes.append(mirrored ? QRectF(-box.right(), box.top(), box.width(), box.height()) : box);
-    }
+    for (const int at : group)
+        boxes.append(mirrored ? mirroredBox(lines[at].box) : lines[at].box);
     paragraph.align =
         mirrored ? ParagraphBuilder::alignment(boxes, -right, -left) : ParagraphBuilder::alignment(boxes, left, right);
     // A line of parts apart (a formula and its number) is placed by its tab
     // stops, which count from the left indent whatever the alignment.
-    if (group.size() == 1 && lines[group.first()].segments() > 1)
+    if (group.size() == 1 && first.segments() > 1)
         paragraph.align = Paragraph::Align::Left;
     // Centred and right-aligned lines end where their author broke them
     // (a title, an address); wrapping would join them into other lines.
     const bool setBreaks = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right;
-    const Line &first = lines[group.first()];
     paragraph.keepSpaces = first.mono;
-    paragraph.rightToLeft = first.rightToLeft;
     paragraph.listItem = opensList(first);
     paragraph.numbered = !paragraph.listItem && opensNumbered(first);
     if (paragraph.numbered)

@@ -55,11 +55,8 @@ bool mostlyRightToLeft(const StructuredPage &page)
     return rightToLeft * 2 > all;
 }
 
-} // namespace
-
-QList<QStringList> SheetBuilder::rows(const StructuredPage &page)
+QList<QStringList> rowsOf(const StructuredPage &page, bool fromRight)
 {
-    const bool fromRight = mostlyRightToLeft(page);
     QList<QStringList> rows;
     for (const Band &band : page.bands) {
         for (const Column &column : band.columns) {
@@ -67,7 +64,7 @@ QList<QStringList> SheetBuilder::rows(const StructuredPage &page)
                 if (item.kind == FlowItem::Kind::Paragraph) {
                     QStringList cells = page.paragraphs[item.index].text().split(QLatin1Char('\t'));
                     for (QString &cell : cells)
-                        cell = cellValue(cell);
+                        cell = SheetBuilder::cellValue(cell);
                     rows.append(cells);
                     continue;
                 }
@@ -79,11 +76,20 @@ QList<QStringList> SheetBuilder::rows(const StructuredPage &page)
     return rows;
 }
 
+} // namespace
+
+QList<QStringList> SheetBuilder::rows(const StructuredPage &page)
+{
+    return rowsOf(page, mostlyRightToLeft(page));
+}
+
 QList<XlsxWriter::Sheet> SheetBuilder::sheets(const QList<StructuredPage> &pages)
 {
     QList<XlsxWriter::Sheet> sheets;
-    for (qsizetype i = 0; i < pages.size(); ++i)
-        sheets.append({QStringLiteral("Page %1").arg(i + 1), rows(pages[i]), mostlyRightToLeft(pages[i])});
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const bool fromRight = mostlyRightToLeft(pages[i]);
+        sheets.append({QStringLiteral("Page %1").arg(i + 1), rowsOf(pages[i], fromRight), fromRight});
+    }
     if (sheets.isEmpty())
         sheets.append({QStringLiteral("Page 1"), {}});
     return sheets;

@@ -99,17 +99,23 @@ private:
 
 const QString kLorem = QStringLiteral("several words of plain running text fill this line");
 
+// The text of the runs in a piece of document.xml.
+QString textOf(const QString &xml)
+{
+    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
+    QString joined;
+    for (auto t = text.globalMatch(xml); t.hasNext();)
+        joined += t.next().captured(1);
+    return joined;
+}
+
 // Paragraph texts of a document.xml in document order.
 QStringList paragraphs(const QString &xml)
 {
     QStringList result;
     static const QRegularExpression paragraph(QStringLiteral("<w:p>(.*?)</w:p>"));
-    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
     for (auto p = paragraph.globalMatch(xml); p.hasNext();) {
-        QString joined;
-        const QString body = p.next().captured(1);
-        for (auto t = text.globalMatch(body); t.hasNext();)
-            joined += t.next().captured(1);
+        const QString joined = textOf(p.next().captured(1));
         if (!joined.isEmpty())
             result << joined;
     }
@@ -519,14 +525,10 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
     const Converted result = convert(pdf, QStringLiteral("links"));
     const QString &xml = result.documentXml;
     static const QRegularExpression hyperlink(QStringLiteral("<w:hyperlink ([^>]*)>(.*?)</w:hyperlink>"));
-    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
     QMap<QString, QString> linked; // attributes to text
     for (auto it = hyperlink.globalMatch(xml); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
-        QString words;
-        for (auto t = text.globalMatch(match.captured(2)); t.hasNext();)
-            words += t.next().captured(1);
-        linked.insert(match.captured(1), words.trimmed());
+        linked.insert(match.captured(1), textOf(match.captured(2)).trimmed());
     }
     // The address's words and the page's lead on; the script's link is gone, its text stays.
     QCOMPARE(linked.size(), 2);
