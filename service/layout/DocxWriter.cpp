@@ -152,7 +152,9 @@ private:
     int condensing(const Paragraph &paragraph, int style) const;
     // `condense`: twentieths of a point taken from each character's advance;
     // `rise`: points above the baseline.
-    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0, double rise = 0);
+    void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0, double rise = 0,
+                       const TextMarks &marks = {});
+    static void marksAfterSize(QXmlStreamWriter &xml, const TextStyle &style, const TextMarks &marks);
     void paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
                              double right);
     void picture(QXmlStreamWriter &xml, const Picture &picture);
@@ -357,7 +359,8 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
     append(text, true);
 }
 
-void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise)
+void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise,
+                           const TextMarks &marks)
 {
     xml.writeStartElement(QStringLiteral("w:rPr"));
     if (tiny) {
@@ -382,6 +385,8 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:i"));
         xml.writeEmptyElement(QStringLiteral("w:iCs"));
     }
+    if (marks.strike)
+        xml.writeEmptyElement(QStringLiteral("w:strike"));
     if ((style.color & 0xffffff) != 0) {
         xml.writeEmptyElement(QStringLiteral("w:color"));
         xml.writeAttribute(QStringLiteral("w:val"), hex(style.color));
@@ -401,7 +406,25 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:szCs"));
         xml.writeAttribute(QStringLiteral("w:val"), half);
     }
+    marksAfterSize(xml, style, marks);
     xml.writeEndElement();
+}
+
+// The marks that the schema orders after the size: underline, then shading.
+void Writer::marksAfterSize(QXmlStreamWriter &xml, const TextStyle &style, const TextMarks &marks)
+{
+    if (marks.underline) {
+        xml.writeEmptyElement(QStringLiteral("w:u"));
+        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("single"));
+        if ((marks.underlineColor & 0xffffff) != (style.color & 0xffffff))
+            xml.writeAttribute(QStringLiteral("w:color"), hex(marks.underlineColor));
+    }
+    if (marks.shaded) {
+        xml.writeEmptyElement(QStringLiteral("w:shd"));
+        xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("clear"));
+        xml.writeAttribute(QStringLiteral("w:color"), QStringLiteral("auto"));
+        xml.writeAttribute(QStringLiteral("w:fill"), hex(marks.shade));
+    }
 }
 
 void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
@@ -531,7 +554,7 @@ void Writer::hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const
 void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run)
 {
     xml.writeStartElement(QStringLiteral("w:r"));
-    runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise);
+    runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise, run.marks);
     // Line ends of the source become line breaks, tabs tabs.
     const QStringList lines = run.text.split(QLatin1Char('\n'));
     for (qsizetype l = 0; l < lines.size(); ++l) {

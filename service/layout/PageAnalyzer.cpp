@@ -5,6 +5,7 @@
 #include "layout/ReadingOrder.h"
 #include "layout/RuledTables.h"
 #include "layout/TextLines.h"
+#include "layout/TextMarking.h"
 #include "layout/TextWords.h"
 
 #include <algorithm>
@@ -122,8 +123,14 @@ StructuredPage Analysis::run()
         }
     }
     const QList<RuledTables::Found> found = RuledTables::find(mSource.rules, mSource.fills);
-    QSet<int> usedRules;
-    QSet<int> usedFills;
+    TextMarking::Used used;
+    for (const RuledTables::Found &each : found) {
+        used.rules += each.rules;
+        used.fills += each.fills;
+    }
+    const TextMarking::Used marks = TextMarking::mark(mWords, mSource.rules, mSource.fills, used);
+    used.rules += marks.rules;
+    used.fills += marks.fills;
     QList<Table> ruled;
     QList<bool> inTable(mWords.size(), false);
     for (const RuledTables::Found &each : found) {
@@ -138,8 +145,6 @@ StructuredPage Analysis::run()
         }
         fillCells(table, cellWords);
         ruled.append(table);
-        usedRules += each.rules;
-        usedFills += each.fills;
     }
     QList<ReadingOrder::Item> items;
     QList<int> wordOf; // item -> word index, or -1 - table index
@@ -197,7 +202,7 @@ StructuredPage Analysis::run()
         mPage.bands.append(out);
     }
     addPictures();
-    addShapes(usedRules, usedFills);
+    addShapes(used.rules, used.fills);
     return mPage;
 }
 

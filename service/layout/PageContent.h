@@ -55,6 +55,19 @@ inline int mostUsedStyle(const QHash<int, int> &countPerStyle)
     return most;
 }
 
+// What is drawn with a word besides its letters: a line under it or through
+// it, or a coloured box behind it, as a highlighter marks text.
+struct TextMarks {
+    bool underline = false;
+    Rgb underlineColor = 0;
+    bool strike = false;
+    bool shaded = false;
+    Rgb shade = 0;
+
+    bool any() const { return underline || strike || shaded; }
+    bool operator==(const TextMarks &other) const = default;
+};
+
 struct Glyph {
     QString text;
     QRectF box; // advance width by an em-based height

@@ -24,6 +24,7 @@ struct TextRun {
     int style = -1;  // index into SourceDocument::styles
     double rise = 0; // points above the line's baseline (a superscript), below if negative
     int link = -1;   // index into StructuredPage::links
+    TextMarks marks{};
 
     bool operator==(const TextRun &other) const = default;
 };

@@ -125,14 +125,20 @@ public:
 
     void addWord(const TextWords::Word &word)
     {
+        QString lead;
         if (!mPending.isEmpty()) {
             // What parts two lines belongs to neither; it stays where the lines meet.
             QList<TextRun> &target = mLine.isEmpty() ? mParagraph.runs : mLine;
-            if (!target.isEmpty())
+            // A space after an underline or a link ends them: it goes with the plain word after it.
+            const bool endsMark = !target.isEmpty() && (target.last().marks.any() || target.last().link >= 0) &&
+                                  (target.last().marks != word.marks || target.last().link != word.link);
+            if (endsMark)
+                lead = mPending;
+            else if (!target.isEmpty())
                 target.last().text += mPending;
             mPending.clear();
         }
-        addRuns(word);
+        addRuns(word, lead);
     }
 
     // Joins a word broken at the end of the line before; false when they stay two words.
@@ -178,11 +184,12 @@ public:
     }
 
 private:
-    void addRuns(const TextWords::Word &word)
+    void addRuns(const TextWords::Word &word, const QString &lead = {})
     {
         qsizetype offset = 0;
         for (const TextWords::Run &run : word.runs) {
-            append(mLine, word.text.mid(offset, run.length), TextRun{{}, run.style, run.rise, word.link});
+            const QString text = (offset == 0 ? lead : QString()) + word.text.mid(offset, run.length);
+            append(mLine, text, TextRun{{}, run.style, run.rise, word.link, word.marks});
             offset += run.length;
         }
         mLastWord = word.text;
@@ -192,10 +199,10 @@ private:
     static void append(QList<TextRun> &runs, const QString &text, const TextRun &like)
     {
         if (!runs.isEmpty() && runs.last().style == like.style && runs.last().rise == like.rise &&
-            runs.last().link == like.link)
+            runs.last().link == like.link && runs.last().marks == like.marks)
             runs.last().text += text;
         else
-            runs.append({text, like.style, like.rise, like.link});
+            runs.append({text, like.style, like.rise, like.link, like.marks});
     }
 
     Paragraph &mParagraph;

@@ -33,6 +33,7 @@ public:
         int row = 0;         // rows are numbered top to bottom
         QList<Run> runs;
         int link = -1; // the page's link the word stands in, if any
+        TextMarks marks{};
     };
 
     static QList<Word> words(const QList<Glyph> &glyphs);

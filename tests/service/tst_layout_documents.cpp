@@ -8,6 +8,7 @@
 #include "support/service/LayoutPdf.h"
 #include "support/service/TestDocuments.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -33,6 +34,7 @@ private slots:
     void sidewaysPagesReadUpright();
     void rightToLeftTextKeepsItsOrderAndSide();
     void linksLeadWhereTheyDid();
+    void underlinesStrikesAndHighlightsStayWithTheirWords();
     void documentInformationIsKept();
     void everyPageStartsAPage();
     void brokenTraceFailsWithAText();
@@ -544,6 +546,54 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
                                                    "TargetMode=\"External\"")),
              qPrintable(relations));
     QVERIFY(!relations.contains(QStringLiteral("javascript")));
+}
+
+void TestLayoutDocuments::underlinesStrikesAndHighlightsStayWithTheirWords()
+{
+    const QString folder = mDir.filePath(QStringLiteral("marks"));
+    const QString pdf = officePdf(
+        folder, "<office:automatic-styles>"
+                "<style:style style:name=\"U\" style:family=\"text\"><style:text-properties "
+                "style:text-underline-style=\"solid\" style:text-underline-width=\"auto\" "
+                "style:text-underline-color=\"font-color\"/></style:style>"
+                "<style:style style:name=\"S\" style:family=\"text\"><style:text-properties "
+                "style:text-line-through-style=\"solid\"/></style:style>"
+                "<style:style style:name=\"H\" style:family=\"text\"><style:text-properties "
+                "fo:background-color=\"#ffff00\"/></style:style>"
+                "</office:automatic-styles><office:body><office:text>"
+                "<text:p>Sign <text:span text:style-name=\"U\">only here</text:span> and date it.</text:p>"
+                "<text:p>It costs <text:span text:style-name=\"S\">twelve pounds</text:span> ten pounds.</text:p>"
+                "<text:p>Read the <text:span text:style-name=\"H\">marked passage</text:span> first.</text:p>"
+                "</office:text></office:body>");
+    QVERIFY(!pdf.isEmpty());
+    const Converted result = convertFile(pdf, folder);
+    // Each mark is on its words' runs, and no line or box is left drawn beside them.
+    static const QRegularExpression run(QStringLiteral("<w:r><w:rPr>(.*?)</w:rPr>(.*?)</w:r>"));
+    QMap<QString, QString> marked; // text to its marks
+    for (auto it = run.globalMatch(result.documentXml); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        static const QRegularExpression mark(QStringLiteral("<w:(u|strike|shd)[ /]"));
+        QStringList marks;
+        for (auto m = mark.globalMatch(match.captured(1)); m.hasNext();)
+            marks << m.next().captured(1);
+        if (!marks.isEmpty())
+            marked.insert(textOf(match.captured(2)), marks.join(QLatin1Char(',')));
+    }
+    QCOMPARE(marked, (QMap<QString, QString>{{QStringLiteral("only here"), QStringLiteral("u")},
+                                             {QStringLiteral("twelve pounds"), QStringLiteral("strike")},
+                                             {QStringLiteral("marked passage"), QStringLiteral("shd")}}));
+    QVERIFY(result.documentXml.contains(QStringLiteral("w:fill=\"FFFF00\"")));
+    QVERIFY(!result.documentXml.contains(QStringLiteral("<wp:anchor")));
+    // LibreOffice reads them back as marks of the text.
+    const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("fodt"),
+                                                   folder + QStringLiteral("/reopened"));
+    QVERIFY(!reopened.isEmpty());
+    QFile file(reopened);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray fodt = file.readAll();
+    QVERIFY(fodt.contains("style:text-underline-style=\"solid\""));
+    QVERIFY(fodt.contains("style:text-line-through-style=\"solid\""));
+    QVERIFY(fodt.contains("fo:background-color=\"#ffff00\""));
 }
 
 void TestLayoutDocuments::documentInformationIsKept()

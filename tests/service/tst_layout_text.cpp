@@ -3,6 +3,7 @@
 #include "layout/ParagraphBuilder.h"
 #include "layout/ReadingOrder.h"
 #include "layout/TextLines.h"
+#include "layout/TextMarking.h"
 #include "layout/TextWords.h"
 #include "support/TestMain.h"
 #include "support/Utf8Text.h"
@@ -10,6 +11,7 @@
 #include <QHashSeed>
 
 #include <algorithm>
+#include <functional>
 
 // The text side of the layout engine on small hand-made inputs: glyphs to
 // words, words broken at line ends, lines to paragraphs, reading order.
@@ -42,6 +44,8 @@ private slots:
     void rightToLeftTextReadsAsTyped();
     void rightToLeftLinesFormTheirOwnParagraphs();
     void rightToLeftPartsTabFromTheRight();
+    void underlinesStrikesAndHighlightsMarkTheirWords();
+    void rulesAndBoxesThatAreNoMarksStayDrawings();
     void alignment_data();
     void alignment();
     void twoColumnsReadColumnByColumn();
@@ -483,6 +487,91 @@ void TestLayoutText::rightToLeftPartsTabFromTheRight()
     QCOMPARE(paragraphs[0].text(), QStringLiteral("\u05d0\u05d0\t\u05d1\u05d1\u05d1\u05d1"));
     QCOMPARE(paragraphs[0].tabStops.size(), 1);
     QCOMPARE(paragraphs[0].tabStops[0].position, 92.0);
+}
+
+namespace {
+
+// Words and marks of the rows set at 10 pt from x 72, each letter 5 pt wide.
+struct MarkedRows {
+    QList<TextWords::Word> words;
+    TextMarking::Used used;
+};
+
+MarkedRows markRows(const QStringList &rows, const QList<Rule> &rules, const QList<FilledBox> &fills,
+                    const TextMarking::Used &taken = {})
+{
+    QList<Glyph> glyphs;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        glyphs += setText(rows[r], 72, 100 + 20 * double(r));
+    MarkedRows marked{TextWords::words(glyphs), {}};
+    marked.used = TextMarking::mark(marked.words, rules, fills, taken);
+    return marked;
+}
+
+QStringList wordsWith(const QList<TextWords::Word> &words, const std::function<bool(const TextMarks &)> &has)
+{
+    QStringList found;
+    for (const TextWords::Word &word : words) {
+        if (has(word.marks))
+            found << word.text;
+    }
+    return found;
+}
+
+} // namespace
+
+void TestLayoutText::underlinesStrikesAndHighlightsMarkTheirWords()
+{
+    // Underline 1.5 pt below the baseline, a line 3 pt above it, a yellow box a line high.
+    const QList<Rule> rules = {{QPointF(97, 101.5), QPointF(152, 101.5), 0.7, 0x0000ff, true},
+                               {QPointF(132, 117), QPointF(162, 117), 0.6, 0, false}};
+    const QList<FilledBox> fills = {{QRectF(96, 131, 47, 12), 0xffff00}};
+    const MarkedRows marked =
+        markRows({QStringLiteral("Read these words now"), QStringLiteral("Prices were twelve pounds"),
+                  QStringLiteral("Mark this part please")},
+                 rules, fills);
+    QCOMPARE(wordsWith(marked.words, [](const TextMarks &m) { return m.underline; }),
+             QStringList({QStringLiteral("these"), QStringLiteral("words")}));
+    QCOMPARE(marked.words[1].marks.underlineColor, Rgb(0x0000ff));
+    QCOMPARE(wordsWith(marked.words, [](const TextMarks &m) { return m.strike; }),
+             QStringList{QStringLiteral("twelve")});
+    QCOMPARE(wordsWith(marked.words, [](const TextMarks &m) { return m.shaded && m.shade == 0xffff00; }),
+             QStringList({QStringLiteral("this"), QStringLiteral("part")}));
+    QCOMPARE(marked.used.rules, QSet<int>({0, 1}));
+    QCOMPARE(marked.used.fills, QSet<int>{0});
+
+    // The marks end at the last marked word: the space after it is plain.
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(marked.words.mid(0, 4), kStyles), 72, 540, {});
+    QCOMPARE(paragraphs.size(), 1);
+    QStringList runs;
+    for (const TextRun &run : paragraphs.first().runs)
+        runs << (run.marks.underline ? QStringLiteral("_%1_").arg(run.text) : run.text);
+    QCOMPARE(runs, QStringList({QStringLiteral("Read "), QStringLiteral("_these words_"), QStringLiteral(" now")}));
+}
+
+void TestLayoutText::rulesAndBoxesThatAreNoMarksStayDrawings()
+{
+    const QStringList rows = {QStringLiteral("Heading"),   QStringLiteral("Bar"),
+                              QStringLiteral("Two lines"), QStringLiteral("behind one box"),
+                              QStringLiteral("Wide band"), QStringLiteral("a")};
+    const QList<Rule> rules = {
+        {QPointF(72, 102), QPointF(500, 102), 0.5, 0, true},     // a separator running on past the heading
+        {QPointF(72, 122), QPointF(87, 122), 3, 0, false},       // a bar too thick for the text
+        {QPointF(72, 106), QPointF(107, 106), 0.5, 0, true},     // under the heading, but far below its baseline
+        {QPointF(72, 101.5), QPointF(107, 101.5), 0.5, 0, true}, // a table's rule
+        {QPointF(72, 202), QPointF(77, 202), 0.4, 0, false},     // a fraction's bar under a lone letter
+    };
+    const QList<FilledBox> fills = {
+        {QRectF(70, 131, 80, 32), 0xdddddd},  // behind two rows: a background
+        {QRectF(60, 171, 480, 12), 0x336699}, // a band far wider than its words
+    };
+    TextMarking::Used taken;
+    taken.rules = {3};
+    const MarkedRows marked = markRows(rows, rules, fills, taken);
+    QVERIFY(marked.used.rules.isEmpty());
+    QVERIFY(marked.used.fills.isEmpty());
+    QVERIFY(wordsWith(marked.words, [](const TextMarks &m) { return m.any(); }).isEmpty());
 }
 
 void TestLayoutText::fullLinesJoinIntoOneParagraph()
