@@ -21,6 +21,8 @@ struct Row {
 
 constexpr int kMaxShiftedGlyphs = 3;
 constexpr int kMinPitchedSteps = 8;
+// The least gap, in em, that a space glyph leaves between the letters around it.
+constexpr double kKernedSpace = 0.05;
 
 QList<Row> rowsOf(const QList<Glyph> &glyphs)
 {
@@ -312,6 +314,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         double lastRight = 0;
         double lastCentre = 0;
         const Glyph *previous = nullptr;
+        bool spaced = false;        // a space glyph stands between the last letter and the next
         qsizetype clusterStart = 0; // where the last glyph with an advance begins in the word
         const auto finish = [&] {
             if (!word.text.isEmpty()) {
@@ -324,7 +327,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         for (const int index : std::as_const(row)) {
             const Glyph &glyph = glyphs[index];
             if (glyph.blank()) {
-                finish();
+                spaced = true;
                 previous = nullptr;
                 continue;
             }
@@ -348,7 +351,12 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             // overprinting, or text laid over text): it starts a word of its own.
             const bool apart = pitch > 0 ? glyph.box.center().x() - lastCentre > 1.5 * pitch
                                          : gap > (spread > 0 ? spread : wordGap(qMax(word.size, glyph.size)));
-            if (!word.text.isEmpty() && (apart || gap < -0.5 * glyph.size))
+            // A space whose advance was taken back (kerning across it, as
+            // small capitals set by some typesetters have) leaves the letters
+            // touching: they stay one word, as a reader sees them.
+            const bool spaceShown = spaced && gap >= kKernedSpace * glyph.size;
+            spaced = false;
+            if (!word.text.isEmpty() && (spaceShown || apart || gap < -0.5 * glyph.size))
                 finish();
             clusterStart = word.text.size();
             appendGlyph(word, glyph, rows[r].baseline);

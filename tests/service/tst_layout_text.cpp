@@ -146,6 +146,10 @@ void TestLayoutText::wordsSplitAtGapsWithoutSpaceGlyphs()
     QCOMPARE(texts(TextWords::words(glyphs)), strings({"Plain", "text", "here"}));
     // Space glyphs split too, even without a gap.
     QCOMPARE(texts(TextWords::words(setText(QStringLiteral("a b"), 72, 100))), strings({"a", "b"}));
+    // Unless the letter after it is drawn back against the one before: a space kerned away.
+    QList<Glyph> kerned = setText(QStringLiteral("PA "), 72, 100);
+    kerned += setText(QStringLiteral("TTERN"), 72 + 10 - 0.4, 100);
+    QCOMPARE(texts(TextWords::words(kerned)), strings({"PATTERN"}));
 }
 
 void TestLayoutText::ligatureContinuationStaysInTheWord()
