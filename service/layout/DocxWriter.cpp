@@ -1080,8 +1080,10 @@ QByteArray Writer::document()
         writePage(i);
     if (mPages.isEmpty())
         spacer(kMinLine);
-    QString text;
-    QXmlStreamWriter xml(&text);
+    // Written as bytes, so that the declaration names its encoding: without
+    // one, LibreOffice guesses it from the text and may refuse the file.
+    QByteArray head;
+    QXmlStreamWriter xml(&head);
     xml.writeStartDocument(QStringLiteral("1.0"), true);
     xml.writeStartElement(QStringLiteral("w:document"));
     xml.writeAttribute(QStringLiteral("xmlns:w"), QLatin1String(kW));
@@ -1108,7 +1110,7 @@ QByteArray Writer::document()
     QString body;
     for (const Fragment &fragment : std::as_const(mBody))
         body += fragment.xml;
-    QByteArray out = text.toUtf8();
+    QByteArray out = head;
     out += body.toUtf8();
     out += last.toUtf8();
     out += "</w:body></w:document>";

@@ -37,6 +37,7 @@ private slots:
     void underlinesStrikesAndHighlightsStayWithTheirWords();
     void documentInformationIsKept();
     void everyPageStartsAPage();
+    void libreOfficeOpensWhatComesOut();
     void brokenTraceFailsWithAText();
 
 private:
@@ -646,6 +647,22 @@ void TestLayoutDocuments::everyPageStartsAPage()
     for (int page = 1; page <= 3; ++page)
         QVERIFY2(texts.value(page - 1).contains(QStringLiteral("Page number %1").arg(page)),
                  qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+void TestLayoutDocuments::libreOfficeOpensWhatComesOut()
+{
+    // Without the encoding named in its declaration, LibreOffice guessed the
+    // document's from these words and would not open it.
+    LayoutPdf pdf;
+    pdf.text(60, 80, QStringLiteral("input encoding"));
+    pdf.text(60, 120, QStringLiteral("'"));
+    const Converted result = convert(pdf, QStringLiteral("encoding"));
+    const QString folder = mDir.filePath(QStringLiteral("encoding"));
+    const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("pdf"),
+                                                   folder + QStringLiteral("/reopened"));
+    QVERIFY(!reopened.isEmpty());
+    QVERIFY(TestDocuments::pdfText(reopened).contains(QStringLiteral("input encoding")));
+    QVERIFY(result.documentXml.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"")));
 }
 
 void TestLayoutDocuments::brokenTraceFailsWithAText()
