@@ -257,7 +257,11 @@ std::optional<SourceDocument> Parser::run(QString *error)
             // The trace is read in chunks, each made valid XML text on the way.
             QByteArray chunk = carry + mDevice.read(kChunk);
             more = !mDevice.atEnd();
-            const qsizetype keep = more ? qMin<qsizetype>(2, chunk.size()) : 0;
+            qsizetype keep = more ? qMin<qsizetype>(2, chunk.size()) : 0;
+            // A character reference cut at the chunk's end waits for the rest of it.
+            const qsizetype amp = chunk.lastIndexOf('&');
+            if (more && amp >= 0 && chunk.size() - amp <= TraceReader::kMaxReference && chunk.indexOf(';', amp) < 0)
+                keep = qMax(keep, chunk.size() - amp);
             carry = chunk.right(keep);
             chunk.chop(keep);
             mXml.addData(TraceReader::sanitized(chunk));
@@ -662,19 +666,61 @@ void Parser::markMonospaced()
 
 } // namespace
 
-QByteArray TraceReader::sanitized(QByteArray chunk)
+namespace {
+
+// A character XML may carry, in text or as a reference.
+bool xmlCharacter(uint code)
 {
+    return code == '\t' || code == '\n' || code == '\r' || (code >= 0x20 && code < 0xd800) ||
+           (code >= 0xe000 && code < 0xfffe) || (code >= 0x10000 && code <= 0x10ffff);
+}
+
+// The length of the character reference at `at` ("&#12;", "&#x1F;") when it
+// names a character XML may not carry; else 0. `replacement` is what stands
+// in for it.
+qsizetype badReference(const QByteArray &chunk, qsizetype at, char *replacement)
+{
+    if (chunk.mid(at, 2) != "&#")
+        return 0;
+    const qsizetype end = chunk.indexOf(';', at);
+    if (end < 0 || end - at > TraceReader::kMaxReference)
+        return 0;
+    const bool hex = chunk.mid(at + 2, 1).toLower() == "x";
+    bool ok = false;
+    const qulonglong code = chunk.mid(at + (hex ? 3 : 2), end - at - (hex ? 3 : 2)).toULongLong(&ok, hex ? 16 : 10);
+    if (!ok || xmlCharacter(uint(qMin<qulonglong>(code, 0xffffffff))))
+        return 0;
+    *replacement = code < 0x20 ? ' ' : '?';
+    return end - at + 1;
+}
+
+} // namespace
+
+QByteArray TraceReader::sanitized(const QByteArray &chunk)
+{
+    // Written anew rather than replaced in place: a hostile trace may hold a bad character every few bytes.
+    QByteArray clean;
+    clean.reserve(chunk.size());
     for (qsizetype i = 0; i < chunk.size(); ++i) {
         const uchar c = uchar(chunk[i]);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            chunk[i] = ' ';
+        char replacement = 0;
+        if (const qsizetype length = c == '&' ? badReference(chunk, i, &replacement) : 0; length > 0) {
+            // mutool writes a control character as a reference, which XML forbids as well.
+            clean.append(replacement);
+            i += length - 1;
+        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            clean.append(' ');
         } else if (i + 2 < chunk.size() && c == 0xef && uchar(chunk[i + 1]) == 0xbf && uchar(chunk[i + 2]) >= 0xbe) {
-            chunk.replace(i, 3, "?");
+            clean.append('?');
+            i += 2;
         } else if (i + 2 < chunk.size() && c == 0xed && uchar(chunk[i + 1]) >= 0xa0) {
-            chunk.replace(i, 3, "?"); // a surrogate, which UTF-8 may not carry
+            clean.append('?'); // a surrogate, which UTF-8 may not carry
+            i += 2;
+        } else {
+            clean.append(char(c));
         }
     }
-    return chunk;
+    return clean;
 }
 
 std::optional<SourceDocument> TraceReader::read(QIODevice &trace, QString *error)

@@ -18,7 +18,10 @@ public:
     static std::optional<SourceDocument> read(QIODevice &trace, QString *error);
     static std::optional<SourceDocument> readFile(const QString &path, QString *error);
     // A piece of the trace with what XML 1.0 cannot carry replaced: control
-    // characters, U+FFFE and U+FFFF, and encoded surrogates, which the trace
-    // copies from broken fonts' character maps.
-    static QByteArray sanitized(QByteArray chunk);
+    // characters, U+FFFE and U+FFFF, and encoded surrogates, written out or
+    // as character references, which the trace copies from broken fonts'
+    // character maps.
+    static QByteArray sanitized(const QByteArray &chunk);
+    // The longest character reference the sanitizing looks at ("&#x10FFFF;" and a little more).
+    static constexpr qsizetype kMaxReference = 16;
 };

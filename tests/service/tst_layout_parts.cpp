@@ -203,14 +203,28 @@ void TestLayoutParts::traceSkipsHiddenContentAndBadCharacters()
                              "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"F\" trm=\"10 0 0 10\">"
                              "<g unicode=\"\x01\" x=\"1\" y=\"50\" adv=\".5\"/>"
                              "<g unicode=\"\xef\xbf\xbf\" x=\"6\" y=\"50\" adv=\".5\"/>"
-                             "<g unicode=\"c\" x=\"11\" y=\"50\" adv=\".5\"/></span></fill_text>"
+                             "<g unicode=\"c\" x=\"11\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"&#x13;\" x=\"16\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"&#xFFFE;\" x=\"21\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"&#55296;\" x=\"26\" y=\"50\" adv=\".5\"/>"
+                             "<g unicode=\"&#x41;&amp;\" x=\"31\" y=\"50\" adv=\".5\"/></span></fill_text>"
                              "</page></document>";
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
     const QStringList texts = glyphTexts(*document);
-    QCOMPARE(texts, strings({" ", "?", "c"}));
+    QCOMPARE(texts, strings({" ", "?", "c", " ", "?", "?", "A&"}));
     QVERIFY(document->pages.first().rules.isEmpty());
+
+    // A reference cut by the end of the trace's first megabyte is read whole.
+    const QByteArray head = "<document><page mediabox=\"0 0 100 100\"><fill_text color=\"0\" "
+                            "transform=\"1 0 0 -1 0 100\"><span font=\"F\" trm=\"10 0 0 10\"><g unicode=\"";
+    const QByteArray padded = head + QByteArray((1 << 20) - head.size() - 3, ' ') +
+                              "&#x13;b\" x=\"1\" y=\"50\" adv=\".5\"/></span></fill_text></page></document>";
+    const std::optional<SourceDocument> cut = readTrace(padded, &error);
+    QVERIFY2(cut, qPrintable(error));
+    QCOMPARE(glyphTexts(*cut).size(), 1);
+    QVERIFY(glyphTexts(*cut).first().endsWith(QStringLiteral(" b")));
 }
 
 void TestLayoutParts::traceDropsTextThatALaterBoxCovers()
