@@ -213,11 +213,31 @@ private:
     bool mTurnedLine = false; // the last line ended was right-to-left
 };
 
-QString spacesFor(const TextWords::Word &before, const TextWords::Word &after)
+// The spaces before each word of a monospaced run of words but the first, so
+// that every word starts in the character cell nearest its place in the
+// source, a place halfway between two cells taking the earlier one. Rounding
+// each gap on its own would add up and carry the line past its end.
+QStringList spacesBetween(const QList<TextWords::Word> &words)
 {
-    const double advance = before.box.width() / qMax<qsizetype>(1, before.text.size());
-    const int count = advance > 0 ? int(std::lround((after.box.left() - before.box.right()) / advance)) : 1;
-    return QString(qBound(1, count, 200), QLatin1Char(' '));
+    QStringList spaces;
+    if (words.isEmpty())
+        return spaces;
+    // The cell is most words' own: a word of another face in the line (a
+    // label before a listing) has other widths.
+    QList<double> advances;
+    for (const TextWords::Word &word : words)
+        advances.append(word.box.width() / qMax<qsizetype>(1, word.text.size()));
+    const double advance = median(advances);
+    const TextWords::Word &first = words.first();
+    qsizetype at = first.text.size(); // cells written so far
+    for (qsizetype w = 1; w < words.size(); ++w) {
+        const double cell =
+            advance > 0 ? std::ceil((words[w].box.left() - first.box.left()) / advance - 0.5 - 1e-6) : double(at + 1);
+        const int count = int(qBound(1.0, cell - double(at), 200.0));
+        spaces << QString(count, QLatin1Char(' '));
+        at += count + words[w].text.size();
+    }
+    return spaces;
 }
 
 Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, double right, double pitch,
@@ -260,11 +280,12 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
                 const double end = mirrored ? after.left() : after.right();
                 paragraph.tabStops.append({dots ? end : start, dots, dots});
             }
+            const QStringList spaces = paragraph.keepSpaces ? spacesBetween(words) : QStringList();
             for (qsizetype w = 0; w < words.size(); ++w) {
                 if (l > 0 && s == 0 && w == 0 && assembler.joinBroken(words[w]))
                     continue;
                 if (w > 0 && paragraph.keepSpaces)
-                    assembler.separate(spacesFor(words[w - 1], words[w]));
+                    assembler.separate(spaces[w - 1]);
                 else if (w == 1 && l == 0 && s == 0 && (paragraph.listItem || paragraph.numbered))
                     assembler.separate(QStringLiteral("\t"));
                 else if (w == 0 && l > 0 && setBreaks)

@@ -678,6 +678,29 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     const QList<TextLines::Line> listing = TextLines::lines(TextWords::words(mixed), kStyles);
     QVERIFY(listing.first().mono);
     QCOMPARE(listing.first().segments(), 2);
+    // Columns set halfway between character cells (a typesetter's table in a
+    // monospaced face) round to the earlier cell, counted from the line's
+    // start, so the line ends no later than it did: 17 cells, not 19.
+    QList<Glyph> halves;
+    for (const auto &[text, cells] : QList<std::pair<QString, double>>{{QStringLiteral("053"), 0},
+                                                                       {QStringLiteral("43"), 5.5},
+                                                                       {QStringLiteral("2B"), 11},
+                                                                       {QStringLiteral("+"), 16.5}})
+        halves += setText(text, 72 + 5 * cells, 100, 10, 1);
+    const QList<Paragraph> table =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(halves), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(table), strings({"053  43    2B   +"}));
+    // The cell is the monospaced words' own, not that of a label in another
+    // face before them: its narrower letters would widen every gap after it.
+    QList<Glyph> labelled = setText(QStringLiteral("key"), 72, 100, 10, 0);
+    for (qsizetype i = 0; i < labelled.size(); ++i)
+        labelled[i].box = QRectF(72 + 4 * double(i), labelled[i].box.top(), 4, labelled[i].box.height());
+    for (int i = 0; i < 4; ++i)
+        labelled += setText(QString(2, QLatin1Char('a' + i)).prepend(QLatin1Char('\'')).append(QLatin1Char('\'')),
+                            88 + 23.3 * i, 100, 10, 1);
+    const QList<Paragraph> keyed =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(labelled), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(keyed), strings({"key 'aa' 'bb' 'cc' 'dd'"}));
 }
 
 void TestLayoutText::sectionNumberIsSetApartByATab()
