@@ -2,6 +2,7 @@
 
 #include "formats/ZipWriter.h"
 #include "layout/FontNames.h"
+#include "layout/ParagraphBuilder.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -486,7 +487,7 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
         break;
     case Paragraph::Align::Left:
         // Wrapped lines get a little room beyond the longest line; single lines all there is.
-        indentRight = paragraph.lineCount > 1 ? right - box.right() - qMax(2.0, 0.4 * size) : 0;
+        indentRight = paragraph.lineCount > 1 ? right - box.right() - ParagraphBuilder::raggedRoom(size) : 0;
         break;
     }
     xml.writeEmptyElement(QStringLiteral("w:ind"));

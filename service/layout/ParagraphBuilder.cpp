@@ -373,8 +373,12 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
             }
         }
         const double setSize = qMax(0.5, std::round(line.size * 2) / 2);
-        const double scale = justified && drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
-        const double needed = (glyphs + double(gaps) * line.space) * scale - line.box.width();
+        const double scale = drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
+        // Ragged lines have room beyond the longest of them; only what the
+        // larger size needs past it counts, and past half of it, as the writer
+        // measures the room from the line height rather than the size.
+        const double room = justified ? 0 : raggedRoom(line.size) / 2;
+        const double needed = (glyphs + double(gaps) * line.space) * scale - line.box.width() - room;
         if (needed > 0 && characters + gaps > 0)
             most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
     }

@@ -23,7 +23,9 @@ public:
     static Paragraph::Align alignment(const QList<QRectF> &lines, double left, double right);
     // How much narrower each character must be for the words of the lines,
     // with spaces of their font's natural width, to fit the width they had
-    // (justified text whose spaces were squeezed below that width; for
-    // justified text also at the half-point size Word sets it in).
+    // (justified text whose spaces were squeezed below that width), also at
+    // the half-point size Word sets them in. Ragged lines may use their room.
     static double condensing(const QList<TextLines::Line> &lines, bool justified);
+    // The room a ragged paragraph's lines have beyond the longest of them, in points.
+    static double raggedRoom(double size) { return qMax(2.0, 0.4 * size); }
 };

@@ -632,7 +632,7 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
 {
     // Text drawn at 9.96 points with spaces of their natural width: Word
     // sets it at 10 points, where a full justified line no longer fits
-    // unless its letters come a little closer. Ragged text has room to spare.
+    // unless its letters come a little closer. Ragged text has room enough.
     QList<Glyph> glyphs;
     double x = 72;
     for (int w = 0; w < 8; ++w) {
@@ -654,6 +654,18 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
     QCOMPARE(marked.size(), 1);
     const double withMark = ParagraphBuilder::condensing(marked, true);
     QVERIFY2(withMark < 2 * justified, qPrintable(QString::number(withMark)));
+    // Text drawn at 8.25 points (11 pixels) is set at 8.5: three per cent
+    // wider, past the room even a ragged line has, so it is condensed too.
+    QList<Glyph> pixels;
+    x = 72;
+    for (int w = 0; w < 12; ++w) {
+        const QList<Glyph> word = setText(QStringLiteral("abcde"), x, 100, 8.25, 0);
+        pixels += word;
+        x = word.last().box.right() + 0.3 * 8.25;
+    }
+    const double raggedPixels =
+        ParagraphBuilder::condensing(TextLines::lines(TextWords::words(pixels), kStyles), false);
+    QVERIFY2(raggedPixels > 0.01, qPrintable(QString::number(raggedPixels)));
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
