@@ -13,10 +13,11 @@ namespace {
 
 constexpr double kAscent = 0.78;
 constexpr double kDescent = 0.22;
-constexpr double kThinBox = 3.0;   // points: a filled box this thin is a rule
-constexpr double kStraight = 0.6;  // points of drift still counted as axis-aligned
-constexpr double kHairline = 0.3;  // points: a stroke of width 0 is the thinnest line the device draws
-constexpr qint64 kChunk = 1 << 20; // bytes of the trace read at a time
+constexpr double kThinBox = 3.0;        // points: a filled box this thin is a rule
+constexpr qsizetype kRecentFills = 256; // boxes and shadings a white shape is checked against
+constexpr double kStraight = 0.6;       // points of drift still counted as axis-aligned
+constexpr double kHairline = 0.3;       // points: a stroke of width 0 is the thinnest line the device draws
+constexpr qint64 kChunk = 1 << 20;      // bytes of the trace read at a time
 
 QList<double> numbers(QStringView text)
 {
@@ -199,6 +200,7 @@ private:
     void pathPoint(bool move);
     void curvePoints();
     void addDrawing(const QRectF &box);
+    bool overColour(const QRectF &box) const;
     static int quarterTurn(const QPointF &along);
     static QRectF turnedBox(const Matrix &full, const QPointF &origin, double advance);
     void clipStart(QStringView name);
@@ -546,18 +548,52 @@ void Parser::pathPoint(bool move)
     mSubpaths.last().append(point);
 }
 
-// A curved path is a drawing as a whole: its bounds, control points included, are all it keeps.
+// A curved path is a drawing as a whole: its bounds, control points included,
+// are all it keeps. A "curve" whose control points lie on the straight line
+// along an axis to its end is that line (presentation programs draw boxes so).
 void Parser::curvePoints()
 {
-    mCurved = true;
+    QList<QPointF> points;
     for (const QPointF &point : elementPoints(mXml.attributes(), true))
-        include(mCurveBounds, mCtm.map(point) - mOrigin);
+        points.append(mCtm.map(point) - mOrigin);
+    if (!mSubpaths.isEmpty() && !mSubpaths.last().isEmpty()) {
+        const QPointF from = mSubpaths.last().last();
+        const QRectF span =
+            QRectF(from, points.last()).normalized().adjusted(-kStraight, -kStraight, kStraight, kStraight);
+        const bool alongX = std::all_of(points.cbegin(), points.cend(),
+                                        [&](const QPointF &p) { return std::abs(p.y() - from.y()) < kStraight; });
+        const bool alongY = std::all_of(points.cbegin(), points.cend(),
+                                        [&](const QPointF &p) { return std::abs(p.x() - from.x()) < kStraight; });
+        const bool within =
+            std::all_of(points.cbegin(), points.cend(), [&span](const QPointF &p) { return span.contains(p); });
+        if ((alongX || alongY) && within) {
+            mSubpaths.last().append(points.last());
+            return;
+        }
+    }
+    mCurved = true;
+    for (const QPointF &point : std::as_const(points))
+        include(mCurveBounds, point);
+}
+
+// White draws nothing on paper, but does over a shading or a coloured box
+// drawn before it (a white icon on a coloured panel). Only the latest boxes
+// are looked at, so that a page of very many stays quick.
+bool Parser::overColour(const QRectF &box) const
+{
+    const qsizetype shades = qMax<qsizetype>(0, mPage->shades.size() - kRecentFills);
+    if (std::any_of(mPage->shades.cbegin() + shades, mPage->shades.cend(),
+                    [&box](const Shade &shade) { return shade.box.intersects(box); }))
+        return true;
+    const qsizetype fills = qMax<qsizetype>(0, mPage->fills.size() - kRecentFills);
+    return std::any_of(mPage->fills.cbegin() + fills, mPage->fills.cend(),
+                       [&box](const FilledBox &fill) { return !nearlyWhite(fill.color) && fill.box.intersects(box); });
 }
 
 // What the page shows of a shape that is no rule and no box, for the figures made of such shapes.
 void Parser::addDrawing(const QRectF &box)
 {
-    if (nearlyWhite(mColour))
+    if (nearlyWhite(mColour) && !overColour(box))
         return;
     const QRectF page(QPointF(0, 0), mPage->size);
     const QRectF visible = (mClips.isEmpty() ? box : box.intersected(mClips.last())).intersected(page);
@@ -617,11 +653,6 @@ void Parser::finishPath()
                 (std::abs(p.y() - box.top()) < kStraight || std::abs(p.y() - box.bottom()) < kStraight);
             isBox = straight && onEdge;
         }
-        // White draws nothing on paper, but does over a shading drawn before it.
-        const auto overShade = [this, &box] {
-            return std::any_of(mPage->shades.cbegin(), mPage->shades.cend(),
-                               [&box](const Shade &shade) { return shade.box.intersects(box); });
-        };
         if (!isBox) {
             addDrawing(box);
             continue;
@@ -629,7 +660,7 @@ void Parser::finishPath()
         // A box of several (a frame: a box and the hole in it) covers only its rim.
         if (mOpaque && mSubpaths.size() == 1)
             hideCoveredGlyphs(box);
-        if (box.isEmpty() || (nearlyWhite(mColour) && !overShade()))
+        if (box.isEmpty() || (nearlyWhite(mColour) && !overColour(box)))
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
             const double y = box.center().y();
