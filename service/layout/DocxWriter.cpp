@@ -1051,18 +1051,15 @@ void Writer::writePage(int index)
             continue;
         }
         double bandBottom = cursor;
-        double firstGap = 0;
         for (qsizetype c = 0; c < band.columns.size(); ++c) {
             const Column &column = band.columns[c];
             const bool several = layout.columns.size() > 1;
             const double left = several ? layout.columns[c].first : mMargins.left;
             const double right = several ? layout.columns[c].second : page.size.width() - mMargins.right;
-            // LibreOffice starts the columns after the first where the first
-            // column's text starts, below its first paragraph's spacing.
-            double columnCursor = c == 0 ? cursor : cursor + firstGap;
+            // Every column starts at the top of its section, and the spacing
+            // before its first paragraph (after the column break) counts.
+            double columnCursor = cursor;
             const qsizetype columnStart = mBody.size();
-            if (c == 0 && !column.items.isEmpty())
-                firstGap = qMax(0.0, topOf(page, column.items.first()) - cursor);
             columnItems(page, column, left, right, &columnCursor);
             if (c > 0)
                 columnBreak(columnStart);

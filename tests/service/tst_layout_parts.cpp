@@ -460,9 +460,9 @@ void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
 void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
 {
     // A curve (its control points count), a slanted stroke (its width counts),
-    // a triangle, a white curve, a box and a turned letter: only the box is a
-    // fill, the white curve draws nothing, and a clip (its curve counts by its
-    // points) cuts what is hidden.
+    // a triangle, a white curve, two boxes and a turned letter: only the boxes
+    // are fills, the white curve draws nothing on paper but does on a box, and
+    // a clip (its curve counts by its points) cuts what is hidden.
     const QByteArray trace = "<document><page mediabox=\"0 0 200 100\">"
                              "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
                              "<moveto x=\"10\" y=\"90\"/><curveto x1=\"10\" y1=\"99\" x2=\"30\" y2=\"99\" "
@@ -478,6 +478,13 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
                              "<fill_path winding=\"nonzero\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
                              "<moveto x=\"140\" y=\"90\"/><lineto x=\"160\" y=\"90\"/><lineto x=\"160\" y=\"70\"/>"
                              "<lineto x=\"140\" y=\"70\"/><closepath/></fill_path>"
+                             // a box drawn with "curves" that run straight along its edges
+                             "<fill_path winding=\"eofill\" color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"10\" y=\"40\"/><curveto x1=\"20\" y1=\"40\" x2=\"30\" y2=\"40\" "
+                             "x3=\"40\" y3=\"40\"/><curveto x1=\"40\" y1=\"30\" x2=\"40\" y2=\"25\" x3=\"40\" "
+                             "y3=\"20\"/><curveto x1=\"30\" y1=\"20\" x2=\"20\" y2=\"20\" x3=\"10\" y3=\"20\"/>"
+                             "<curveto x1=\"10\" y1=\"25\" x2=\"10\" y2=\"30\" x3=\"10\" y3=\"40\"/><closepath/>"
+                             "</fill_path>"
                              "<clip_path winding=\"nonzero\" transform=\"1 0 0 -1 0 100\">"
                              "<moveto x=\"170\" y=\"50\"/><lineto x=\"200\" y=\"50\"/>"
                              "<curveto x1=\"200\" y1=\"30\" x2=\"200\" y2=\"20\" x3=\"200\" y3=\"0\"/>"
@@ -489,6 +496,10 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
                              "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"Helvetica\" "
                              "trm=\"0 10 -10 0\"><g unicode=\"A\" glyph=\"A\" x=\"50\" y=\"50\" adv=\".5\"/>"
                              "</span></fill_text>"
+                             // a white curve on the black box drawn with "curves": an icon on a panel
+                             "<fill_path winding=\"nonzero\" color=\"1\" transform=\"1 0 0 -1 0 100\">"
+                             "<moveto x=\"15\" y=\"30\"/><curveto x1=\"15\" y1=\"35\" x2=\"25\" y2=\"35\" "
+                             "x3=\"25\" y3=\"30\"/></fill_path>"
                              "</page></document>";
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
@@ -503,9 +514,11 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
     QCOMPARE(PdfReader::uprightTurn(sideways), 3);
     sideways.glyphsByTurn = {25, 0, 3, 40}; // a table with turned headings stays as it is
     QCOMPARE(PdfReader::uprightTurn(sideways), 0);
-    QCOMPARE(page.fills.size(), 1);
+    QCOMPARE(page.fills.size(), 2);
+    QCOMPARE(page.fills[1].box.toRect(), QRect(10, 60, 30, 20));
     QVERIFY(page.rules.isEmpty());
-    QCOMPARE(page.drawings.size(), 5);
+    QCOMPARE(page.drawings.size(), 6);
+    QCOMPARE(page.drawings[5].toRect(), QRect(15, 65, 10, 5));
     QCOMPARE(page.drawings[0].toRect(), QRect(10, 1, 20, 9));
     QCOMPARE(page.drawings[1].toRect(), QRect(49, 9, 22, 22));
     QCOMPARE(page.drawings[2].toRect(), QRect(80, 10, 20, 20));
@@ -1052,6 +1065,22 @@ void TestLayoutParts::docxSectionsFollowColumnsAndPages()
     const qsizetype column1 = xml.indexOf(QStringLiteral("Column 1"), xml.indexOf(QStringLiteral("w:num=\"1\"")));
     QVERIFY(xml.indexOf(QStringLiteral("Column 2")) > column1);
     QVERIFY(media.isEmpty());
+
+    // Columns low on their page: each starts at its section's top, so the
+    // second keeps the space above its first paragraph as the first does.
+    StructuredPage low = pageWithColumns(2);
+    for (Paragraph &p : low.paragraphs)
+        p.firstBaseline = p.lastBaseline = 300;
+    const QString lowXml = QString::fromUtf8(DocxWriter::documentXml({low}, kStyles, &media));
+    static const QRegularExpression paragraph(QStringLiteral("<w:p>(.*?)</w:p>"));
+    QStringList befores;
+    for (auto it = paragraph.globalMatch(lowXml); it.hasNext();) {
+        const QString body = it.next().captured(1);
+        if (body.contains(QStringLiteral("Column ")))
+            befores << QRegularExpression(QStringLiteral("w:before=\"(\\d+)\"")).match(body).captured(1);
+    }
+    QCOMPARE(befores.size(), 2);
+    QVERIFY2(befores[0].toInt() > 1000 && befores[1] == befores[0], qPrintable(befores.join(QLatin1Char(' '))));
 }
 
 void TestLayoutParts::docxTextIsEscapedAndCleaned()
