@@ -1042,7 +1042,8 @@ void Writer::writePage(int index)
     double cursor = mMargins.top + kCarrierHeight;
     for (const Band &band : page.bands) {
         const SectionLayout layout = layoutOf(page, &band);
-        if (!mSection || !mSection->sameAs(layout)) {
+        const bool opened = !mSection || !mSection->sameAs(layout);
+        if (opened) {
             closeSection();
             openSection(layout, false);
         }
@@ -1051,15 +1052,20 @@ void Writer::writePage(int index)
             continue;
         }
         double bandBottom = cursor;
+        double firstGap = 0;
         for (qsizetype c = 0; c < band.columns.size(); ++c) {
             const Column &column = band.columns[c];
             const bool several = layout.columns.size() > 1;
             const double left = several ? layout.columns[c].first : mMargins.left;
             const double right = several ? layout.columns[c].second : page.size.width() - mMargins.right;
-            // Every column starts at the top of its section, and the spacing
-            // before its first paragraph (after the column break) counts.
-            double columnCursor = cursor;
+            // A section that opens within the page takes the spacing before
+            // its first paragraph as its own, and LibreOffice starts every
+            // column below it. The page's first section opens with the page's
+            // carrier paragraph, so there every column starts at its top.
+            double columnCursor = c == 0 ? cursor : cursor + firstGap;
             const qsizetype columnStart = mBody.size();
+            if (c == 0 && opened && !column.items.isEmpty())
+                firstGap = qMax(0.0, topOf(page, column.items.first()) - cursor);
             columnItems(page, column, left, right, &columnCursor);
             if (c > 0)
                 columnBreak(columnStart);
