@@ -1,7 +1,11 @@
 #include "layout/FigureRegions.h"
 
+#include "layout/RuledTables.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +29,14 @@ QRectF ruleBox(const Rule &rule)
     return QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
 }
 
+// The upright glyphs whose middle stands inside the region.
+qsizetype glyphsInside(const SourcePage &page, const QRectF &region)
+{
+    return std::count_if(page.glyphs.cbegin(), page.glyphs.cend(), [&region](const Glyph &glyph) {
+        return !glyph.text.trimmed().isEmpty() && region.contains(glyph.box.center());
+    });
+}
+
 bool bigEnough(const QRectF &region)
 {
     return qMax(region.width(), region.height()) >= kMinLength && qMin(region.width(), region.height()) >= kMinWidth;
@@ -36,6 +48,11 @@ public:
 
     QList<QRectF> run()
     {
+        // A grid of rules with no text in it is a drawing, not a table to keep.
+        for (const RuledTables::Found &found : RuledTables::find(mPage.rules, mPage.fills)) {
+            if (glyphsInside(mPage, found.table.box()) > 0)
+                mTables.append(found.table.box());
+        }
         QList<QRectF> kept;
         for (const QRectF &region : gather(mPage.drawings, kGap)) {
             if (bigEnough(region) && mayBeFigure(region))
@@ -72,25 +89,32 @@ private:
         return mBudget < 0 ? QList<QRectF>() : regions;
     }
 
-    // Text inside stays text, and an image inside is placed as itself.
+    // An image inside is placed as itself, and a ruled table stays a table.
+    // Text inside stays text in front of the picture, which is drawn without it.
     bool mayBeFigure(const QRectF &region)
     {
-        mBudget -= mPage.glyphs.size() + mPage.images.size();
+        mBudget -= mPage.images.size() + mTables.size();
         if (mBudget < 0)
             return false;
-        const bool text = std::any_of(mPage.glyphs.cbegin(), mPage.glyphs.cend(), [&region](const Glyph &glyph) {
-            return !glyph.text.trimmed().isEmpty() && region.contains(glyph.box.center());
-        });
         const bool image =
             std::any_of(mPage.images.cbegin(), mPage.images.cend(),
                         [&region](const ImagePlacement &placement) { return placement.box.intersects(region); });
-        return !text && !image;
+        return !image && std::none_of(mTables.cbegin(), mTables.cend(),
+                                      [&region](const QRectF &table) { return table.intersects(region); });
+    }
+
+    qsizetype textInside(const QRectF &region)
+    {
+        mBudget -= mPage.glyphs.size();
+        return glyphsInside(mPage, region);
     }
 
     // The figure's frame and the boxes it is drawn over belong to it. A box
-    // that would bring text inside never will, however the region grows.
+    // that would bring more text inside never will, however the region grows:
+    // a page-wide background stays a background.
     QRectF withBoxesAmong(QRectF region)
     {
+        const qsizetype text = textInside(region);
         QList<QRectF> boxes;
         for (const FilledBox &fill : mPage.fills)
             boxes.append(fill.box);
@@ -104,7 +128,7 @@ private:
                     continue;
                 const QRectF united = region.united(boxes[i]);
                 boxes.removeAt(i--);
-                if (mayBeFigure(united)) {
+                if (mayBeFigure(united) && textInside(united) == text) {
                     region = united;
                     grew = true;
                 }
@@ -115,6 +139,7 @@ private:
 
     const SourcePage &mPage;
     qint64 &mBudget;
+    QList<QRectF> mTables; // boxes of the page's ruled tables
 };
 
 bool inside(const QRectF &region, const QRectF &box)
@@ -136,6 +161,11 @@ std::pair<QRectF, QRect> pixelGrid(const QRectF &region)
 
 } // namespace
 
+bool FigureRegions::holdsText(const SourcePage &page, const QRectF &region)
+{
+    return glyphsInside(page, region) > 0;
+}
+
 QList<QRectF> FigureRegions::find(const SourcePage &page, qint64 *budget)
 {
     qint64 own = kWorkBudget;
@@ -152,40 +182,90 @@ void FigureRegions::absorb(SourcePage &page, const QRectF &region)
     page.drawings.removeIf([&region](const QRectF &drawing) { return inside(region, drawing); });
 }
 
+namespace {
+
+// Renders one page's figures: with pdftoppm, cropped, where no text is
+// inside; from a rendering of the whole page without its text (mutool's -K),
+// cropped here, where text is, which stays text in front of the picture.
+class PageFigures {
+public:
+    PageFigures(ToolRunner &tools, const QString &pdf, const QString &folder, int page)
+        : mTools(tools), mPdf(pdf), mFolder(folder), mPage(page)
+    {
+    }
+
+    // The picture of `pixels` written to `file`; false when it could not be made.
+    bool render(const QRect &pixels, bool withoutText, const QString &file)
+    {
+        return withoutText ? cropTextless(pixels, file) : cropWithText(pixels, file);
+    }
+
+private:
+    bool cropWithText(const QRect &pixels, const QString &file)
+    {
+        QString error;
+        const QString base = file.chopped(int(qstrlen(".png")));
+        return mTools.run(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"), QString::number(mPage),
+                           QStringLiteral("-l"), QString::number(mPage), QStringLiteral("-x"),
+                           QString::number(pixels.x()), QStringLiteral("-y"), QString::number(pixels.y()),
+                           QStringLiteral("-W"), QString::number(pixels.width()), QStringLiteral("-H"),
+                           QString::number(pixels.height()), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                           mPdf, base},
+                          &error) &&
+               QFileInfo(file).isFile();
+    }
+
+    bool cropTextless(const QRect &pixels, const QString &file)
+    {
+        if (mTextless.isNull()) {
+            QString error;
+            const QString whole = mFolder + QStringLiteral("/page%1-textless.png").arg(mPage);
+            if (!mTools.run(QStringLiteral("mutool"),
+                            {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-K"), QStringLiteral("-r"),
+                             QString::number(kDpi), QStringLiteral("-o"), whole, mPdf, QString::number(mPage)},
+                            &error) ||
+                !mTextless.load(whole))
+                return false;
+            QFile::remove(whole);
+        }
+        const QRect inside = pixels.intersected(mTextless.rect());
+        return !inside.isEmpty() && mTextless.copy(inside).save(file, "PNG");
+    }
+
+    ToolRunner &mTools;
+    QString mPdf;
+    QString mFolder;
+    int mPage;
+    QImage mTextless; // the page without its text, once rendered
+};
+
+} // namespace
+
 void FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document)
 {
-    QString error;
     const QString folder = workFolder + QStringLiteral("/figures");
     qint64 budget = kWorkBudget;
     int made = 0;
     for (qsizetype p = 0; p < document.pages.size() && made < kMaxPerDocument; ++p) {
         SourcePage &page = document.pages[p];
         const QList<QRectF> regions = find(page, &budget);
+        PageFigures figures(tools, pdf, folder, int(p + 1));
         for (qsizetype r = 0; r < regions.size() && made < kMaxPerDocument; ++r) {
             // A point more on each side keeps the hairlines along its edges.
             const QRectF padded =
                 regions[r].adjusted(-kTouch, -kTouch, kTouch, kTouch).intersected(QRectF(QPointF(0, 0), page.size));
             const auto [box, pixels] = pixelGrid(padded);
-            const QString name = QStringLiteral("page%1-figure%2").arg(p + 1).arg(r + 1);
+            const QString file = folder + QStringLiteral("/page%1-figure%2.png").arg(p + 1).arg(r + 1);
             QDir().mkpath(folder);
-            if (!tools.run(QStringLiteral("pdftoppm"),
-                           {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"), QString::number(p + 1),
-                            QStringLiteral("-l"), QString::number(p + 1), QStringLiteral("-x"),
-                            QString::number(pixels.x()), QStringLiteral("-y"), QString::number(pixels.y()),
-                            QStringLiteral("-W"), QString::number(pixels.width()), QStringLiteral("-H"),
-                            QString::number(pixels.height()), QStringLiteral("-png"), QStringLiteral("-singlefile"),
-                            pdf, folder + QLatin1Char('/') + name},
-                           &error))
+            if (!figures.render(pixels, holdsText(page, regions[r]), file))
                 return; // the rest keep their pages as they were; a cancelled job stops here
-            const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-            if (!QFileInfo(file).isFile())
-                continue;
             ImagePlacement figure;
             figure.box = box;
             figure.frame = box.size();
             figure.pixels = pixels.size();
             figure.file = file;
-            figure.key = QStringLiteral("figure ") + name;
+            figure.key = QStringLiteral("figure ") + QFileInfo(file).completeBaseName();
             absorb(page, regions[r]);
             page.images.append(figure);
             ++made;

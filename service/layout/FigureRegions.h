@@ -9,15 +9,19 @@
 
 // Figures drawn with shapes the writers cannot draw again (curves, slanted
 // lines, outlines) or with turned text, which the flow leaves out: shapes
-// within a few points of each other gather into a region, which takes in the boxes and rules drawn among them; a region
-// with no text and no image inside becomes a picture of that part of the page, rendered by pdftoppm, in the shapes'
-// place.
+// within a few points of each other gather into a region, which takes in the
+// boxes and rules drawn among them unless that brings more text inside. A region
+// with no image and no ruled table inside becomes a picture of that part of
+// the page in the shapes' place: rendered by pdftoppm where no text is
+// inside, and without its text where some is, which stays text in front.
 class FigureRegions final {
 public:
     // The regions of a page that become pictures, largest first. `budget`,
     // when given, is the work left for the document and is spent; none are
     // found once it runs out.
     static QList<QRectF> find(const SourcePage &page, qint64 *budget = nullptr);
+    // Whether upright text stands inside `region`.
+    static bool holdsText(const SourcePage &page, const QRectF &region);
     // Takes out of the page what the picture of `region` shows: the boxes, rules and shadings inside it.
     static void absorb(SourcePage &page, const QRectF &region);
     // Renders the regions of every page into workFolder and places them as the

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -356,18 +357,20 @@ void TestLayoutDocuments::imageKeepsPlaceAndSize()
 void TestLayoutDocuments::drawnFigureBecomesAPicture()
 {
     // Two touching ellipses, a black box over them and a rule along their foot
-    // are one figure; an ellipse with text inside stays shapes and text.
+    // are one figure; an ellipse with text inside is another, drawn without
+    // the text, which stays text in front of it.
     LayoutPdf pdf;
     pdf.text(60, 80, QStringLiteral("A figure follows"));
     pdf.ellipse(150, 200, 120, 80).ellipse(230, 230, 80, 80);
     pdf.fill(180, 220, 40, 20, 0, 0, 0);
     pdf.line(150, 310.5, 310, 310.5);
     pdf.ellipse(150, 500, 200, 60);
+    pdf.fill(200, 520, 100, 20, 1, 1, 1);
     pdf.text(190, 535, QStringLiteral("Inside a balloon"));
     const Converted result = convert(pdf, QStringLiteral("figure"));
     QCOMPARE(result.pages.size(), 1);
     const StructuredPage &page = result.pages.first();
-    QCOMPARE(page.pictures.size(), 1);
+    QCOMPARE(page.pictures.size(), 2);
     const Picture &figure = page.pictures.first();
     const QRectF expected(150, 200, 160, 110.75);
     QVERIFY2(qAbs(figure.box.left() - expected.left()) < 2 && qAbs(figure.box.top() - expected.top()) < 2 &&
@@ -380,10 +383,25 @@ void TestLayoutDocuments::drawnFigureBecomesAPicture()
     const QStringList texts = paragraphs(result.documentXml);
     QVERIFY(indexContaining(texts, QStringLiteral("A figure follows")) >= 0);
     QVERIFY(indexContaining(texts, QStringLiteral("Inside a balloon")) >= 0);
+    const Picture &balloon = page.pictures.last();
+    QVERIFY2(qAbs(balloon.box.left() - 150) < 2 && qAbs(balloon.box.top() - 500) < 2 &&
+                 qAbs(balloon.box.width() - 200) < 3 && qAbs(balloon.box.height() - 60) < 3,
+             qPrintable(QDebug::toString(balloon.box)));
+    QVERIFY(balloon.behindText);
+    // Its picture shows the balloon and the white panel on it, not the
+    // words: no dark pixel along the panel where the letters stand.
+    const QImage drawn(balloon.file);
+    QVERIFY(!drawn.isNull());
+    const double scale = drawn.width() / balloon.box.width();
+    const int row = int((532 - balloon.box.top()) * scale);
+    int dark = 0;
+    for (int x = int((205 - balloon.box.left()) * scale); x < int((295 - balloon.box.left()) * scale); ++x)
+        dark += qGray(drawn.pixel(x, row)) < 128 ? 1 : 0;
+    QCOMPARE(dark, 0);
     const std::optional<QStringList> entries =
         TestDocuments::zipEntries(mDir.filePath(QStringLiteral("figure/out.docx")));
     QVERIFY(entries);
-    QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
+    QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 2);
     // A figure that cannot be rendered leaves its page as it was, and the conversion goes on.
     ToolsWithout noRenderer(QStringLiteral("pdftoppm"));
     QString error;

@@ -40,7 +40,7 @@ private slots:
     void traceRestoresCharactersBeyondSixteenBits();
     void traceGivesShadingsTheBoxOfTheirClip();
     void traceKeepsTheBoxesOfOtherShapes();
-    void figuresGatherShapesWithoutText();
+    void figuresGatherShapesAroundText();
     void shadeColoursFromARendering();
     void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
@@ -529,7 +529,7 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
              qPrintable(QDebug::toString(turned)));
 }
 
-void TestLayoutParts::figuresGatherShapesWithoutText()
+void TestLayoutParts::figuresGatherShapesAroundText()
 {
     SourcePage page;
     page.size = QSizeF(600, 800);
@@ -541,7 +541,7 @@ void TestLayoutParts::figuresGatherShapesWithoutText()
     page.drawings.append(QRectF(500, 500, 8, 8));
     page.drawings.append(QRectF(100, 700, 80, 3));
     page.drawings.append(QRectF(560, 100, 7, 60));
-    // Text inside: stays shapes and text.
+    // Text inside: a figure too, drawn without the text, which stays text.
     page.drawings.append(QRectF(100, 400, 200, 50));
     Glyph glyph;
     glyph.text = QStringLiteral("x");
@@ -554,6 +554,17 @@ void TestLayoutParts::figuresGatherShapesWithoutText()
     page.images.append(image);
     // A page-wide background touching a figure is not taken in: the text would be inside.
     page.fills.append({QRectF(0, 0, 600, 800), 0xeeeeee});
+    // A shape over a ruled table of text leaves the table to be read as one;
+    // over a grid without text (a drawing's) it is a figure with the grid.
+    for (const double top : {550.0, 650.0}) {
+        for (const double y : {top, top + 20, top + 40})
+            page.rules.append({QPointF(100, y), QPointF(200, y), 0.5, 0});
+        for (const double x : {100.0, 150.0, 200.0})
+            page.rules.append({QPointF(x, top), QPointF(x, top + 40), 0.5, 0});
+        page.drawings.append(QRectF(120, top + 5, 60, 10));
+    }
+    glyph.box = QRectF(160, 575, 6, 10);
+    page.glyphs.append(glyph);
 
     // The search is bounded: a document that spends its budget gets no figures.
     qint64 budget = 10;
@@ -561,15 +572,19 @@ void TestLayoutParts::figuresGatherShapesWithoutText()
     QVERIFY(budget < 0);
 
     const QList<QRectF> figures = FigureRegions::find(page);
-    QCOMPARE(figures.size(), 3);
-    QCOMPARE(figures[0], QRectF(99.75, 100, 60.5, 20.75)); // the larger first, with the rule's width
-    QCOMPARE(figures[1], QRectF(300, 300, 30, 30));
-    QCOMPARE(figures[2], QRectF(560, 100, 7, 60));
+    QCOMPARE(figures.size(), 5);
+    QCOMPARE(figures[0], QRectF(100, 400, 200, 50)); // the largest first
+    QVERIFY(FigureRegions::holdsText(page, figures[0]));
+    QCOMPARE(figures[1], QRectF(99.75, 649.75, 100.5, 40.5)); // the grid without text, with its rules' width
+    QCOMPARE(figures[2], QRectF(99.75, 100, 60.5, 20.75));
+    QVERIFY(!FigureRegions::holdsText(page, figures[2]));
+    QCOMPARE(figures[3], QRectF(300, 300, 30, 30));
+    QCOMPARE(figures[4], QRectF(560, 100, 7, 60));
 
-    FigureRegions::absorb(page, figures[0]);
-    QCOMPARE(page.fills.size(), 1); // the background stays
-    QVERIFY(page.rules.isEmpty());
-    QCOMPARE(page.drawings.size(), 6);
+    FigureRegions::absorb(page, figures[2]);
+    QCOMPARE(page.fills.size(), 1);  // the background stays
+    QCOMPARE(page.rules.size(), 12); // so do the grids
+    QCOMPARE(page.drawings.size(), 8);
 }
 
 void TestLayoutParts::shadeColoursFromARendering()
