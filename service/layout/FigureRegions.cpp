@@ -19,6 +19,9 @@ constexpr double kTouch = 1;        // points: a box or rule this near a figure 
 constexpr int kMaxPerPage = 8;      // the largest figures of a page
 constexpr int kMaxPerDocument = 40; // each is one run of pdftoppm
 constexpr int kDpi = 150;
+// Pixels of a whole page rendered without its text (an A0 page at kDpi is
+// 35 million): a larger page keeps the shapes of its figures with text.
+constexpr qint64 kMaxTextlessPixels = 40'000'000;
 // Comparisons of boxes and glyphs a document may spend on finding figures:
 // a page of many thousand scattered shapes ends the search, not the service.
 constexpr qint64 kWorkBudget = 50'000'000;
@@ -161,6 +164,12 @@ std::pair<QRectF, QRect> pixelGrid(const QRectF &region)
 
 } // namespace
 
+bool FigureRegions::renderableWithoutText(const QSizeF &page)
+{
+    const double scale = kDpi / 72.0;
+    return std::ceil(page.width() * scale) * std::ceil(page.height() * scale) <= double(kMaxTextlessPixels);
+}
+
 bool FigureRegions::holdsText(const SourcePage &page, const QRectF &region)
 {
     return glyphsInside(page, region) > 0;
@@ -257,8 +266,11 @@ void FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
                 regions[r].adjusted(-kTouch, -kTouch, kTouch, kTouch).intersected(QRectF(QPointF(0, 0), page.size));
             const auto [box, pixels] = pixelGrid(padded);
             const QString file = folder + QStringLiteral("/page%1-figure%2.png").arg(p + 1).arg(r + 1);
+            const bool withText = holdsText(page, regions[r]);
+            if (withText && !renderableWithoutText(page.size))
+                continue;
             QDir().mkpath(folder);
-            if (!figures.render(pixels, holdsText(page, regions[r]), file))
+            if (!figures.render(pixels, withText, file))
                 return; // the rest keep their pages as they were; a cancelled job stops here
             ImagePlacement figure;
             figure.box = box;

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 // Figures drawn with shapes the writers cannot draw again (curves, slanted
@@ -22,6 +23,9 @@ public:
     static QList<QRectF> find(const SourcePage &page, qint64 *budget = nullptr);
     // Whether upright text stands inside `region`.
     static bool holdsText(const SourcePage &page, const QRectF &region);
+    // Whether a page this size may be rendered whole for its figures with
+    // text; a larger one (beyond A0) keeps their shapes and text as they are.
+    static bool renderableWithoutText(const QSizeF &page);
     // Takes out of the page what the picture of `region` shows: the boxes, rules and shadings inside it.
     static void absorb(SourcePage &page, const QRectF &region);
     // Renders the regions of every page into workFolder and places them as the

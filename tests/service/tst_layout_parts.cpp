@@ -581,6 +581,11 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     QCOMPARE(figures[3], QRectF(300, 300, 30, 30));
     QCOMPARE(figures[4], QRectF(560, 100, 7, 60));
 
+    // A page is rendered whole for its figures with text up to A0, not a poster's.
+    QVERIFY(FigureRegions::renderableWithoutText(QSizeF(2384, 3370)));
+    QVERIFY(!FigureRegions::renderableWithoutText(QSizeF(5000, 5000)));
+    QVERIFY(!FigureRegions::renderableWithoutText(QSizeF(14400, 14400)));
+
     FigureRegions::absorb(page, figures[2]);
     QCOMPARE(page.fills.size(), 1);  // the background stays
     QCOMPARE(page.rules.size(), 12); // so do the grids
