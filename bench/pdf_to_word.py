@@ -2,7 +2,8 @@
 """PDF to Word: the layout engine against the route before it, on one corpus.
 
 Builds a corpus from what Debian packages put on this machine (PDF manuals
-under /usr/share/doc, LibreOffice templates exported to PDF, and a slide deck
+under /usr/share/doc, LibreOffice templates exported to PDF (letters, a CV, a
+résumé and two slide decks), and a slide deck
 with pictures, a table, two-column text and Hebrew and Arabic text set from
 the right, made with LibreOffice here),
 converts every PDF to docx through the new engine (bench_pdf_convert word) and
@@ -231,11 +232,16 @@ def build_corpus(work, office):
     table_fodt(os.path.join(made, "table.fodt"))
     slides_fodp(os.path.join(made, "slides.fodp"))
     right_to_left_fodt(os.path.join(made, "right-to-left.fodt"))
-    templates = sorted(glob.glob("/usr/lib/libreoffice/share/template/common/officorr/*.ott"))[:2]
-    templates += sorted(glob.glob("/usr/lib/libreoffice/share/template/*/presnt/*.otp"))[:1]
-    office.convert([os.path.join(made, n) for n in ("two-columns.fodt", "table.fodt", "right-to-left.fodt")] +
-                   templates[:2], "pdf", folder)
-    office.convert([os.path.join(made, "slides.fodp")] + templates[2:], "pdf", folder)
+    shared = "/usr/lib/libreoffice/share/template/common/"
+    texts = sorted(glob.glob(shared + "officorr/*.ott"))[:2]
+    texts += [t for t in (shared + "personal/CV.ott", shared + "personal/Resume1page.ott") if os.path.exists(t)]
+    decks = sorted(glob.glob("/usr/lib/libreoffice/share/template/*/presnt/*.otp"))[:1]
+    # A deck of coloured panels, icons and timelines with text on them.
+    decks += [t for t in (shared + "presnt/Candy.otp",) if os.path.exists(t)]
+    office.convert([os.path.join(made, n) for n in ("two-columns.fodt", "table.fodt", "right-to-left.fodt")] + texts,
+                   "pdf", folder)
+    office.convert([os.path.join(made, "slides.fodp")] + decks, "pdf", folder)
+    templates = texts + decks
     for name in ["two-columns", "table", "right-to-left", "slides"] + [os.path.splitext(os.path.basename(t))[0] for t in templates]:
         path = os.path.join(folder, name + ".pdf")
         if os.path.exists(path):
