@@ -17,7 +17,7 @@ constexpr double kMinLength = 12;   // points: shorter figures are bullets and o
 constexpr double kMinWidth = 4;     // points: thinner ones are underlines and rules
 constexpr double kTouch = 1;        // points: a box or rule this near a figure is drawn with it
 constexpr int kMaxPerPage = 8;      // the largest figures of a page
-constexpr int kMaxPerDocument = 40; // each is one run of pdftoppm
+constexpr int kMaxPerDocument = 40; // each is a run of pdftoppm, or a crop of a run of mutool
 constexpr int kDpi = 150;
 // Pixels of a whole page rendered without its text (an A0 page at kDpi is
 // 35 million): a larger page keeps the shapes of its figures with text.
