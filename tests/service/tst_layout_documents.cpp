@@ -8,7 +8,6 @@
 #include "support/service/LayoutPdf.h"
 #include "support/service/TestDocuments.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -607,9 +606,7 @@ void TestLayoutDocuments::underlinesStrikesAndHighlightsStayWithTheirWords()
     const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("fodt"),
                                                    folder + QStringLiteral("/reopened"));
     QVERIFY(!reopened.isEmpty());
-    QFile file(reopened);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray fodt = file.readAll();
+    const QByteArray fodt = TestDocuments::read(reopened);
     QVERIFY(fodt.contains("style:text-underline-style=\"solid\""));
     QVERIFY(fodt.contains("style:text-line-through-style=\"solid\""));
     QVERIFY(fodt.contains("fo:background-color=\"#ffff00\""));
