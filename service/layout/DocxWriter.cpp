@@ -175,6 +175,7 @@ private:
     QList<Fragment> mBody;
     std::optional<SectionLayout> mSection;
     bool mSectionOnNewPage = true;
+    qsizetype mClosedColumns = 0; // of the section closed last
     int mDrawingId = 0;
     QHash<QString, int> mAddressIndex; // of the links out of the document: their relationships, from 0
     QSet<int> mLinkedPages;            // pages a link inside the document leads to
@@ -266,6 +267,7 @@ void Writer::closeSection()
     xml.writeAttribute(QStringLiteral("w:footer"), QStringLiteral("0"));
     xml.writeAttribute(QStringLiteral("w:gutter"), QStringLiteral("0"));
     const auto &columns = mSection->columns;
+    mClosedColumns = columns.size();
     xml.writeStartElement(QStringLiteral("w:cols"));
     xml.writeAttribute(QStringLiteral("w:num"), QString::number(columns.size()));
     if (columns.size() > 1) {
@@ -469,15 +471,20 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
     double indentRight = 0;
     const double size = paragraph.lineHeight / 1.2;
     switch (paragraph.align) {
+    // Centred and flush-right lines have their breaks set, and get the room
+    // ragged lines have beyond their longest, past the column's edges if need
+    // be: a line the source filled to the column's width would wrap at the
+    // least difference in measuring.
     case Paragraph::Align::Center: {
         const double centre = box.center().x();
-        const double half = qMax(box.width() / 2, qMin(centre - left, right - centre));
+        const double half =
+            qMax(box.width() / 2 + ParagraphBuilder::raggedRoom(size) / 2, qMin(centre - left, right - centre));
         indentLeft = centre - half - left;
         indentRight = right - (centre + half);
         break;
     }
     case Paragraph::Align::Right:
-        indentLeft = 0;
+        indentLeft = qMin(0.0, box.left() - left - ParagraphBuilder::raggedRoom(size));
         indentRight = right - box.right();
         break;
     case Paragraph::Align::Justify:
@@ -486,13 +493,19 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
         indentRight = right - box.right() - kJustifySlack;
         break;
     case Paragraph::Align::Left:
-        // Wrapped lines get a little room beyond the longest line; single lines all there is.
-        indentRight = paragraph.lineCount > 1 ? right - box.right() - ParagraphBuilder::raggedRoom(size) : 0;
+        // Wrapped lines get a little room beyond the longest line; a single
+        // line all there is, and past the column's edge if need be.
+        indentRight = right - box.right() - ParagraphBuilder::raggedRoom(size);
+        if (paragraph.lineCount == 1)
+            indentRight = qMin(0.0, indentRight);
         break;
     }
     xml.writeEmptyElement(QStringLiteral("w:ind"));
     xml.writeAttribute(QStringLiteral("w:left"), twips(indentLeft));
-    xml.writeAttribute(QStringLiteral("w:right"), twips(qMax(0.0, indentRight)));
+    // Lines that must not wrap may reach past the column's right edge.
+    const bool unwrapped = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right ||
+                           paragraph.lineCount == 1;
+    xml.writeAttribute(QStringLiteral("w:right"), twips(unwrapped ? indentRight : qMax(0.0, indentRight)));
     if (paragraph.firstIndent >= 0)
         xml.writeAttribute(QStringLiteral("w:firstLine"), twips(paragraph.firstIndent));
     else
@@ -1100,6 +1113,14 @@ QByteArray Writer::document()
     xml.writeCharacters(QString());
     // The last section's properties close the body rather than a paragraph.
     closeSection();
+    // LibreOffice balances the columns of a document's last section and then
+    // drops the space before them, pulling them up over what stands there; a
+    // one-point section of one column after them keeps them in place.
+    if (mClosedColumns > 1) {
+        openSection(layoutOf(mPages.last(), nullptr), false);
+        spacer(kMinLine);
+        closeSection();
+    }
     QString last;
     if (!mBody.isEmpty()) {
         QString &holder = mBody.last().xml;

@@ -29,6 +29,23 @@ bool centred(const QRectF &line, double left, double right)
     return std::abs(line.center().x() - (left + right) / 2) < qMax(2.0, 0.02 * width) && line.width() < 0.9 * width;
 }
 
+// A block set flush right: most of its lines end at its right edge and few
+// start at its left one, so where a line starts says nothing of paragraphs.
+bool flushRight(const QList<Line> &lines, double textLeft, double textRight)
+{
+    if (lines.size() < 3)
+        return false;
+    qsizetype atRight = 0;
+    qsizetype atLeft = 0;
+    for (const Line &line : lines) {
+        if (line.rightToLeft || line.segments() > 1)
+            return false;
+        atRight += std::abs(line.box.right() - textRight) < 0.5 * line.size ? 1 : 0;
+        atLeft += std::abs(line.box.left() - textLeft) < 0.5 * line.size ? 1 : 0;
+    }
+    return 3 * atRight >= 2 * lines.size() && 3 * atLeft <= lines.size();
+}
+
 bool opensList(const Line &line)
 {
     if (line.rightToLeft || line.words.size() < 2 || !ParagraphBuilder::isListMarker(line.words.first().text))
@@ -55,6 +72,14 @@ public:
         for (const Line &line : lines) {
             mTextLeft = qMin(mTextLeft, line.box.left());
             mTextRight = qMax(mTextRight, line.box.right());
+        }
+        mFlushRight = flushRight(lines, mTextLeft, mTextRight);
+        // The measure of flush-right text is its own longest line's: a line
+        // elsewhere in the block (a credit at the left margin) is no part of it.
+        mRightMeasure = 0;
+        for (const Line &line : lines) {
+            if (endsAtRight(line))
+                mRightMeasure = qMax(mRightMeasure, line.box.width());
         }
     }
 
@@ -86,8 +111,15 @@ private:
             return false;
         if (opensList(b))
             return false;
-        const bool bothCentred = centred(a.box, mLeft, mRight) && centred(b.box, mLeft, mRight);
-        if (bothCentred)
+        if ((centred(a.box, mLeft, mRight) && centred(b.box, mLeft, mRight)) || centredOnEachOther(a, b))
+            return true;
+        if (mFlushRight && endsAtRight(a) && endsAtRight(b)) {
+            // The line before ended early if the next line's first word would have fitted before it.
+            return a.box.width() + 0.3 * a.size + b.words.first().box.width() >= mRightMeasure - 0.5 * a.size;
+        }
+        // The short last line of a paragraph set flush right, after full lines.
+        if (!a.rightToLeft && endsAtRight(a) && std::abs(b.box.right() - a.box.right()) < 0.5 * a.size &&
+            b.box.left() - a.box.left() > qMax(4 * a.size, 0.25 * (mTextRight - mTextLeft)))
             return true;
         // Right-to-left lines are measured mirrored: they start at their right edge.
         const bool mirrored = a.rightToLeft;
@@ -107,12 +139,24 @@ private:
         return end(a.box) + 0.3 * a.size + firstWord >= textEnd - 0.5 * a.size;
     }
 
+    // Lines of different lengths on one centre: centred text whose longest
+    // line may be the block's whole width.
+    bool centredOnEachOther(const Line &a, const Line &b) const
+    {
+        const double tolerance = qMax(2.0, 0.02 * (mRight - mLeft));
+        return std::abs(a.box.center().x() - b.box.center().x()) < tolerance;
+    }
+
+    bool endsAtRight(const Line &line) const { return std::abs(line.box.right() - mTextRight) < 0.5 * line.size; }
+
     const QList<Line> &mLines;
     double mLeft;
     double mRight;
     double mTextLeft;  // where the block's leftmost line starts
     double mTextRight; // where the block's longest line ends
     double mPitch;
+    bool mFlushRight = false;
+    double mRightMeasure = 0; // the longest line of a flush-right block
 };
 
 // Builds the runs of a paragraph word by word, a line at a time: a line of
@@ -320,7 +364,9 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     double bodyLeft = first.box.left();
     double extentRight = first.box.right();
     for (qsizetype l = 1; l < group.size(); ++l) {
-        bodyLeft = l == 1 ? lines[group[l]].box.left() : qMin(bodyLeft, lines[group[l]].box.left());
+        // Lines of set breaks have no first-line indent: the box holds them all.
+        const bool fromFirst = l > 1 || setBreaks;
+        bodyLeft = fromFirst ? qMin(bodyLeft, lines[group[l]].box.left()) : lines[group[l]].box.left();
         extentRight = qMax(extentRight, lines[group[l]].box.right());
     }
     if (paragraph.listItem && group.size() == 1)
@@ -329,9 +375,12 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     paragraph.box =
         QRectF(QPointF(bodyLeft, top), QPointF(extentRight, paragraph.lastBaseline + 0.2 * paragraph.lineHeight));
     // A right-to-left paragraph indents its first line from the right.
-    paragraph.firstIndent = paragraph.rightToLeft ? extentRight - first.box.right() : first.box.left() - bodyLeft;
+    // Centred and flush-right lines stand where their alignment puts them: an indent would move or narrow them.
+    if (!setBreaks)
+        paragraph.firstIndent = paragraph.rightToLeft ? extentRight - first.box.right() : first.box.left() - bodyLeft;
+    // Lines that wrap must fit; so must every line of a paragraph whose breaks are set.
     QList<TextLines::Line> wrapped;
-    for (qsizetype l = 0; l + 1 < group.size(); ++l)
+    for (qsizetype l = 0; l + (setBreaks ? 0 : 1) < group.size(); ++l)
         wrapped.append(lines[group[l]]);
     paragraph.condense = ParagraphBuilder::condensing(wrapped, paragraph.align == Paragraph::Align::Justify);
     return paragraph;
@@ -406,8 +455,10 @@ Paragraph::Align ParagraphBuilder::alignment(const QList<QRectF> &lines, double 
     bool fullButLast = true;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         sameBodyLeft = sameBodyLeft && std::abs(lines[i].left() - lines[1].left()) < tolerance;
-        sameRight = sameRight && std::abs(lines[i].right() - lines[0].right()) < tolerance;
-        sameCentre = sameCentre && std::abs(lines[i].center().x() - lines[0].center().x()) < tolerance;
+        // A last line may end a little short of the others: a space kept after it.
+        const double lastTolerance = i + 1 == lines.size() ? qMax(tolerance, 0.4 * lines[i].height()) : tolerance;
+        sameRight = sameRight && std::abs(lines[i].right() - lines[0].right()) < lastTolerance;
+        sameCentre = sameCentre && std::abs(lines[i].center().x() - lines[0].center().x()) < lastTolerance;
         if (i < lines.size() - 1)
             fullButLast = fullButLast && std::abs(lines[i].right() - lines[0].right()) < tolerance;
     }

@@ -38,6 +38,7 @@ private slots:
     void documentInformationIsKept();
     void everyPageStartsAPage();
     void libreOfficeOpensWhatComesOut();
+    void alignedLinesAndColumnsAtThePageFootStay();
     void brokenTraceFailsWithAText();
 
 private:
@@ -678,6 +679,79 @@ void TestLayoutDocuments::libreOfficeOpensWhatComesOut()
     QVERIFY(!reopened.isEmpty());
     QVERIFY(TestDocuments::pdfText(reopened).contains(QStringLiteral("input encoding")));
     QVERIFY(result.documentXml.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"")));
+}
+
+// Where each word of a PDF's first page stands: its text and the top of its box.
+QList<std::pair<QString, double>> wordTops(const QString &pdf)
+{
+    const QString boxes = QString::fromUtf8(
+        TestDocuments::run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-l"),
+                                                         QStringLiteral("1"), pdf, QStringLiteral("-")})
+            .value_or(QByteArray()));
+    static const QRegularExpression word(QStringLiteral("<word [^>]*yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
+    QList<std::pair<QString, double>> tops;
+    for (auto it = word.globalMatch(boxes); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        tops.append({match.captured(2), match.captured(1).toDouble()});
+    }
+    return tops;
+}
+
+void TestLayoutDocuments::alignedLinesAndColumnsAtThePageFootStay()
+{
+    // A paragraph set flush right, across the page or in its right half, and
+    // at the foot of the page two centred notes side by side, each as wide as
+    // its column.
+    for (const char *const indent : {"0cm", "9cm"}) {
+        const QString folder = mDir.filePath(QStringLiteral("foot-") + QString::fromLatin1(indent));
+        const QString pdf = officePdf(
+            folder, QByteArray("<office:automatic-styles>"
+                               "<style:style style:name=\"C\" style:family=\"paragraph\"><style:paragraph-properties "
+                               "fo:text-align=\"center\"/></style:style>"
+                               "<style:style style:name=\"B\" style:family=\"paragraph\"><style:paragraph-properties "
+                               "fo:text-align=\"center\" fo:break-before=\"column\"/></style:style>"
+                               "<style:style style:name=\"R\" style:family=\"paragraph\"><style:paragraph-properties "
+                               "fo:text-align=\"end\" fo:margin-left=\"") +
+                        indent +
+                        "\"/></style:style>"
+                        "<style:style style:name=\"Low\" style:family=\"paragraph\"><style:paragraph-properties "
+                        "fo:margin-top=\"19cm\"/></style:style>"
+                        "<style:style style:name=\"Two\" style:family=\"section\"><style:section-properties>"
+                        "<style:columns fo:column-count=\"2\" fo:column-gap=\"3cm\"/></style:section-properties>"
+                        "</style:style></office:automatic-styles><office:body><office:text>"
+                        "<text:p>A report whose notes stand at the foot of its page.</text:p>"
+                        "<text:p text:style-name=\"R\">Set flush right, the lines of this paragraph end where "
+                        "the column ends, and each starts where its words put it.</text:p>"
+                        "<text:p text:style-name=\"Low\">Notes</text:p>"
+                        "<text:section text:style-name=\"Two\" text:name=\"Notes\">"
+                        "<text:p text:style-name=\"C\">The first note is centred in its column and runs over "
+                        "several lines of different lengths.</text:p>"
+                        "<text:p text:style-name=\"B\">The second note is centred in the other column and runs "
+                        "over several lines as well.</text:p>"
+                        "</text:section></office:text></office:body>");
+        QVERIFY(!pdf.isEmpty());
+        const Converted result = convertFile(pdf, folder);
+        QVERIFY(result.documentXml.contains(QStringLiteral("<w:jc w:val=\"right\"/>")));
+        QVERIFY(result.documentXml.contains(QStringLiteral("<w:jc w:val=\"center\"/>")));
+        // Reopened, every word stands on its line where it stood: no line
+        // wraps anew, and the notes stay at the foot.
+        const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("pdf"),
+                                                       folder + QStringLiteral("/reopened"));
+        QVERIFY(!reopened.isEmpty());
+        QCOMPARE(TestDocuments::pageCount(reopened), 1);
+        const QList<std::pair<QString, double>> before = wordTops(pdf);
+        const QList<std::pair<QString, double>> after = wordTops(reopened);
+        QCOMPARE(after.size(), before.size());
+        for (qsizetype w = 0; w < before.size(); ++w) {
+            QCOMPARE(after[w].first, before[w].first);
+            QVERIFY2(std::abs(after[w].second - before[w].second) < 4,
+                     qPrintable(QStringLiteral("%1 at %2, was %3 (indent %4)")
+                                    .arg(after[w].first)
+                                    .arg(after[w].second)
+                                    .arg(before[w].second)
+                                    .arg(QString::fromLatin1(indent))));
+        }
+    }
 }
 
 void TestLayoutDocuments::brokenTraceFailsWithAText()

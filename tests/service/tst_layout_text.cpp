@@ -35,6 +35,7 @@ private slots:
     void shortLineEndsTheParagraph();
     void widerGapStartsAParagraph();
     void centredLinesKeepTheirBreaks();
+    void flushRightLinesJoinAndKeepTheirBreaks();
     void justifiedLinesFitAtTheSizeWordSets();
     void listItemsAndMonospacedLinesStandAlone();
     void sectionNumberIsSetApartByATab();
@@ -626,6 +627,41 @@ void TestLayoutText::centredLinesKeepTheirBreaks()
     QCOMPARE(paragraphTexts(paragraphs), strings({"Some Inc.\nOther Corporation"}));
     QCOMPARE(paragraphs.first().align, Paragraph::Align::Center);
     QCOMPARE(paragraphs.first().lineCount, 2);
+    // A centred block whose first line fills its column, the last line a
+    // little off centre (a space kept after it): one paragraph holding all.
+    QList<Glyph> block = setText(QStringLiteral("aaaa bbbb cccc dddd eeee ffff gggg hhhh"), 102.5, 100);
+    block += setText(QStringLiteral("iiii jjjj kkkk llll mmmm"), 140, 112);
+    block += setText(QStringLiteral("nnnn"), 191.5, 124);
+    const QList<Paragraph> centred =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(block), kStyles), 100, 300, {});
+    QCOMPARE(paragraphTexts(centred),
+             strings({"aaaa bbbb cccc dddd eeee ffff gggg hhhh\niiii jjjj kkkk llll mmmm\nnnnn"}));
+    QCOMPARE(centred.first().align, Paragraph::Align::Center);
+    QCOMPARE(centred.first().box.left(), 102.5);
+    QCOMPARE(centred.first().firstIndent, 0.0);
+}
+
+void TestLayoutText::flushRightLinesJoinAndKeepTheirBreaks()
+{
+    // A paragraph set flush right against 300, its last line ending a little
+    // short (a space kept after it), then a short paragraph.
+    QList<Glyph> glyphs;
+    const auto flushRight = [&glyphs](const QString &text, double baseline, double right = 300) {
+        glyphs += setText(text, right - 5 * double(text.size()), baseline);
+    };
+    flushRight(QStringLiteral("aaaa bbbb cccc"), 100);
+    flushRight(QStringLiteral("dddddd eeee ffff gggg"), 112);
+    flushRight(QStringLiteral("hhhh iiii jjjj kk"), 124);
+    flushRight(QStringLiteral("ll."), 136, 297);
+    flushRight(QStringLiteral("mmmm nnnn"), 148);
+    const QList<Paragraph> paragraphs =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(glyphs), kStyles), 72, 300, {});
+    QCOMPARE(paragraphTexts(paragraphs),
+             strings({"aaaa bbbb cccc\ndddddd eeee ffff gggg\nhhhh iiii jjjj kk\nll.", "mmmm nnnn"}));
+    QCOMPARE(paragraphs[0].align, Paragraph::Align::Right);
+    QCOMPARE(paragraphs[0].firstIndent, 0.0); // it would narrow the first line
+    QCOMPARE(paragraphs[0].box.left(), 195.0);
+    QCOMPARE(paragraphs[1].align, Paragraph::Align::Right);
 }
 
 void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
