@@ -6,6 +6,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <cmath>
 
 QRectF TextLines::Line::segmentBox(int segment) const
 {
@@ -69,6 +70,39 @@ QList<int> removeLeaders(QList<TextWords::Word> &row)
     return led;
 }
 
+// A gap too narrow to part columns on its own still does where the word
+// after it starts where segments of two other lines start: a label a little
+// longer than the others, closer to its value.
+void splitAtSharedStops(QList<TextLines::Line> &lines)
+{
+    QList<double> stops;
+    for (const TextLines::Line &line : std::as_const(lines)) {
+        for (int s = 1; s < line.segments(); ++s)
+            stops.append(line.words[line.segmentStarts[s]].box.left());
+    }
+    if (stops.size() < 2)
+        return;
+    for (qsizetype l = 0; l < lines.size(); ++l) {
+        TextLines::Line &line = lines[l];
+        if (line.mono)
+            continue;
+        for (int i = 1; i < line.words.size(); ++i) {
+            const double gap = line.words[i].box.left() - line.words[i - 1].box.right();
+            if (gap < qMax(3 * line.space, 0.8 * line.size) || gap >= TextLines::segmentGap(line.size) ||
+                line.segmentStarts.contains(i))
+                continue;
+            const double at = line.words[i].box.left();
+            const auto shared = std::count_if(stops.cbegin(), stops.cend(),
+                                              [at](double stop) { return std::abs(stop - at) < 1.0; });
+            if (shared < 2)
+                continue;
+            const auto place = std::upper_bound(line.segmentStarts.begin(), line.segmentStarts.end(), i);
+            line.leaders.insert(place - line.segmentStarts.begin(), false);
+            line.segmentStarts.insert(place, i);
+        }
+    }
+}
+
 } // namespace
 
 QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, const QList<TextStyle> &styles)
@@ -123,5 +157,6 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
         }
         result.append(line);
     }
+    splitAtSharedStops(result);
     return result;
 }

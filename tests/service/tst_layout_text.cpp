@@ -39,6 +39,7 @@ private slots:
     void justifiedLinesFitAtTheSizeWordSets();
     void listItemsAndMonospacedLinesStandAlone();
     void sectionNumberIsSetApartByATab();
+    void labelsCloseToTheirValuesStillPartAtSharedStops();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
     void rightToLeftTextReadsAsTyped_data();
@@ -765,6 +766,27 @@ void TestLayoutText::sectionNumberIsSetApartByATab()
     QCOMPARE(paragraphs[0].tabStops, (QList<TabStop>{{102, false, false}}));
     QVERIFY(!paragraphs[1].numbered);
     QVERIFY(paragraphs[1].tabStops.isEmpty());
+}
+
+void TestLayoutText::labelsCloseToTheirValuesStillPartAtSharedStops()
+{
+    // Labels and values at 160; the third label is long, 12 points (1.2 em)
+    // short of its value: too close to part on its own, but the value starts
+    // where the others do. A gap as wide elsewhere parts nothing.
+    QList<Glyph> glyphs = setText(QStringLiteral("Name"), 72, 100);
+    glyphs += setText(QStringLiteral("Joe Bloggs"), 160, 100);
+    glyphs += setText(QStringLiteral("Address"), 72, 112);
+    glyphs += setText(QStringLiteral("42 Main Street"), 160, 112);
+    glyphs += setText(QStringLiteral("Feb. 2004 - 2006"), 68, 124); // ends at 148
+    glyphs += setText(QStringLiteral("At vero eos"), 160, 124);
+    glyphs += setText(QStringLiteral("Other words"), 72, 136); // ends at 127
+    glyphs += setText(QStringLiteral("apart"), 139, 136);
+    const QList<TextLines::Line> lines = TextLines::lines(TextWords::words(glyphs), kStyles);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[2].segments(), 2);
+    QCOMPARE(lines[2].segmentWords(1).first().text, QStringLiteral("At"));
+    QCOMPARE(lines[2].leaders, (QList<bool>{false, false}));
+    QCOMPARE(lines[3].segments(), 1);
 }
 
 void TestLayoutText::brokenWordIsJoinedAcrossLines()
