@@ -3,7 +3,7 @@
 
 Builds a corpus from what Debian packages put on this machine (PDF manuals
 under /usr/share/doc, LibreOffice templates exported to PDF (letters, a CV, a
-résumé and two slide decks), and a slide deck
+résumé and three slide decks), and a slide deck
 with pictures, a table, two-column text and Hebrew and Arabic text set from
 the right, made with LibreOffice here),
 converts every PDF to docx through the new engine (bench_pdf_convert word) and
@@ -236,8 +236,9 @@ def build_corpus(work, office):
     texts = sorted(glob.glob(shared + "officorr/*.ott"))[:2]
     texts += [t for t in (shared + "personal/CV.ott", shared + "personal/Resume1page.ott") if os.path.exists(t)]
     decks = sorted(glob.glob("/usr/lib/libreoffice/share/template/*/presnt/*.otp"))[:1]
-    # A deck of coloured panels, icons and timelines with text on them.
-    decks += [t for t in (shared + "presnt/Candy.otp",) if os.path.exists(t)]
+    # A deck of coloured panels, icons and timelines with text on them, and
+    # one whose background has see-through pictures cut by clips.
+    decks += [t for t in (shared + "presnt/Candy.otp", shared + "presnt/Metropolis.otp") if os.path.exists(t)]
     office.convert([os.path.join(made, n) for n in ("two-columns.fodt", "table.fodt", "right-to-left.fodt")] + texts,
                    "pdf", folder)
     office.convert([os.path.join(made, "slides.fodp")] + decks, "pdf", folder)

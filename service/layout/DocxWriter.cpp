@@ -933,6 +933,15 @@ void Writer::picture(QXmlStreamWriter &xml, const Picture &picture)
     xml.writeStartElement(QStringLiteral("pic:blipFill"));
     xml.writeEmptyElement(QStringLiteral("a:blip"));
     xml.writeAttribute(QStringLiteral("r:embed"), relation);
+    if (!picture.crop.isNull()) {
+        // In thousandths of a percent of the image, from each side.
+        const auto share = [](double fraction) { return QString::number(qRound(qBound(0.0, fraction, 1.0) * 1e5)); };
+        xml.writeEmptyElement(QStringLiteral("a:srcRect"));
+        xml.writeAttribute(QStringLiteral("l"), share(picture.crop.left()));
+        xml.writeAttribute(QStringLiteral("t"), share(picture.crop.top()));
+        xml.writeAttribute(QStringLiteral("r"), share(picture.crop.right()));
+        xml.writeAttribute(QStringLiteral("b"), share(picture.crop.bottom()));
+    }
     xml.writeStartElement(QStringLiteral("a:stretch"));
     xml.writeEmptyElement(QStringLiteral("a:fillRect"));
     xml.writeEndElement();

@@ -46,9 +46,14 @@ QHash<int, QString> ImageCatalog::extractedFiles(const QString &folder)
 void ImageCatalog::match(QList<SourcePage> &pages, const QList<Entry> &entries, const QHash<int, QString> &files)
 {
     QHash<int, QList<Entry>> perPage;
-    for (const Entry &entry : entries) {
+    QHash<int, int> softMaskOf; // image number to its soft mask's, listed right after it
+    for (qsizetype e = 0; e < entries.size(); ++e) {
+        const Entry &entry = entries[e];
         if (entry.type == QLatin1String("image"))
             perPage[entry.page].append(entry);
+        else if (entry.type == QLatin1String("smask") && e > 0 && entries[e - 1].type == QLatin1String("image") &&
+                 entries[e - 1].page == entry.page)
+            softMaskOf.insert(entries[e - 1].number, entry.number);
     }
     for (qsizetype p = 0; p < pages.size(); ++p) {
         const QList<Entry> rows = perPage.value(int(p + 1));
@@ -61,6 +66,8 @@ void ImageCatalog::match(QList<SourcePage> &pages, const QList<Entry> &entries, 
             if (at == rows.size())
                 continue;
             placement.file = files.value(rows[at].number);
+            if (softMaskOf.contains(rows[at].number))
+                placement.maskFile = files.value(softMaskOf.value(rows[at].number));
             placement.key = rows[at].key;
             next = at + 1;
         }

@@ -24,6 +24,7 @@ public:
     static QList<Entry> parseList(const QString &listing);
     // The files of `pdfimages -p` in a folder by image number ("x-001-004.png" is image 4).
     static QHash<int, QString> extractedFiles(const QString &folder);
-    // Gives each placement the file and key of its image; placements without a match keep none.
+    // Gives each placement the file and key of its image, and its soft mask's
+    // file; placements without a match keep none.
     static void match(QList<SourcePage> &pages, const QList<Entry> &entries, const QHash<int, QString> &files);
 };

@@ -15,6 +15,7 @@ namespace {
 using Word = TextWords::Word;
 
 constexpr int kMaxShapes = 400;
+constexpr double kCropSlack = 0.5; // points an image may reach past what shows of it uncut
 
 class Analysis {
 public:
@@ -31,6 +32,8 @@ private:
     void fillCells(Table &table, const QList<Word> &words) const;
     QList<FlowItem> flow(const QList<Word> &words, double left, double right);
     void addPictures();
+    QRectF shownPart(const ImagePlacement &image) const;
+    static void cropTo(Picture &picture, const QRectF &shown);
     void addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills);
 
     const SourcePage &mSource;
@@ -206,6 +209,29 @@ StructuredPage Analysis::run()
     return mPage;
 }
 
+// What shows of an image: the part on the page and inside the clip it is drawn through.
+QRectF Analysis::shownPart(const ImagePlacement &image) const
+{
+    QRectF shown = image.box.intersected(QRectF(QPointF(0, 0), mPage.size));
+    if (!image.clip.isNull())
+        shown = shown.intersected(image.clip);
+    return shown;
+}
+
+// Cuts an upright picture down to the part of it that shows.
+void Analysis::cropTo(Picture &picture, const QRectF &shown)
+{
+    const QRectF &box = picture.box;
+    const bool whole = shown.width() >= box.width() - kCropSlack && shown.height() >= box.height() - kCropSlack;
+    if (whole || box.width() <= 0 || box.height() <= 0)
+        return;
+    picture.crop =
+        QMarginsF((shown.left() - box.left()) / box.width(), (shown.top() - box.top()) / box.height(),
+                  (box.right() - shown.right()) / box.width(), (box.bottom() - shown.bottom()) / box.height());
+    picture.box = shown;
+    picture.frame = shown.size();
+}
+
 void Analysis::addPictures()
 {
     const double pageArea = mPage.size.width() * mPage.size.height();
@@ -213,7 +239,11 @@ void Analysis::addPictures()
         if (image.file.isEmpty())
             continue;
         Picture picture{image.box, image.frame, image.rotation, image.flip, image.file, image.key, false};
-        const QRectF visible = image.box.intersected(QRectF(QPointF(0, 0), mPage.size));
+        const QRectF visible = shownPart(image);
+        if (visible.isEmpty())
+            continue;
+        if (image.rotation == 0 && !image.flip)
+            cropTo(picture, visible);
         picture.behindText = visible.width() * visible.height() > 0.4 * pageArea;
         for (qsizetype w = 0; w < mWords.size() && !picture.behindText; ++w)
             picture.behindText = image.box.contains(mWords[w].box.center());

@@ -119,8 +119,11 @@ struct ImagePlacement {
     int rotation = 0;  // clockwise, a multiple of 90
     bool flip = false; // mirrored across its vertical axis after turning
     QSize pixels;
-    QString file; // the extracted image, once known
-    QString key;  // the same for every placement of one image
+    QRectF clip{};      // the clip it is drawn through, on the page; null when none
+    double opacity = 1; // 0 (invisible) to 1, of the image and the groups it is drawn in
+    QString file;       // the extracted image, once known
+    QString maskFile;   // its soft mask's, where it has one
+    QString key;        // the same for every placement of one image
 };
 
 // A link of the page: a web or mail address, or a page of the document.

@@ -3,6 +3,7 @@
 #include "layout/PageContent.h"
 
 #include <QList>
+#include <QMarginsF>
 #include <QRectF>
 #include <QSet>
 #include <QString>
@@ -115,6 +116,7 @@ struct Picture {
     QString file;
     QString key;
     bool behindText = false;
+    QMarginsF crop{}; // the share of the image cut off each side, where only part of it shows
 };
 
 struct Shape {

@@ -2,6 +2,7 @@
 
 #include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
+#include "layout/ImageAlpha.h"
 #include "layout/ImageCatalog.h"
 #include "layout/LinkReader.h"
 #include "layout/ShadeColours.h"
@@ -31,6 +32,7 @@ bool readImages(ToolRunner &tools, const QString &pdf, const QString &workFolder
             error))
         return false;
     ImageCatalog::match(document.pages, entries, ImageCatalog::extractedFiles(folder));
+    ImageAlpha::apply(document.pages, folder);
     return true;
 }
 

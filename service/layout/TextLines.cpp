@@ -92,8 +92,8 @@ void splitAtSharedStops(QList<TextLines::Line> &lines)
                 line.segmentStarts.contains(i))
                 continue;
             const double at = line.words[i].box.left();
-            const auto shared = std::count_if(stops.cbegin(), stops.cend(),
-                                              [at](double stop) { return std::abs(stop - at) < 1.0; });
+            const auto shared =
+                std::count_if(stops.cbegin(), stops.cend(), [at](double stop) { return std::abs(stop - at) < 1.0; });
             if (shared < 2)
                 continue;
             const auto place = std::upper_bound(line.segmentStarts.begin(), line.segmentStarts.end(), i);

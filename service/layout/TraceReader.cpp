@@ -172,6 +172,12 @@ bool seeThrough(QStringView alpha)
     return !alpha.isEmpty() && alpha.toDouble() < 1;
 }
 
+// An "alpha" attribute's value, 1 (opaque) when there is none.
+double alphaOf(QStringView alpha)
+{
+    return alpha.isEmpty() ? 1.0 : qBound(0.0, alpha.toDouble(), 1.0);
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -239,6 +245,7 @@ private:
     // multiplied yellow leaves the text under it readable).
     bool mOpaque = true;
     QList<bool> mBlendingGroups; // per open group, innermost last
+    QList<double> mGroupAlphas;  // per open group, innermost last
     QHash<QString, int> mStyleIndex;
     QHash<QString, FontWidths> mWidths;
 };
@@ -358,12 +365,15 @@ void Parser::groupStart(QStringView name)
     const QStringView blend = attributes.value(QLatin1String("blendmode"));
     mBlendingGroups.append((!blend.isEmpty() && blend != QLatin1String("Normal")) ||
                            seeThrough(attributes.value(QLatin1String("alpha"))));
+    mGroupAlphas.append(alphaOf(attributes.value(QLatin1String("alpha"))));
 }
 
 void Parser::groupEnd(QStringView name)
 {
-    if (name == QLatin1String("group") && !mBlendingGroups.isEmpty())
+    if (name == QLatin1String("group") && !mBlendingGroups.isEmpty()) {
         mBlendingGroups.removeLast();
+        mGroupAlphas.removeLast();
+    }
 }
 
 // Text that an opaque box drawn later covers is not on the page as printed
@@ -421,6 +431,7 @@ void Parser::startPage()
     mClips.clear();
     mClipBox.reset();
     mBlendingGroups.clear();
+    mGroupAlphas.clear();
 }
 
 int Parser::styleFor(const QString &font, double size)
@@ -534,6 +545,12 @@ void Parser::addImage()
     image.flip = m.determinant() < 0;
     image.pixels =
         QSize(attributes.value(QLatin1String("width")).toInt(), attributes.value(QLatin1String("height")).toInt());
+    if (!mClips.isEmpty())
+        image.clip = mClips.last();
+    // Drawn see-through, by its own alpha or that of the groups it is drawn in.
+    image.opacity = alphaOf(attributes.value(QLatin1String("alpha")));
+    for (const double alpha : std::as_const(mGroupAlphas))
+        image.opacity *= alpha;
     if (image.box.width() > 0.5 && image.box.height() > 0.5)
         mPage->images.append(image);
 }

@@ -3,6 +3,7 @@
 #include "layout/DocxWriter.h"
 #include "layout/FigureRegions.h"
 #include "layout/FontNames.h"
+#include "layout/ImageAlpha.h"
 #include "layout/ImageCatalog.h"
 #include "layout/LinkReader.h"
 #include "layout/PdfReader.h"
@@ -15,6 +16,7 @@
 
 #include <QBuffer>
 #include <QHash>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -44,6 +46,7 @@ private slots:
     void shadeColoursFromARendering();
     void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
+    void seeThroughAndClippedImagesShowAsDrawn();
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
     void singleBoxIsNoTable();
@@ -655,6 +658,9 @@ void TestLayoutParts::imageListMatchesPlacementsInOrder()
     QCOMPARE(pages[0].images[0].file, QStringLiteral("x-001-000.jpg"));
     QCOMPARE(pages[0].images[1].file, QStringLiteral("x-001-002.png"));
     QVERIFY(pages[0].images[2].file.isEmpty());
+    // The soft mask listed after an image is that image's.
+    QCOMPARE(pages[0].images[0].maskFile, QStringLiteral("x-001-001.png"));
+    QVERIFY(pages[0].images[1].maskFile.isEmpty());
     // The same object on another page is the same image.
     QCOMPARE(pages[1].images[0].key, pages[0].images[0].key);
 
@@ -666,6 +672,75 @@ void TestLayoutParts::imageListMatchesPlacementsInOrder()
     const QHash<int, QString> found = ImageCatalog::extractedFiles(dir.path());
     QCOMPARE(found.size(), 2);
     QCOMPARE(found.value(17), dir.filePath(QStringLiteral("img-002-017.jpg")));
+}
+
+void TestLayoutParts::seeThroughAndClippedImagesShowAsDrawn()
+{
+    // The trace: an image at 60 % in a group at 50 %, through a clip that
+    // shows its left half; one drawn plainly after it.
+    const QByteArray trace =
+        "<document><page mediabox=\"0 0 600 800\">"
+        "<group bbox=\"0 0 600 800\" isolated=\"0\" knockout=\"0\" blendmode=\"Normal\" alpha=\".5\">"
+        "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\"><moveto x=\"100\" y=\"100\"/>"
+        "<lineto x=\"150\" y=\"100\"/><lineto x=\"150\" y=\"150\"/><lineto x=\"100\" y=\"150\"/>"
+        "<closepath/></clip_path>"
+        "<fill_image alpha=\".6\" transform=\"100 0 0 50 100 100\" width=\"4\" height=\"2\"/>"
+        "<pop_clip/></group>"
+        "<fill_image alpha=\"1\" transform=\"100 0 0 50 100 300\" width=\"4\" height=\"2\"/>"
+        "</page></document>";
+    QString error;
+    std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    QList<ImagePlacement> &images = document->pages.first().images;
+    QCOMPARE(images.size(), 2);
+    const auto near = [](const QRectF &a, const QRectF &b) {
+        return qAbs(a.left() - b.left()) < 0.01 && qAbs(a.top() - b.top()) < 0.01 &&
+               qAbs(a.right() - b.right()) < 0.01 && qAbs(a.bottom() - b.bottom()) < 0.01;
+    };
+    QVERIFY(qAbs(images[0].opacity - 0.3) < 1e-9);
+    QVERIFY(near(images[0].clip, QRectF(100, 100, 50, 50)));
+    QCOMPARE(images[1].opacity, 1.0);
+    QVERIFY(images[1].clip.isNull());
+
+    // Composed: the soft mask (opaque left, clear right) times the opacity.
+    QTemporaryDir dir;
+    QImage red(4, 2, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage mask(2, 1, QImage::Format_Grayscale8);
+    mask.setPixel(0, 0, qRgb(255, 255, 255));
+    mask.setPixel(1, 0, qRgb(0, 0, 0));
+    QVERIFY(red.save(dir.filePath(QStringLiteral("red.png"))) && mask.save(dir.filePath(QStringLiteral("mask.png"))));
+    for (ImagePlacement &image : images)
+        image.file = dir.filePath(QStringLiteral("red.png"));
+    images[0].maskFile = dir.filePath(QStringLiteral("mask.png"));
+    images[0].key = images[1].key = QStringLiteral("12 0");
+    ImageAlpha::apply(document->pages, dir.path());
+    QVERIFY(images[0].file != images[1].file);
+    QVERIFY(images[0].key != images[1].key); // the same object, drawn two ways
+    QCOMPARE(images[1].file, dir.filePath(QStringLiteral("red.png")));
+    const QImage composed(images[0].file);
+    QCOMPARE(composed.size(), QSize(4, 2));
+    QCOMPARE(composed.pixelColor(0, 0).red(), 255);
+    QVERIFY(qAbs(qAlpha(composed.pixel(0, 0)) - 77) <= 1); // 30 % of 255
+    QCOMPARE(qAlpha(composed.pixel(3, 1)), 0);
+    QVERIFY(
+        !ImageAlpha::compose(dir.filePath(QStringLiteral("none.png")), {}, 0.5, dir.filePath(QStringLiteral("x.png"))));
+
+    // Only the clipped part shows, cut from the picture; an image wholly off
+    // the page shows nothing.
+    ImagePlacement away = images[1];
+    away.box.translate(0, 900);
+    images.append(away);
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    const QList<Picture> &pictures = pages.first().pictures;
+    QCOMPARE(pictures.size(), 2);
+    QVERIFY(near(pictures[0].box, QRectF(100, 100, 50, 50)));
+    QVERIFY(qAbs(pictures[0].crop.right() - 0.5) < 1e-3 && pictures[0].crop.left() == 0);
+    QVERIFY(pictures[1].crop.isNull());
+    QList<DocxWriter::Media> media;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, kStyles, &media));
+    QCOMPARE(xml.count(QStringLiteral("<a:srcRect")), 1);
+    QVERIFY(xml.contains(QStringLiteral("<a:srcRect l=\"0\" t=\"0\" r=\"50000\" b=\"0\"/>")));
 }
 
 void TestLayoutParts::ruledGridBecomesTable()

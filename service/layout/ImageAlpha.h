@@ -1,0 +1,21 @@
+#pragma once
+
+#include "layout/PageContent.h"
+
+#include <QList>
+#include <QString>
+
+// Images drawn see-through (through a soft mask, or at an opacity of their
+// own or of the group they are drawn in) as pictures that carry it: a
+// shadow or a ray of light drawn at 15 % would otherwise come out solid.
+class ImageAlpha final {
+public:
+    // Writes `image` to `target` as PNG with an alpha channel of `mask` (grey,
+    // scaled to the image; fully opaque when empty) times `opacity`. False
+    // when an image cannot be read, is too large, or the file not written.
+    static bool compose(const QString &image, const QString &mask, double opacity, const QString &target);
+    // Gives every see-through placement a file of its own in `folder`, once
+    // per image, mask and opacity, and a key to match; placements whose
+    // image cannot be composed stay as they were.
+    static void apply(QList<SourcePage> &pages, const QString &folder);
+};
