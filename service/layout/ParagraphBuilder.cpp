@@ -76,7 +76,6 @@ public:
         mFlushRight = flushRight(lines, mTextLeft, mTextRight);
         // The measure of flush-right text is its own longest line's: a line
         // elsewhere in the block (a credit at the left margin) is no part of it.
-        mRightMeasure = 0;
         for (const Line &line : lines) {
             if (endsAtRight(line))
                 mRightMeasure = qMax(mRightMeasure, line.box.width());
@@ -140,11 +139,13 @@ private:
     }
 
     // Lines of different lengths on one centre: centred text whose longest
-    // line may be the block's whole width.
+    // line may be the block's whole width. Lines that start together are
+    // not centred, whatever their lengths (an address's lines).
     bool centredOnEachOther(const Line &a, const Line &b) const
     {
         const double tolerance = qMax(2.0, 0.02 * (mRight - mLeft));
-        return std::abs(a.box.center().x() - b.box.center().x()) < tolerance;
+        return std::abs(a.box.center().x() - b.box.center().x()) < tolerance &&
+               std::abs(a.box.left() - b.box.left()) >= tolerance;
     }
 
     bool endsAtRight(const Line &line) const { return std::abs(line.box.right() - mTextRight) < 0.5 * line.size; }

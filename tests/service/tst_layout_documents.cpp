@@ -26,6 +26,7 @@ private slots:
     void twoColumnPageReadsInColumnOrder();
     void ruledTableBecomesTableAndCells();
     void rowsWithoutRulesBetweenThemStayRows();
+    void sheetPrintedWithoutGridBecomesCells();
     void imageKeepsPlaceAndSize();
     void drawnFigureBecomesAPicture();
     void boldHeadingStaysBoldAndLarger();
@@ -277,6 +278,37 @@ void TestLayoutDocuments::ruledTableBecomesTableAndCells()
     QCOMPARE(cellsPerRow(sheet), (QList<int>{1, 4, 4, 4}));
     QVERIFY2(sheet.contains(QStringLiteral("<v>1250</v>")), qPrintable(sheet));
     QVERIFY2(sheet.contains(QStringLiteral("<v>1.25</v>")), qPrintable(sheet));
+}
+
+void TestLayoutDocuments::sheetPrintedWithoutGridBecomesCells()
+{
+    // LibreOffice prints a sheet without its grid, its columns a few points
+    // apart and its numbers flush right.
+    const QString folder = mDir.filePath(QStringLiteral("sheet"));
+    QByteArray csv = "Region,Product,Units,Unit price,Revenue,Date\n";
+    const char *const regions[] = {"North", "South", "East", "West"};
+    const char *const products[] = {"Widget", "Gizmo large", "Doohickey", "Gadget"};
+    for (int r = 0; r < 12; ++r) {
+        const int units = 7 + (r * 97) % 480;
+        const double price = 1.25 + (r * 7.3);
+        csv += QByteArray(regions[r % 4]) + ',' + products[(r / 2) % 4] + ',' + QByteArray::number(units) + ',' +
+               QByteArray::number(price, 'f', 2) + ',' + QByteArray::number(units * price, 'f', 2) + ",2026-0" +
+               QByteArray::number(1 + r % 9) + "-1" + QByteArray::number(r % 10) + '\n';
+    }
+    QVERIFY(QDir().mkpath(folder) && TestDocuments::write(folder + QStringLiteral("/sales.csv"), csv));
+    const QString pdf = TestDocuments::office(folder + QStringLiteral("/sales.csv"), QStringLiteral("pdf"), folder);
+    QVERIFY(!pdf.isEmpty());
+    const Converted result = convertFile(pdf, folder);
+    // Every row of the sheet is a row of six cells, in the workbook and in the document.
+    const QString sheet = firstSheet(result.pages, folder + QStringLiteral("/out.xlsx"));
+    const QList<int> rows = cellsPerRow(sheet);
+    QCOMPARE(std::count(rows.cbegin(), rows.cend(), 6), 13);
+    QVERIFY2(sheet.contains(QStringLiteral("<v>1.25</v>")), qPrintable(sheet.left(2000)));
+    QCOMPARE(result.documentXml.count(QStringLiteral("<w:tbl>")), 1);
+    QCOMPARE(result.documentXml.count(QStringLiteral("<w:tc>")), 13 * 6);
+    const QStringList cells = paragraphs(result.documentXml);
+    QVERIFY2(cells.contains(QStringLiteral("Unit price")) && cells.contains(QStringLiteral("Gizmo large")),
+             qPrintable(cells.join(QLatin1Char('|'))));
 }
 
 void TestLayoutDocuments::rowsWithoutRulesBetweenThemStayRows()

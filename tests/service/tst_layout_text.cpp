@@ -1,3 +1,4 @@
+#include "layout/AlignedTables.h"
 #include "layout/BidiText.h"
 #include "layout/Hyphenation.h"
 #include "layout/ParagraphBuilder.h"
@@ -40,6 +41,7 @@ private slots:
     void listItemsAndMonospacedLinesStandAlone();
     void sectionNumberIsSetApartByATab();
     void labelsCloseToTheirValuesStillPartAtSharedStops();
+    void tightTableColumnsPartAtTheirGutters();
     void brokenWordIsJoinedAcrossLines();
     void dotLeadersBecomeARightTab();
     void rightToLeftTextReadsAsTyped_data();
@@ -603,6 +605,13 @@ void TestLayoutText::shortLineEndsTheParagraph()
                                               {QStringLiteral("eeee ffff gggg hhhh"), 124}}),
                                      72, 167, {});
     QCOMPARE(paragraphTexts(paragraphs), strings({"aaaa bbbb cccc dddd aaaa bb", "eeee ffff gggg hhhh"}));
+    // Short lines of an address, as long as each other: they start together, so they are not centred.
+    const QList<Paragraph> address = ParagraphBuilder::paragraphs(linesOf({{QStringLiteral("aaaa bbbb cccc dddd"), 100},
+                                                                           {QStringLiteral("eeee"), 112},
+                                                                           {QStringLiteral("John Smith"), 124},
+                                                                           {QStringLiteral("12 Oak Way"), 136}}),
+                                                                  72, 167, {});
+    QCOMPARE(paragraphTexts(address), strings({"aaaa bbbb cccc dddd eeee", "John Smith", "12 Oak Way"}));
 }
 
 void TestLayoutText::widerGapStartsAParagraph()
@@ -787,6 +796,69 @@ void TestLayoutText::labelsCloseToTheirValuesStillPartAtSharedStops()
     QCOMPARE(lines[2].segmentWords(1).first().text, QStringLiteral("At"));
     QCOMPARE(lines[2].leaders, (QList<bool>{false, false}));
     QCOMPARE(lines[3].segments(), 1);
+}
+
+void TestLayoutText::tightTableColumnsPartAtTheirGutters()
+{
+    // A sheet printed without its grid: six columns 6 to 9 points apart,
+    // numbers set flush right, a heading wider than its column, and a title
+    // across the columns above.
+    QList<Glyph> glyphs = setText(QStringLiteral("Sales report"), 150, 80);
+    const auto row = [&glyphs](double baseline, const QStringList &cells) {
+        const QList<std::pair<double, bool>> columns = {{72, false},  {102, false}, {190, true},
+                                                        {196, false}, {290, true},  {296, false}};
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            const auto [edge, flushRight] = columns[c];
+            glyphs += setText(cells[c], flushRight ? edge - 5 * double(cells[c].size()) : edge, baseline);
+        }
+    };
+    row(100, strings({"Area", "Product", "Units", "Unit price", "Revenue", "Date"}));
+    row(112, strings({"South", "Gizmo large", "122", "59.08", "7207.76", "2026-08-19"}));
+    row(124, strings({"West", "Widget", "4", "60.35", "241.4", "2026-09-13"}));
+    row(136, strings({"North", "Doohickey", "99", "8.57", "848.43", "2026-07-12"}));
+    row(148, strings({"East", "Gizmo large", "389", "94.83", "36888.87", "2026-01-14"}));
+    row(160, strings({"West", "Gadget", "24", "59.29", "1422.96", "2026-07-19"}));
+    const QList<AlignedTables::Part> parts = AlignedTables::split(TextLines::lines(TextWords::words(glyphs), kStyles));
+    QCOMPARE(parts.size(), 2);
+    QCOMPARE(parts[0].lines.size(), 1);
+    QVERIFY(parts[1].table);
+    QCOMPARE(parts[1].table->rows(), 6);
+    QCOMPARE(parts[1].table->columns(), 6);
+    const auto cell = [&parts](int r, int c) {
+        QStringList words;
+        for (const TextLines::Line &line : parts[1].cellLines.value({r, c}))
+            words += texts(line.words);
+        return words.join(QLatin1Char(' '));
+    };
+    QCOMPARE(cell(0, 3), QStringLiteral("Unit price"));
+    QCOMPARE(cell(1, 1), QStringLiteral("Gizmo large"));
+    QCOMPARE(cell(2, 2), QStringLiteral("4"));
+    QCOMPARE(cell(4, 4), QStringLiteral("36888.87"));
+
+    // A font's chart, each character shown in four faces: the faces are no columns of values.
+    QList<Glyph> chart;
+    const QString letters = QStringLiteral("abcdef");
+    for (int r = 0; r < letters.size(); ++r) {
+        chart += setText(QStringLiteral("00E%1").arg(r), 72, 100 + r * 12);
+        for (int face = 0; face < 4; ++face)
+            chart += setText(letters.mid(r, 1), 100 + face * 12, 100 + r * 12);
+        chart += setText(QStringLiteral("name"), 160, 100 + r * 12);
+    }
+    const QList<AlignedTables::Part> charted = AlignedTables::split(TextLines::lines(TextWords::words(chart), kStyles));
+    QCOMPARE(charted.size(), 1);
+    QVERIFY(charted[0].table);
+    QCOMPARE(charted[0].table->columns(), 2);
+
+    // Prose whose word spaces (of the font's 0.3 em) happen to line up stays prose.
+    QList<Glyph> prose;
+    for (int line = 0; line < 6; ++line) {
+        for (int word = 0; word < 5; ++word)
+            prose += setText(QStringLiteral("abcd"), 72 + word * 23, 100 + line * 12);
+    }
+    const QList<AlignedTables::Part> plain = AlignedTables::split(TextLines::lines(TextWords::words(prose), kStyles));
+    QCOMPARE(plain.size(), 1);
+    QVERIFY(!plain[0].table);
+    QCOMPARE(plain[0].lines.first().segments(), 1);
 }
 
 void TestLayoutText::brokenWordIsJoinedAcrossLines()
