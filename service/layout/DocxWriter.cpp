@@ -503,8 +503,7 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
     xml.writeEmptyElement(QStringLiteral("w:ind"));
     xml.writeAttribute(QStringLiteral("w:left"), twips(indentLeft));
     // Lines that must not wrap may reach past the column's right edge.
-    const bool unwrapped = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right ||
-                           paragraph.lineCount == 1;
+    const bool unwrapped = paragraph.keepsLineBreaks() || paragraph.lineCount == 1;
     xml.writeAttribute(QStringLiteral("w:right"), twips(unwrapped ? indentRight : qMax(0.0, indentRight)));
     if (paragraph.firstIndent >= 0)
         xml.writeAttribute(QStringLiteral("w:firstLine"), twips(paragraph.firstIndent));

@@ -59,6 +59,9 @@ struct Paragraph {
     double condense = 0;      // points to take from each character's advance so that the lines fit as they did
 
     QString text() const;
+    // Centred and flush-right lines end where their author broke them (a
+    // title, an address): they keep those breaks and must not wrap.
+    bool keepsLineBreaks() const { return align == Align::Center || align == Align::Right; }
     // Top and bottom of the lines as a flowing layout places them.
     double top() const;
     double bottom() const;

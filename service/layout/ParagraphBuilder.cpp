@@ -23,10 +23,16 @@ double typicalPitch(const QList<Line> &lines)
     return median(pitches);
 }
 
+// How far apart two centres may be and still be one.
+double centreTolerance(double width)
+{
+    return qMax(2.0, 0.02 * width);
+}
+
 bool centred(const QRectF &line, double left, double right)
 {
     const double width = right - left;
-    return std::abs(line.center().x() - (left + right) / 2) < qMax(2.0, 0.02 * width) && line.width() < 0.9 * width;
+    return std::abs(line.center().x() - (left + right) / 2) < centreTolerance(width) && line.width() < 0.9 * width;
 }
 
 // A block set flush right: most of its lines end at its right edge and few
@@ -143,7 +149,7 @@ private:
     // not centred, whatever their lengths (an address's lines).
     bool centredOnEachOther(const Line &a, const Line &b) const
     {
-        const double tolerance = qMax(2.0, 0.02 * (mRight - mLeft));
+        const double tolerance = centreTolerance(mRight - mLeft);
         return std::abs(a.box.center().x() - b.box.center().x()) < tolerance &&
                std::abs(a.box.left() - b.box.left()) >= tolerance;
     }
@@ -303,9 +309,7 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     // stops, which count from the left indent whatever the alignment.
     if (group.size() == 1 && first.segments() > 1)
         paragraph.align = Paragraph::Align::Left;
-    // Centred and right-aligned lines end where their author broke them
-    // (a title, an address); wrapping would join them into other lines.
-    const bool setBreaks = paragraph.align == Paragraph::Align::Center || paragraph.align == Paragraph::Align::Right;
+    const bool setBreaks = paragraph.keepsLineBreaks();
     paragraph.keepSpaces = first.mono;
     paragraph.listItem = opensList(first);
     paragraph.numbered = !paragraph.listItem && opensNumbered(first);
