@@ -56,6 +56,15 @@ QString hex(Rgb color)
     return QStringLiteral("%1").arg(color & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
 }
 
+// Primes: single, double, triple and quadruple, with the space after them.
+bool isPrimes(const QString &text)
+{
+    const QString marks = text.trimmed();
+    return !marks.isEmpty() && std::all_of(marks.cbegin(), marks.cend(), [](QChar c) {
+        return (c.unicode() >= 0x2032 && c.unicode() <= 0x2034) || c.unicode() == 0x2057;
+    });
+}
+
 // XML 1.0 has no place for most control characters or unpaired surrogates.
 QString xmlSafe(const QString &text)
 {
@@ -148,13 +157,14 @@ private:
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
     QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
-    void textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run);
+    void textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run, const TextRun *before);
     void hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const;
     int condensing(const Paragraph &paragraph, int style) const;
     // `condense`: twentieths of a point taken from each character's advance;
     // `rise`: points above the baseline.
+    // `size`: points, where not the style's.
     void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0, double rise = 0,
-                       const TextMarks &marks = {});
+                       const TextMarks &marks = {}, double size = 0);
     static void marksAfterSize(QXmlStreamWriter &xml, const TextStyle &style, const TextMarks &marks);
     void paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
                              double right);
@@ -363,7 +373,7 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
 }
 
 void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise,
-                           const TextMarks &marks)
+                           const TextMarks &marks, double size)
 {
     xml.writeStartElement(QStringLiteral("w:rPr"));
     if (tiny) {
@@ -402,8 +412,10 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:position"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(halfPoints));
     }
-    if (style.size > 0) {
-        const QString half = QString::number(qMax(2L, std::lround(style.size * 2)));
+    if (size <= 0)
+        size = style.size;
+    if (size > 0) {
+        const QString half = QString::number(qMax(2L, std::lround(size * 2)));
         xml.writeEmptyElement(QStringLiteral("w:sz"));
         xml.writeAttribute(QStringLiteral("w:val"), half);
         xml.writeEmptyElement(QStringLiteral("w:szCs"));
@@ -540,6 +552,7 @@ void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
     const QList<PageLink> &links = mPages[mPageIndex].links;
     int open = -1;
+    const TextRun *before = nullptr;
     for (const TextRun &run : paragraph.runs) {
         if (run.link != open) {
             if (open >= 0)
@@ -548,7 +561,10 @@ void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
             if (open >= 0)
                 hyperlinkStart(xml, links[open]);
         }
-        textRun(xml, paragraph, run);
+        textRun(xml, paragraph, run, before);
+        // A subscript is passed over: a prime may stand over it.
+        if (run.rise >= 0)
+            before = &run;
     }
     if (open >= 0)
         xml.writeEndElement();
@@ -564,10 +580,16 @@ void Writer::hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const
     xml.writeAttribute(QStringLiteral("w:history"), QStringLiteral("1"));
 }
 
-void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run)
+void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run, const TextRun *before)
 {
     xml.writeStartElement(QStringLiteral("w:r"));
-    runProperties(xml, run.style, false, condensing(paragraph, run.style), run.rise, run.marks);
+    // TeX sets a prime as a small raised glyph; Unicode's prime is drawn
+    // raised already, so it takes the size and place of the letter it marks.
+    const double baseSize = before ? mStyles.value(before->style).size : 0;
+    const bool prime =
+        before && run.rise > before->rise && baseSize > mStyles.value(run.style).size && isPrimes(run.text);
+    runProperties(xml, run.style, false, condensing(paragraph, run.style), prime ? before->rise : run.rise, run.marks,
+                  prime ? baseSize : 0);
     // Line ends of the source become line breaks, tabs tabs.
     const QStringList lines = run.text.split(QLatin1Char('\n'));
     for (qsizetype l = 0; l < lines.size(); ++l) {

@@ -35,6 +35,18 @@ bool centred(const QRectF &line, double left, double right)
     return std::abs(line.center().x() - (left + right) / 2) < centreTolerance(width) && line.width() < 0.9 * width;
 }
 
+// Lines well inside the column on about one centre, sharing neither edge: a
+// displayed formula's lines, aligned on their signs. Flowed as one paragraph,
+// they would wrap anywhere.
+bool displayed(const QList<QRectF> &lines, double left, double right)
+{
+    const double width = right - left;
+    return std::all_of(lines.cbegin(), lines.cend(), [&](const QRectF &line) {
+        return line.left() - left > 0.1 * width && right - line.right() > 0.1 * width &&
+               std::abs(line.center().x() - lines.first().center().x()) < centreTolerance(width);
+    });
+}
+
 // A block set flush right: most of its lines end at its right edge and few
 // start at its left one, so where a line starts says nothing of paragraphs.
 bool flushRight(const QList<Line> &lines, double textLeft, double textRight)
@@ -469,6 +481,8 @@ Paragraph::Align ParagraphBuilder::alignment(const QList<QRectF> &lines, double 
     }
     const bool leftsDiffer = std::abs(lines[1].left() - lines[0].left()) >= tolerance || !sameBodyLeft;
     if (sameCentre && leftsDiffer)
+        return Paragraph::Align::Center;
+    if (leftsDiffer && !sameRight && displayed(lines, left, right))
         return Paragraph::Align::Center;
     // Ragged left edges against a common right one; a hanging indent is no such raggedness.
     const bool raggedLeft = lines.size() >= 3 ? !sameBodyLeft : lines[1].left() - lines[0].left() > 0.25 * width;

@@ -71,19 +71,21 @@ bool shiftedBeside(const Row &small, const Row &large)
 // two small lines stacked beside a larger one (a name above another) would
 // interleave their letters if both joined it, even where the name above is
 // the shorter by far. An exponent over a subscript shares a letter's width at
-// most.
+// most: one glyph alone covers nothing (a prime over a subscript's digit).
 bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
 {
     double from = small.right;
     double to = small.left;
+    int over = 0;
     for (const int index : row.glyphs) {
         const QRectF &box = glyphs[index].box;
         if (box.width() > 0 && box.right() > small.left && box.left() < small.right) {
             from = qMin(from, qMax(small.left, box.left()));
             to = qMax(to, qMin(small.right, box.right()));
+            ++over;
         }
     }
-    return to - from > qMin(0.5 * (small.right - small.left), 2 * small.size);
+    return over > 1 && to - from > qMin(0.5 * (small.right - small.left), 2 * small.size);
 }
 
 qsizetype hostOf(const Row &small, const QList<Row> &rows, qsizetype at, const QList<Glyph> &glyphs)

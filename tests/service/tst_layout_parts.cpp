@@ -1207,6 +1207,17 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
     const QList<TextStyle> modern = {{QStringLiteral("CMR10"), QStringLiteral("LM Roman 10"), 10}};
     QVERIFY(QString::fromUtf8(DocxWriter::documentXml({page}, modern, nullptr))
                 .contains(QStringLiteral("<w:position w:val=\"5\"/>")));
+    // A prime set small and raised takes its letter's size and line, also
+    // over a subscript: the character is drawn raised already. An exponent
+    // and a subscript keep their places.
+    const QList<TextStyle> math = {kStyles.first(), {QStringLiteral("CMSY7"), QStringLiteral("Latin Modern Math"), 7}};
+    page.paragraphs.first().runs = {{QStringLiteral("v"), 0},        {QString(QChar(0x2032)) + u' ', 1, 3.5},
+                                    {QStringLiteral("x"), 0},        {QString(QChar(0x2217)), 1, 3.5},
+                                    {QStringLiteral("w"), 0},        {QStringLiteral("1"), 1, -2.5},
+                                    {QString(QChar(0x2032)), 1, 3.5}};
+    const QString primed = QString::fromUtf8(DocxWriter::documentXml({page}, math, nullptr));
+    QCOMPARE(primed.count(QStringLiteral("<w:position")), 2);
+    QCOMPARE(primed.count(QStringLiteral("<w:sz w:val=\"20\"/>")), 5);
     // Hyphenation is on only where the source hyphenated.
     QVERIFY(!QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("autoHyphenation")));
     page.paragraphs.first().hyphenated = true;

@@ -233,6 +233,12 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     stacked += setText(QStringLiteral("k"), 77, 102, 7);
     stacked += setText(QStringLiteral("N-1"), 77, 96.4, 7);
     QCOMPARE(texts(TextWords::words(stacked)).size(), 1);
+    // A prime over a subscript's digit, each a little narrower than the other.
+    QList<Glyph> primed = setText(QStringLiteral("v"), 72, 100);
+    primed += setText(QStringLiteral("1"), 77, 102.45, 7);
+    primed += setText(QString(QChar(0x2032)), 77.4, 96.4, 7);
+    primed.last().box.setWidth(2.3);
+    QCOMPARE(texts(TextWords::words(primed)).size(), 1);
     // Two small names stacked beside a row of larger glyphs stay two rows, letters in order.
     QList<Glyph> listing = setText(QStringLiteral("0307"), 72, 100, 12);
     listing += setText(QStringLiteral("uni0307"), 100, 95.5, 7);
@@ -910,6 +916,13 @@ void TestLayoutText::alignment_data()
                             << int(Paragraph::Align::Left);
     QTest::newRow("centred") << QList<QRectF>{line(100, 272, 0), line(120, 252, 12)} << int(Paragraph::Align::Center);
     QTest::newRow("right") << QList<QRectF>{line(100, 300, 0), line(180, 300, 12)} << int(Paragraph::Align::Right);
+    // A displayed formula's lines aligned on their signs: only roughly on one centre.
+    QTest::newRow("display") << QList<QRectF>{line(122, 242, 0), line(114, 256, 12), line(150, 220, 24)}
+                             << int(Paragraph::Align::Center);
+    QTest::newRow("display, two lines") << QList<QRectF>{line(122, 242, 0), line(114, 256, 12)}
+                                        << int(Paragraph::Align::Center);
+    QTest::newRow("ragged, indented") << QList<QRectF>{line(84, 290, 0), line(72, 296, 12), line(72, 294, 24)}
+                                      << int(Paragraph::Align::Left);
     QTest::newRow("centred title") << QList<QRectF>{line(150, 222, 0)} << int(Paragraph::Align::Center);
     QTest::newRow("short line") << QList<QRectF>{line(72, 150, 0)} << int(Paragraph::Align::Left);
 }
