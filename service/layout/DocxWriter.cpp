@@ -173,6 +173,7 @@ private:
     static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
     static void solidFill(QXmlStreamWriter &xml, Rgb color);
     void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
+    void frontDrawings(QXmlStreamWriter &xml, const StructuredPage &page);
     void anchorEnd(QXmlStreamWriter &xml);
     QString mediaFor(const Picture &picture);
     void append(const QString &xml, bool isParagraph) { mBody.append({xml, isParagraph}); }
@@ -358,18 +359,38 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
         xml.writeEmptyElement(QStringLiteral("w:bookmarkEnd"));
         xml.writeAttribute(QStringLiteral("w:id"), QString::number(mPageIndex));
     }
-    for (const Shape &each : page.shapes)
-        shape(xml, each);
+    for (const Shape &each : page.shapes) {
+        if (!each.inFront)
+            shape(xml, each);
+    }
     for (const Picture &each : page.pictures) {
         if (each.behindText)
             picture(xml, each);
     }
-    for (const Picture &each : page.pictures) {
-        if (!each.behindText)
-            picture(xml, each);
-    }
+    frontDrawings(xml, page);
     xml.writeEndElement();
     append(text, true);
+}
+
+// The pictures in front of the text and the shapes drawn over them, in the order they were painted.
+void Writer::frontDrawings(QXmlStreamWriter &xml, const StructuredPage &page)
+{
+    QList<const Shape *> shapes;
+    for (const Shape &each : page.shapes) {
+        if (each.inFront)
+            shapes.append(&each);
+    }
+    std::stable_sort(shapes.begin(), shapes.end(), [](const Shape *a, const Shape *b) { return a->order < b->order; });
+    qsizetype next = 0;
+    for (const Picture &each : page.pictures) {
+        if (each.behindText)
+            continue;
+        for (; next < shapes.size() && shapes[next]->order < each.order; ++next)
+            shape(xml, *shapes[next]);
+        picture(xml, each);
+    }
+    for (; next < shapes.size(); ++next)
+        shape(xml, *shapes[next]);
 }
 
 void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise,
@@ -993,7 +1014,7 @@ void Writer::picture(QXmlStreamWriter &xml, const Picture &picture)
 void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
 {
     const bool line = shape.lineWidth > 0;
-    anchorStart(xml, shape.box, true, line ? QStringLiteral("Line") : QStringLiteral("Shape"));
+    anchorStart(xml, shape.box, !shape.inFront, line ? QStringLiteral("Line") : QStringLiteral("Shape"));
     xml.writeStartElement(QStringLiteral("a:graphicData"));
     xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
     xml.writeStartElement(QStringLiteral("wps:wsp"));

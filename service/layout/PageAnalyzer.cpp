@@ -35,6 +35,7 @@ private:
     QRectF shownPart(const ImagePlacement &image) const;
     static void cropTo(Picture &picture, const QRectF &shown);
     void addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills);
+    void bringShapesForward();
 
     const SourcePage &mSource;
     const QList<TextStyle> &mStyles;
@@ -206,6 +207,7 @@ StructuredPage Analysis::run()
     }
     addPictures();
     addShapes(used.rules, used.fills);
+    bringShapesForward();
     return mPage;
 }
 
@@ -239,6 +241,7 @@ void Analysis::addPictures()
         if (image.file.isEmpty())
             continue;
         Picture picture{image.box, image.frame, image.rotation, image.flip, image.file, image.key, false};
+        picture.order = image.order;
         const QRectF visible = shownPart(image);
         if (visible.isEmpty())
             continue;
@@ -256,12 +259,16 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
     // Shadings first: they lie under everything else.
     for (const Shade &shade : mSource.shades) {
         const bool white = (shade.start & shade.end) == 0xffffff;
-        if (shade.known && !white && mPage.shapes.size() < kMaxShapes)
+        if (shade.known && !white && mPage.shapes.size() < kMaxShapes) {
             mPage.shapes.append({shade.box, shade.start, true, shade.vertical, shade.end});
+            mPage.shapes.last().order = shade.order;
+        }
     }
     for (int f = 0; f < mSource.fills.size() && mPage.shapes.size() < kMaxShapes; ++f) {
-        if (!usedFills.contains(f))
+        if (!usedFills.contains(f)) {
             mPage.shapes.append({mSource.fills[f].box, mSource.fills[f].color});
+            mPage.shapes.last().order = mSource.fills[f].order;
+        }
     }
     for (int r = 0; r < mSource.rules.size() && mPage.shapes.size() < kMaxShapes; ++r) {
         if (usedRules.contains(r))
@@ -273,11 +280,30 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
             line.lineWidth = qMax(0.1, rule.width);
             line.hairline = rule.hairline;
             mPage.shapes.append(line);
-            continue;
+        } else {
+            const double half = qMax(0.25, rule.width / 2);
+            const QRectF box = QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
+            mPage.shapes.append({box, rule.color});
         }
-        const double half = qMax(0.25, rule.width / 2);
-        const QRectF box = QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
-        mPage.shapes.append({box, rule.color});
+        mPage.shapes.last().order = rule.order;
+    }
+}
+
+// A shape drawn over a picture that stands in front of the text (a frame
+// round a photograph) goes in front as well, where it covers no text.
+void Analysis::bringShapesForward()
+{
+    for (Shape &shape : mPage.shapes) {
+        const double half = shape.lineWidth / 2;
+        const QRectF box = shape.box.adjusted(-half, -half, half, half);
+        const bool over = shape.order >= 0 &&
+                          std::any_of(mPage.pictures.cbegin(), mPage.pictures.cend(), [&](const Picture &picture) {
+                              return !picture.behindText && picture.order >= 0 && picture.order < shape.order &&
+                                     picture.box.intersects(box);
+                          });
+        shape.inFront = over && std::none_of(mWords.cbegin(), mWords.cend(), [&box](const TextWords::Word &word) {
+                            return box.contains(word.box.center());
+                        });
     }
 }
 

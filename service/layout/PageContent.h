@@ -94,6 +94,7 @@ struct Rule {
     Rgb color = 0;
     bool stroked = false;  // drawn as a line, not as a thin filled box
     bool hairline = false; // stroked at width 0: the thinnest line the device draws
+    int order = -1;        // place in the page's paint order; -1 where not known
 
     bool horizontal() const { return qAbs(to.y() - from.y()) <= qAbs(to.x() - from.x()); }
 };
@@ -101,6 +102,7 @@ struct Rule {
 struct FilledBox {
     QRectF box;
     Rgb color = 0;
+    int order = -1; // place in the page's paint order; -1 where not known
 };
 
 // A smooth shading, as the box its clip gives it; the trace names no
@@ -111,6 +113,7 @@ struct Shade {
     bool vertical = true; // the colour changes from top to bottom, else from left to right
     Rgb start = 0xffffff; // at the top or left
     Rgb end = 0xffffff;   // at the bottom or right
+    int order = -1;       // place in the page's paint order; -1 where not known
 };
 
 struct ImagePlacement {
@@ -124,6 +127,7 @@ struct ImagePlacement {
     QString file;       // the extracted image, once known
     QString maskFile;   // its soft mask's, where it has one
     QString key;        // the same for every placement of one image
+    int order = -1;     // place in the page's paint order; -1 where not known (a rendered figure)
 };
 
 // A link of the page: a web or mail address, or a page of the document.

@@ -120,6 +120,7 @@ struct Picture {
     QString key;
     bool behindText = false;
     QMarginsF crop{}; // the share of the image cut off each side, where only part of it shows
+    int order = -1;   // place in the page's paint order; -1 where not known
 };
 
 struct Shape {
@@ -133,6 +134,8 @@ struct Shape {
     // the line's own extent; 0 for a filled box.
     double lineWidth = 0;
     bool hairline = false; // the thinnest line the device draws, whatever lineWidth says
+    int order = -1;        // place in the page's paint order; -1 where not known
+    bool inFront = false;  // drawn over a picture in front of the text, so in front as well
 };
 
 struct StructuredPage {

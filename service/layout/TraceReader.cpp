@@ -236,6 +236,7 @@ private:
     QRectF mCurveBounds; // of the curves' points, control points included
     double mLineWidth = 0;
     bool mHairline = false;
+    int mPaintOrder = 0; // of the rules, boxes, shadings and images read so far
     // The boxes of the clips in force, innermost last, and the one being read.
     QList<QRectF> mClips;
     std::optional<QRectF> mClipBox;
@@ -316,7 +317,7 @@ void Parser::startElement()
         const QRectF page(QPointF(0, 0), mPage->size);
         const QRectF box = mClips.isEmpty() ? page : mClips.last().intersected(page);
         if (box.width() >= 1 && box.height() >= 1)
-            mPage->shades.append({box});
+            mPage->shades.append({box, false, true, 0xffffff, 0xffffff, mPaintOrder++});
     } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
         mPathKind = name == QLatin1String("fill_path") ? PathKind::Fill : PathKind::Stroke;
         mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
@@ -551,6 +552,7 @@ void Parser::addImage()
     image.opacity = alphaOf(attributes.value(QLatin1String("alpha")));
     for (const double alpha : std::as_const(mGroupAlphas))
         image.opacity *= alpha;
+    image.order = mPaintOrder++;
     if (image.box.width() > 0.5 && image.box.height() > 0.5)
         mPage->images.append(image);
 }
@@ -645,7 +647,7 @@ void Parser::finishPath()
                 if (!straight)
                     addDrawing(QRectF(a, b).normalized().adjusted(-half, -half, half, half));
                 else if (a != b && mLineWidth > 0 && !nearlyWhite(mColour))
-                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline});
+                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++});
             }
             continue;
         }
@@ -681,12 +683,14 @@ void Parser::finishPath()
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
             const double y = box.center().y();
-            mPage->rules.append({QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour});
+            mPage->rules.append(
+                {QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour, false, false, mPaintOrder++});
         } else if (box.width() <= kThinBox && box.height() > 2 * box.width()) {
             const double x = box.center().x();
-            mPage->rules.append({QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour});
+            mPage->rules.append(
+                {QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour, false, false, mPaintOrder++});
         } else {
-            mPage->fills.append({box, mColour});
+            mPage->fills.append({box, mColour, mPaintOrder++});
         }
     }
 }

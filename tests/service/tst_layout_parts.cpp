@@ -47,6 +47,7 @@ private slots:
     void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
     void seeThroughAndClippedImagesShowAsDrawn();
+    void framesDrawnOverPicturesStayOverThem();
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
     void singleBoxIsNoTable();
@@ -741,6 +742,62 @@ void TestLayoutParts::seeThroughAndClippedImagesShowAsDrawn()
     const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, kStyles, &media));
     QCOMPARE(xml.count(QStringLiteral("<a:srcRect")), 1);
     QVERIFY(xml.contains(QStringLiteral("<a:srcRect l=\"0\" t=\"0\" r=\"50000\" b=\"0\"/>")));
+}
+
+void TestLayoutParts::framesDrawnOverPicturesStayOverThem()
+{
+    // A box behind a photograph, the photograph, then a frame stroked on it
+    // and a box reaching from it to a word beside it.
+    const QByteArray trace =
+        "<document><page mediabox=\"0 0 600 800\">"
+        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"0 0 1\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"80\" y=\"80\"/><lineto x=\"220\" y=\"80\"/><lineto x=\"220\" y=\"170\"/>"
+        "<lineto x=\"80\" y=\"170\"/><closepath/></fill_path>"
+        "<fill_image alpha=\"1\" transform=\"100 0 0 50 100 100\" width=\"4\" height=\"2\"/>"
+        "<stroke_path linewidth=\"2\" colorspace=\"DeviceRGB\" color=\".5 .3 .7\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"105\" y=\"105\"/><lineto x=\"195\" y=\"105\"/><lineto x=\"195\" y=\"145\"/>"
+        "<lineto x=\"105\" y=\"145\"/><closepath/></stroke_path>"
+        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"1 0 0\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"190\" y=\"120\"/><lineto x=\"300\" y=\"120\"/><lineto x=\"300\" y=\"140\"/>"
+        "<lineto x=\"190\" y=\"140\"/><closepath/></fill_path>"
+        "</page></document>";
+    QString error;
+    std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    SourcePage &page = document->pages.first();
+    QCOMPARE(page.fills.size(), 2);
+    QCOMPARE(page.rules.size(), 4);
+    QCOMPARE(page.images.size(), 1);
+    QVERIFY(page.fills[0].order < page.images[0].order && page.images[0].order < page.rules[0].order &&
+            page.rules[3].order < page.fills[1].order);
+    page.images[0].file = QStringLiteral("photo.png");
+    Glyph glyph;
+    glyph.text = QStringLiteral("x");
+    glyph.size = 10;
+    glyph.baseline = 138;
+    glyph.box = QRectF(250, 128, 6, 10);
+    page.glyphs.append(glyph);
+
+    const StructuredPage structured = DocumentAnalyzer::analyze(*document).first();
+    QCOMPARE(structured.pictures.size(), 1);
+    QVERIFY(!structured.pictures.first().behindText);
+    int front = 0;
+    for (const Shape &shape : structured.shapes) {
+        front += shape.inFront ? 1 : 0;
+        // The box behind and the one holding text stay behind the text.
+        QCOMPARE(shape.inFront, shape.lineWidth > 0);
+    }
+    QCOMPARE(front, 4);
+    // The frame is written after the photograph, in front of the text as it is.
+    QList<DocxWriter::Media> media;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({structured}, kStyles, &media));
+    const QStringList anchors = xml.split(QStringLiteral("<wp:anchor ")).mid(1);
+    QStringList order;
+    for (const QString &anchor : anchors) {
+        const QString name = anchor.section(QStringLiteral("name=\""), 1).section(QLatin1Char(' '), 0, 0);
+        order << name + (anchor.contains(QStringLiteral("behindDoc=\"1\"")) ? QStringLiteral(" behind") : QString());
+    }
+    QCOMPARE(order, strings({"Shape behind", "Shape behind", "Picture", "Line", "Line", "Line", "Line"}));
 }
 
 void TestLayoutParts::ruledGridBecomesTable()
