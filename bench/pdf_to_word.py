@@ -236,9 +236,11 @@ def build_corpus(work, office):
     texts = sorted(glob.glob(shared + "officorr/*.ott"))[:2]
     texts += [t for t in (shared + "personal/CV.ott", shared + "personal/Resume1page.ott") if os.path.exists(t)]
     decks = sorted(glob.glob("/usr/lib/libreoffice/share/template/*/presnt/*.otp"))[:1]
-    # A deck of coloured panels, icons and timelines with text on them, and
-    # one whose background has see-through pictures cut by clips.
-    decks += [t for t in (shared + "presnt/Candy.otp", shared + "presnt/Metropolis.otp") if os.path.exists(t)]
+    # A deck of coloured panels, icons and timelines with text on them, one
+    # whose background has see-through pictures cut by clips, one with
+    # see-through panels on black, and one with lines drawn as shadings.
+    decks += [t for t in (shared + "presnt/" + n + ".otp" for n in ("Candy", "Metropolis", "Piano", "Portfolio"))
+              if os.path.exists(t)]
     office.convert([os.path.join(made, n) for n in ("two-columns.fodt", "table.fodt", "right-to-left.fodt")] + texts,
                    "pdf", folder)
     office.convert([os.path.join(made, "slides.fodp")] + decks, "pdf", folder)

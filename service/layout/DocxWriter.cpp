@@ -171,9 +171,9 @@ private:
     void picture(QXmlStreamWriter &xml, const Picture &picture);
     void shape(QXmlStreamWriter &xml, const Shape &shape);
     static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
-    static void solidFill(QXmlStreamWriter &xml, Rgb color);
+    static void solidFill(QXmlStreamWriter &xml, Rgb color, double opacity);
     void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
-    void frontDrawings(QXmlStreamWriter &xml, const StructuredPage &page);
+    void drawings(QXmlStreamWriter &xml, const StructuredPage &page, bool front);
     void anchorEnd(QXmlStreamWriter &xml);
     QString mediaFor(const Picture &picture);
     void append(const QString &xml, bool isParagraph) { mBody.append({xml, isParagraph}); }
@@ -359,38 +359,39 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
         xml.writeEmptyElement(QStringLiteral("w:bookmarkEnd"));
         xml.writeAttribute(QStringLiteral("w:id"), QString::number(mPageIndex));
     }
-    for (const Shape &each : page.shapes) {
-        if (!each.inFront)
-            shape(xml, each);
-    }
-    for (const Picture &each : page.pictures) {
-        if (each.behindText)
-            picture(xml, each);
-    }
-    frontDrawings(xml, page);
+    drawings(xml, page, false);
+    drawings(xml, page, true);
     xml.writeEndElement();
     append(text, true);
 }
 
-// The pictures in front of the text and the shapes drawn over them, in the order they were painted.
-void Writer::frontDrawings(QXmlStreamWriter &xml, const StructuredPage &page)
+// The shapes and pictures behind the text, or in front of it, in the order
+// they were painted. A figure rendered from drawings, whose place in that
+// order is not known, goes over the rest, as do items of unknown place.
+void Writer::drawings(QXmlStreamWriter &xml, const StructuredPage &page, bool front)
 {
-    QList<const Shape *> shapes;
+    struct Item {
+        int order = 0;
+        const Shape *shape = nullptr;
+        const Picture *picture = nullptr;
+    };
+    const auto place = [](int order) { return order < 0 ? std::numeric_limits<int>::max() : order; };
+    QList<Item> items;
     for (const Shape &each : page.shapes) {
-        if (each.inFront)
-            shapes.append(&each);
+        if (each.inFront == front)
+            items.append({place(each.order), &each, nullptr});
     }
-    std::stable_sort(shapes.begin(), shapes.end(), [](const Shape *a, const Shape *b) { return a->order < b->order; });
-    qsizetype next = 0;
     for (const Picture &each : page.pictures) {
-        if (each.behindText)
-            continue;
-        for (; next < shapes.size() && shapes[next]->order < each.order; ++next)
-            shape(xml, *shapes[next]);
-        picture(xml, each);
+        if (each.behindText != front)
+            items.append({place(each.order), nullptr, &each});
     }
-    for (; next < shapes.size(); ++next)
-        shape(xml, *shapes[next]);
+    std::stable_sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.order < b.order; });
+    for (const Item &item : std::as_const(items)) {
+        if (item.shape)
+            shape(xml, *item.shape);
+        else
+            picture(xml, *item.picture);
+    }
 }
 
 void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise,
@@ -1039,7 +1040,7 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
         xml.writeStartElement(QStringLiteral("a:ln"));
         // Width 0 is a hairline in Word and LibreOffice alike.
         xml.writeAttribute(QStringLiteral("w"), shape.hairline ? QStringLiteral("0") : emu(shape.lineWidth));
-        solidFill(xml, shape.color);
+        solidFill(xml, shape.color, shape.opacity);
         xml.writeEndElement();
     } else {
         shapeFill(xml, shape);
@@ -1054,18 +1055,24 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     anchorEnd(xml);
 }
 
-void Writer::solidFill(QXmlStreamWriter &xml, Rgb color)
+void Writer::solidFill(QXmlStreamWriter &xml, Rgb color, double opacity)
 {
     xml.writeStartElement(QStringLiteral("a:solidFill"));
-    xml.writeEmptyElement(QStringLiteral("a:srgbClr"));
+    xml.writeStartElement(QStringLiteral("a:srgbClr"));
     xml.writeAttribute(QStringLiteral("val"), hex(color));
+    // In thousandths of a per cent.
+    if (const long alpha = std::lround(opacity * 100000); alpha < 99500) {
+        xml.writeEmptyElement(QStringLiteral("a:alpha"));
+        xml.writeAttribute(QStringLiteral("val"), QString::number(qMax(0L, alpha)));
+    }
+    xml.writeEndElement();
     xml.writeEndElement();
 }
 
 void Writer::shapeFill(QXmlStreamWriter &xml, const Shape &shape)
 {
     if (!shape.gradient) {
-        solidFill(xml, shape.color);
+        solidFill(xml, shape.color, shape.opacity);
         return;
     }
     xml.writeStartElement(QStringLiteral("a:gradFill"));

@@ -268,6 +268,7 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
         if (!usedFills.contains(f)) {
             mPage.shapes.append({mSource.fills[f].box, mSource.fills[f].color});
             mPage.shapes.last().order = mSource.fills[f].order;
+            mPage.shapes.last().opacity = mSource.fills[f].opacity;
         }
     }
     for (int r = 0; r < mSource.rules.size() && mPage.shapes.size() < kMaxShapes; ++r) {
@@ -286,6 +287,7 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
             mPage.shapes.append({box, rule.color});
         }
         mPage.shapes.last().order = rule.order;
+        mPage.shapes.last().opacity = rule.opacity;
     }
 }
 

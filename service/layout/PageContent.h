@@ -15,6 +15,17 @@
 // A colour as 0xRRGGBB.
 using Rgb = quint32;
 
+// What a colour painted at an opacity shows over white paper.
+inline Rgb seenOverWhite(Rgb color, double opacity)
+{
+    Rgb result = 0;
+    for (const int shift : {16, 8, 0}) {
+        const double channel = double(color >> shift & 0xff) * opacity + 255 * (1 - opacity);
+        result |= Rgb(std::clamp(int(channel + 0.5), 0, 255)) << shift;
+    }
+    return result;
+}
+
 // What a PDF page draws, as read from the renderer's trace: positioned glyphs
 // with their fonts, axis-aligned rules and filled boxes, and placed images.
 // Coordinates are points from the page's top-left corner, y growing down.
@@ -95,6 +106,7 @@ struct Rule {
     bool stroked = false;  // drawn as a line, not as a thin filled box
     bool hairline = false; // stroked at width 0: the thinnest line the device draws
     int order = -1;        // place in the page's paint order; -1 where not known
+    double opacity = 1;    // 0 (invisible) to 1
 
     bool horizontal() const { return qAbs(to.y() - from.y()) <= qAbs(to.x() - from.x()); }
 };
@@ -103,6 +115,7 @@ struct FilledBox {
     QRectF box;
     Rgb color = 0;
     int order = -1; // place in the page's paint order; -1 where not known
+    double opacity = 1;
 };
 
 // A smooth shading, as the box its clip gives it; the trace names no

@@ -136,6 +136,7 @@ struct Shape {
     bool hairline = false; // the thinnest line the device draws, whatever lineWidth says
     int order = -1;        // place in the page's paint order; -1 where not known
     bool inFront = false;  // drawn over a picture in front of the text, so in front as well
+    double opacity = 1;    // 0 (invisible) to 1
 };
 
 struct StructuredPage {

@@ -281,7 +281,7 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
             if (row < 0 || !table.box().adjusted(-kSame, -kSame, kSame, kSame).contains(fills[f].box))
                 continue;
             table.cells[row][column].filled = true;
-            table.cells[row][column].fill = fills[f].color;
+            table.cells[row][column].fill = seenOverWhite(fills[f].color, fills[f].opacity);
             found.fills.insert(f);
         }
         result.append(found);

@@ -191,7 +191,7 @@ bool Marker::fill(const FilledBox &fill)
         return false;
     for (const int w : words) {
         mWords[w].marks.shaded = true;
-        mWords[w].marks.shade = fill.color;
+        mWords[w].marks.shade = seenOverWhite(fill.color, fill.opacity);
     }
     return true;
 }

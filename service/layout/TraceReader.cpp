@@ -202,6 +202,7 @@ private:
     void startPage();
     void addGlyph();
     void addImage();
+    double opacity(QStringView alpha) const;
     void finishPath();
     void pathPoint(bool move);
     void curvePoints();
@@ -245,6 +246,7 @@ private:
     // of its own, and no group around it that blends (a highlighter's
     // multiplied yellow leaves the text under it readable).
     bool mOpaque = true;
+    double mAlpha = 1;           // the opacity it is drawn at
     QList<bool> mBlendingGroups; // per open group, innermost last
     QList<double> mGroupAlphas;  // per open group, innermost last
     QHash<QString, int> mStyleIndex;
@@ -316,7 +318,8 @@ void Parser::startElement()
     } else if (name == QLatin1String("fill_shade")) {
         const QRectF page(QPointF(0, 0), mPage->size);
         const QRectF box = mClips.isEmpty() ? page : mClips.last().intersected(page);
-        if (box.width() >= 1 && box.height() >= 1)
+        // A line may be drawn as a shading, thinner than a point.
+        if (qMax(box.width(), box.height()) >= 1 && qMin(box.width(), box.height()) >= 0.1)
             mPage->shades.append({box, false, true, 0xffffff, 0xffffff, mPaintOrder++});
     } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
         mPathKind = name == QLatin1String("fill_path") ? PathKind::Fill : PathKind::Stroke;
@@ -326,6 +329,7 @@ void Parser::startElement()
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
         mHairline = mPathKind == PathKind::Stroke && mLineWidth <= 0;
         mOpaque = !seeThrough(mXml.attributes().value(QLatin1String("alpha"))) && !mBlendingGroups.contains(true);
+        mAlpha = opacity(mXml.attributes().value(QLatin1String("alpha")));
         if (mHairline)
             mLineWidth = kHairline;
         mSubpaths.clear();
@@ -548,13 +552,19 @@ void Parser::addImage()
         QSize(attributes.value(QLatin1String("width")).toInt(), attributes.value(QLatin1String("height")).toInt());
     if (!mClips.isEmpty())
         image.clip = mClips.last();
-    // Drawn see-through, by its own alpha or that of the groups it is drawn in.
-    image.opacity = alphaOf(attributes.value(QLatin1String("alpha")));
-    for (const double alpha : std::as_const(mGroupAlphas))
-        image.opacity *= alpha;
+    image.opacity = opacity(attributes.value(QLatin1String("alpha")));
     image.order = mPaintOrder++;
     if (image.box.width() > 0.5 && image.box.height() > 0.5)
         mPage->images.append(image);
+}
+
+// A paint's opacity: its own alpha times that of the groups it is drawn in.
+double Parser::opacity(QStringView alpha) const
+{
+    double result = alphaOf(alpha);
+    for (const double group : mGroupAlphas)
+        result *= group;
+    return result;
 }
 
 void Parser::pathPoint(bool move)
@@ -647,7 +657,7 @@ void Parser::finishPath()
                 if (!straight)
                     addDrawing(QRectF(a, b).normalized().adjusted(-half, -half, half, half));
                 else if (a != b && mLineWidth > 0 && !nearlyWhite(mColour))
-                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++});
+                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++, mAlpha});
             }
             continue;
         }
@@ -661,8 +671,9 @@ void Parser::finishPath()
         }
         const QRectF box(QPointF(left, top), QPointF(right, bottom));
         // Every edge runs along an axis and every corner lies on the bounding box
-        // (drawing programs start a box anywhere along an edge).
-        bool isBox = points.size() >= 4 && points.size() <= 10;
+        // (drawing programs start a box anywhere along an edge, and round its
+        // corners, a slide's thin tick by a third of a point, in many steps).
+        bool isBox = points.size() >= 4;
         for (qsizetype i = 0; i < points.size() && isBox; ++i) {
             const QPointF &p = points[i];
             const QPointF &q = points[(i + 1) % points.size()];
@@ -683,14 +694,14 @@ void Parser::finishPath()
             continue;
         if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
             const double y = box.center().y();
-            mPage->rules.append(
-                {QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour, false, false, mPaintOrder++});
+            mPage->rules.append({QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour, false, false,
+                                 mPaintOrder++, mAlpha});
         } else if (box.width() <= kThinBox && box.height() > 2 * box.width()) {
             const double x = box.center().x();
-            mPage->rules.append(
-                {QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour, false, false, mPaintOrder++});
+            mPage->rules.append({QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour, false, false,
+                                 mPaintOrder++, mAlpha});
         } else {
-            mPage->fills.append({box, mColour, mPaintOrder++});
+            mPage->fills.append({box, mColour, mPaintOrder++, mAlpha});
         }
     }
 }

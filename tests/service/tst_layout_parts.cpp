@@ -48,6 +48,9 @@ private slots:
     void imageListMatchesPlacementsInOrder();
     void seeThroughAndClippedImagesShowAsDrawn();
     void framesDrawnOverPicturesStayOverThem();
+    void thinBarWithRoundedEndsIsARule();
+    void seeThroughShapesKeepTheirOpacity();
+    void drawingsBehindTheTextKeepTheirPaintOrder();
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
     void singleBoxIsNoTable();
@@ -448,12 +451,22 @@ void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
                              "<moveto x=\"100\" y=\"10\"/><lineto x=\"150\" y=\"10\"/><lineto x=\"150\" y=\"50\"/>"
                              "<lineto x=\"100\" y=\"50\"/><closepath/></fill_path>"
                              "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"radial\"/>"
+                             // a line drawn as a shading, and one too thin to show
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\">"
+                             "<moveto x=\"10\" y=\"20\"/><lineto x=\"190\" y=\"20\"/>"
+                             "<lineto x=\"190\" y=\"20.6\"/><lineto x=\"10\" y=\"20.6\"/><closepath/></clip_path>"
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"linear\"/><pop_clip/>"
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\">"
+                             "<moveto x=\"10\" y=\"30\"/><lineto x=\"190\" y=\"30\"/>"
+                             "<lineto x=\"190\" y=\"30.05\"/><lineto x=\"10\" y=\"30.05\"/><closepath/></clip_path>"
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"linear\"/><pop_clip/>"
                              "</page></document>";
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
     const SourcePage &page = document->pages.first();
-    QCOMPARE(page.shades.size(), 2);
+    QCOMPARE(page.shades.size(), 3);
+    QVERIFY2(qAbs(page.shades[2].box.height() - 0.6) < 1e-3, qPrintable(QDebug::toString(page.shades[2].box)));
     QCOMPARE(page.shades[0].box.toRect(), QRect(10, 10, 30, 90));
     QVERIFY(!page.shades[0].known);
     QCOMPARE(page.shades[1].box, QRectF(0, 0, 200, 100));
@@ -618,6 +631,44 @@ void TestLayoutParts::shadeColoursFromARendering()
     // Read at rows 5 and 15 (140 and 220 in red), extended to the ends.
     QCOMPARE(shade.start, Rgb(100 << 16 | 200 << 8 | 100));
     QCOMPARE(shade.end, Rgb(255 << 16 | 200 << 8 | 255));
+
+    // A line drawn as a shading, grey turning lighter to the right on black:
+    // its colour changes along it, though a sample across it falls beside it.
+    QByteArray lineData = "P6 40 40 255\n";
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x)
+            lineData.append(QByteArray(3, char(y >= 19 && y <= 21 ? 50 + 5 * x : 0)));
+    }
+    Shade line{QRectF(0, 19, 40, 4)};
+    ShadeColours::colour(*ShadeColours::parse(lineData), QSizeF(40, 40), line);
+    QVERIFY(!line.vertical);
+    QVERIFY(line.start < line.end && line.start > 0);
+
+    // The renderer rounds the page up to whole pixels (100.5 points at 72
+    // dots an inch are 101 rows): its own scale finds a thin line's row.
+    QByteArray roundedData = "P6 100 101 255\n";
+    for (int y = 0; y < 101; ++y) {
+        for (int x = 0; x < 100; ++x)
+            roundedData.append(QByteArray(3, char(y == 89 ? 50 + 2 * x : 0)));
+    }
+    std::optional<ShadeColours::Pixmap> rounded = ShadeColours::parse(roundedData);
+    rounded->dpi = 72;
+    Shade thin{QRectF(0, 89.5, 100, 0.6)};
+    ShadeColours::colour(*rounded, QSizeF(100, 100.5), thin);
+    QVERIFY(thin.start > 0 && thin.start < thin.end);
+
+    // Pages are rendered small, but a line drawn as a shading is three
+    // pixels across, within the largest pixmap read.
+    SourcePage page;
+    page.size = QSizeF(600, 800);
+    page.shades = {{QRectF(0, 0, 600, 800)}};
+    QCOMPARE(ShadeColours::dpiFor(page), 18);
+    page.shades.append({QRectF(10, 300, 480, 1.47)});
+    QCOMPARE(ShadeColours::dpiFor(page), 147);
+    page.shades.append({QRectF(10, 400, 480, 0.1)});
+    QCOMPARE(ShadeColours::dpiFor(page), 150);
+    page.size = QSizeF(7200, 7200);
+    QCOMPARE(ShadeColours::dpiFor(page), 47);
 }
 
 void TestLayoutParts::pixmapHeaderIsChecked()
@@ -800,6 +851,92 @@ void TestLayoutParts::framesDrawnOverPicturesStayOverThem()
     QCOMPARE(order, strings({"Shape behind", "Shape behind", "Picture", "Line", "Line", "Line", "Line"}));
 }
 
+void TestLayoutParts::drawingsBehindTheTextKeepTheirPaintOrder()
+{
+    // A slide: a shading drawn as a line over a black panel, painted before
+    // it in the list, and a background photograph between them; a figure
+    // rendered from drawings has no place in the order and goes last.
+    StructuredPage page;
+    page.size = QSizeF(600, 400);
+    Shape line{QRectF(10, 300, 480, 1.5), 0xcbcbcb, true, false, 0x333333};
+    line.order = 7;
+    Shape panel{QRectF(0, 200, 600, 200), 0};
+    panel.order = 5;
+    page.shapes = {line, panel};
+    Picture photo{QRectF(0, 0, 600, 400),      QSizeF(600, 400),    0,   false,
+                  QStringLiteral("photo.png"), QStringLiteral("1"), true};
+    photo.order = 2;
+    Picture figure{QRectF(300, 50, 100, 100),    QSizeF(100, 100),           0,   false,
+                   QStringLiteral("figure.png"), QStringLiteral("figure 1"), true};
+    page.pictures = {figure, photo};
+    QList<DocxWriter::Media> media;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, &media));
+    QStringList order;
+    for (const QString &anchor : xml.split(QStringLiteral("<wp:anchor ")).mid(1)) {
+        const bool wide = anchor.contains(QStringLiteral("cx=\"7620000\"")); // 600 points
+        order << anchor.section(QStringLiteral("name=\""), 1).section(QLatin1Char(' '), 0, 0) +
+                     (anchor.contains(QStringLiteral("gradFill")) ? QStringLiteral(" shaded") : QString()) +
+                     (wide ? QStringLiteral(" wide") : QString());
+    }
+    QCOMPARE(order, strings({"Picture wide", "Shape wide", "Shape shaded", "Picture"}));
+}
+
+void TestLayoutParts::thinBarWithRoundedEndsIsARule()
+{
+    // A slide's tick: a bar 0.6 points wide whose ends are rounded in many
+    // small curves.
+    QByteArray path = "<moveto x=\"318.784\" y=\"57.089\"/>";
+    const auto curve = [&path](const char *points) { path += QByteArray("<curveto ") + points + "/>"; };
+    curve("x1=\"318.756\" y1=\"57.089\" x2=\"318.699\" y2=\"57.089\" x3=\"318.643\" y3=\"57.061\"");
+    curve("x1=\"318.614\" y1=\"57.032\" x2=\"318.557\" y2=\"56.976\" x3=\"318.529\" y3=\"56.947\"");
+    curve("x1=\"318.501\" y1=\"56.891\" x2=\"318.501\" y2=\"56.834\" x3=\"318.501\" y3=\"56.777\"");
+    path += "<lineto x=\"318.501\" y=\"18.963\"/>";
+    curve("x1=\"318.501\" y1=\"18.878\" x2=\"318.529\" y2=\"18.821\" x3=\"318.643\" y3=\"18.708\"");
+    curve("x1=\"318.699\" y1=\"18.68\" x2=\"318.756\" y2=\"18.68\" x3=\"318.813\" y3=\"18.68\"");
+    curve("x1=\"318.898\" y1=\"18.68\" x2=\"318.983\" y2=\"18.736\" x3=\"319.096\" y3=\"18.963\"");
+    path += "<lineto x=\"319.096\" y=\"56.777\"/>";
+    curve("x1=\"319.096\" y1=\"56.891\" x2=\"319.039\" y2=\"56.976\" x3=\"318.954\" y3=\"57.061\"");
+    curve("x1=\"318.898\" y1=\"57.089\" x2=\"318.841\" y2=\"57.089\" x3=\"318.784\" y3=\"57.089\"");
+    const QByteArray trace = "<document><page mediabox=\"0 0 800 450\">"
+                             "<fill_path winding=\"eofill\" color=\".8 .8 .8\" transform=\"1 0 0 -1 0 450\">" +
+                             path + "<closepath/></fill_path></page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const SourcePage &page = document->pages.first();
+    QVERIFY(page.drawings.isEmpty());
+    QCOMPARE(page.rules.size(), 1);
+    QVERIFY(!page.rules.first().horizontal());
+    QVERIFY(qAbs(page.rules.first().width - 0.595) < 0.01);
+}
+
+void TestLayoutParts::seeThroughShapesKeepTheirOpacity()
+{
+    // A black panel, then white at 30 % in a group at half: grey on the slide.
+    const QByteArray trace =
+        "<document><page mediabox=\"0 0 600 800\">"
+        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"0 0 0\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"0\" y=\"0\"/><lineto x=\"600\" y=\"0\"/><lineto x=\"600\" y=\"200\"/>"
+        "<lineto x=\"0\" y=\"200\"/><closepath/></fill_path>"
+        "<group bbox=\"0 0 600 800\" isolated=\"0\" knockout=\"1\" blendmode=\"Normal\" alpha=\".5\">"
+        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"1 1 1\" alpha=\".6\" "
+        "transform=\"1 0 0 1 0 0\"><moveto x=\"40\" y=\"20\"/><lineto x=\"560\" y=\"20\"/>"
+        "<lineto x=\"560\" y=\"80\"/><lineto x=\"40\" y=\"80\"/><closepath/></fill_path></group>"
+        "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const QList<FilledBox> &fills = document->pages.first().fills;
+    QCOMPARE(fills.size(), 2);
+    QCOMPARE(fills[0].opacity, 1.0);
+    QVERIFY(qAbs(fills[1].opacity - 0.3) < 1e-9);
+    const QList<StructuredPage> pages = DocumentAnalyzer::analyze(*document);
+    QCOMPARE(pages.first().shapes.size(), 2);
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, kStyles, nullptr));
+    QCOMPARE(xml.count(QStringLiteral("<a:alpha ")), 1);
+    QVERIFY(xml.contains(QStringLiteral("<a:srgbClr val=\"FFFFFF\"><a:alpha val=\"30000\"/></a:srgbClr>")));
+}
+
 void TestLayoutParts::ruledGridBecomesTable()
 {
     QList<Rule> rules;
@@ -809,7 +946,8 @@ void TestLayoutParts::ruledGridBecomesTable()
         rules.append({QPointF(100 + c * 50, 100), QPointF(100 + c * 50, 160), 0.5, 0});
     // A shaded header cell, and a stray rule elsewhere on the page.
     rules.append({QPointF(100, 400), QPointF(300, 400), 0.5, 0});
-    const QList<FilledBox> fills = {{QRectF(100, 100, 50, 20), 0xdddddd}};
+    // Another, black at a quarter: grey over the paper.
+    const QList<FilledBox> fills = {{QRectF(100, 100, 50, 20), 0xdddddd}, {QRectF(150, 100, 50, 20), 0, -1, 0.25}};
     const QList<RuledTables::Found> found = RuledTables::find(rules, fills);
     QCOMPARE(found.size(), 1);
     const Table &table = found.first().table;
@@ -819,6 +957,7 @@ void TestLayoutParts::ruledGridBecomesTable()
     QVERIFY(table.ruled);
     QVERIFY(table.cells[0][0].filled);
     QCOMPARE(table.cells[0][0].fill, Rgb(0xdddddd));
+    QCOMPARE(table.cells[0][1].fill, Rgb(0xbfbfbf));
     QCOMPARE(found.first().rules.size(), 9);
     QVERIFY(!found.first().rules.contains(9));
     QCOMPARE(RuledTables::cellAt(table, QPointF(260, 150)), std::make_pair(2, 3));
