@@ -17,6 +17,7 @@ using Ids = QList<int>;
 
 constexpr double kProseEms = 8;     // the least width of a typical row of prose, in its height
 constexpr double kRuledShare = 0.8; // of the text's height, that a rule runs down a gutter to part it
+constexpr double kWordGapEms = 0.7; // of a word's height, that a gap beside it must pass to part columns
 
 struct Gutter {
     double start = 0;
@@ -84,18 +85,33 @@ QList<Ids> Cutter::slices(Ids ids) const
     return result;
 }
 
+// The gaps no item crosses, as wide as the page's gutter and wider than a
+// word space of the words on either side: a large heading's word space is
+// no gutter.
 QList<Gutter> Cutter::gutters(const Ids &ids) const
 {
-    QList<std::pair<double, double>> spans;
-    for (const int id : ids)
-        spans.append({mItems[id].box.left(), mItems[id].box.right()});
-    std::sort(spans.begin(), spans.end());
+    struct Span {
+        double left = 0;
+        double right = 0;
+        double size = 0; // a word's height; nothing for a block
+    };
+    QList<Span> spans;
+    for (const int id : ids) {
+        const Item &item = mItems[id];
+        spans.append({item.box.left(), item.box.right(), item.row >= 0 ? item.box.height() : 0});
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.left < b.left; });
     QList<Gutter> result;
-    double reach = spans.isEmpty() ? 0 : spans.first().second;
+    double reach = spans.isEmpty() ? 0 : spans.first().right;
+    double reachSize = spans.isEmpty() ? 0 : spans.first().size;
     for (qsizetype i = 1; i < spans.size(); ++i) {
-        if (spans[i].first - reach >= mGutter)
-            result.append({reach, spans[i].first});
-        reach = qMax(reach, spans[i].second);
+        const double least = qMax(mGutter, kWordGapEms * qMax(reachSize, spans[i].size));
+        if (spans[i].left - reach >= least)
+            result.append({reach, spans[i].left});
+        if (spans[i].right > reach) {
+            reach = spans[i].right;
+            reachSize = spans[i].size;
+        }
     }
     return result;
 }

@@ -80,6 +80,38 @@ bool ruled(const QList<Segment> &segments, double at, double from, double to)
     return covered >= 0.6 * span;
 }
 
+// Whether segments along `at` run from `from` to `to` without a break
+// wider than two rules that still meet.
+bool unbroken(const QList<Segment> &segments, double at, double from, double to)
+{
+    QList<std::pair<double, double>> pieces;
+    for (const Segment &s : segments) {
+        if (std::abs(s.at - at) <= kSame)
+            pieces.append({s.from, s.to});
+    }
+    std::sort(pieces.begin(), pieces.end());
+    double reach = from;
+    for (const auto &[start, end] : std::as_const(pieces)) {
+        if (start > reach + 2 * kTouch)
+            return false;
+        reach = qMax(reach, end);
+    }
+    return reach >= to - 2 * kTouch;
+}
+
+// Whether rules run right round the grid: boxes of a diagram joined by
+// lines, or a chart's grid over its axis, line up as a grid too, but leave
+// its edges open between them.
+bool framed(const Table &table, const QList<Segment> &horizontal, const QList<Segment> &vertical)
+{
+    const double left = table.columnEdges.first();
+    const double right = table.columnEdges.last();
+    const double top = table.rowEdges.first();
+    const double bottom = table.rowEdges.last();
+    return unbroken(horizontal, top, left, right) && unbroken(horizontal, bottom, left, right) &&
+           unbroken(vertical, left, top, bottom) && unbroken(vertical, right, top, bottom);
+}
+
 RuledTables::Found grid(const QList<Segment> &horizontal, const QList<Segment> &vertical)
 {
     RuledTables::Found found;
@@ -268,7 +300,8 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
             continue;
         Found found = grid(horizontal, vertical);
         Table &table = found.table;
-        if (table.rows() < 1 || table.columns() < 1 || table.rows() * table.columns() < 2)
+        if (table.rows() < 1 || table.columns() < 1 || table.rows() * table.columns() < 2 ||
+            !framed(table, horizontal, vertical))
             continue;
         QList<double> widths;
         for (const int m : members)

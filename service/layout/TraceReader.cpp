@@ -178,6 +178,13 @@ double alphaOf(QStringView alpha)
     return alpha.isEmpty() ? 1.0 : qBound(0.0, alpha.toDouble(), 1.0);
 }
 
+// The box a straight line covers, at least a point across.
+QRectF lineBox(const QPointF &a, const QPointF &b, double half)
+{
+    const double across = qMax(half, 0.5);
+    return QRectF(a, b).normalized().adjusted(-across, -across, across, across);
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -656,7 +663,7 @@ void Parser::finishPath()
                 const double half = mLineWidth / 2;
                 if (!straight)
                     addDrawing(QRectF(a, b).normalized().adjusted(-half, -half, half, half));
-                else if (a != b && mLineWidth > 0 && !nearlyWhite(mColour))
+                else if (a != b && mLineWidth > 0 && (!nearlyWhite(mColour) || overColour(lineBox(a, b, half))))
                     mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++, mAlpha});
             }
             continue;

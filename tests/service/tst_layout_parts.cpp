@@ -49,6 +49,7 @@ private slots:
     void seeThroughAndClippedImagesShowAsDrawn();
     void framesDrawnOverPicturesStayOverThem();
     void thinBarWithRoundedEndsIsARule();
+    void whiteLinesShowOnColour();
     void seeThroughShapesKeepTheirOpacity();
     void drawingsBehindTheTextKeepTheirPaintOrder();
     void ruledGridBecomesTable();
@@ -910,6 +911,29 @@ void TestLayoutParts::thinBarWithRoundedEndsIsARule()
     QVERIFY(qAbs(page.rules.first().width - 0.595) < 0.01);
 }
 
+void TestLayoutParts::whiteLinesShowOnColour()
+{
+    // A chart's white grid lines on a coloured panel are kept; on the bare
+    // page they draw nothing.
+    const QByteArray trace =
+        "<document><page mediabox=\"0 0 600 800\">"
+        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"0 .6 .7\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"0\" y=\"0\"/><lineto x=\"600\" y=\"0\"/><lineto x=\"600\" y=\"400\"/>"
+        "<lineto x=\"0\" y=\"400\"/><closepath/></fill_path>"
+        "<stroke_path linewidth=\"0\" colorspace=\"DeviceRGB\" color=\"1 1 1\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"50\" y=\"200\"/><lineto x=\"550\" y=\"200\"/></stroke_path>"
+        "<stroke_path linewidth=\"0\" colorspace=\"DeviceRGB\" color=\"1 1 1\" transform=\"1 0 0 1 0 0\">"
+        "<moveto x=\"50\" y=\"600\"/><lineto x=\"550\" y=\"600\"/></stroke_path>"
+        "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const QList<Rule> &rules = document->pages.first().rules;
+    QCOMPARE(rules.size(), 1);
+    QCOMPARE(rules.first().from.y(), 200.0);
+    QCOMPARE(rules.first().color, Rgb(0xffffff));
+}
+
 void TestLayoutParts::seeThroughShapesKeepTheirOpacity()
 {
     // A black panel, then white at 30 % in a group at half: grey on the slide.
@@ -960,6 +984,25 @@ void TestLayoutParts::ruledGridBecomesTable()
     QCOMPARE(table.cells[0][1].fill, Rgb(0xbfbfbf));
     QCOMPARE(found.first().rules.size(), 9);
     QVERIFY(!found.first().rules.contains(9));
+
+    // Two boxes of a diagram joined by a line, and a chart's grid over its
+    // axis and ticks, line up as grids whose edges are open: no tables.
+    QList<Rule> diagram;
+    for (const double left : {100.0, 250.0}) {
+        for (const double y : {500.0, 540.0})
+            diagram.append({QPointF(left, y), QPointF(left + 100, y), 1, 0});
+        for (const double x : {left, left + 100})
+            diagram.append({QPointF(x, 500), QPointF(x, 540), 1, 0});
+    }
+    diagram.append({QPointF(200, 520), QPointF(250, 520), 1, 0});
+    QVERIFY(RuledTables::find(diagram, {}).isEmpty());
+    QList<Rule> chart;
+    for (int y = 0; y <= 5; ++y)
+        chart.append({QPointF(100, 600 + y * 20), QPointF(400, 600 + y * 20), 0.5, 0});
+    chart.append({QPointF(100, 600), QPointF(100, 700), 0.5, 0});
+    for (int x = 1; x <= 4; ++x)
+        chart.append({QPointF(100 + x * 75, 700), QPointF(100 + x * 75, 704), 0.5, 0});
+    QVERIFY(RuledTables::find(chart, {}).isEmpty());
     QCOMPARE(RuledTables::cellAt(table, QPointF(260, 150)), std::make_pair(2, 3));
     QCOMPARE(RuledTables::cellAt(table, QPointF(10, 10)), std::make_pair(-1, -1));
 }

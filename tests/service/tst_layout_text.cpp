@@ -970,6 +970,24 @@ void TestLayoutText::fullWidthHeadingAboveColumnsComesFirst()
     QCOMPARE(bands[0].columns.size(), 1);
     QCOMPARE(bands[0].columns[0].leaves, (QList<QList<int>>{{0}}));
     QCOMPARE(bands[1].columns.size(), 2);
+
+    // A large heading whose word space stands over the gap between the
+    // labels and the figures of a table below: a word space, no gutter.
+    QList<ReadingOrder::Item> slide = {{QRectF(200, 40, 100, 40), 0}, {QRectF(312, 40, 100, 40), 0}};
+    for (int row = 1; row <= 6; ++row) {
+        for (int word = 0; word < 4; ++word)
+            slide.append(item(72 + word * 50, 100 + row * 20, 45, row));
+        for (int word = 0; word < 6; ++word)
+            slide.append(item(310 + word * 40, 100 + row * 20, 35, row));
+    }
+    bool together = false;
+    for (const ReadingOrder::Band &band : ReadingOrder::bands(slide)) {
+        for (const ReadingOrder::Column &column : band.columns) {
+            for (const QList<int> &leaf : column.leaves)
+                together = together || (leaf.contains(0) && leaf.contains(1));
+        }
+    }
+    QVERIFY(together);
 }
 
 void TestLayoutText::tableLikeColumnsStayRows()
