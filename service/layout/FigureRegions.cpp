@@ -40,6 +40,18 @@ qsizetype glyphsInside(const SourcePage &page, const QRectF &region)
     });
 }
 
+// Whether the region lies within one cell of the table, its rules aside.
+bool withinOneCell(const Table &table, const QRectF &region)
+{
+    const auto [row, column] = RuledTables::cellAt(table, region.center());
+    if (row < 0)
+        return false;
+    const TableCell &cell = table.cells[row][column];
+    const QRectF box(QPointF(table.columnEdges[column], table.rowEdges[row]),
+                     QPointF(table.columnEdges[column + cell.columnSpan], table.rowEdges[row + cell.rowSpan]));
+    return box.adjusted(-kTouch, -kTouch, kTouch, kTouch).contains(region);
+}
+
 bool bigEnough(const QRectF &region)
 {
     return qMax(region.width(), region.height()) >= kMinLength && qMin(region.width(), region.height()) >= kMinWidth;
@@ -54,7 +66,7 @@ public:
         // A grid of rules with no text in it is a drawing, not a table to keep.
         for (const RuledTables::Found &found : RuledTables::find(mPage.rules, mPage.fills)) {
             if (glyphsInside(mPage, found.table.box()) > 0)
-                mTables.append(found.table.box());
+                mTables.append(found.table);
         }
         QList<QRectF> kept;
         for (const QRectF &region : gather(mPage.drawings, kGap)) {
@@ -92,7 +104,8 @@ private:
         return mBudget < 0 ? QList<QRectF>() : regions;
     }
 
-    // An image inside is placed as itself, and a ruled table stays a table.
+    // An image inside is placed as itself, and a ruled table stays a table;
+    // a figure within one of its cells (a symbol) is the cell's.
     // Text inside stays text in front of the picture, which is drawn without it.
     bool mayBeFigure(const QRectF &region)
     {
@@ -102,8 +115,9 @@ private:
         const bool image =
             std::any_of(mPage.images.cbegin(), mPage.images.cend(),
                         [&region](const ImagePlacement &placement) { return placement.box.intersects(region); });
-        return !image && std::none_of(mTables.cbegin(), mTables.cend(),
-                                      [&region](const QRectF &table) { return table.intersects(region); });
+        return !image && std::none_of(mTables.cbegin(), mTables.cend(), [&region](const Table &table) {
+            return table.box().intersects(region) && !withinOneCell(table, region);
+        });
     }
 
     qsizetype textInside(const QRectF &region)
@@ -142,7 +156,7 @@ private:
 
     const SourcePage &mPage;
     qint64 &mBudget;
-    QList<QRectF> mTables; // boxes of the page's ruled tables
+    QList<Table> mTables; // the page's ruled tables
 };
 
 bool inside(const QRectF &region, const QRectF &box)

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
@@ -135,12 +136,13 @@ struct ImagePlacement {
     int rotation = 0;  // clockwise, a multiple of 90
     bool flip = false; // mirrored across its vertical axis after turning
     QSize pixels;
-    QRectF clip{};      // the clip it is drawn through, on the page; null when none
-    double opacity = 1; // 0 (invisible) to 1, of the image and the groups it is drawn in
-    QString file;       // the extracted image, once known
-    QString maskFile;   // its soft mask's, where it has one
-    QString key;        // the same for every placement of one image
-    int order = -1;     // place in the page's paint order; -1 where not known (a rendered figure)
+    QRectF clip{};            // the clip it is drawn through, on the page; null when none
+    QPainterPath clipShape{}; // the clip's outline on the page, where it is no box and cuts into the image
+    double opacity = 1;       // 0 (invisible) to 1, of the image and the groups it is drawn in
+    QString file;             // the extracted image, once known
+    QString maskFile;         // its soft mask's, where it has one
+    QString key;              // the same for every placement of one image
+    int order = -1;           // place in the page's paint order; -1 where not known (a rendered figure)
 };
 
 // A link of the page: a web or mail address, or a page of the document.

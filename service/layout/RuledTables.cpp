@@ -7,10 +7,11 @@
 
 namespace {
 
-constexpr double kTouch = 2.0;     // points between rules that still meet
-constexpr double kSame = 2.5;      // points between rules at one grid line
-constexpr double kMaxWidth = 4.0;  // thicker lines are drawings, not rules
-constexpr int kMaxSegments = 4000; // beyond this a page is a drawing
+constexpr double kTouch = 2.0;       // points between rules that still meet
+constexpr double kSame = 2.5;        // points between rules at one grid line
+constexpr double kMaxWidth = 4.0;    // thicker lines are drawings, not rules
+constexpr int kMaxSegments = 4000;   // beyond this a page is a drawing
+constexpr double kRuledShare = 0.85; // of the pieces of a table's grid, that rules draw
 
 struct Segment {
     int rule = 0;
@@ -80,36 +81,27 @@ bool ruled(const QList<Segment> &segments, double at, double from, double to)
     return covered >= 0.6 * span;
 }
 
-// Whether segments along `at` run from `from` to `to` without a break
-// wider than two rules that still meet.
-bool unbroken(const QList<Segment> &segments, double at, double from, double to)
+// Whether rules draw most of the grid: boxes of a diagram joined by lines,
+// or a chart's grid over its axis and ticks, line up as a grid too, but
+// leave much of it undrawn between them. A table's empty corner (over the
+// labels of its rows) leaves only a little.
+bool mostlyRuled(const Table &table, const QList<Segment> &horizontal, const QList<Segment> &vertical)
 {
-    QList<std::pair<double, double>> pieces;
-    for (const Segment &s : segments) {
-        if (std::abs(s.at - at) <= kSame)
-            pieces.append({s.from, s.to});
+    int pieces = 0;
+    int drawn = 0;
+    for (qsizetype r = 0; r < table.rowEdges.size(); ++r) {
+        for (qsizetype c = 0; c + 1 < table.columnEdges.size(); ++c) {
+            ++pieces;
+            drawn += ruled(horizontal, table.rowEdges[r], table.columnEdges[c], table.columnEdges[c + 1]) ? 1 : 0;
+        }
     }
-    std::sort(pieces.begin(), pieces.end());
-    double reach = from;
-    for (const auto &[start, end] : std::as_const(pieces)) {
-        if (start > reach + 2 * kTouch)
-            return false;
-        reach = qMax(reach, end);
+    for (qsizetype c = 0; c < table.columnEdges.size(); ++c) {
+        for (qsizetype r = 0; r + 1 < table.rowEdges.size(); ++r) {
+            ++pieces;
+            drawn += ruled(vertical, table.columnEdges[c], table.rowEdges[r], table.rowEdges[r + 1]) ? 1 : 0;
+        }
     }
-    return reach >= to - 2 * kTouch;
-}
-
-// Whether rules run right round the grid: boxes of a diagram joined by
-// lines, or a chart's grid over its axis, line up as a grid too, but leave
-// its edges open between them.
-bool framed(const Table &table, const QList<Segment> &horizontal, const QList<Segment> &vertical)
-{
-    const double left = table.columnEdges.first();
-    const double right = table.columnEdges.last();
-    const double top = table.rowEdges.first();
-    const double bottom = table.rowEdges.last();
-    return unbroken(horizontal, top, left, right) && unbroken(horizontal, bottom, left, right) &&
-           unbroken(vertical, left, top, bottom) && unbroken(vertical, right, top, bottom);
+    return drawn >= kRuledShare * pieces;
 }
 
 RuledTables::Found grid(const QList<Segment> &horizontal, const QList<Segment> &vertical)
@@ -301,7 +293,7 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
         Found found = grid(horizontal, vertical);
         Table &table = found.table;
         if (table.rows() < 1 || table.columns() < 1 || table.rows() * table.columns() < 2 ||
-            !framed(table, horizontal, vertical))
+            !mostlyRuled(table, horizontal, vertical))
             continue;
         QList<double> widths;
         for (const int m : members)

@@ -3,6 +3,9 @@
 #include "layout/FontNames.h"
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
@@ -18,6 +21,9 @@ constexpr qsizetype kRecentFills = 256; // boxes and shadings a white shape is c
 constexpr double kStraight = 0.6;       // points of drift still counted as axis-aligned
 constexpr double kHairline = 0.3;       // points: a stroke of width 0 is the thinnest line the device draws
 constexpr qint64 kChunk = 1 << 20;      // bytes of the trace read at a time
+constexpr double kClipSlack = 0.01;     // points off its bounding box that a box clip's corner may lie
+constexpr int kCoverageSide = 64;       // pixels of the rendering a clip's cut is judged on
+constexpr double kCutShare = 0.97;      // of its bounding box, that an outline covering less cuts into it
 
 QList<double> numbers(QStringView text)
 {
@@ -185,6 +191,50 @@ QRectF lineBox(const QPointF &a, const QPointF &b, double half)
     return QRectF(a, b).normalized().adjusted(-across, -across, across, across);
 }
 
+// Whether a path is one box along the axes, however it is started: a few
+// straight edges that enclose all of their bounding box.
+bool isBox(const QPainterPath &path)
+{
+    if (path.elementCount() > 6)
+        return false;
+    double twiceArea = 0;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element a = path.elementAt(i);
+        const QPainterPath::Element b = path.elementAt((i + 1) % path.elementCount());
+        if (a.isCurveTo() || (i > 0 && a.isMoveTo()))
+            return false;
+        twiceArea += a.x * b.y - b.x * a.y;
+    }
+    const QRectF bounds = path.boundingRect();
+    return std::abs(std::abs(twiceArea) / 2 - bounds.width() * bounds.height()) <=
+           kClipSlack * (bounds.width() + bounds.height());
+}
+
+// Whether a clip's outline hides a visible share of what it clips within its
+// bounding box (a photograph cut round, or to a leaf): read from a small
+// rendering of the outline over the box.
+bool cutsInto(const QPainterPath &shape, const QRectF &box)
+{
+    const QRectF visible = box.intersected(shape.boundingRect());
+    if (visible.width() <= 0 || visible.height() <= 0)
+        return false;
+    QImage coverage(kCoverageSide, kCoverageSide, QImage::Format_Grayscale8);
+    coverage.fill(0);
+    QPainter painter(&coverage);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(kCoverageSide / visible.width(), kCoverageSide / visible.height());
+    painter.translate(-visible.topLeft());
+    painter.fillPath(shape, Qt::white);
+    painter.end();
+    qint64 sum = 0;
+    for (int y = 0; y < kCoverageSide; ++y) {
+        const uchar *row = coverage.constScanLine(y);
+        for (int x = 0; x < kCoverageSide; ++x)
+            sum += row[x];
+    }
+    return double(sum) < kCutShare * 255.0 * kCoverageSide * kCoverageSide;
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -249,6 +299,10 @@ private:
     QList<QRectF> mClips;
     std::optional<QRectF> mClipBox;
     Matrix mClipCtm;
+    // The outline of the clips in force that are no boxes, per clip as
+    // mClips; empty while every clip is a box. The one being read.
+    QList<QPainterPath> mClipShapes;
+    QPainterPath mClipPath;
     // Whether the fill being read covers what lies under it: no transparency
     // of its own, and no group around it that blends (a highlighter's
     // multiplied yellow leaves the text under it readable).
@@ -325,8 +379,12 @@ void Parser::startElement()
     } else if (name == QLatin1String("fill_shade")) {
         const QRectF page(QPointF(0, 0), mPage->size);
         const QRectF box = mClips.isEmpty() ? page : mClips.last().intersected(page);
+        // A shading cut to another shape than a box (a leaf, a circle) is a
+        // drawing of that shape, for the figures to show as drawn.
+        if (!mClipShapes.isEmpty() && cutsInto(mClipShapes.last(), box))
+            mPage->drawings.append(box);
         // A line may be drawn as a shading, thinner than a point.
-        if (qMax(box.width(), box.height()) >= 1 && qMin(box.width(), box.height()) >= 0.1)
+        else if (qMax(box.width(), box.height()) >= 1 && qMin(box.width(), box.height()) >= 0.1)
             mPage->shades.append({box, false, true, 0xffffff, 0xffffff, mPaintOrder++});
     } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
         mPathKind = name == QLatin1String("fill_path") ? PathKind::Fill : PathKind::Stroke;
@@ -360,12 +418,28 @@ void Parser::clipStart(QStringView name)
     if (name == QLatin1String("clip_path")) {
         mClipCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
         mClipBox = QRectF();
+        mClipPath = QPainterPath();
+        mClipPath.setFillRule(mXml.attributes().value(QLatin1String("winding")) == QLatin1String("eofill")
+                                  ? Qt::OddEvenFill
+                                  : Qt::WindingFill);
     } else if (mClipBox && (name == QLatin1String("moveto") || name == QLatin1String("lineto") ||
                             name == QLatin1String("curveto"))) {
+        QList<QPointF> points;
         for (const QPointF &point : elementPoints(mXml.attributes(), name == QLatin1String("curveto")))
-            include(*mClipBox, mClipCtm.map(point) - mOrigin);
+            points.append(mClipCtm.map(point) - mOrigin);
+        for (const QPointF &point : std::as_const(points))
+            include(*mClipBox, point);
+        if (name == QLatin1String("moveto"))
+            mClipPath.moveTo(points.first());
+        else if (name == QLatin1String("lineto"))
+            mClipPath.lineTo(points.first());
+        else
+            mClipPath.cubicTo(points[0], points[1], points[2]);
+    } else if (mClipBox && name == QLatin1String("closepath")) {
+        mClipPath.closeSubpath();
     } else if (name == QLatin1String("pop_clip") && !mClips.isEmpty()) {
         mClips.removeLast();
+        mClipShapes.removeLast();
     }
 }
 
@@ -404,7 +478,13 @@ void Parser::clipEnd(QStringView name)
     if (!name.startsWith(QLatin1String("clip_")))
         return;
     const QRectF outer = mClips.isEmpty() ? QRectF(-1e6, -1e6, 2e6, 2e6) : mClips.last();
-    mClips.append(name == QLatin1String("clip_path") && mClipBox ? mClipBox->intersected(outer) : outer);
+    const bool path = name == QLatin1String("clip_path") && mClipBox;
+    mClips.append(path ? mClipBox->intersected(outer) : outer);
+    const QPainterPath outerShape = mClipShapes.isEmpty() ? QPainterPath() : mClipShapes.last();
+    if (path && !isBox(mClipPath))
+        mClipShapes.append(outerShape.isEmpty() ? mClipPath : outerShape.intersected(mClipPath));
+    else
+        mClipShapes.append(outerShape);
     mClipBox.reset();
 }
 
@@ -441,6 +521,7 @@ void Parser::startPage()
     mInText = false;
     mPathKind = PathKind::None;
     mClips.clear();
+    mClipShapes.clear();
     mClipBox.reset();
     mBlendingGroups.clear();
     mGroupAlphas.clear();
@@ -559,6 +640,8 @@ void Parser::addImage()
         QSize(attributes.value(QLatin1String("width")).toInt(), attributes.value(QLatin1String("height")).toInt());
     if (!mClips.isEmpty())
         image.clip = mClips.last();
+    if (!mClipShapes.isEmpty() && cutsInto(mClipShapes.last(), image.box))
+        image.clipShape = mClipShapes.last();
     image.opacity = opacity(attributes.value(QLatin1String("alpha")));
     image.order = mPaintOrder++;
     if (image.box.width() > 0.5 && image.box.height() > 0.5)

@@ -47,6 +47,7 @@ private slots:
     void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
     void seeThroughAndClippedImagesShowAsDrawn();
+    void imagesAndShadingsCutToAShapeShowIt();
     void framesDrawnOverPicturesStayOverThem();
     void thinBarWithRoundedEndsIsARule();
     void whiteLinesShowOnColour();
@@ -583,6 +584,8 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     }
     glyph.box = QRectF(160, 575, 6, 10);
     page.glyphs.append(glyph);
+    // A symbol within one cell of that table is a figure of its own.
+    page.drawings.append(QRectF(110, 572, 16, 16));
 
     // The search is bounded: a document that spends its budget gets no figures.
     qint64 budget = 10;
@@ -590,7 +593,7 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     QVERIFY(budget < 0);
 
     const QList<QRectF> figures = FigureRegions::find(page);
-    QCOMPARE(figures.size(), 5);
+    QCOMPARE(figures.size(), 6);
     QCOMPARE(figures[0], QRectF(100, 400, 200, 50)); // the largest first
     QVERIFY(FigureRegions::holdsText(page, figures[0]));
     QCOMPARE(figures[1], QRectF(99.75, 649.75, 100.5, 40.5)); // the grid without text, with its rules' width
@@ -598,6 +601,7 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     QVERIFY(!FigureRegions::holdsText(page, figures[2]));
     QCOMPARE(figures[3], QRectF(300, 300, 30, 30));
     QCOMPARE(figures[4], QRectF(560, 100, 7, 60));
+    QCOMPARE(figures[5], QRectF(110, 572, 16, 16));
 
     // A page is rendered whole for its figures with text up to A0, not a poster's.
     QVERIFY(FigureRegions::renderableWithoutText(QSizeF(2384, 3370)));
@@ -607,7 +611,7 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     FigureRegions::absorb(page, figures[2]);
     QCOMPARE(page.fills.size(), 1);  // the background stays
     QCOMPARE(page.rules.size(), 12); // so do the grids
-    QCOMPARE(page.drawings.size(), 8);
+    QCOMPARE(page.drawings.size(), 9);
 }
 
 void TestLayoutParts::shadeColoursFromARendering()
@@ -794,6 +798,62 @@ void TestLayoutParts::seeThroughAndClippedImagesShowAsDrawn()
     const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, kStyles, &media));
     QCOMPARE(xml.count(QStringLiteral("<a:srcRect")), 1);
     QVERIFY(xml.contains(QStringLiteral("<a:srcRect l=\"0\" t=\"0\" r=\"50000\" b=\"0\"/>")));
+}
+
+void TestLayoutParts::imagesAndShadingsCutToAShapeShowIt()
+{
+    // A circle of radius 50 about (150, 150), drawn in four curves.
+    const QByteArray circle = "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\"><moveto x=\"200\" y=\"150\"/>"
+                              "<curveto x1=\"200\" y1=\"177.6\" x2=\"177.6\" y2=\"200\" x3=\"150\" y3=\"200\"/>"
+                              "<curveto x1=\"122.4\" y1=\"200\" x2=\"100\" y2=\"177.6\" x3=\"100\" y3=\"150\"/>"
+                              "<curveto x1=\"100\" y1=\"122.4\" x2=\"122.4\" y2=\"100\" x3=\"150\" y3=\"100\"/>"
+                              "<curveto x1=\"177.6\" y1=\"100\" x2=\"200\" y2=\"122.4\" x3=\"200\" y3=\"150\"/>"
+                              "<closepath/></clip_path>";
+    // A portrait cut round, one cut to a box, and a shading cut round.
+    const QByteArray trace = "<document><page mediabox=\"0 0 600 800\">" + circle +
+                             "<fill_image alpha=\"1\" transform=\"100 0 0 100 100 100\" width=\"20\" height=\"20\"/>"
+                             "<pop_clip/>"
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\"><moveto x=\"100\" y=\"300\"/>"
+                             "<lineto x=\"150\" y=\"300\"/><lineto x=\"150\" y=\"400\"/><lineto x=\"100\" y=\"400\"/>"
+                             "<closepath/></clip_path>"
+                             "<fill_image alpha=\"1\" transform=\"100 0 0 100 100 300\" width=\"20\" height=\"20\"/>"
+                             "<pop_clip/>" +
+                             circle +
+                             "<fill_shade alpha=\"1\" transform=\"1 0 0 1 0 0\" type=\"linear\"/><pop_clip/>"
+                             // a triangle whose corners are corners of its bounding box
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\"><moveto x=\"300\" "
+                             "y=\"100\"/><lineto x=\"400\" y=\"100\"/><lineto x=\"300\" y=\"200\"/>"
+                             "<closepath/></clip_path><fill_image alpha=\"1\" transform=\"100 0 0 100 300 "
+                             "100\" width=\"20\" height=\"20\"/><pop_clip/>"
+                             "</page></document>";
+    QString error;
+    std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    SourcePage &page = document->pages.first();
+    QCOMPARE(page.images.size(), 3);
+    QVERIFY(!page.images[0].clipShape.isEmpty());
+    QVERIFY(page.images[1].clipShape.isEmpty());
+    QVERIFY(!page.images[2].clipShape.isEmpty());
+    QVERIFY(page.shades.isEmpty());
+    QCOMPARE(page.drawings.size(), 1);
+    QVERIFY(page.drawings.first().contains(QRectF(101, 101, 98, 98)));
+
+    // The portrait becomes a picture whose corners show nothing.
+    QTemporaryDir dir;
+    QImage red(20, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(dir.filePath(QStringLiteral("red.png"))));
+    for (ImagePlacement &image : page.images)
+        image.file = dir.filePath(QStringLiteral("red.png"));
+    ImageAlpha::apply(document->pages, dir.path());
+    QVERIFY(page.images[0].key.contains(QStringLiteral(" cut ")));
+    QCOMPARE(page.images[1].file, dir.filePath(QStringLiteral("red.png")));
+    const QImage cut(page.images[0].file);
+    QCOMPARE(cut.size(), QSize(20, 20));
+    QCOMPARE(qAlpha(cut.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(cut.pixel(19, 19)), 0);
+    QCOMPARE(qAlpha(cut.pixel(10, 10)), 255);
+    QCOMPARE(QColor(cut.pixel(10, 10)).red(), 255);
 }
 
 void TestLayoutParts::framesDrawnOverPicturesStayOverThem()
@@ -984,6 +1044,18 @@ void TestLayoutParts::ruledGridBecomesTable()
     QCOMPARE(table.cells[0][1].fill, Rgb(0xbfbfbf));
     QCOMPARE(found.first().rules.size(), 9);
     QVERIFY(!found.first().rules.contains(9));
+
+    // A grid whose corner over the rows' labels and under the columns'
+    // headings is left open is a table still.
+    QList<Rule> cornered;
+    for (int r = 0; r <= 4; ++r)
+        cornered.append({QPointF(r == 0 ? 150 : 100, 300 + r * 20), QPointF(300, 300 + r * 20), 0.5, 0});
+    for (int c = 0; c <= 4; ++c)
+        cornered.append({QPointF(100 + c * 50, c == 0 ? 320 : 300), QPointF(100 + c * 50, 380), 0.5, 0});
+    const QList<RuledTables::Found> withCorner = RuledTables::find(cornered, {});
+    QCOMPARE(withCorner.size(), 1);
+    QCOMPARE(withCorner.first().table.rows(), 4);
+    QCOMPARE(withCorner.first().table.columns(), 4);
 
     // Two boxes of a diagram joined by a line, and a chart's grid over its
     // axis and ticks, line up as grids whose edges are open: no tables.
