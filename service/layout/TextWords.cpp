@@ -20,9 +20,21 @@ struct Row {
 };
 
 constexpr int kMaxShiftedGlyphs = 3;
+constexpr double kMixedSizes = 1.5; // a size over this times another's is of other text
 constexpr int kMinPitchedSteps = 8;
 // The least gap, in em, that a space glyph leaves between the letters around it.
 constexpr double kKernedSpace = 0.05;
+
+// How far below a row's baseline a glyph still joins it: a quarter of the
+// larger size, or of the smaller where one is over one and a half times the
+// other (a big number beside small text). Raised and lowered glyphs kept
+// apart here join their row later, where they stand beside it.
+double rowTolerance(double rowSize, double glyphSize)
+{
+    const double larger = qMax(rowSize, glyphSize);
+    const double smaller = qMin(rowSize, glyphSize);
+    return 0.25 * (larger > kMixedSizes * smaller ? smaller : larger);
+}
 
 QList<Row> rowsOf(const QList<Glyph> &glyphs)
 {
@@ -35,7 +47,7 @@ QList<Row> rowsOf(const QList<Glyph> &glyphs)
         const Glyph &glyph = glyphs[index];
         if (!rows.isEmpty()) {
             Row &row = rows.last();
-            if (glyph.baseline - row.baseline <= 0.25 * qMax(row.size, glyph.size)) {
+            if (glyph.baseline - row.baseline <= rowTolerance(row.size, glyph.size)) {
                 // A raised smaller glyph may open the row; the text's own size then sets its baseline.
                 if (glyph.size > row.size)
                     row.baseline = glyph.baseline;

@@ -10,6 +10,7 @@
 #include "support/Utf8Text.h"
 
 #include <QHashSeed>
+#include <QSet>
 
 #include <algorithm>
 #include <functional>
@@ -239,6 +240,15 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     primed += setText(QString(QChar(0x2032)), 77.4, 96.4, 7);
     primed.last().box.setWidth(2.3);
     QCOMPARE(texts(TextWords::words(primed)).size(), 1);
+    // A big number beside two lines of small text whose first baseline lies
+    // a sixth of the number's size below its own: three rows of their own.
+    QList<Glyph> numbered = setText(QStringLiteral("1"), 72, 100, 28);
+    numbered += setText(QStringLiteral("Ipsum"), 130, 104, 6);
+    numbered += setText(QStringLiteral("dolor"), 130, 111, 6);
+    QSet<int> numberedRows;
+    for (const TextWords::Word &word : TextWords::words(numbered))
+        numberedRows.insert(word.row);
+    QCOMPARE(numberedRows.size(), 3);
     // Two small names stacked beside a row of larger glyphs stay two rows, letters in order.
     QList<Glyph> listing = setText(QStringLiteral("0307"), 72, 100, 12);
     listing += setText(QStringLiteral("uni0307"), 100, 95.5, 7);
