@@ -1041,6 +1041,11 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
         // Width 0 is a hairline in Word and LibreOffice alike.
         xml.writeAttribute(QStringLiteral("w"), shape.hairline ? QStringLiteral("0") : emu(shape.lineWidth));
         solidFill(xml, shape.color, shape.opacity);
+        if (shape.dash != Dash::None) {
+            xml.writeEmptyElement(QStringLiteral("a:prstDash"));
+            xml.writeAttribute(QStringLiteral("val"),
+                               shape.dash == Dash::Dots ? QStringLiteral("sysDot") : QStringLiteral("dash"));
+        }
         xml.writeEndElement();
     } else {
         shapeFill(xml, shape);

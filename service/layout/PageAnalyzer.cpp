@@ -126,7 +126,13 @@ StructuredPage Analysis::run()
                 word.link = int(l);
         }
     }
-    const QList<RuledTables::Found> found = RuledTables::find(mSource.rules, mSource.fills);
+    QList<RuledTables::Found> found = RuledTables::find(mSource.rules, mSource.fills);
+    // A grid with no text in it is a drawing (a chart's, or one of symbols), not a table.
+    found.removeIf([this](const RuledTables::Found &each) {
+        const QRectF box = each.table.box();
+        return std::none_of(mWords.cbegin(), mWords.cend(),
+                            [&box](const Word &word) { return box.contains(word.box.center()); });
+    });
     TextMarking::Used used;
     for (const RuledTables::Found &each : found) {
         used.rules += each.rules;
@@ -280,6 +286,7 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
             Shape line{QRectF(rule.from, rule.to).normalized(), rule.color};
             line.lineWidth = qMax(0.1, rule.width);
             line.hairline = rule.hairline;
+            line.dash = rule.dash;
             mPage.shapes.append(line);
         } else {
             const double half = qMax(0.25, rule.width / 2);

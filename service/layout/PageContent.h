@@ -98,6 +98,10 @@ struct Glyph {
     }
 };
 
+// How a stroked line is broken: not at all, in dots (dashes no longer than
+// the line is wide), or in dashes.
+enum class Dash { None, Dots, Dashes };
+
 // A line drawn along one axis: a stroked segment or a thin filled box.
 struct Rule {
     QPointF from;
@@ -108,6 +112,7 @@ struct Rule {
     bool hairline = false; // stroked at width 0: the thinnest line the device draws
     int order = -1;        // place in the page's paint order; -1 where not known
     double opacity = 1;    // 0 (invisible) to 1
+    Dash dash = Dash::None;
 
     bool horizontal() const { return qAbs(to.y() - from.y()) <= qAbs(to.x() - from.x()); }
 };

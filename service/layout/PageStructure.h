@@ -137,6 +137,7 @@ struct Shape {
     int order = -1;        // place in the page's paint order; -1 where not known
     bool inFront = false;  // drawn over a picture in front of the text, so in front as well
     double opacity = 1;    // 0 (invisible) to 1
+    Dash dash = Dash::None;
 };
 
 struct StructuredPage {

@@ -235,6 +235,20 @@ bool cutsInto(const QPainterPath &shape, const QRectF &box)
     return double(sum) < kCutShare * 255.0 * kCoverageSide * kCoverageSide;
 }
 
+// A stroke's dash pattern ("on off on off ..." in points): dots where no
+// dash is longer than the line is wide (its round caps make them dots).
+Dash dashOf(QStringView pattern, double width)
+{
+    const QList<double> lengths = numbers(pattern);
+    if (lengths.size() < 2)
+        return Dash::None;
+    for (qsizetype i = 0; i < lengths.size(); i += 2) {
+        if (lengths[i] > qMax(width, 0.5) * 1.5)
+            return Dash::Dashes;
+    }
+    return Dash::Dots;
+}
+
 bool nearlyWhite(Rgb c)
 {
     return (c >> 16 & 0xff) > 250 && (c >> 8 & 0xff) > 250 && (c & 0xff) > 250;
@@ -307,7 +321,8 @@ private:
     // of its own, and no group around it that blends (a highlighter's
     // multiplied yellow leaves the text under it readable).
     bool mOpaque = true;
-    double mAlpha = 1;           // the opacity it is drawn at
+    double mAlpha = 1; // the opacity it is drawn at
+    Dash mDash = Dash::None;
     QList<bool> mBlendingGroups; // per open group, innermost last
     QList<double> mGroupAlphas;  // per open group, innermost last
     QHash<QString, int> mStyleIndex;
@@ -393,6 +408,9 @@ void Parser::startElement()
         mLineWidth =
             mXml.attributes().value(QLatin1String("linewidth")).toDouble() * std::sqrt(std::abs(mCtm.determinant()));
         mHairline = mPathKind == PathKind::Stroke && mLineWidth <= 0;
+        // The pattern is in the stroke's own units, as its width is.
+        mDash = dashOf(mXml.attributes().value(QLatin1String("dash")),
+                       mXml.attributes().value(QLatin1String("linewidth")).toDouble());
         mOpaque = !seeThrough(mXml.attributes().value(QLatin1String("alpha"))) && !mBlendingGroups.contains(true);
         mAlpha = opacity(mXml.attributes().value(QLatin1String("alpha")));
         if (mHairline)
@@ -747,7 +765,7 @@ void Parser::finishPath()
                 if (!straight)
                     addDrawing(QRectF(a, b).normalized().adjusted(-half, -half, half, half));
                 else if (a != b && mLineWidth > 0 && (!nearlyWhite(mColour) || overColour(lineBox(a, b, half))))
-                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++, mAlpha});
+                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++, mAlpha, mDash});
             }
             continue;
         }

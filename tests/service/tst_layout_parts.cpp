@@ -51,6 +51,8 @@ private slots:
     void framesDrawnOverPicturesStayOverThem();
     void thinBarWithRoundedEndsIsARule();
     void whiteLinesShowOnColour();
+    void gridWithoutTextIsADrawing();
+    void dashedLinesStayDashed();
     void seeThroughShapesKeepTheirOpacity();
     void drawingsBehindTheTextKeepTheirPaintOrder();
     void ruledGridBecomesTable();
@@ -992,6 +994,58 @@ void TestLayoutParts::whiteLinesShowOnColour()
     QCOMPARE(rules.size(), 1);
     QCOMPARE(rules.first().from.y(), 200.0);
     QCOMPARE(rules.first().color, Rgb(0xffffff));
+}
+
+void TestLayoutParts::gridWithoutTextIsADrawing()
+{
+    // A ruled grid of two by two cells: a drawing's lines while empty, a
+    // table once a cell holds a word.
+    SourceDocument document;
+    SourcePage page;
+    page.size = QSizeF(600, 800);
+    for (const double at : {100.0, 130.0, 160.0}) {
+        page.rules.append({QPointF(100, at), QPointF(300, at), 0.5, 0});
+        page.rules.append({QPointF(at * 2 - 100, 100), QPointF(at * 2 - 100, 160), 0.5, 0});
+    }
+    document.pages = {page};
+    const StructuredPage empty = DocumentAnalyzer::analyze(document).first();
+    QVERIFY(empty.tables.isEmpty());
+    QCOMPARE(empty.shapes.size(), 6);
+    Glyph glyph;
+    glyph.text = QStringLiteral("x");
+    glyph.size = 10;
+    glyph.baseline = 120;
+    glyph.box = QRectF(120, 110, 6, 10);
+    document.pages.first().glyphs.append(glyph);
+    const StructuredPage filled = DocumentAnalyzer::analyze(document).first();
+    QCOMPARE(filled.tables.size(), 1);
+    QVERIFY(filled.shapes.isEmpty());
+}
+
+void TestLayoutParts::dashedLinesStayDashed()
+{
+    // A dotted line (dashes no longer than it is wide, with round caps), a
+    // dashed one and a solid one.
+    const auto stroke = [](const char *dash, int y) -> QByteArray {
+        return QByteArray("<stroke_path linewidth=\".85\" linecap=\"1,1,1\" ") + dash +
+               " colorspace=\"DeviceRGB\" color=\"0 0 0\" transform=\"1 0 0 1 0 0\"><moveto x=\"50\" y=\"" +
+               QByteArray::number(y) + "\"/><lineto x=\"300\" y=\"" + QByteArray::number(y) + "\"/></stroke_path>";
+    };
+    const QByteArray trace = "<document><page mediabox=\"0 0 600 800\">" +
+                             stroke("dash_phase=\"0\" dash=\".85 2.55\"", 100) +
+                             stroke("dash_phase=\"0\" dash=\"5 3.6\"", 200) + stroke("", 300) + "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const QList<Rule> &rules = document->pages.first().rules;
+    QCOMPARE(rules.size(), 3);
+    QVERIFY(rules[0].dash == Dash::Dots);
+    QVERIFY(rules[1].dash == Dash::Dashes);
+    QVERIFY(rules[2].dash == Dash::None);
+    const QString xml =
+        QString::fromUtf8(DocxWriter::documentXml(DocumentAnalyzer::analyze(*document), kStyles, nullptr));
+    QCOMPARE(xml.count(QStringLiteral("<a:prstDash val=\"sysDot\"/>")), 1);
+    QCOMPARE(xml.count(QStringLiteral("<a:prstDash val=\"dash\"/>")), 1);
 }
 
 void TestLayoutParts::seeThroughShapesKeepTheirOpacity()
