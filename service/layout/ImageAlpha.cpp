@@ -1,6 +1,7 @@
 #include "layout/ImageAlpha.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
@@ -123,8 +124,9 @@ void ImageAlpha::apply(QList<SourcePage> &pages, const QString &folder)
             if (file.isEmpty())
                 continue;
             placement.file = file;
-            placement.key +=
-                QStringLiteral(" alpha ") + opacity + (cut.isEmpty() ? QString() : QStringLiteral(" cut ") + cut);
+            // The file made stands for the outline, which may run long.
+            placement.key += QStringLiteral(" alpha ") + opacity +
+                             (cut.isEmpty() ? QString() : QStringLiteral(" cut ") + QFileInfo(file).fileName());
         }
     }
 }

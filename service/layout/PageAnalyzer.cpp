@@ -262,7 +262,7 @@ void Analysis::addPictures()
 
 void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
 {
-    // Shadings first: they lie under everything else.
+    // Each keeps its place in the page's paint order, which the writer follows.
     for (const Shade &shade : mSource.shades) {
         const bool white = (shade.start & shade.end) == 0xffffff;
         if (shade.known && !white && mPage.shapes.size() < kMaxShapes) {
