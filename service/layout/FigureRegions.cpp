@@ -12,12 +12,14 @@
 
 namespace {
 
-constexpr double kGap = 3;          // points between two shapes of one figure
-constexpr double kMinLength = 12;   // points: shorter figures are bullets and ornaments, left out as before
-constexpr double kMinWidth = 4;     // points: thinner ones are underlines and rules
-constexpr double kTouch = 1;        // points: a box or rule this near a figure is drawn with it
-constexpr int kMaxPerPage = 8;      // the largest figures of a page
-constexpr int kMaxPerDocument = 40; // each is a run of pdftoppm, or a crop of a run of mutool
+constexpr double kGap = 3;            // points between two shapes of one figure
+constexpr double kMinLength = 12;     // points: shorter figures are bullets and ornaments, left out as before
+constexpr double kMinWidth = 4;       // points: thinner ones are underlines and rules
+constexpr double kTouch = 1;          // points: a box or rule this near a figure is drawn with it
+constexpr int kMaxPerPage = 150;      // the largest figures of a page (a slide of icons)
+constexpr int kMaxPerDocument = 1500; // figures made in all
+constexpr int kMaxRuns = 40;          // runs of pdftoppm or mutool for them
+constexpr int kOwnRuns = 3;           // figures of a page without text rendered each on its own; more are cropped
 constexpr int kDpi = 150;
 // Pixels of a whole page rendered without its text (an A0 page at kDpi is
 // 35 million): a larger page keeps the shapes of its figures with text.
@@ -208,22 +210,51 @@ void FigureRegions::absorb(SourcePage &page, const QRectF &region)
 namespace {
 
 // Renders one page's figures: with pdftoppm, cropped, where no text is
-// inside; from a rendering of the whole page without its text (mutool's -K),
-// cropped here, where text is, which stays text in front of the picture.
+// inside (from one rendering of the whole page where it has many such
+// figures); from a rendering of the whole page without its text (mutool's
+// -K), cropped here, where text is, which stays text in front of the picture.
 class PageFigures {
 public:
-    PageFigures(ToolRunner &tools, const QString &pdf, const QString &folder, int page)
-        : mTools(tools), mPdf(pdf), mFolder(folder), mPage(page)
+    PageFigures(ToolRunner &tools, const QString &pdf, const QString &folder, int page, bool wholePage)
+        : mTools(tools), mPdf(pdf), mFolder(folder), mPage(page), mWholePage(wholePage)
     {
     }
+
+    // Whether the next figure of this kind needs a run of a tool.
+    bool needsRun(bool withoutText) const { return withoutText ? mTextless.isNull() : !mWholePage || mWhole.isNull(); }
 
     // The picture of `pixels` written to `file`; false when it could not be made.
     bool render(const QRect &pixels, bool withoutText, const QString &file)
     {
-        return withoutText ? cropTextless(pixels, file) : cropWithText(pixels, file);
+        if (withoutText)
+            return cropTextless(pixels, file);
+        return mWholePage ? cropWhole(pixels, file) : cropWithText(pixels, file);
     }
 
 private:
+    static bool crop(const QImage &page, const QRect &pixels, const QString &file)
+    {
+        const QRect inside = pixels.intersected(page.rect());
+        return !inside.isEmpty() && page.copy(inside).save(file, "PNG");
+    }
+
+    bool cropWhole(const QRect &pixels, const QString &file)
+    {
+        if (mWhole.isNull()) {
+            QString error;
+            const QString base = mFolder + QStringLiteral("/page%1-whole").arg(mPage);
+            if (!mTools.run(QStringLiteral("pdftoppm"),
+                            {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"), QString::number(mPage),
+                             QStringLiteral("-l"), QString::number(mPage), QStringLiteral("-png"),
+                             QStringLiteral("-singlefile"), mPdf, base},
+                            &error) ||
+                !mWhole.load(base + QStringLiteral(".png")))
+                return false;
+            QFile::remove(base + QStringLiteral(".png"));
+        }
+        return crop(mWhole, pixels, file);
+    }
+
     bool cropWithText(const QRect &pixels, const QString &file)
     {
         QString error;
@@ -252,15 +283,16 @@ private:
                 return false;
             QFile::remove(whole);
         }
-        const QRect inside = pixels.intersected(mTextless.rect());
-        return !inside.isEmpty() && mTextless.copy(inside).save(file, "PNG");
+        return crop(mTextless, pixels, file);
     }
 
     ToolRunner &mTools;
     QString mPdf;
     QString mFolder;
     int mPage;
+    bool mWholePage;
     QImage mTextless; // the page without its text, once rendered
+    QImage mWhole;    // the whole page, once rendered
 };
 
 } // namespace
@@ -270,10 +302,13 @@ void FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
     const QString folder = workFolder + QStringLiteral("/figures");
     qint64 budget = kWorkBudget;
     int made = 0;
+    int runs = 0;
     for (qsizetype p = 0; p < document.pages.size() && made < kMaxPerDocument; ++p) {
         SourcePage &page = document.pages[p];
         const QList<QRectF> regions = find(page, &budget);
-        PageFigures figures(tools, pdf, folder, int(p + 1));
+        const auto textFree = std::count_if(regions.cbegin(), regions.cend(),
+                                            [&page](const QRectF &region) { return !holdsText(page, region); });
+        PageFigures figures(tools, pdf, folder, int(p + 1), textFree > kOwnRuns);
         for (qsizetype r = 0; r < regions.size() && made < kMaxPerDocument; ++r) {
             // A point more on each side keeps the hairlines along its edges.
             const QRectF padded =
@@ -283,6 +318,11 @@ void FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
             const bool withText = holdsText(page, regions[r]);
             if (withText && !renderableWithoutText(page.size))
                 continue;
+            if (figures.needsRun(withText)) {
+                if (runs >= kMaxRuns)
+                    continue;
+                ++runs;
+            }
             QDir().mkpath(folder);
             if (!figures.render(pixels, withText, file))
                 return; // the rest keep their pages as they were; a cancelled job stops here

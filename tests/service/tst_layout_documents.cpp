@@ -444,6 +444,22 @@ void TestLayoutDocuments::drawnFigureBecomesAPicture()
     QVERIFY2(source, qPrintable(error));
     QVERIFY(source->pages.first().images.isEmpty());
     QCOMPARE(source->pages.first().fills.size(), 1);
+
+    // A slide of icons: every one is a figure, cut from one rendering of the page.
+    LayoutPdf icons;
+    icons.text(60, 80, QStringLiteral("Icons"));
+    for (int line = 0; line < 4; ++line) {
+        for (int column = 0; column < 6; ++column)
+            icons.ellipse(60 + column * 30, 120 + line * 30, 16, 16);
+    }
+    const Converted set = convert(icons, QStringLiteral("icons"));
+    QCOMPARE(set.pages.size(), 1);
+    QCOMPARE(set.pages.first().pictures.size(), 24);
+    for (const Picture &icon : set.pages.first().pictures) {
+        const QImage shown(icon.file);
+        QVERIFY(!shown.isNull());
+        QVERIFY(qGray(shown.pixel(shown.width() / 2, shown.height() / 2)) < 128);
+    }
 }
 
 void TestLayoutDocuments::boldHeadingStaysBoldAndLarger()
