@@ -24,6 +24,7 @@ constexpr qint64 kChunk = 1 << 20;      // bytes of the trace read at a time
 constexpr double kClipSlack = 0.01;     // points off its bounding box that a box clip's corner may lie
 constexpr int kCoverageSide = 64;       // pixels of the rendering a clip's cut is judged on
 constexpr double kCutShare = 0.97;      // of its bounding box, that an outline covering less cuts into it
+constexpr int kMaxIntersected = 2000;   // points of two nested clip outlines that are intersected
 
 QList<double> numbers(QStringView text)
 {
@@ -499,8 +500,11 @@ void Parser::clipEnd(QStringView name)
     const bool path = name == QLatin1String("clip_path") && mClipBox;
     mClips.append(path ? mClipBox->intersected(outer) : outer);
     const QPainterPath outerShape = mClipShapes.isEmpty() ? QPainterPath() : mClipShapes.last();
+    // Outlines of many points are not intersected (the work grows with both):
+    // the inner one stands for both.
+    const bool small = outerShape.elementCount() + mClipPath.elementCount() <= kMaxIntersected;
     if (path && !isBox(mClipPath))
-        mClipShapes.append(outerShape.isEmpty() ? mClipPath : outerShape.intersected(mClipPath));
+        mClipShapes.append(outerShape.isEmpty() || !small ? mClipPath : outerShape.intersected(mClipPath));
     else
         mClipShapes.append(outerShape);
     mClipBox.reset();

@@ -827,15 +827,25 @@ void TestLayoutParts::imagesAndShadingsCutToAShapeShowIt()
                              "y=\"100\"/><lineto x=\"400\" y=\"100\"/><lineto x=\"300\" y=\"200\"/>"
                              "<closepath/></clip_path><fill_image alpha=\"1\" transform=\"100 0 0 100 300 "
                              "100\" width=\"20\" height=\"20\"/><pop_clip/>"
-                             "</page></document>";
+                             // the same triangle lower down, and the circle moved into it, nested
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 200\"><moveto x=\"300\" "
+                             "y=\"100\"/><lineto x=\"400\" y=\"100\"/><lineto x=\"300\" y=\"200\"/>"
+                             "<closepath/></clip_path>" +
+                             QByteArray(circle).replace("transform=\"1 0 0 1 0 0\"", "transform=\"1 0 0 1 200 200\"") +
+                             "<fill_image alpha=\"1\" transform=\"100 0 0 100 300 300\" width=\"20\" "
+                             "height=\"20\"/><pop_clip/><pop_clip/></page></document>";
     QString error;
     std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
     SourcePage &page = document->pages.first();
-    QCOMPARE(page.images.size(), 3);
+    QCOMPARE(page.images.size(), 4);
     QVERIFY(!page.images[0].clipShape.isEmpty());
     QVERIFY(page.images[1].clipShape.isEmpty());
     QVERIFY(!page.images[2].clipShape.isEmpty());
+    // Nested outlines cut as both: inside the circle (about 350, 350) but
+    // past the triangle's slant nothing shows.
+    QVERIFY(page.images[3].clipShape.contains(QPointF(320, 320)));
+    QVERIFY(!page.images[3].clipShape.contains(QPointF(380, 380)));
     QVERIFY(page.shades.isEmpty());
     QCOMPARE(page.drawings.size(), 1);
     QVERIFY(page.drawings.first().contains(QRectF(101, 101, 98, 98)));
