@@ -128,7 +128,9 @@ private:
             return false;
         if (opensList(b))
             return false;
-        if ((centred(a.box, mLeft, mRight) && centred(b.box, mLeft, mRight)) || centredOnEachOther(a, b))
+        // A list item is no centred text, whatever its lines' centres.
+        const bool listItem = opensList(mLines[paragraph.first()]);
+        if (!listItem && ((centred(a.box, mLeft, mRight) && centred(b.box, mLeft, mRight)) || centredOnEachOther(a, b)))
             return true;
         if (mFlushRight && endsAtRight(a) && endsAtRight(b)) {
             // The line before ended early if the next line's first word would have fitted before it.
@@ -147,9 +149,12 @@ private:
         if (paragraph.size() >= 2) {
             if (std::abs(start(b.box) - start(a.box)) > tolerance)
                 return false;
-        } else if (start(b.box) > start(first.box) + tolerance && !opensList(first)) {
+        } else if (start(b.box) > start(first.box) + tolerance && !listItem) {
             return false;
         }
+        // An item's text goes on under its text, not under its bullet.
+        if (listItem && !mirrored && std::abs(b.box.left() - first.words[1].box.left()) > tolerance)
+            return false;
         // The line before ended early although the next line's first word would have fitted there.
         const double firstWord = (mirrored ? b.words.last() : b.words.first()).box.width();
         const double textEnd = mirrored ? -mTextLeft : mTextRight;
@@ -353,6 +358,14 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
                     assembler.separate(QStringLiteral("\n"));
                 else if (w > 0 || l > 0)
                     assembler.separate(QStringLiteral(" "));
+                // What a symbol font's bullet looks like is not known; a bullet is what it most likely is.
+                if (paragraph.listItem && l == 0 && s == 0 && w == 0 &&
+                    ParagraphBuilder::isSymbolMarker(words[w].text)) {
+                    TextWords::Word bullet = words[w];
+                    bullet.text = QString(QChar(0x2022));
+                    assembler.addWord(bullet);
+                    continue;
+                }
                 assembler.addWord(words[w]);
             }
         }
@@ -411,7 +424,15 @@ bool ParagraphBuilder::isListMarker(const QString &word)
         QStringLiteral("^([\\x{2022}\\x{25E6}\\x{25AA}\\x{25AB}\\x{2023}\\x{2043}\\x{2219}\\x{00B7}\\x{25CF}"
                        "\\x{25CB}\\x{25A0}\\x{25A1}\\x{2013}\\x{2014}*\\-]|\\d{1,3}[.)]|[a-zA-Z][.)]|"
                        "\\(\\d{1,3}\\)|\\([a-z]\\)|[ivxIVX]{1,4}[.)])$"));
-    return marker.match(word).hasMatch();
+    return marker.match(word).hasMatch() || isSymbolMarker(word);
+}
+
+// A lone character of the private use area: a symbol font's bullet, as
+// office programs set them (OpenSymbol's reads U+F015), which no other font
+// draws.
+bool ParagraphBuilder::isSymbolMarker(const QString &word)
+{
+    return word.size() == 1 && word.front().unicode() >= 0xE000 && word.front().unicode() <= 0xF8FF;
 }
 
 double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool justified)

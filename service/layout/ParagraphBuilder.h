@@ -20,6 +20,8 @@ public:
 
     // Whether a word opens a list item: a bullet, or a number or letter with "." or ")".
     static bool isListMarker(const QString &word);
+    // Whether a word is a symbol font's bullet: a lone private use character.
+    static bool isSymbolMarker(const QString &word);
     static Paragraph::Align alignment(const QList<QRectF> &lines, double left, double right);
     // How much narrower each character must be for the words of the lines,
     // with spaces of their font's natural width, to fit the width they had

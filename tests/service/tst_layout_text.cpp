@@ -743,6 +743,16 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     QVERIFY(paragraphs[1].listItem);
     QVERIFY(paragraphs[1].firstIndent < 0); // hanging: the text after the bullet sets the indent
     QVERIFY(paragraphs[2].keepSpaces);
+    // A symbol font's bullet (a private use character) opens an item and is
+    // written as a bullet; a short line after the item, on about its
+    // centre, is no centred text joined to it.
+    QList<Glyph> symbol = setText(QString(QChar(0xF015)), 84, 100);
+    symbol += setText(QStringLiteral("Hire two"), 96, 100);
+    symbol += setText(QStringLiteral("Next review soon"), 72, 112);
+    const QList<Paragraph> items =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(symbol), kStyles), 72, 400, {});
+    QCOMPARE(paragraphTexts(items), strings({"\u2022\tHire two", "Next review soon"}));
+    QVERIFY(items.first().listItem);
     // A wide gap in a line of code stays spaces; beside text of another face it parts segments.
     const QList<TextLines::Line> code = linesOf({{QStringLiteral("int       x;"), 100}}, 72, 1);
     QCOMPARE(code.first().segments(), 1);
