@@ -28,12 +28,6 @@ constexpr qint64 kMaxTextlessPixels = 40'000'000;
 // a page of many thousand scattered shapes ends the search, not the service.
 constexpr qint64 kWorkBudget = 50'000'000;
 
-QRectF ruleBox(const Rule &rule)
-{
-    const double half = qMax(0.25, rule.width / 2);
-    return QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
-}
-
 // The upright glyphs whose middle stands inside the region.
 qsizetype glyphsInside(const SourcePage &page, const QRectF &region)
 {
@@ -138,7 +132,7 @@ private:
         for (const FilledBox &fill : mPage.fills)
             boxes.append(fill.box);
         for (const Rule &rule : mPage.rules)
-            boxes.append(ruleBox(rule));
+            boxes.append(rule.box());
         for (bool grew = true; grew && mBudget >= 0;) {
             grew = false;
             mBudget -= boxes.size();
@@ -202,7 +196,7 @@ QList<QRectF> FigureRegions::find(const SourcePage &page, qint64 *budget)
 void FigureRegions::absorb(SourcePage &page, const QRectF &region)
 {
     page.fills.removeIf([&region](const FilledBox &fill) { return inside(region, fill.box); });
-    page.rules.removeIf([&region](const Rule &rule) { return inside(region, ruleBox(rule)); });
+    page.rules.removeIf([&region](const Rule &rule) { return inside(region, rule.box()); });
     page.shades.removeIf([&region](const Shade &shade) { return inside(region, shade.box); });
     page.drawings.removeIf([&region](const QRectF &drawing) { return inside(region, drawing); });
 }

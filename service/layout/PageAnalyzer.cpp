@@ -289,9 +289,7 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
             line.dash = rule.dash;
             mPage.shapes.append(line);
         } else {
-            const double half = qMax(0.25, rule.width / 2);
-            const QRectF box = QRectF(rule.from, rule.to).normalized().adjusted(-half, -half, half, half);
-            mPage.shapes.append({box, rule.color});
+            mPage.shapes.append({rule.box(), rule.color});
         }
         mPage.shapes.last().order = rule.order;
         mPage.shapes.last().opacity = rule.opacity;

@@ -115,6 +115,12 @@ struct Rule {
     Dash dash = Dash::None;
 
     bool horizontal() const { return qAbs(to.y() - from.y()) <= qAbs(to.x() - from.x()); }
+    // The box it covers, at least half a point across.
+    QRectF box() const
+    {
+        const double half = qMax(0.25, width / 2);
+        return QRectF(from, to).normalized().adjusted(-half, -half, half, half);
+    }
 };
 
 struct FilledBox {

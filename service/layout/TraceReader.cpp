@@ -185,13 +185,6 @@ double alphaOf(QStringView alpha)
     return alpha.isEmpty() ? 1.0 : qBound(0.0, alpha.toDouble(), 1.0);
 }
 
-// The box a straight line covers, at least a point across.
-QRectF lineBox(const QPointF &a, const QPointF &b, double half)
-{
-    const double across = qMax(half, 0.5);
-    return QRectF(a, b).normalized().adjusted(-across, -across, across, across);
-}
-
 // Whether a path is one box along the axes, however it is started: a few
 // straight edges that enclose all of their bounding box.
 bool isBox(const QPainterPath &path)
@@ -766,10 +759,15 @@ void Parser::finishPath()
                 const QPointF b = points[i];
                 const bool straight = std::abs(a.x() - b.x()) < kStraight || std::abs(a.y() - b.y()) < kStraight;
                 const double half = mLineWidth / 2;
-                if (!straight)
+                if (!straight) {
                     addDrawing(QRectF(a, b).normalized().adjusted(-half, -half, half, half));
-                else if (a != b && mLineWidth > 0 && (!nearlyWhite(mColour) || overColour(lineBox(a, b, half))))
-                    mPage->rules.append({a, b, mLineWidth, mColour, true, mHairline, mPaintOrder++, mAlpha, mDash});
+                    continue;
+                }
+                Rule rule{a, b, mLineWidth, mColour, true, mHairline, -1, mAlpha, mDash};
+                if (a != b && mLineWidth > 0 && (!nearlyWhite(mColour) || overColour(rule.box()))) {
+                    rule.order = mPaintOrder++;
+                    mPage->rules.append(rule);
+                }
             }
             continue;
         }

@@ -160,6 +160,26 @@ QStringList glyphTexts(const SourceDocument &document)
     return texts;
 }
 
+// A path of the drawing trace through `points`, closed where asked:
+// `kind` is "fill_path" or "stroke_path", `paint` its colour and any
+// other attributes (linewidth, alpha, dash).
+QByteArray tracedPath(const char *kind, const QByteArray &paint, const QList<QPointF> &points, bool closed)
+{
+    QByteArray path = QByteArray("<") + kind + " winding=\"nonzero\" colorspace=\"DeviceRGB\" " + paint +
+                      " transform=\"1 0 0 1 0 0\">";
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        path += QByteArray(i == 0 ? "<moveto" : "<lineto") + " x=\"" + QByteArray::number(points[i].x()) + "\" y=\"" +
+                QByteArray::number(points[i].y()) + "\"/>";
+    }
+    return path + (closed ? "<closepath/>" : "") + "</" + kind + ">";
+}
+
+// A box of the trace, filled.
+QByteArray tracedBox(const QRectF &box, const QByteArray &paint)
+{
+    return tracedPath("fill_path", paint, {box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()}, true);
+}
+
 } // namespace
 
 void TestLayoutParts::traceGivesGlyphsRulesFillsAndImages()
@@ -873,18 +893,11 @@ void TestLayoutParts::framesDrawnOverPicturesStayOverThem()
     // A box behind a photograph, the photograph, then a frame stroked on it
     // and a box reaching from it to a word beside it.
     const QByteArray trace =
-        "<document><page mediabox=\"0 0 600 800\">"
-        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"0 0 1\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"80\" y=\"80\"/><lineto x=\"220\" y=\"80\"/><lineto x=\"220\" y=\"170\"/>"
-        "<lineto x=\"80\" y=\"170\"/><closepath/></fill_path>"
-        "<fill_image alpha=\"1\" transform=\"100 0 0 50 100 100\" width=\"4\" height=\"2\"/>"
-        "<stroke_path linewidth=\"2\" colorspace=\"DeviceRGB\" color=\".5 .3 .7\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"105\" y=\"105\"/><lineto x=\"195\" y=\"105\"/><lineto x=\"195\" y=\"145\"/>"
-        "<lineto x=\"105\" y=\"145\"/><closepath/></stroke_path>"
-        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"1 0 0\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"190\" y=\"120\"/><lineto x=\"300\" y=\"120\"/><lineto x=\"300\" y=\"140\"/>"
-        "<lineto x=\"190\" y=\"140\"/><closepath/></fill_path>"
-        "</page></document>";
+        "<document><page mediabox=\"0 0 600 800\">" + tracedBox(QRectF(80, 80, 140, 90), "color=\"0 0 1\"") +
+        "<fill_image alpha=\"1\" transform=\"100 0 0 50 100 100\" width=\"4\" height=\"2\"/>" +
+        tracedPath("stroke_path", "linewidth=\"2\" color=\".5 .3 .7\"",
+                   {QPointF(105, 105), QPointF(195, 105), QPointF(195, 145), QPointF(105, 145)}, true) +
+        tracedBox(QRectF(190, 120, 110, 20), "color=\"1 0 0\"") + "</page></document>";
     QString error;
     std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
@@ -988,14 +1001,9 @@ void TestLayoutParts::whiteLinesShowOnColour()
     // A chart's white grid lines on a coloured panel are kept; on the bare
     // page they draw nothing.
     const QByteArray trace =
-        "<document><page mediabox=\"0 0 600 800\">"
-        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"0 .6 .7\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"0\" y=\"0\"/><lineto x=\"600\" y=\"0\"/><lineto x=\"600\" y=\"400\"/>"
-        "<lineto x=\"0\" y=\"400\"/><closepath/></fill_path>"
-        "<stroke_path linewidth=\"0\" colorspace=\"DeviceRGB\" color=\"1 1 1\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"50\" y=\"200\"/><lineto x=\"550\" y=\"200\"/></stroke_path>"
-        "<stroke_path linewidth=\"0\" colorspace=\"DeviceRGB\" color=\"1 1 1\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"50\" y=\"600\"/><lineto x=\"550\" y=\"600\"/></stroke_path>"
+        "<document><page mediabox=\"0 0 600 800\">" + tracedBox(QRectF(0, 0, 600, 400), "color=\"0 .6 .7\"") +
+        tracedPath("stroke_path", "linewidth=\"0\" color=\"1 1 1\"", {QPointF(50, 200), QPointF(550, 200)}, false) +
+        tracedPath("stroke_path", "linewidth=\"0\" color=\"1 1 1\"", {QPointF(50, 600), QPointF(550, 600)}, false) +
         "</page></document>";
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
@@ -1036,10 +1044,9 @@ void TestLayoutParts::dashedLinesStayDashed()
 {
     // A dotted line (dashes no longer than it is wide, with round caps), a
     // dashed one and a solid one.
-    const auto stroke = [](const char *dash, int y) -> QByteArray {
-        return QByteArray("<stroke_path linewidth=\".85\" linecap=\"1,1,1\" ") + dash +
-               " colorspace=\"DeviceRGB\" color=\"0 0 0\" transform=\"1 0 0 1 0 0\"><moveto x=\"50\" y=\"" +
-               QByteArray::number(y) + "\"/><lineto x=\"300\" y=\"" + QByteArray::number(y) + "\"/></stroke_path>";
+    const auto stroke = [](const char *dash, int y) {
+        return tracedPath("stroke_path", QByteArray("linewidth=\".85\" linecap=\"1,1,1\" color=\"0 0 0\" ") + dash,
+                          {QPointF(50, y), QPointF(300, y)}, false);
     };
     const QByteArray trace = "<document><page mediabox=\"0 0 600 800\">" +
                              stroke("dash_phase=\"0\" dash=\".85 2.55\"", 100) +
@@ -1062,15 +1069,9 @@ void TestLayoutParts::seeThroughShapesKeepTheirOpacity()
 {
     // A black panel, then white at 30 % in a group at half: grey on the slide.
     const QByteArray trace =
-        "<document><page mediabox=\"0 0 600 800\">"
-        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"0 0 0\" transform=\"1 0 0 1 0 0\">"
-        "<moveto x=\"0\" y=\"0\"/><lineto x=\"600\" y=\"0\"/><lineto x=\"600\" y=\"200\"/>"
-        "<lineto x=\"0\" y=\"200\"/><closepath/></fill_path>"
-        "<group bbox=\"0 0 600 800\" isolated=\"0\" knockout=\"1\" blendmode=\"Normal\" alpha=\".5\">"
-        "<fill_path winding=\"nonzero\" colorspace=\"DeviceRGB\" color=\"1 1 1\" alpha=\".6\" "
-        "transform=\"1 0 0 1 0 0\"><moveto x=\"40\" y=\"20\"/><lineto x=\"560\" y=\"20\"/>"
-        "<lineto x=\"560\" y=\"80\"/><lineto x=\"40\" y=\"80\"/><closepath/></fill_path></group>"
-        "</page></document>";
+        "<document><page mediabox=\"0 0 600 800\">" + tracedBox(QRectF(0, 0, 600, 200), "color=\"0 0 0\"") +
+        "<group bbox=\"0 0 600 800\" isolated=\"0\" knockout=\"1\" blendmode=\"Normal\" alpha=\".5\">" +
+        tracedBox(QRectF(40, 20, 520, 60), "color=\"1 1 1\" alpha=\".6\"") + "</group></page></document>";
     QString error;
     const std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
