@@ -14,7 +14,8 @@ ConversionResult SpreadsheetConverter::toWorkbook(JobContext &context)
     if (!structure)
         return ConversionResult::failed(error);
     const QString workbook = context.outFolder + QStringLiteral("/workbook.xlsx");
-    if (!XlsxWriter::write(workbook, SheetBuilder::sheets(structure->pages), &error, structure->info))
+    if (!XlsxWriter::write(workbook, SheetBuilder::sheets(structure->pages, structure->styles), &error,
+                           structure->info))
         return ConversionResult::failed(error);
     if (context.argText(WireFields::kFormat).toLower() != QLatin1String("xls"))
         return ConversionResult::made(workbook);

@@ -1,7 +1,11 @@
 #include "formats/XlsxWriter.h"
 
+#include "formats/CellNumber.h"
+#include "formats/SheetLayout.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -14,6 +18,8 @@ constexpr qsizetype kSheetNameMax = 31;
 // A cell holds at most 32767 characters; counting UTF-16 units keeps a cut
 // text within that however libxlsxwriter counts.
 constexpr qsizetype kCellTextMax = 32767;
+// A row shows at most this many lines; a spreadsheet row is at most 409 points high.
+constexpr int kMaxRowLines = 27;
 
 // XML 1.0 has no place for most control characters; a cell keeps its tabs
 // and line breaks, a sheet name keeps none.
@@ -39,29 +45,129 @@ QString leftCodePoints(const QString &text, qsizetype count)
     return text.left(end);
 }
 
-bool isPlainNumber(const QString &text)
+// How a cell is shown.
+struct CellLook {
+    QString numberFormat; // empty: general
+    bool wrap = false;
+    bool bold = false;
+
+    bool plain() const { return numberFormat.isEmpty() && !wrap && !bold; }
+};
+
+// The formats cells are given, each made once per workbook.
+struct CellFormats {
+    lxw_workbook *workbook = nullptr;
+    QHash<QString, lxw_format *> made; // by what they set
+
+    lxw_format *of(const CellLook &look)
+    {
+        if (look.plain())
+            return nullptr;
+        const QString key = look.numberFormat + QLatin1Char('\x01') + QLatin1Char(look.wrap ? 'w' : '-') +
+                            QLatin1Char(look.bold ? 'b' : '-');
+        lxw_format *&format = made[key];
+        if (format)
+            return format;
+        format = workbook_add_format(workbook);
+        if (!look.numberFormat.isEmpty())
+            format_set_num_format(format, look.numberFormat.toUtf8().constData());
+        if (look.wrap) {
+            format_set_text_wrap(format);
+            format_set_align(format, LXW_ALIGN_VERTICAL_TOP);
+        }
+        if (look.bold)
+            format_set_bold(format);
+        return format;
+    }
+};
+
+// Rows holding wrapped text are made tall enough for its lines: spreadsheet
+// programs keep a stored sheet's row heights rather than fit them.
+void setRowHeights(lxw_worksheet *worksheet, const SheetLayout &layout, qsizetype rows)
 {
-    static const QRegularExpression number(QStringLiteral("^-?(0|[1-9][0-9]{0,14})(\\.[0-9]{1,10})?$"));
-    return number.match(text).hasMatch();
+    for (qsizetype r = 0; r < rows; ++r) {
+        if (const int lines = layout.rowLines(r); lines > 1)
+            worksheet_set_row(worksheet, lxw_row_t(r), LXW_DEF_ROW_HEIGHT * qMin(lines, kMaxRowLines), nullptr);
+    }
 }
 
-lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value)
+lxw_format *formatOf(const SheetLayout &layout, const QString &text, qsizetype row, qsizetype column, bool bold,
+                     CellFormats &formats)
 {
-    // Leading zeros ("007") fail the pattern, so codes and numbers written
-    // with them stay text.
-    if (isPlainNumber(value))
-        return worksheet_write_number(sheet, row, column, value.toDouble(), nullptr);
-    QString text = withoutControls(value, true);
+    CellLook look;
+    if (const std::optional<CellNumber> number = CellNumber::read(text))
+        look.numberFormat = number->format;
+    else
+        look.wrap = layout.wraps(row, column);
+    look.bold = bold;
+    return formats.of(look);
+}
+
+lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value, lxw_format *format)
+{
+    if (const std::optional<CellNumber> number = CellNumber::read(value))
+        return worksheet_write_number(sheet, row, column, number->value, format);
+    QString text = withoutControls(value.trimmed(), true);
     if (text.isEmpty())
         return LXW_NO_ERROR; // an empty cell is simply not written
     if (text.size() > kCellTextMax)
         text.truncate(text[kCellTextMax - 1].isHighSurrogate() ? kCellTextMax - 1 : kCellTextMax);
-    return worksheet_write_string(sheet, row, column, text.toUtf8().constData(), nullptr);
+    return worksheet_write_string(sheet, row, column, text.toUtf8().constData(), format);
 }
 
 QString errorText(lxw_error error)
 {
     return QString::fromUtf8(lxw_strerror(error));
+}
+
+// Merges the ranges that can be, each given its first cell's format, which
+// is written over it afterwards.
+lxw_error mergeRanges(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, const SheetLayout &layout,
+                      const QSet<XlsxWriter::Cell> &bold, CellFormats &formats)
+{
+    for (const XlsxWriter::Range &range : layout.merged()) {
+        const QStringList &row = sheet.rows[range.row];
+        lxw_format *format = nullptr;
+        if (range.column < row.size())
+            format = formatOf(layout, row[range.column], range.row, range.column,
+                              bold.contains({range.row, range.column}), formats);
+        const lxw_error result = worksheet_merge_range(worksheet, lxw_row_t(range.row), lxw_col_t(range.column),
+                                                       lxw_row_t(range.row + range.rows - 1),
+                                                       lxw_col_t(range.column + range.columns - 1), "", format);
+        if (result != LXW_NO_ERROR)
+            return result;
+    }
+    return LXW_NO_ERROR;
+}
+
+// Writes one sheet's columns and cells; the reason it stopped, or nothing.
+QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, CellFormats &formats)
+{
+    const QList<QStringList> &rows = sheet.rows;
+    for (const QStringList &row : rows) {
+        // Checked here: lxw_col_t is 16 bits wide, so a cast would wrap.
+        if (rows.size() > LXW_ROW_MAX || row.size() > LXW_COL_MAX)
+            return QStringLiteral("it has more rows or columns than a worksheet can hold");
+    }
+    const SheetLayout layout(sheet);
+    const QList<double> &widths = layout.columnWidths();
+    for (qsizetype c = 0; c < widths.size(); ++c) {
+        if (widths[c] > 0)
+            worksheet_set_column(worksheet, lxw_col_t(c), lxw_col_t(c), widths[c], nullptr);
+    }
+    setRowHeights(worksheet, layout, rows.size());
+    const QSet<XlsxWriter::Cell> bold(sheet.bold.cbegin(), sheet.bold.cend());
+    if (const lxw_error merged = mergeRanges(worksheet, sheet, layout, bold, formats); merged != LXW_NO_ERROR)
+        return QStringLiteral("cannot merge cells: %1").arg(errorText(merged));
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        for (qsizetype c = 0; c < rows[r].size(); ++c) {
+            lxw_format *format = formatOf(layout, rows[r][c], r, c, bold.contains({int(r), int(c)}), formats);
+            const lxw_error result = writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), rows[r][c], format);
+            if (result != LXW_NO_ERROR)
+                return QStringLiteral("row %1, column %2: %3").arg(r + 1).arg(c + 1).arg(errorText(result));
+        }
+    }
+    return {};
 }
 
 // Adds the sheets and their cells; the reason it stopped, or nothing.
@@ -71,28 +177,17 @@ QString fill(lxw_workbook *workbook, const QList<XlsxWriter::Sheet> &sheets)
     for (const XlsxWriter::Sheet &sheet : sheets)
         wanted << sheet.name;
     const QStringList names = XlsxWriter::sheetNames(wanted);
+    CellFormats formats;
+    formats.workbook = workbook;
     for (qsizetype s = 0; s < sheets.size(); ++s) {
         lxw_worksheet *worksheet = workbook_add_worksheet(workbook, names[s].toUtf8().constData());
         if (!worksheet)
             return QStringLiteral("Cannot add the sheet \"%1\"").arg(names[s]);
         if (sheets[s].rightToLeft)
             worksheet_right_to_left(worksheet);
-        const QList<QStringList> &rows = sheets[s].rows;
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            // Checked here: lxw_col_t is 16 bits wide, so a cast would wrap.
-            if (r >= LXW_ROW_MAX || rows[r].size() > LXW_COL_MAX)
-                return QStringLiteral("The sheet \"%1\" has more rows or columns than a worksheet can hold")
-                    .arg(names[s]);
-            for (qsizetype c = 0; c < rows[r].size(); ++c) {
-                const lxw_error result = writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), rows[r][c]);
-                if (result != LXW_NO_ERROR)
-                    return QStringLiteral("Sheet \"%1\", row %2, column %3: %4")
-                        .arg(names[s])
-                        .arg(r + 1)
-                        .arg(c + 1)
-                        .arg(errorText(result));
-            }
-        }
+        const QString problem = fillSheet(worksheet, sheets[s], formats);
+        if (!problem.isEmpty())
+            return QStringLiteral("Sheet \"%1\": %2").arg(names[s], problem);
     }
     return {};
 }

@@ -2,18 +2,40 @@
 
 #include "formats/DocumentInfo.h"
 
+#include <QHashFunctions>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 // Writes an Office Open XML workbook through libxlsxwriter: one worksheet per
-// sheet given, plain decimal numbers as numbers and everything else as text.
+// sheet given, numbers as numbers shown as their text showed them (see
+// CellNumber) and everything else as text. Columns are widened to show what
+// would otherwise be cut; text with line breaks, or too long for any column,
+// wraps.
 class XlsxWriter final {
 public:
+    // Cells from (row, column) on, counted from 0.
+    struct Range {
+        int row = 0;
+        int column = 0;
+        int rows = 1;
+        int columns = 1;
+
+        bool operator==(const Range &other) const = default;
+    };
+    struct Cell {
+        int row = 0;
+        int column = 0;
+
+        bool operator==(const Cell &other) const = default;
+        friend size_t qHash(const Cell &cell, size_t seed = 0) { return qHashMulti(seed, cell.row, cell.column); }
+    };
     struct Sheet {
         QString name;
         QList<QStringList> rows;
         bool rightToLeft = false; // shown from the right: the first column is the rightmost
+        QList<Range> merged = {}; // shown as one cell, with the text of the range's first
+        QList<Cell> bold = {};
     };
 
     // On failure *error says why, and no partial workbook is left at path.

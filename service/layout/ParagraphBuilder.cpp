@@ -505,8 +505,12 @@ Paragraph::Align ParagraphBuilder::alignment(const QList<QRectF> &lines, double 
         return Paragraph::Align::Center;
     if (leftsDiffer && !sameRight && displayed(lines, left, right))
         return Paragraph::Align::Center;
-    // Ragged left edges against a common right one; a hanging indent is no such raggedness.
-    const bool raggedLeft = lines.size() >= 3 ? !sameBodyLeft : lines[1].left() - lines[0].left() > 0.25 * width;
+    // Ragged left edges against a common right one; a hanging indent is no
+    // such raggedness, but two lines that start far into the column are (an
+    // address set flush right).
+    const bool farIn = std::min(lines[0].left(), lines[1].left()) - left > 0.3 * width;
+    const bool raggedLeft =
+        lines.size() >= 3 ? !sameBodyLeft : lines[1].left() - lines[0].left() > 0.25 * width || (leftsDiffer && farIn);
     if (sameRight && raggedLeft)
         return Paragraph::Align::Right;
     if (sameBodyLeft && fullButLast && lines.size() >= 3)

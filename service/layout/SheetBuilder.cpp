@@ -1,16 +1,5 @@
 #include "layout/SheetBuilder.h"
 
-#include <QRegularExpression>
-
-QString SheetBuilder::cellValue(const QString &text)
-{
-    static const QRegularExpression grouped(QStringLiteral("^-?[1-9][0-9]{0,2}(,[0-9]{3})+(\\.[0-9]+)?$"));
-    const QString trimmed = text.trimmed();
-    if (grouped.match(trimmed).hasMatch())
-        return QString(trimmed).remove(QLatin1Char(','));
-    return trimmed;
-}
-
 namespace {
 
 // A table row's cell texts from its first column on: from the left, or from
@@ -27,7 +16,7 @@ QStringList tableRow(const QList<TableCell> &row, bool fromRight)
         for (const Paragraph &paragraph : cell.paragraphs)
             texts.append(paragraph.text());
         const qsizetype at = fromRight ? row.size() - c - cell.columnSpan : c;
-        cells[qBound<qsizetype>(0, at, row.size() - 1)] = SheetBuilder::cellValue(texts.join(QLatin1Char('\n')));
+        cells[qBound<qsizetype>(0, at, row.size() - 1)] = texts.join(QLatin1Char('\n'));
     }
     return cells;
 }
@@ -55,41 +44,78 @@ bool mostlyRightToLeft(const StructuredPage &page)
     return rightToLeft * 2 > all;
 }
 
-QList<QStringList> rowsOf(const StructuredPage &page, bool fromRight)
+// Whether every letter of the paragraphs is set in bold (a heading's are shown bold).
+bool allBold(const QList<Paragraph> &paragraphs, const QList<TextStyle> &styles)
 {
-    QList<QStringList> rows;
+    bool any = false;
+    for (const Paragraph &paragraph : paragraphs) {
+        for (const TextRun &run : paragraph.runs) {
+            if (run.text.trimmed().isEmpty())
+                continue;
+            if (!styles.value(run.style).bold && paragraph.headingLevel == 0)
+                return false;
+            any = true;
+        }
+    }
+    return any;
+}
+
+// A table's merged and bold cells on the sheet, whose rows so far number `top`.
+void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
+{
+    const int top = int(sheet.rows.size());
+    for (qsizetype r = 0; r < table.cells.size(); ++r) {
+        const QList<TableCell> &row = table.cells[r];
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            const TableCell &cell = row[c];
+            if (cell.rowSpan < 1 || cell.columnSpan < 1)
+                continue;
+            const int at = int(qMax<qsizetype>(0, sheet.rightToLeft ? row.size() - c - cell.columnSpan : c));
+            if (cell.rowSpan * cell.columnSpan > 1)
+                sheet.merged.append({top + int(r), at, cell.rowSpan, cell.columnSpan});
+            if (allBold(cell.paragraphs, styles))
+                sheet.bold.append({top + int(r), at});
+        }
+    }
+}
+
+void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
+{
+    const QStringList cells = paragraph.text().split(QLatin1Char('\t'));
+    if (allBold({paragraph}, styles)) {
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            sheet.bold.append({int(sheet.rows.size()), int(c)});
+    }
+    sheet.rows.append(cells);
+}
+
+XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &styles, const QString &name)
+{
+    XlsxWriter::Sheet sheet{name, {}, mostlyRightToLeft(page)};
     for (const Band &band : page.bands) {
         for (const Column &column : band.columns) {
             for (const FlowItem &item : column.items) {
                 if (item.kind == FlowItem::Kind::Paragraph) {
-                    QStringList cells = page.paragraphs[item.index].text().split(QLatin1Char('\t'));
-                    for (QString &cell : cells)
-                        cell = SheetBuilder::cellValue(cell);
-                    rows.append(cells);
+                    addParagraph(page.paragraphs[item.index], styles, sheet);
                     continue;
                 }
-                for (const QList<TableCell> &row : page.tables[item.index].cells)
-                    rows.append(tableRow(row, fromRight));
+                const Table &table = page.tables[item.index];
+                markTableCells(table, styles, sheet);
+                for (const QList<TableCell> &row : table.cells)
+                    sheet.rows.append(tableRow(row, sheet.rightToLeft));
             }
         }
     }
-    return rows;
+    return sheet;
 }
 
 } // namespace
 
-QList<QStringList> SheetBuilder::rows(const StructuredPage &page)
-{
-    return rowsOf(page, mostlyRightToLeft(page));
-}
-
-QList<XlsxWriter::Sheet> SheetBuilder::sheets(const QList<StructuredPage> &pages)
+QList<XlsxWriter::Sheet> SheetBuilder::sheets(const QList<StructuredPage> &pages, const QList<TextStyle> &styles)
 {
     QList<XlsxWriter::Sheet> sheets;
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        const bool fromRight = mostlyRightToLeft(pages[i]);
-        sheets.append({QStringLiteral("Page %1").arg(i + 1), rowsOf(pages[i], fromRight), fromRight});
-    }
+    for (qsizetype i = 0; i < pages.size(); ++i)
+        sheets.append(sheetOf(pages[i], styles, QStringLiteral("Page %1").arg(i + 1)));
     if (sheets.isEmpty())
         sheets.append({QStringLiteral("Page 1"), {}});
     return sheets;

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "formats/XlsxWriter.h"
+#include "layout/PageContent.h"
 #include "layout/PageStructure.h"
 
 // Structured pages as worksheets, one per page: a table's cells become cells
-// (a merged cell's text in its first cell), every other paragraph a row of
-// its own, split into cells where its text had wide gaps (tabs).
+// (a merged cell's cells merged, with its text), every other paragraph a row
+// of its own, split into cells where its text had wide gaps (tabs). Cells
+// whose every letter is bold in `styles`, and headings, are bold.
 class SheetBuilder final {
 public:
-    static QList<XlsxWriter::Sheet> sheets(const QList<StructuredPage> &pages);
-    static QList<QStringList> rows(const StructuredPage &page);
-    // A cell's value as the workbook writer takes it: thousands separators
-    // dropped from numbers, so that "1,234.50" is stored as a number.
-    static QString cellValue(const QString &text);
+    static QList<XlsxWriter::Sheet> sheets(const QList<StructuredPage> &pages, const QList<TextStyle> &styles = {});
 };

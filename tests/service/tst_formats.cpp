@@ -1,3 +1,5 @@
+#include "formats/CellNumber.h"
+#include "formats/SheetLayout.h"
 #include "formats/XlsxWriter.h"
 #include "formats/ZipWriter.h"
 #include "support/TestMain.h"
@@ -9,6 +11,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -142,6 +145,10 @@ private slots:
     void zipGivenUpLeavesNoFile();
     void workbookHoldsTextAndNumbers();
     void workbookCutsOverlongText();
+    void cellNumbers_data();
+    void cellNumbers();
+    void workbookColumnsShowTheirCells();
+    void sheetLayoutWrapsWhatNoColumnHolds();
     void workbookWriteFailureIsReported();
     void sheetNames_data();
     void sheetNames();
@@ -307,6 +314,144 @@ void TestFormats::workbookCutsOverlongText()
     const QMap<QString, QString> sheet = cells(entryData(*entries, QStringLiteral("xl/worksheets/sheet1.xml")), shared);
     QCOMPARE(sheet.value(QStringLiteral("A1")), longText.left(32767));
     QCOMPARE(sheet.value(QStringLiteral("B1")), straddling.left(32766));
+}
+
+void TestFormats::cellNumbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("format");
+    const auto number = [](const char *name, const QString &text, double value, const char *format) {
+        QTest::newRow(name) << text << true << value << QString::fromUtf8(format);
+    };
+    const auto text = [](const char *name, const QString &written) {
+        QTest::newRow(name) << written << false << 0.0 << QString();
+    };
+    number("integer", QStringLiteral(" 42 "), 42, "");
+    number("decimals keep their zeros", QStringLiteral("12.50"), 12.5, "0.00");
+    number("thousands", QStringLiteral("1,234,567"), 1234567, "#,##0");
+    number("thousands and decimals", QStringLiteral("-12,000.5"), -12000.5, "#,##0.0");
+    number("currency before", QStringLiteral("£38.50"), 38.5, "\"£\"0.00");
+    number("currency after, with a space", QStringLiteral("1.234,56 €"), 1234.56, "#,##0.00\" €\"");
+    number("minus sign and currency", QString::fromUtf8("\u2212$1,200"), -1200, "\"$\"#,##0");
+    number("sign after the currency", QStringLiteral("£-5.00"), -5, "\"£\"0.00");
+    number("accountants' negative", QStringLiteral("(1,234.00)"), -1234, "#,##0.00;(#,##0.00)");
+    number("percent", QStringLiteral("7.5%"), 0.075, "0.0%");
+    number("percent after a space", QString::fromUtf8("20\u00a0%"), 0.2, "0\" \"%");
+    number("spaces group", QString::fromUtf8("1\u202f234\u202f567,25"), 1234567.25, "#,##0.00");
+    number("a lone comma before three digits groups", QStringLiteral("1,234"), 1234, "#,##0");
+    number("a lone comma before two digits is decimal", QStringLiteral("3,25"), 3.25, "0.00");
+    number("a lone point is decimal", QStringLiteral("1.234"), 1.234, "0.000");
+    number("zero before the point", QStringLiteral("0.125"), 0.125, "0.000");
+    text("leading zeros are a code", QStringLiteral("007"));
+    text("grouped with a leading zero", QStringLiteral("0,123,456"));
+    text("bracketed note number", QStringLiteral("(3)"));
+    text("phone number", QStringLiteral("+44 20 7946 0958"));
+    text("too many digits", QStringLiteral("1234567890123456"));
+    text("groups of two", QStringLiteral("12,34,567"));
+    text("mixed groups", QStringLiteral("1,234 567"));
+    text("list of numbers", QStringLiteral("1,2,3"));
+    text("two points", QStringLiteral("1.2.3"));
+    text("name", QStringLiteral("Smith, John"));
+    text("currency alone", QStringLiteral("€"));
+    text("two currencies", QStringLiteral("$5€"));
+    text("date", QStringLiteral("2026-12-10"));
+    text("minus twice", QStringLiteral("(-5.00)"));
+}
+
+void TestFormats::cellNumbers()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    const std::optional<CellNumber> read = CellNumber::read(text);
+    QCOMPARE(bool(read), number);
+    if (!read)
+        return;
+    QTEST(read->value, "value");
+    QTEST(read->format, "format");
+}
+
+void TestFormats::workbookColumnsShowTheirCells()
+{
+    const QString path = mDir.filePath(QStringLiteral("columns.xlsx"));
+    const QString item = QStringLiteral("Balsamic vinegar of Modena, 500 ml");
+    const QString note = QStringLiteral("Payment by bank transfer; please quote the invoice number.");
+    const QString spanning = QStringLiteral("Quarterly figures for the northern and southern regions, before tax");
+    XlsxWriter::Sheet sheet{QStringLiteral("Page 1"),
+                            {{QStringLiteral("Description"), QStringLiteral("Amount")},
+                             {item, QStringLiteral("£112.80")},
+                             {QStringLiteral("Two\nlines"), QStringLiteral("1,234,567.00")},
+                             {spanning, QString()},
+                             {note}}};
+    // One range to merge; one overlapping it, one past the last row and a
+    // single cell are passed over.
+    sheet.merged = {{3, 0, 1, 2}, {3, 1, 2, 1}, {9, 0, 1, 2}, {0, 0, 1, 1}};
+    sheet.bold = {{0, 0}, {0, 1}};
+    QString error;
+    QVERIFY2(XlsxWriter::write(path, {sheet}, &error), qPrintable(error));
+    const std::optional<QList<ZipEntry>> entries = readZip(path);
+    QVERIFY(entries);
+    const QString sheetXml = QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/sheet1.xml")));
+    static const QRegularExpression mergeCell(QStringLiteral("<mergeCell ref=\"([A-Z0-9:]+)\"/>"));
+    QStringList merges;
+    for (auto it = mergeCell.globalMatch(sheetXml); it.hasNext();)
+        merges << it.next().captured(1);
+    QCOMPARE(merges, QStringList{QStringLiteral("A4:B4")});
+    // The first column is as wide as the item (its neighbour would cut it),
+    // not as the note, which runs on over empty cells, nor as the merged
+    // text, which has both columns; the second fits the widest amount.
+    static const QRegularExpression column(QStringLiteral("<col min=\"(\\d+)\" max=\"\\d+\" width=\"([0-9.]+)\""));
+    QMap<int, double> widths;
+    for (auto it = column.globalMatch(sheetXml); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        widths.insert(match.captured(1).toInt(), match.captured(2).toDouble());
+    }
+    QVERIFY2(widths.value(1) > item.size() && widths.value(1) < note.size(), qPrintable(sheetXml));
+    QVERIFY2(widths.value(2) > QStringLiteral("1,234,567.00").size(), qPrintable(sheetXml));
+    // Amounts are numbers shown with their currency and decimals.
+    const QStringList shared = sharedStrings(entryData(*entries, QStringLiteral("xl/sharedStrings.xml")));
+    const QMap<QString, QString> values =
+        cells(entryData(*entries, QStringLiteral("xl/worksheets/sheet1.xml")), shared);
+    QCOMPARE(values.value(QStringLiteral("B2")), QStringLiteral("#112.8"));
+    QCOMPARE(values.value(QStringLiteral("B3")), QStringLiteral("#1234567"));
+    const QString styles = QString::fromUtf8(entryData(*entries, QStringLiteral("xl/styles.xml")));
+    QVERIFY2(styles.contains(QStringLiteral("formatCode=\"&quot;£&quot;0.00\"")), qPrintable(styles));
+    QVERIFY2(styles.contains(QStringLiteral("formatCode=\"#,##0.00\"")), qPrintable(styles));
+    // The cell with a line break wraps, and its row is two lines high; the
+    // note does not need to wrap.
+    static const QRegularExpression tallRow(QStringLiteral("<row r=\"(\\d+)\"[^>]* ht=\"(\\d+)\""));
+    QStringList tallRows;
+    for (auto it = tallRow.globalMatch(sheetXml); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        tallRows << match.captured(1) + QLatin1Char(':') + match.captured(2);
+    }
+    QCOMPARE(tallRows, QStringList{QStringLiteral("3:30")});
+    QVERIFY2(styles.contains(QStringLiteral("wrapText=\"1\"")), qPrintable(styles));
+    static const QRegularExpression styled(QStringLiteral("<c r=\"(\\w+)\" s=\"\\d+\""));
+    QStringList styledCells;
+    for (auto it = styled.globalMatch(sheetXml); it.hasNext();)
+        styledCells << it.next().captured(1);
+    QCOMPARE(styledCells.join(QLatin1Char(' ')), QStringLiteral("A1 B1 B2 A3 B3"));
+    QVERIFY2(styles.contains(QStringLiteral("<b/>")), qPrintable(styles));
+}
+
+void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
+{
+    const QString words = QStringLiteral("A remark far longer than any column may be wide, ");
+    const QString longText = words + words + words;                           // 150 characters
+    const QString wide = QString::fromUtf8("\u8fd9\u662f\u4e00\u4e2a\u8868"); // five wide letters
+    XlsxWriter::Sheet sheet{QStringLiteral("Page 1"),
+                            {{longText, QStringLiteral("next")}, {longText}, {wide, QStringLiteral("9")}}};
+    const SheetLayout layout(sheet);
+    // Cut by its neighbour, the text wraps in the widest column, over three lines.
+    QCOMPARE(layout.columnWidths().value(0), SheetLayout::kMaxColumnWidth);
+    QVERIFY(layout.wraps(0, 0));
+    QCOMPARE(layout.rowLines(0), 3);
+    // With nothing beside it, it runs on over the empty cells.
+    QVERIFY(!layout.wraps(1, 0));
+    QCOMPARE(layout.rowLines(1), 1);
+    QCOMPARE(SheetLayout::textWidth(wide), 10.0);
 }
 
 void TestFormats::workbookWriteFailureIsReported()

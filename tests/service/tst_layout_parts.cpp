@@ -63,7 +63,7 @@ private slots:
     void alignedCellsHaveTheirOwnFace();
     void stackedLinesBesideARowStayInIt();
     void raggedLinesStayLines();
-    void sheetRowsAndNumbers();
+    void sheetRowsFollowTheFlow();
     void linkListIsReadSafely();
     void documentInformationIsReadAndWritten();
     void headingsByRelativeSize();
@@ -1389,28 +1389,30 @@ void TestLayoutParts::raggedLinesStayLines()
     QCOMPARE(parts.first().lines.size(), 3);
 }
 
-void TestLayoutParts::sheetRowsAndNumbers()
+void TestLayoutParts::sheetRowsFollowTheFlow()
 {
-    QCOMPARE(SheetBuilder::cellValue(QStringLiteral(" 1,234.50 ")), QStringLiteral("1234.50"));
-    QCOMPARE(SheetBuilder::cellValue(QStringLiteral("-12,000")), QStringLiteral("-12000"));
-    QCOMPARE(SheetBuilder::cellValue(QStringLiteral("1,2,3")), QStringLiteral("1,2,3"));
-    QCOMPARE(SheetBuilder::cellValue(QStringLiteral("Smith, John")), QStringLiteral("Smith, John"));
     StructuredPage page;
-    page.paragraphs = {paragraph(QStringLiteral("Name\tValue"), 0, 100), paragraph(QStringLiteral("After"), 0, 200)};
+    page.paragraphs = {paragraph(QStringLiteral("Name\tValue"), 1, 100), paragraph(QStringLiteral("After"), 0, 200)};
     Table table = grid(2, 2);
     table.cells[0][0].columnSpan = 2;
     table.cells[0][1].columnSpan = 0;
-    table.cells[0][0].paragraphs = {paragraph(QStringLiteral("Merged"), 0, 110),
-                                    paragraph(QStringLiteral("head"), 0, 120)};
+    table.cells[0][0].paragraphs = {paragraph(QStringLiteral("Merged"), 1, 110),
+                                    paragraph(QStringLiteral("head"), 1, 120)};
     table.cells[1][1].paragraphs = {paragraph(QStringLiteral("7"), 0, 130)};
     page.tables = {table};
     page.bands = {
         {0,
          300,
          {{0, 600, {{FlowItem::Kind::Paragraph, 0}, {FlowItem::Kind::Table, 0}, {FlowItem::Kind::Paragraph, 1}}}}}};
-    QCOMPARE(SheetBuilder::rows(page), (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
-                                                           strings({"", "7"}), strings({"After"})}));
-    const QList<XlsxWriter::Sheet> sheets = SheetBuilder::sheets({page, StructuredPage()});
+    TextStyle bold;
+    bold.bold = true;
+    const QList<XlsxWriter::Sheet> sheets = SheetBuilder::sheets({page, StructuredPage()}, {TextStyle(), bold});
+    QCOMPARE(sheets[0].rows, (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
+                                                 strings({"", "7"}), strings({"After"})}));
+    // The merged cell is merged on the sheet, below the row before the table.
+    QVERIFY(sheets[0].merged == (QList<XlsxWriter::Range>{{1, 0, 1, 2}}));
+    // Bold text is bold in its cells, the tab-split row's and the merged one.
+    QVERIFY(sheets[0].bold == (QList<XlsxWriter::Cell>{{0, 0}, {0, 1}, {1, 0}}));
     QCOMPARE(sheets.size(), 2);
     QCOMPARE(sheets[1].name, QStringLiteral("Page 2"));
     QVERIFY(sheets[1].rows.isEmpty());
@@ -1425,9 +1427,10 @@ void TestLayoutParts::sheetRowsAndNumbers()
                 each.rightToLeft = true;
         }
     }
-    QCOMPARE(SheetBuilder::rows(page), (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
-                                                           strings({"7", ""}), strings({"After"})}));
-    QVERIFY(SheetBuilder::sheets({page}).first().rightToLeft);
+    const XlsxWriter::Sheet fromRight = SheetBuilder::sheets({page}).first();
+    QCOMPARE(fromRight.rows, (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
+                                                 strings({"7", ""}), strings({"After"})}));
+    QVERIFY(fromRight.rightToLeft);
 }
 
 void TestLayoutParts::linkListIsReadSafely()

@@ -936,6 +936,12 @@ void TestLayoutText::alignment_data()
                             << int(Paragraph::Align::Left);
     QTest::newRow("centred") << QList<QRectF>{line(100, 272, 0), line(120, 252, 12)} << int(Paragraph::Align::Center);
     QTest::newRow("right") << QList<QRectF>{line(100, 300, 0), line(180, 300, 12)} << int(Paragraph::Align::Right);
+    QTest::newRow("right, far in") << QList<QRectF>{line(170, 300, 0), line(200, 300, 12)}
+                                   << int(Paragraph::Align::Right);
+    QTest::newRow("right, far in, longer below")
+        << QList<QRectF>{line(200, 300, 0), line(170, 300, 12)} << int(Paragraph::Align::Right);
+    QTest::newRow("hanging indent") << QList<QRectF>{line(72, 300, 0), line(90, 300, 12)}
+                                    << int(Paragraph::Align::Justify);
     // A displayed formula's lines aligned on their signs: only roughly on one centre.
     QTest::newRow("display") << QList<QRectF>{line(122, 242, 0), line(114, 256, 12), line(150, 220, 24)}
                              << int(Paragraph::Align::Center);

@@ -37,19 +37,35 @@ void TestServiceDocuments::workbookOpensInLibreOffice()
 {
     const QString path = mDir.filePath(QStringLiteral("book.xlsx"));
     QString error;
-    QVERIFY2(XlsxWriter::write(path,
-                               {{QStringLiteral("Page 1"),
-                                 {{QStringLiteral("Name"), QStringLiteral("Qty")},
-                                  {QStringLiteral("Apple & <Pear>"), QStringLiteral("3")}}},
-                                {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}}},
-                               &error),
-             qPrintable(error));
+    XlsxWriter::Sheet first{
+        QStringLiteral("Page 1"),
+        {{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price"), QStringLiteral("Off")},
+         {QStringLiteral("Apple & <Pear>"), QStringLiteral("3"), QStringLiteral("£1,238.50"), QStringLiteral("7.5%")},
+         {QStringLiteral("Refund"), QString(), QStringLiteral("(12.00)"), QString()},
+         {QStringLiteral("Spread over two"), QString(), QString(), QString()}}};
+    first.merged = {{3, 0, 1, 2}};
+    QVERIFY2(
+        XlsxWriter::write(
+            path, {first, {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}}}, &error),
+        qPrintable(error));
     const std::optional<QStringList> entries = TestDocuments::zipEntries(path);
     QVERIFY(entries && entries->contains(QStringLiteral("xl/worksheets/sheet2.xml")));
-    const QString csv = TestDocuments::office(path, QStringLiteral("csv"), mDir.filePath(QStringLiteral("csv")));
+    // Cells as shown: numbers keep the look their text had.
+    const QString csv =
+        TestDocuments::office(path, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true"),
+                              mDir.filePath(QStringLiteral("csv")));
     QVERIFY(!csv.isEmpty());
     const QString text = QString::fromUtf8(TestDocuments::read(csv));
-    QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3,\"£1,238.50\",7.5%")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Refund,,(12.00),")), qPrintable(text));
+    // And they are numbers: LibreOffice adds them up.
+    const QString fods = TestDocuments::office(path, QStringLiteral("fods"), mDir.filePath(QStringLiteral("fods")));
+    const QString sheets = QString::fromUtf8(TestDocuments::read(fods));
+    QVERIFY2(sheets.contains(QStringLiteral("office:value-type=\"currency\"")) ||
+                 sheets.contains(QStringLiteral("office:value=\"1238.5\"")),
+             qPrintable(sheets.left(4000)));
+    QVERIFY(sheets.contains(QStringLiteral("office:value=\"-12\"")));
+    QVERIFY(sheets.contains(QStringLiteral("table:number-columns-spanned=\"2\"")));
 }
 
 void TestServiceDocuments::pageSizes()

@@ -1,0 +1,123 @@
+#include "formats/SheetLayout.h"
+
+#include "formats/CellNumber.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Excel's default column, in widths of a digit.
+constexpr double kDefaultWidth = 8.43;
+
+} // namespace
+
+SheetLayout::SheetLayout(const XlsxWriter::Sheet &sheet) : mSheet(sheet)
+{
+    mMerged = mergeable();
+    for (const XlsxWriter::Range &range : mMerged) {
+        if (range.columns > 1)
+            mSpanning.insert(key(range.row, range.column));
+    }
+    mWidths = widths();
+}
+
+quint64 SheetLayout::key(qsizetype row, qsizetype column)
+{
+    return (quint64(row) << 32) | quint64(column);
+}
+
+double SheetLayout::textWidth(const QString &text)
+{
+    double widest = 0;
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        double width = 0;
+        for (const QChar c : line)
+            width += (c.unicode() >= 0x1100 && c.script() != QChar::Script_Common) ? 2 : 1.1;
+        widest = qMax(widest, width);
+    }
+    return widest;
+}
+
+// Whether a cell's text must fit its column to be read: a number shows as
+// "###" when cut, and text runs on over its right neighbour only while that
+// is empty.
+bool SheetLayout::needsItsWidth(qsizetype row, qsizetype column) const
+{
+    const QStringList &cells = mSheet.rows[row];
+    if (CellNumber::read(cells[column]))
+        return true;
+    for (qsizetype next = column + 1; next < cells.size(); ++next) {
+        if (!cells[next].trimmed().isEmpty())
+            return true;
+    }
+    return cells[column].contains(QLatin1Char('\n'));
+}
+
+QList<XlsxWriter::Range> SheetLayout::mergeable() const
+{
+    qsizetype columns = 0;
+    for (const QStringList &row : mSheet.rows)
+        columns = qMax(columns, row.size());
+    QList<XlsxWriter::Range> ranges;
+    QSet<quint64> covered;
+    for (const XlsxWriter::Range &range : mSheet.merged) {
+        const bool inside = range.row >= 0 && range.column >= 0 && range.rows >= 1 && range.columns >= 1 &&
+                            qsizetype(range.row) + range.rows <= mSheet.rows.size() &&
+                            qsizetype(range.column) + range.columns <= columns;
+        if (!inside || range.rows * qint64(range.columns) < 2)
+            continue;
+        QList<quint64> cells;
+        for (int r = range.row; r < range.row + range.rows; ++r) {
+            for (int c = range.column; c < range.column + range.columns; ++c)
+                cells.append(key(r, c));
+        }
+        if (std::any_of(cells.cbegin(), cells.cend(), [&](quint64 cell) { return covered.contains(cell); }))
+            continue;
+        covered.unite(QSet<quint64>(cells.cbegin(), cells.cend()));
+        ranges.append(range);
+    }
+    return ranges;
+}
+
+// A cell merged across columns has the room of them all, and asks none of the first.
+QList<double> SheetLayout::widths() const
+{
+    QList<double> widths;
+    for (qsizetype r = 0; r < mSheet.rows.size(); ++r) {
+        const QStringList &row = mSheet.rows[r];
+        if (widths.size() < row.size())
+            widths.resize(row.size(), 0);
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (!mSpanning.contains(key(r, c)) && needsItsWidth(r, c))
+                widths[c] = qMax(widths[c], qMin(textWidth(row[c]) + 1, kMaxColumnWidth));
+        }
+    }
+    for (double &width : widths)
+        width = width > kDefaultWidth ? width : 0;
+    return widths;
+}
+
+// Lines break where the source broke them, and text too long for the
+// widest column wraps rather than being cut at its neighbour.
+bool SheetLayout::wraps(qsizetype row, qsizetype column) const
+{
+    const QString &text = mSheet.rows[row][column];
+    return text.contains(QLatin1Char('\n')) || (needsItsWidth(row, column) && textWidth(text) + 1 > kMaxColumnWidth);
+}
+
+int SheetLayout::rowLines(qsizetype row) const
+{
+    int most = 1;
+    const QStringList &cells = mSheet.rows[row];
+    for (qsizetype c = 0; c < cells.size(); ++c) {
+        if (!wraps(row, c) || CellNumber::read(cells[c]))
+            continue;
+        const double width = mWidths[c] > 0 ? mWidths[c] : kDefaultWidth;
+        int lines = 0;
+        for (const QString &line : cells[c].split(QLatin1Char('\n')))
+            lines += qMax(1, int(std::ceil(textWidth(line) / qMax(1.0, width - 1))));
+        most = qMax(most, lines);
+    }
+    return most;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "formats/XlsxWriter.h"
+
+#include <QList>
+#include <QSet>
+
+// How much room a sheet's cells get: columns widened (in widths of a digit)
+// so that what would be cut shows whole, text with line breaks or too long
+// for any column wrapped, rows tall enough for their wrapped lines, and the
+// merged ranges that can be merged.
+class SheetLayout final {
+public:
+    // Wider columns would push their neighbours off the screen; longer text wraps.
+    static constexpr double kMaxColumnWidth = 60;
+
+    explicit SheetLayout(const XlsxWriter::Sheet &sheet);
+
+    // Inside the sheet, more than one cell, none overlapping one before it.
+    const QList<XlsxWriter::Range> &merged() const { return mMerged; }
+    // One per column; 0 leaves the default width.
+    const QList<double> &columnWidths() const { return mWidths; }
+    bool wraps(qsizetype row, qsizetype column) const;
+    // Lines the row must show; 1 for most.
+    int rowLines(qsizetype row) const;
+
+    // What a text takes across: its longest line, a wide (East Asian) letter counting two.
+    static double textWidth(const QString &text);
+
+private:
+    static quint64 key(qsizetype row, qsizetype column);
+    bool needsItsWidth(qsizetype row, qsizetype column) const;
+    QList<XlsxWriter::Range> mergeable() const;
+    QList<double> widths() const;
+
+    const XlsxWriter::Sheet &mSheet;
+    QList<XlsxWriter::Range> mMerged;
+    QSet<quint64> mSpanning; // first cells of ranges merged across columns
+    QList<double> mWidths;
+};
