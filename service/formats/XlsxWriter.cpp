@@ -47,11 +47,22 @@ QString leftCodePoints(const QString &text, qsizetype count)
 
 // How a cell is shown.
 struct CellLook {
+    XlsxWriter::Look look;
     QString numberFormat; // empty: general
     bool wrap = false;
-    bool bold = false;
 
-    bool plain() const { return numberFormat.isEmpty() && !wrap && !bold; }
+    bool plain() const { return numberFormat.isEmpty() && !wrap && look == XlsxWriter::Look(); }
+    QString key() const
+    {
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+            .arg(numberFormat)
+            .arg(int(wrap))
+            .arg(int(look.bold))
+            .arg(look.color)
+            .arg(look.filled ? qint64(look.fill) : -1)
+            .arg(int(look.border))
+            .arg(look.borderColor);
+    }
 };
 
 // The formats cells are given, each made once per workbook.
@@ -59,24 +70,38 @@ struct CellFormats {
     lxw_workbook *workbook = nullptr;
     QHash<QString, lxw_format *> made; // by what they set
 
-    lxw_format *of(const CellLook &look)
+    lxw_format *of(const CellLook &cell)
     {
-        if (look.plain())
+        if (cell.plain())
             return nullptr;
-        const QString key = look.numberFormat + QLatin1Char('\x01') + QLatin1Char(look.wrap ? 'w' : '-') +
-                            QLatin1Char(look.bold ? 'b' : '-');
-        lxw_format *&format = made[key];
-        if (format)
-            return format;
-        format = workbook_add_format(workbook);
-        if (!look.numberFormat.isEmpty())
-            format_set_num_format(format, look.numberFormat.toUtf8().constData());
-        if (look.wrap) {
+        lxw_format *&format = made[cell.key()];
+        if (!format)
+            format = make(cell);
+        return format;
+    }
+
+    lxw_format *make(const CellLook &cell) const
+    {
+        lxw_format *format = workbook_add_format(workbook);
+        if (!cell.numberFormat.isEmpty())
+            format_set_num_format(format, cell.numberFormat.toUtf8().constData());
+        if (cell.wrap) {
             format_set_text_wrap(format);
             format_set_align(format, LXW_ALIGN_VERTICAL_TOP);
         }
+        const XlsxWriter::Look &look = cell.look;
         if (look.bold)
             format_set_bold(format);
+        if (look.color != 0)
+            format_set_font_color(format, look.color);
+        if (look.filled) {
+            format_set_pattern(format, LXW_PATTERN_SOLID);
+            format_set_bg_color(format, look.fill);
+        }
+        if (look.border) {
+            format_set_border(format, LXW_BORDER_THIN);
+            format_set_border_color(format, look.borderColor);
+        }
         return format;
     }
 };
@@ -91,16 +116,20 @@ void setRowHeights(lxw_worksheet *worksheet, const SheetLayout &layout, qsizetyp
     }
 }
 
-lxw_format *formatOf(const SheetLayout &layout, const QString &text, qsizetype row, qsizetype column, bool bold,
+// A cell past the end of its row has no text, but may have a look.
+lxw_format *formatOf(const SheetLayout &layout, const XlsxWriter::Sheet &sheet, qsizetype row, qsizetype column,
                      CellFormats &formats)
 {
-    CellLook look;
-    if (const std::optional<CellNumber> number = CellNumber::read(text))
-        look.numberFormat = number->format;
+    CellLook cell;
+    cell.look = sheet.looks.value({int(row), int(column)});
+    const QStringList &texts = sheet.rows[row];
+    if (column >= texts.size())
+        return formats.of(cell);
+    if (const std::optional<CellNumber> number = CellNumber::read(texts[column]))
+        cell.numberFormat = number->format;
     else
-        look.wrap = layout.wraps(row, column);
-    look.bold = bold;
-    return formats.of(look);
+        cell.wrap = layout.wraps(row, column);
+    return formats.of(cell);
 }
 
 lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value, lxw_format *format)
@@ -108,8 +137,8 @@ lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const
     if (const std::optional<CellNumber> number = CellNumber::read(value))
         return worksheet_write_number(sheet, row, column, number->value, format);
     QString text = withoutControls(value.trimmed(), true);
-    if (text.isEmpty())
-        return LXW_NO_ERROR; // an empty cell is simply not written
+    if (text.isEmpty()) // written only to show its look: a rule round it, a fill
+        return format ? worksheet_write_blank(sheet, row, column, format) : LXW_NO_ERROR;
     if (text.size() > kCellTextMax)
         text.truncate(text[kCellTextMax - 1].isHighSurrogate() ? kCellTextMax - 1 : kCellTextMax);
     return worksheet_write_string(sheet, row, column, text.toUtf8().constData(), format);
@@ -123,14 +152,10 @@ QString errorText(lxw_error error)
 // Merges the ranges that can be, each given its first cell's format, which
 // is written over it afterwards.
 lxw_error mergeRanges(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, const SheetLayout &layout,
-                      const QSet<XlsxWriter::Cell> &bold, CellFormats &formats)
+                      CellFormats &formats)
 {
     for (const XlsxWriter::Range &range : layout.merged()) {
-        const QStringList &row = sheet.rows[range.row];
-        lxw_format *format = nullptr;
-        if (range.column < row.size())
-            format = formatOf(layout, row[range.column], range.row, range.column,
-                              bold.contains({range.row, range.column}), formats);
+        lxw_format *format = formatOf(layout, sheet, range.row, range.column, formats);
         const lxw_error result = worksheet_merge_range(worksheet, lxw_row_t(range.row), lxw_col_t(range.column),
                                                        lxw_row_t(range.row + range.rows - 1),
                                                        lxw_col_t(range.column + range.columns - 1), "", format);
@@ -156,15 +181,29 @@ QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, Cell
             worksheet_set_column(worksheet, lxw_col_t(c), lxw_col_t(c), widths[c], nullptr);
     }
     setRowHeights(worksheet, layout, rows.size());
-    const QSet<XlsxWriter::Cell> bold(sheet.bold.cbegin(), sheet.bold.cend());
-    if (const lxw_error merged = mergeRanges(worksheet, sheet, layout, bold, formats); merged != LXW_NO_ERROR)
+    if (const lxw_error merged = mergeRanges(worksheet, sheet, layout, formats); merged != LXW_NO_ERROR)
         return QStringLiteral("cannot merge cells: %1").arg(errorText(merged));
+    const auto write = [&](qsizetype r, qsizetype c) {
+        const QString text = c < rows[r].size() ? rows[r][c] : QString();
+        const lxw_error result =
+            writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, formatOf(layout, sheet, r, c, formats));
+        return result == LXW_NO_ERROR
+                   ? QString()
+                   : QStringLiteral("row %1, column %2: %3").arg(r + 1).arg(c + 1).arg(errorText(result));
+    };
     for (qsizetype r = 0; r < rows.size(); ++r) {
         for (qsizetype c = 0; c < rows[r].size(); ++c) {
-            lxw_format *format = formatOf(layout, rows[r][c], r, c, bold.contains({int(r), int(c)}), formats);
-            const lxw_error result = writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), rows[r][c], format);
-            if (result != LXW_NO_ERROR)
-                return QStringLiteral("row %1, column %2: %3").arg(r + 1).arg(c + 1).arg(errorText(result));
+            if (const QString problem = write(r, c); !problem.isEmpty())
+                return problem;
+        }
+    }
+    for (auto look = sheet.looks.cbegin(); look != sheet.looks.cend(); ++look) {
+        const XlsxWriter::Cell cell = look.key();
+        const bool pastTheText = cell.row >= 0 && cell.row < rows.size() && cell.column >= rows[cell.row].size() &&
+                                 cell.column < LXW_COL_MAX;
+        if (pastTheText) {
+            if (const QString problem = write(cell.row, cell.column); !problem.isEmpty())
+                return problem;
         }
     }
     return {};

@@ -2,16 +2,16 @@
 
 #include "formats/DocumentInfo.h"
 
-#include <QHashFunctions>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 // Writes an Office Open XML workbook through libxlsxwriter: one worksheet per
 // sheet given, numbers as numbers shown as their text showed them (see
-// CellNumber) and everything else as text. Columns are widened to show what
-// would otherwise be cut; text with line breaks, or too long for any column,
-// wraps.
+// CellNumber) and everything else as text, in the looks given. Columns are
+// widened to show what would otherwise be cut; text with line breaks, or too
+// long for any column, wraps.
 class XlsxWriter final {
 public:
     // Cells from (row, column) on, counted from 0.
@@ -30,12 +30,23 @@ public:
         bool operator==(const Cell &other) const = default;
         friend size_t qHash(const Cell &cell, size_t seed = 0) { return qHashMulti(seed, cell.row, cell.column); }
     };
+    // How a cell looks besides its text; colours are 0xRRGGBB.
+    struct Look {
+        bool bold = false;
+        quint32 color = 0; // of the text
+        bool filled = false;
+        quint32 fill = 0xFFFFFF;
+        bool border = false; // a thin rule all round
+        quint32 borderColor = 0;
+
+        bool operator==(const Look &other) const = default;
+    };
     struct Sheet {
         QString name;
         QList<QStringList> rows;
         bool rightToLeft = false; // shown from the right: the first column is the rightmost
         QList<Range> merged = {}; // shown as one cell, with the text of the range's first
-        QList<Cell> bold = {};
+        QHash<Cell, Look> looks = {};
     };
 
     // On failure *error says why, and no partial workbook is left at path.

@@ -1,5 +1,7 @@
 #include "layout/SheetBuilder.h"
 
+#include <cmath>
+
 namespace {
 
 // A table row's cell texts from its first column on: from the left, or from
@@ -44,23 +46,52 @@ bool mostlyRightToLeft(const StructuredPage &page)
     return rightToLeft * 2 > all;
 }
 
-// Whether every letter of the paragraphs is set in bold (a heading's are shown bold).
-bool allBold(const QList<Paragraph> &paragraphs, const QList<TextStyle> &styles)
+// Relative luminance, 0 for black to 1 for white, as contrast is judged.
+double luminance(Rgb color)
 {
-    bool any = false;
+    double sum = 0;
+    const double weights[] = {0.2126, 0.7152, 0.0722};
+    for (int channel = 0; channel < 3; ++channel) {
+        const double value = double((color >> (16 - 8 * channel)) & 0xFF) / 255;
+        sum += weights[channel] * (value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+}
+
+// Whether text of one colour can be read on the other. White text stood on
+// a picture or a page background the sheet does not have.
+bool readable(Rgb text, Rgb background)
+{
+    const double lighter = qMax(luminance(text), luminance(background));
+    const double darker = qMin(luminance(text), luminance(background));
+    return (lighter + 0.05) / (darker + 0.05) >= 2.5;
+}
+
+// How paragraphs look in a cell: bold where every letter is (a heading's
+// are shown bold), in the colour every letter shares.
+XlsxWriter::Look lookOf(const QList<Paragraph> &paragraphs, const QList<TextStyle> &styles)
+{
+    XlsxWriter::Look look;
+    bool bold = true;
+    bool first = true;
+    bool oneColor = true;
     for (const Paragraph &paragraph : paragraphs) {
         for (const TextRun &run : paragraph.runs) {
             if (run.text.trimmed().isEmpty())
                 continue;
-            if (!styles.value(run.style).bold && paragraph.headingLevel == 0)
-                return false;
-            any = true;
+            const TextStyle style = styles.value(run.style);
+            bold = bold && (style.bold || paragraph.headingLevel > 0);
+            oneColor = oneColor && (first || style.color == look.color);
+            look.color = style.color;
+            first = false;
         }
     }
-    return any;
+    look.bold = bold && !first;
+    look.color = oneColor ? look.color : 0;
+    return look;
 }
 
-// A table's merged and bold cells on the sheet, whose rows so far number `top`.
+// A table's merged cells and looks on the sheet, whose rows so far number `top`.
 void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
 {
     const int top = int(sheet.rows.size());
@@ -73,8 +104,14 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWrit
             const int at = int(qMax<qsizetype>(0, sheet.rightToLeft ? row.size() - c - cell.columnSpan : c));
             if (cell.rowSpan * cell.columnSpan > 1)
                 sheet.merged.append({top + int(r), at, cell.rowSpan, cell.columnSpan});
-            if (allBold(cell.paragraphs, styles))
-                sheet.bold.append({top + int(r), at});
+            XlsxWriter::Look look = lookOf(cell.paragraphs, styles);
+            look.filled = cell.filled;
+            look.fill = cell.filled ? cell.fill : look.fill;
+            look.color = readable(look.color, look.fill) ? look.color : 0;
+            look.border = table.ruled;
+            look.borderColor = table.ruleColor;
+            if (look != XlsxWriter::Look())
+                sheet.looks.insert({top + int(r), at}, look);
         }
     }
 }
@@ -82,9 +119,11 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWrit
 void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
 {
     const QStringList cells = paragraph.text().split(QLatin1Char('\t'));
-    if (allBold({paragraph}, styles)) {
+    XlsxWriter::Look look = lookOf({paragraph}, styles);
+    look.color = readable(look.color, look.fill) ? look.color : 0;
+    if (look != XlsxWriter::Look()) {
         for (qsizetype c = 0; c < cells.size(); ++c)
-            sheet.bold.append({int(sheet.rows.size()), int(c)});
+            sheet.looks.insert({int(sheet.rows.size()), int(c)}, look);
     }
     sheet.rows.append(cells);
 }

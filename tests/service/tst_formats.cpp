@@ -387,7 +387,16 @@ void TestFormats::workbookColumnsShowTheirCells()
     // One range to merge; one overlapping it, one past the last row and a
     // single cell are passed over.
     sheet.merged = {{3, 0, 1, 2}, {3, 1, 2, 1}, {9, 0, 1, 2}, {0, 0, 1, 1}};
-    sheet.bold = {{0, 0}, {0, 1}};
+    XlsxWriter::Look bold;
+    bold.bold = true;
+    sheet.looks = {{{0, 0}, bold}, {{0, 1}, bold}};
+    // An empty cell with a look is written to show it.
+    XlsxWriter::Look ruled;
+    ruled.border = true;
+    ruled.filled = true;
+    ruled.fill = 0x1F4E79;
+    ruled.color = 0xFFFFFF;
+    sheet.looks.insert({4, 1}, ruled);
     QString error;
     QVERIFY2(XlsxWriter::write(path, {sheet}, &error), qPrintable(error));
     const std::optional<QList<ZipEntry>> entries = readZip(path);
@@ -432,8 +441,10 @@ void TestFormats::workbookColumnsShowTheirCells()
     QStringList styledCells;
     for (auto it = styled.globalMatch(sheetXml); it.hasNext();)
         styledCells << it.next().captured(1);
-    QCOMPARE(styledCells.join(QLatin1Char(' ')), QStringLiteral("A1 B1 B2 A3 B3"));
+    QCOMPARE(styledCells.join(QLatin1Char(' ')), QStringLiteral("A1 B1 B2 A3 B3 B5"));
     QVERIFY2(styles.contains(QStringLiteral("<b/>")), qPrintable(styles));
+    QVERIFY2(styles.contains(QStringLiteral("<fgColor rgb=\"FF1F4E79\"/>")), qPrintable(styles));
+    QVERIFY2(styles.contains(QStringLiteral("<left style=\"thin\">")), qPrintable(styles));
 }
 
 void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()

@@ -1392,13 +1392,18 @@ void TestLayoutParts::raggedLinesStayLines()
 void TestLayoutParts::sheetRowsFollowTheFlow()
 {
     StructuredPage page;
-    page.paragraphs = {paragraph(QStringLiteral("Name\tValue"), 1, 100), paragraph(QStringLiteral("After"), 0, 200)};
+    page.paragraphs = {paragraph(QStringLiteral("Name\tValue"), 1, 100), paragraph(QStringLiteral("After"), 3, 200)};
     Table table = grid(2, 2);
     table.cells[0][0].columnSpan = 2;
     table.cells[0][1].columnSpan = 0;
     table.cells[0][0].paragraphs = {paragraph(QStringLiteral("Merged"), 1, 110),
                                     paragraph(QStringLiteral("head"), 1, 120)};
-    table.cells[1][1].paragraphs = {paragraph(QStringLiteral("7"), 0, 130)};
+    table.cells[1][1].paragraphs = {paragraph(QStringLiteral("7"), 2, 130)};
+    table.cells[1][0].paragraphs = {paragraph(QStringLiteral("Sum"), 3, 130)};
+    table.cells[1][0].filled = true;
+    table.cells[1][0].fill = 0x1F4E79;
+    table.ruled = true;
+    table.ruleColor = 0x808080;
     page.tables = {table};
     page.bands = {
         {0,
@@ -1406,13 +1411,35 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
          {{0, 600, {{FlowItem::Kind::Paragraph, 0}, {FlowItem::Kind::Table, 0}, {FlowItem::Kind::Paragraph, 1}}}}}};
     TextStyle bold;
     bold.bold = true;
-    const QList<XlsxWriter::Sheet> sheets = SheetBuilder::sheets({page, StructuredPage()}, {TextStyle(), bold});
+    TextStyle red;
+    red.color = 0xC00000;
+    // White text stood on something the sheet does not have; it is shown black.
+    TextStyle white;
+    white.color = 0xFFFFFF;
+    const QList<XlsxWriter::Sheet> sheets =
+        SheetBuilder::sheets({page, StructuredPage()}, {TextStyle(), bold, red, white});
     QCOMPARE(sheets[0].rows, (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
-                                                 strings({"", "7"}), strings({"After"})}));
+                                                 strings({"Sum", "7"}), strings({"After"})}));
     // The merged cell is merged on the sheet, below the row before the table.
     QVERIFY(sheets[0].merged == (QList<XlsxWriter::Range>{{1, 0, 1, 2}}));
-    // Bold text is bold in its cells, the tab-split row's and the merged one.
-    QVERIFY(sheets[0].bold == (QList<XlsxWriter::Cell>{{0, 0}, {0, 1}, {1, 0}}));
+    // Bold text is bold in its cells, the tab-split row's and the merged one;
+    // the table's cells keep their rules, fill and text colour.
+    const auto look = [](bool isBold, quint32 color, bool filled, bool border) {
+        XlsxWriter::Look made;
+        made.bold = isBold;
+        made.color = color;
+        made.filled = filled;
+        made.fill = filled ? 0x1F4E79 : 0xFFFFFF;
+        made.border = border;
+        made.borderColor = border ? 0x808080 : 0;
+        return made;
+    };
+    const QHash<XlsxWriter::Cell, XlsxWriter::Look> looks = {{{0, 0}, look(true, 0, false, false)},
+                                                             {{0, 1}, look(true, 0, false, false)},
+                                                             {{1, 0}, look(true, 0, false, true)},
+                                                             {{2, 0}, look(false, 0xFFFFFF, true, true)},
+                                                             {{2, 1}, look(false, 0xC00000, false, true)}};
+    QVERIFY(sheets[0].looks == looks);
     QCOMPARE(sheets.size(), 2);
     QCOMPARE(sheets[1].name, QStringLiteral("Page 2"));
     QVERIFY(sheets[1].rows.isEmpty());
@@ -1429,7 +1456,7 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
     }
     const XlsxWriter::Sheet fromRight = SheetBuilder::sheets({page}).first();
     QCOMPARE(fromRight.rows, (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
-                                                 strings({"7", ""}), strings({"After"})}));
+                                                 strings({"7", "Sum"}), strings({"After"})}));
     QVERIFY(fromRight.rightToLeft);
 }
 
