@@ -54,14 +54,15 @@ struct CellLook {
     bool plain() const { return numberFormat.isEmpty() && !wrap && look == XlsxWriter::Look(); }
     QString key() const
     {
-        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
             .arg(numberFormat)
             .arg(int(wrap))
             .arg(int(look.bold))
             .arg(look.color)
             .arg(look.filled ? qint64(look.fill) : -1)
             .arg(int(look.border))
-            .arg(look.borderColor);
+            .arg(look.borderColor)
+            .arg(int(look.align));
     }
 };
 
@@ -102,6 +103,9 @@ struct CellFormats {
             format_set_border(format, LXW_BORDER_THIN);
             format_set_border_color(format, look.borderColor);
         }
+        static const uint8_t kAlign[] = {LXW_ALIGN_NONE, LXW_ALIGN_LEFT, LXW_ALIGN_CENTER, LXW_ALIGN_RIGHT};
+        if (look.align != XlsxWriter::Look::Align::General)
+            format_set_align(format, kAlign[int(look.align)]);
         return format;
     }
 };

@@ -38,6 +38,7 @@ public:
         quint32 fill = 0xFFFFFF;
         bool border = false; // a thin rule all round
         quint32 borderColor = 0;
+        enum class Align { General, Left, Center, Right } align = Align::General;
 
         bool operator==(const Look &other) const = default;
     };

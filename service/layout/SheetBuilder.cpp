@@ -91,6 +91,32 @@ XlsxWriter::Look lookOf(const QList<Paragraph> &paragraphs, const QList<TextStyl
     return look;
 }
 
+// A cell's text set flush right or centred stays so (numbers are flush
+// right anyway). Cells keep their text off the rules, so the text's gaps to
+// the cell's sides tell, more than its alignment within them.
+XlsxWriter::Look::Align alignOf(const QList<Paragraph> &paragraphs, double left, double right)
+{
+    using Align = XlsxWriter::Look::Align;
+    if (paragraphs.isEmpty())
+        return Align::General;
+    double textLeft = paragraphs.first().box.left();
+    double textRight = paragraphs.first().box.right();
+    for (const Paragraph &paragraph : paragraphs) {
+        textLeft = qMin(textLeft, paragraph.box.left());
+        textRight = qMax(textRight, paragraph.box.right());
+    }
+    const double before = textLeft - left;
+    const double after = right - textRight;
+    const double size = paragraphs.first().lineHeight;
+    if (before < -1 || after < -1) // text reaching past its cell tells nothing
+        return Align::General;
+    if (before > 2 * after + 0.5 * size)
+        return Align::Right;
+    if (before > 0.5 * size && std::abs(before - after) < 0.2 * size)
+        return Align::Center;
+    return Align::General;
+}
+
 // A table's merged cells and looks on the sheet, whose rows so far number `top`.
 void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
 {
@@ -110,6 +136,8 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWrit
             look.color = readable(look.color, look.fill) ? look.color : 0;
             look.border = table.ruled;
             look.borderColor = table.ruleColor;
+            const int end = int(qMin<qsizetype>(c + cell.columnSpan, table.columnEdges.size() - 1));
+            look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
             if (look != XlsxWriter::Look())
                 sheet.looks.insert({top + int(r), at}, look);
         }

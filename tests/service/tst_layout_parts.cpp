@@ -1399,6 +1399,7 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
     table.cells[0][0].paragraphs = {paragraph(QStringLiteral("Merged"), 1, 110),
                                     paragraph(QStringLiteral("head"), 1, 120)};
     table.cells[1][1].paragraphs = {paragraph(QStringLiteral("7"), 2, 130)};
+    table.cells[1][1].paragraphs[0].box = QRectF(180, 120, 16, 12); // flush right in 150–200
     table.cells[1][0].paragraphs = {paragraph(QStringLiteral("Sum"), 3, 130)};
     table.cells[1][0].filled = true;
     table.cells[1][0].fill = 0x1F4E79;
@@ -1423,7 +1424,7 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
     // The merged cell is merged on the sheet, below the row before the table.
     QVERIFY(sheets[0].merged == (QList<XlsxWriter::Range>{{1, 0, 1, 2}}));
     // Bold text is bold in its cells, the tab-split row's and the merged one;
-    // the table's cells keep their rules, fill and text colour.
+    // the table's cells keep their rules, fill, text colour and alignment.
     const auto look = [](bool isBold, quint32 color, bool filled, bool border) {
         XlsxWriter::Look made;
         made.bold = isBold;
@@ -1434,11 +1435,12 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
         made.borderColor = border ? 0x808080 : 0;
         return made;
     };
-    const QHash<XlsxWriter::Cell, XlsxWriter::Look> looks = {{{0, 0}, look(true, 0, false, false)},
-                                                             {{0, 1}, look(true, 0, false, false)},
-                                                             {{1, 0}, look(true, 0, false, true)},
-                                                             {{2, 0}, look(false, 0xFFFFFF, true, true)},
-                                                             {{2, 1}, look(false, 0xC00000, false, true)}};
+    QHash<XlsxWriter::Cell, XlsxWriter::Look> looks = {{{0, 0}, look(true, 0, false, false)},
+                                                       {{0, 1}, look(true, 0, false, false)},
+                                                       {{1, 0}, look(true, 0, false, true)},
+                                                       {{2, 0}, look(false, 0xFFFFFF, true, true)},
+                                                       {{2, 1}, look(false, 0xC00000, false, true)}};
+    looks[{2, 1}].align = XlsxWriter::Look::Align::Right;
     QVERIFY(sheets[0].looks == looks);
     QCOMPARE(sheets.size(), 2);
     QCOMPARE(sheets[1].name, QStringLiteral("Page 2"));
