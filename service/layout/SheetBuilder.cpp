@@ -137,7 +137,9 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWrit
             look.border = table.ruled;
             look.borderColor = table.ruleColor;
             const int end = int(qMin<qsizetype>(c + cell.columnSpan, table.columnEdges.size() - 1));
-            look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
+            // A table of aligned columns has no sides to its cells, only the gaps between them.
+            if (table.ruled)
+                look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
             if (look != XlsxWriter::Look())
                 sheet.looks.insert({top + int(r), at}, look);
         }
