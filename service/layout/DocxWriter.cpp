@@ -15,6 +15,13 @@
 namespace {
 
 constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each page
+// A page's text may be set closer to fit the page down to this share of its
+// height; beyond it lines would overlap.
+constexpr double kTightestPage = 0.8;
+// Points a page's text may reach past its foot before it is set closer, and
+// the room it is then left above it: LibreOffice moves a line that ends
+// exactly at the foot to the next page.
+constexpr double kOverflowAllowance = 0.5;
 constexpr double kMinLine = 1.0;
 constexpr double kTightestLine = 0.6; // of its height: a single line set closer to what follows keeps that much
 constexpr double kCellMargin = 1.5;
@@ -136,7 +143,21 @@ public:
 private:
     void measureMargins();
     SectionLayout layoutOf(const StructuredPage &page, const Band *band) const;
-    void writePage(int index);
+    // Writes a page, its text set closer where it would not fit otherwise.
+    void writeFitting(int index);
+    // Writes the page as `page`; where its text ends.
+    double writePage(int index, const StructuredPage &page);
+    // What is written so far, to go back to.
+    struct Mark {
+        qsizetype fragments = 0;
+        Fragment last;
+        std::optional<SectionLayout> section;
+        bool sectionOnNewPage = true;
+        qsizetype closedColumns = 0;
+        int drawingId = 0;
+    };
+    Mark mark() const;
+    void rewind(const Mark &mark);
     static double topOf(const StructuredPage &page, const FlowItem &item);
     void openSection(const SectionLayout &layout, bool newPage);
     void closeSection();
@@ -1103,10 +1124,49 @@ double Writer::topOf(const StructuredPage &page, const FlowItem &item)
                                                   : page.tables[item.index].box().top();
 }
 
-void Writer::writePage(int index)
+Writer::Mark Writer::mark() const
+{
+    return {mBody.size(), mBody.isEmpty() ? Fragment() : mBody.last(), mSection, mSectionOnNewPage, mClosedColumns,
+            mDrawingId};
+}
+
+void Writer::rewind(const Mark &mark)
+{
+    // Closing a section writes into the last paragraph written before.
+    mBody.resize(mark.fragments);
+    if (!mBody.isEmpty())
+        mBody.last() = mark.last;
+    mSection = mark.section;
+    mSectionOnNewPage = mark.sectionOnNewPage;
+    mClosedColumns = mark.closedColumns;
+    mDrawingId = mark.drawingId;
+}
+
+// Text the writer would push past the page's foot (lines the source set
+// overlapping, text running off the page, stand-ins taller than their
+// originals) would start a page of its own and move every page after it.
+// The page's text is set closer instead, by as little as fits, and by no
+// more than kTightestPage, beyond which its lines would overlap.
+void Writer::writeFitting(int index)
+{
+    const StructuredPage &page = mPages[index];
+    const double top = mMargins.top + kCarrierHeight;
+    const double limit = page.size.height() - mMargins.bottom;
+    const Mark start = mark();
+    double end = writePage(index, page);
+    double factor = 1;
+    for (int attempt = 0; attempt < 4 && end > limit + kOverflowAllowance && end > top; ++attempt) {
+        factor *= (limit - kOverflowAllowance - top) / (end - top);
+        if (factor < kTightestPage)
+            break;
+        rewind(start);
+        end = writePage(index, page.withTextSqueezed(top, factor));
+    }
+}
+
+double Writer::writePage(int index, const StructuredPage &page)
 {
     mPageIndex = index;
-    const StructuredPage &page = mPages[index];
     const SectionLayout first = layoutOf(page, page.bands.isEmpty() ? nullptr : &page.bands.first());
     bool pageBreak = index > 0;
     if (!mSection || !mSection->sameAs(first)) {
@@ -1152,12 +1212,13 @@ void Writer::writePage(int index)
         if (layout.columns.size() > 1)
             closeSection();
     }
+    return cursor;
 }
 
 QByteArray Writer::document()
 {
     for (int i = 0; i < mPages.size(); ++i)
-        writePage(i);
+        writeFitting(i);
     if (mPages.isEmpty())
         spacer(kMinLine);
     // Written as bytes, so that the declaration names its encoding: without

@@ -62,3 +62,47 @@ QList<const Paragraph *> StructuredPage::readingOrder() const
     }
     return order;
 }
+
+namespace {
+
+double squeezedY(double y, double top, double factor)
+{
+    return y <= top ? y : top + (y - top) * factor;
+}
+
+// A paragraph starting above `top` stays as it is.
+void squeeze(Paragraph &paragraph, double top, double factor)
+{
+    if (paragraph.top() < top)
+        return;
+    const double boxTop = squeezedY(paragraph.box.top(), top, factor);
+    const double boxBottom = squeezedY(paragraph.box.bottom(), top, factor);
+    paragraph.box = QRectF(paragraph.box.left(), boxTop, paragraph.box.width(), boxBottom - boxTop);
+    paragraph.firstBaseline = squeezedY(paragraph.firstBaseline, top, factor);
+    paragraph.lastBaseline = squeezedY(paragraph.lastBaseline, top, factor);
+    paragraph.lineHeight *= factor;
+}
+
+} // namespace
+
+StructuredPage StructuredPage::withTextSqueezed(double top, double factor) const
+{
+    StructuredPage squeezed = *this;
+    for (Paragraph &paragraph : squeezed.paragraphs)
+        squeeze(paragraph, top, factor);
+    for (Table &table : squeezed.tables) {
+        for (double &edge : table.rowEdges)
+            edge = squeezedY(edge, top, factor);
+        for (QList<TableCell> &row : table.cells) {
+            for (TableCell &cell : row) {
+                for (Paragraph &paragraph : cell.paragraphs)
+                    squeeze(paragraph, top, factor);
+            }
+        }
+    }
+    for (Band &band : squeezed.bands) {
+        band.top = squeezedY(band.top, top, factor);
+        band.bottom = squeezedY(band.bottom, top, factor);
+    }
+    return squeezed;
+}

@@ -151,4 +151,7 @@ struct StructuredPage {
 
     // Every paragraph of the page in reading order, table cells row by row.
     QList<const Paragraph *> readingOrder() const;
+    // The page with its text (paragraphs, tables, bands) set closer below
+    // `top`, every distance from there times `factor`; drawings stay put.
+    StructuredPage withTextSqueezed(double top, double factor) const;
 };

@@ -38,6 +38,7 @@ private slots:
     void underlinesStrikesAndHighlightsStayWithTheirWords();
     void documentInformationIsKept();
     void everyPageStartsAPage();
+    void textRunningPastThePageFootStaysOnItsPage();
     void libreOfficeOpensWhatComesOut();
     void alignedLinesAndColumnsAtThePageFootStay();
     void brokenTraceFailsWithAText();
@@ -711,6 +712,29 @@ void TestLayoutDocuments::everyPageStartsAPage()
     for (int page = 1; page <= 3; ++page)
         QVERIFY2(texts.value(page - 1).contains(QStringLiteral("Page number %1").arg(page)),
                  qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+void TestLayoutDocuments::textRunningPastThePageFootStaysOnItsPage()
+{
+    // A slide's numbers set closer than their height, the last running off
+    // the page's foot: the flow needs more than the page has.
+    LayoutPdf pdf(QSizeF(300, 200));
+    pdf.newPage().text(40, 30, QStringLiteral("Steps of the plan"), 12);
+    for (int step = 0; step < 5; ++step) {
+        pdf.text(40, 62 + step * 34, QStringLiteral("0"), 22);
+        pdf.text(40, 80 + step * 34, QString::number(step + 1), 22);
+        pdf.text(80, 62 + step * 34, QStringLiteral("Step %1 of the plan").arg(step + 1), 10);
+    }
+    pdf.newPage().text(40, 60, QStringLiteral("Closing words"), 12);
+    const Converted result = convert(pdf, QStringLiteral("foot"));
+    QCOMPARE(result.pages.size(), 2);
+    const QString reopened = TestDocuments::office(mDir.filePath(QStringLiteral("foot/out.docx")),
+                                                   QStringLiteral("pdf"), mDir.filePath(QStringLiteral("foot/check")));
+    QVERIFY(!reopened.isEmpty());
+    const QStringList texts = TestDocuments::pdfText(reopened).split(QLatin1Char('\f'));
+    QCOMPARE(TestDocuments::pageCount(reopened), 2);
+    QVERIFY2(texts.value(0).contains(QStringLiteral("Step 5")) && texts.value(1).contains(QStringLiteral("Closing")),
+             qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 void TestLayoutDocuments::libreOfficeOpensWhatComesOut()

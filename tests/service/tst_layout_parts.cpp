@@ -64,6 +64,7 @@ private slots:
     void stackedLinesBesideARowStayInIt();
     void raggedLinesStayLines();
     void sheetRowsFollowTheFlow();
+    void squeezedTextKeepsItsProportions();
     void linkListIsReadSafely();
     void documentInformationIsReadAndWritten();
     void headingsByRelativeSize();
@@ -1460,6 +1461,29 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
     QCOMPARE(fromRight.rows, (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
                                                  strings({"7", "Sum"}), strings({"After"})}));
     QVERIFY(fromRight.rightToLeft);
+}
+
+void TestLayoutParts::squeezedTextKeepsItsProportions()
+{
+    StructuredPage page;
+    page.paragraphs = {paragraph(QStringLiteral("Above"), 0, 20), paragraph(QStringLiteral("Below"), 0, 120)};
+    Table table = grid(1, 1);
+    table.cells[0][0].paragraphs = {paragraph(QStringLiteral("Cell"), 0, 115)};
+    page.tables = {table};
+    page.bands = {{100, 200, {}}};
+    page.shapes = {{QRectF(10, 150, 50, 20)}};
+    const StructuredPage squeezed = page.withTextSqueezed(50, 0.5);
+    // Above `top` nothing moves; below it every distance from there halves.
+    QCOMPARE(squeezed.paragraphs[0].top(), page.paragraphs[0].top());
+    QCOMPARE(squeezed.paragraphs[1].top() - 50, (page.paragraphs[1].top() - 50) * 0.5);
+    QCOMPARE(squeezed.paragraphs[1].lineHeight, 6.0);
+    QCOMPARE(squeezed.paragraphs[1].box.bottom() - 50, (page.paragraphs[1].box.bottom() - 50) * 0.5);
+    QCOMPARE(squeezed.tables[0].rowEdges, (QList<double>{75, 85}));
+    QCOMPARE(squeezed.tables[0].cells[0][0].paragraphs[0].firstBaseline, 82.5);
+    QCOMPARE(squeezed.bands[0].top, 75.0);
+    QCOMPARE(squeezed.bands[0].bottom, 125.0);
+    // Drawings keep their places.
+    QCOMPARE(squeezed.shapes[0].box, page.shapes[0].box);
 }
 
 void TestLayoutParts::linkListIsReadSafely()
