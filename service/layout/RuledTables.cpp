@@ -151,6 +151,18 @@ RuledTables::Found grid(const QList<Segment> &horizontal, const QList<Segment> &
     return found;
 }
 
+// Cells left once merged ones count as one: a line coming into a frame's
+// side cuts its grid in two, but the frame stays one cell.
+int cellCount(const Table &table)
+{
+    int cells = 0;
+    for (const QList<TableCell> &row : table.cells) {
+        for (const TableCell &cell : row)
+            cells += cell.rowSpan >= 1 && cell.columnSpan >= 1 ? 1 : 0;
+    }
+    return cells;
+}
+
 constexpr int kMaxWordsPerValue = 4; // longer lines are running text, which rows must not cut
 
 // The y of the cuts between the lines of row `r`, or none where its cells do
@@ -292,7 +304,7 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
             continue;
         Found found = grid(horizontal, vertical);
         Table &table = found.table;
-        if (table.rows() < 1 || table.columns() < 1 || table.rows() * table.columns() < 2 ||
+        if (table.rows() < 1 || table.columns() < 1 || cellCount(table) < 2 ||
             !mostlyRuled(table, horizontal, vertical))
             continue;
         QList<double> widths;

@@ -1141,6 +1141,15 @@ void TestLayoutParts::ruledGridBecomesTable()
     for (int x = 1; x <= 4; ++x)
         chart.append({QPointF(100 + x * 75, 700), QPointF(100 + x * 75, 704), 0.5, 0});
     QVERIFY(RuledTables::find(chart, {}).isEmpty());
+    // A frame a line comes into at its side (a diagram's box) is a frame
+    // still, not a table of one merged cell.
+    QList<Rule> framed;
+    framed.append({QPointF(100, 800), QPointF(200, 800), 1, 0});
+    framed.append({QPointF(100, 840), QPointF(200, 840), 1, 0});
+    framed.append({QPointF(100, 800), QPointF(100, 840), 1, 0});
+    framed.append({QPointF(200, 800), QPointF(200, 840), 1, 0});
+    framed.append({QPointF(200, 820), QPointF(260, 820), 1, 0});
+    QVERIFY(RuledTables::find(framed, {}).isEmpty());
     QCOMPARE(RuledTables::cellAt(table, QPointF(260, 150)), std::make_pair(2, 3));
     QCOMPARE(RuledTables::cellAt(table, QPointF(10, 10)), std::make_pair(-1, -1));
 }
