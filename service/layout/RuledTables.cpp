@@ -163,6 +163,44 @@ int cellCount(const Table &table)
     return cells;
 }
 
+QRectF cellBox(const Table &table, int row, int column)
+{
+    const TableCell &cell = table.cells[row][column];
+    const int lastRow = qMin(row + cell.rowSpan, table.rows());
+    const int lastColumn = qMin(column + cell.columnSpan, table.columns());
+    return QRectF(QPointF(table.columnEdges[column], table.rowEdges[row]),
+                  QPointF(table.columnEdges[lastColumn], table.rowEdges[lastRow]));
+}
+
+// Shades the cells a fill inside the table covers: all but a sliver of each
+// (a row's background drawn once behind all its cells), else the one its
+// middle falls in (a fill inset from the rules). Whether it shaded any.
+bool shade(Table &table, const FilledBox &fill)
+{
+    if (!table.box().adjusted(-kSame, -kSame, kSame, kSame).contains(fill.box))
+        return false;
+    QList<std::pair<int, int>> covered;
+    for (int r = 0; r < table.rows(); ++r) {
+        for (int c = 0; c < table.columns(); ++c) {
+            if (table.cells[r][c].rowSpan < 1 || table.cells[r][c].columnSpan < 1)
+                continue;
+            const QRectF box = cellBox(table, r, c);
+            const QRectF common = box.intersected(fill.box);
+            if (common.width() * common.height() >= 0.9 * box.width() * box.height())
+                covered.append({r, c});
+        }
+    }
+    if (covered.isEmpty())
+        covered.append(RuledTables::cellAt(table, fill.box.center()));
+    if (covered.first().first < 0)
+        return false;
+    for (const auto &[row, column] : std::as_const(covered)) {
+        table.cells[row][column].filled = true;
+        table.cells[row][column].fill = seenOverWhite(fill.color, fill.opacity);
+    }
+    return true;
+}
+
 constexpr int kMaxWordsPerValue = 4; // longer lines are running text, which rows must not cut
 
 // The y of the cuts between the lines of row `r`, or none where its cells do
@@ -314,12 +352,8 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
         table.ruleWidth = widths[widths.size() / 2];
         table.ruleColor = rules[segments[members.first()].rule].color;
         for (int f = 0; f < fills.size(); ++f) {
-            const auto [row, column] = cellAt(table, fills[f].box.center());
-            if (row < 0 || !table.box().adjusted(-kSame, -kSame, kSame, kSame).contains(fills[f].box))
-                continue;
-            table.cells[row][column].filled = true;
-            table.cells[row][column].fill = seenOverWhite(fills[f].color, fills[f].opacity);
-            found.fills.insert(f);
+            if (shade(table, fills[f]))
+                found.fills.insert(f);
         }
         result.append(found);
     }

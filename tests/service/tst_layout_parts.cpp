@@ -1097,7 +1097,10 @@ void TestLayoutParts::ruledGridBecomesTable()
     // A shaded header cell, and a stray rule elsewhere on the page.
     rules.append({QPointF(100, 400), QPointF(300, 400), 0.5, 0});
     // Another, black at a quarter: grey over the paper.
-    const QList<FilledBox> fills = {{QRectF(100, 100, 50, 20), 0xdddddd}, {QRectF(150, 100, 50, 20), 0, -1, 0.25}};
+    // A row's background drawn once behind all its cells shades each.
+    const QList<FilledBox> fills = {{QRectF(100, 100, 50, 20), 0xdddddd},
+                                    {QRectF(150, 100, 50, 20), 0, -1, 0.25},
+                                    {QRectF(100, 140, 200, 20), 0xeeeeee}};
     const QList<RuledTables::Found> found = RuledTables::find(rules, fills);
     QCOMPARE(found.size(), 1);
     const Table &table = found.first().table;
@@ -1108,6 +1111,9 @@ void TestLayoutParts::ruledGridBecomesTable()
     QVERIFY(table.cells[0][0].filled);
     QCOMPARE(table.cells[0][0].fill, Rgb(0xdddddd));
     QCOMPARE(table.cells[0][1].fill, Rgb(0xbfbfbf));
+    QVERIFY(!table.cells[0][2].filled && !table.cells[1][0].filled);
+    for (int c = 0; c < 4; ++c)
+        QVERIFY(table.cells[2][c].filled && table.cells[2][c].fill == 0xeeeeee);
     QCOMPARE(found.first().rules.size(), 9);
     QVERIFY(!found.first().rules.contains(9));
 
