@@ -24,6 +24,8 @@ constexpr double kMixedSizes = 1.5; // a size over this times another's is of ot
 constexpr int kMinPitchedSteps = 8;
 // The least gap, in em, that a space glyph leaves between the letters around it.
 constexpr double kKernedSpace = 0.05;
+// Ems between two parts of a row that are set apart like columns.
+constexpr double kGutter = 1.5;
 
 // How far below a row's baseline a glyph still joins it: a quarter of the
 // larger size, or of the smaller where one is over one and a half times the
@@ -185,6 +187,29 @@ double mainBaseline(const Row &row, const QList<Glyph> &glyphs)
     return double(best) / 10;
 }
 
+// The baseline each glyph of a row (in order from the left) is measured
+// from: that of its part of the row, parts being further apart than a
+// column's gutter. Lines of two columns a little off each other's baselines
+// gather into one row; measured from the row's one baseline, every letter of
+// one column came out raised or lowered.
+QList<double> partBaselines(const QList<int> &row, const Row &whole, const QList<Glyph> &glyphs)
+{
+    QList<double> baselines;
+    qsizetype start = 0;
+    for (qsizetype i = 1; i <= row.size(); ++i) {
+        const bool gutter =
+            i < row.size() && glyphs[row[i]].box.left() - glyphs[row[i - 1]].box.right() > kGutter * whole.size;
+        if (i < row.size() && !gutter)
+            continue;
+        Row part = whole;
+        part.glyphs = row.mid(start, i - start);
+        const double baseline = mainBaseline(part, glyphs);
+        baselines.insert(baselines.size(), i - start, baseline);
+        start = i;
+    }
+    return baselines;
+}
+
 void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
 {
     word.text += glyph.text;
@@ -322,6 +347,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         QList<int> row = rows[r].glyphs;
         std::stable_sort(row.begin(), row.end(),
                          [&glyphs](int a, int b) { return glyphs[a].box.left() < glyphs[b].box.left(); });
+        const QList<double> baselines = partBaselines(row, rows[r], glyphs);
         const double pitch = pitchOf(row, glyphs);
         const double spread = pitch > 0 ? 0 : spreadLetters.wordGap(row);
         Word word;
@@ -330,16 +356,18 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         const Glyph *previous = nullptr;
         bool spaced = false;        // a space glyph stands between the last letter and the next
         qsizetype clusterStart = 0; // where the last glyph with an advance begins in the word
+        double wordBaseline = rows[r].baseline;
         const auto finish = [&] {
             if (!word.text.isEmpty()) {
-                word.baseline = rows[r].baseline;
+                word.baseline = wordBaseline;
                 word.row = int(r);
                 words.append(word);
             }
             word = Word();
         };
-        for (const int index : std::as_const(row)) {
-            const Glyph &glyph = glyphs[index];
+        for (qsizetype g = 0; g < row.size(); ++g) {
+            const Glyph &glyph = glyphs[row[g]];
+            const double baseline = baselines[g];
             if (glyph.blank()) {
                 spaced = true;
                 previous = nullptr;
@@ -356,7 +384,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
                 previous && glyph.box.width() <= 0 && qAbs(glyph.box.left() - previous->box.left()) < 0.05 * glyph.size;
             if (continuation) {
                 if (!insertTurnedContinuation(word, clusterStart, glyph))
-                    appendGlyph(word, glyph, rows[r].baseline);
+                    appendGlyph(word, glyph, baseline);
                 previous = &glyph;
                 continue;
             }
@@ -373,7 +401,9 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             if (!word.text.isEmpty() && (spaceShown || apart || gap < -0.5 * glyph.size))
                 finish();
             clusterStart = word.text.size();
-            appendGlyph(word, glyph, rows[r].baseline);
+            if (word.text.isEmpty())
+                wordBaseline = baseline;
+            appendGlyph(word, glyph, baseline);
             lastCentre = glyph.box.center().x();
             lastRight = qMax(lastRight, glyph.box.right());
             if (word.text.size() == glyph.text.size())

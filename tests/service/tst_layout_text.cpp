@@ -222,6 +222,19 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     QCOMPARE(texts(words), strings({"The", "LATEX", "support"}));
     QCOMPARE(words[1].baseline, 100.0);
     QCOMPARE(words[1].runs, (QList<TextWords::Run>{{0, 1, 0}, {0, 1, 2.2}, {0, 1, 0}, {0, 1, -2.2}, {0, 1, 0}}));
+    // Lines of two columns two points off each other's baselines gather into
+    // one row, but each keeps its own baseline: neither is raised nor lowered.
+    QList<Glyph> columns = setText(QStringLiteral("harbour"), 72, 177.1);
+    columns += setText(QStringLiteral("market"), 110, 177.1);
+    columns += setText(QStringLiteral("quay"), 300, 179.2);
+    columns += setText(QStringLiteral("traders"), 325, 179.2);
+    const QList<TextWords::Word> twoColumns = TextWords::words(columns);
+    QCOMPARE(texts(twoColumns), strings({"harbour", "market", "quay", "traders"}));
+    for (const TextWords::Word &word : twoColumns) {
+        QCOMPARE(word.baseline, word.box.left() < 200 ? 177.1 : 179.2);
+        QCOMPARE(word.runs.size(), 1);
+        QCOMPARE(word.runs.first().rise, 0.0);
+    }
     // A superscript of more characters than the base it stands on.
     QList<Glyph> power = setText(QStringLiteral("m2"), 72, 100);
     power += setText(QStringLiteral("N-1-k"), 82, 96.4, 7);
