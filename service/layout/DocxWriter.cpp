@@ -18,10 +18,10 @@ constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each 
 // A page's text may be set closer to fit the page down to this share of its
 // height; beyond it lines would overlap.
 constexpr double kTightestPage = 0.8;
-// Points a page's text may reach past its foot before it is set closer, and
-// the room it is then left above it: LibreOffice moves a line that ends
-// exactly at the foot to the next page.
-constexpr double kOverflowAllowance = 0.5;
+// Points above a page's foot that its text must leave free: LibreOffice
+// moves a line that ends exactly at the foot, or a hair above it, to the
+// next page. Text set closer is given twice that.
+constexpr double kOverflowRoom = 0.5;
 constexpr double kMinLine = 1.0;
 constexpr double kTightestLine = 0.6; // of its height: a single line set closer to what follows keeps that much
 constexpr double kCellMargin = 1.5;
@@ -1155,8 +1155,8 @@ void Writer::writeFitting(int index)
     const Mark start = mark();
     double end = writePage(index, page);
     double factor = 1;
-    for (int attempt = 0; attempt < 4 && end > limit + kOverflowAllowance && end > top; ++attempt) {
-        factor *= (limit - kOverflowAllowance - top) / (end - top);
+    for (int attempt = 0; attempt < 4 && end > limit - kOverflowRoom && end > top; ++attempt) {
+        factor *= (limit - 2 * kOverflowRoom - top) / (end - top);
         if (factor < kTightestPage)
             break;
         rewind(start);
