@@ -71,6 +71,17 @@ bool opensList(const Line &line)
     return line.words[1].box.left() - line.words.first().box.right() >= 0.4 * line.size;
 }
 
+// A bullet opens an item however close the text after it stands: set a
+// space after it, its small width made the line before look as if it had
+// ended early, and the items ran together.
+bool opensWithBullet(const Line &line)
+{
+    static const QString bullets = QStringLiteral("\u2022\u25E6\u25AA\u25AB\u2023\u2043\u2219\u25CF\u25CB\u25A0\u25A1");
+    const QString first = line.words.isEmpty() ? QString() : line.words.first().text;
+    return line.words.size() >= 2 && !line.rightToLeft &&
+           ((first.size() == 1 && bullets.contains(first.front())) || ParagraphBuilder::isSymbolMarker(first));
+}
+
 // A section number ("2", "4.11.1", "A.3") set apart from its title by far
 // more than a space, as headings and contents entries are.
 bool opensNumbered(const Line &line)
@@ -126,7 +137,7 @@ private:
         const double usual = mPitch > 0 ? mPitch : 1.2 * a.size;
         if (pitch > qMax(1.5 * a.size, 1.3 * usual) || pitch < 0.5 * a.size)
             return false;
-        if (opensList(b))
+        if (opensList(b) || opensWithBullet(b))
             return false;
         // A list item is no centred text, whatever its lines' centres.
         const bool listItem = opensList(mLines[paragraph.first()]);

@@ -766,6 +766,17 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
         ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(symbol), kStyles), 72, 400, {});
     QCOMPARE(paragraphTexts(items), strings({"\u2022\tHire two", "Next review soon"}));
     QVERIFY(items.first().listItem);
+    // Bullets a mere space before their text still open an item each: the
+    // line before looked as if it had ended early for the small bullet.
+    QList<Glyph> keys;
+    for (const auto &[key, baseline] : QList<std::pair<QString, double>>{
+             {QStringLiteral("Next"), 100}, {QStringLiteral("PgDown"), 114}, {QStringLiteral("Spacebar"), 128}}) {
+        keys += setText(QStringLiteral("\u2022"), 72, baseline);
+        keys += setText(key, 79.5, baseline);
+    }
+    QCOMPARE(
+        paragraphTexts(ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(keys), kStyles), 72, 400, {})),
+        strings({"\u2022 Next", "\u2022 PgDown", "\u2022 Spacebar"}));
     // A wide gap in a line of code stays spaces; beside text of another face it parts segments.
     const QList<TextLines::Line> code = linesOf({{QStringLiteral("int       x;"), 100}}, 72, 1);
     QCOMPARE(code.first().segments(), 1);
