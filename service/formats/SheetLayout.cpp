@@ -14,6 +14,15 @@ constexpr double kDefaultWidth = 8.43;
 
 SheetLayout::SheetLayout(const XlsxWriter::Sheet &sheet) : mSheet(sheet)
 {
+    QList<QStringList> columns;
+    for (const QStringList &row : sheet.rows) {
+        if (columns.size() < row.size())
+            columns.resize(row.size());
+        for (qsizetype c = 0; c < row.size(); ++c)
+            columns[c].append(row[c]);
+    }
+    for (const QStringList &column : std::as_const(columns))
+        mOrders.append(CellDate::orderOf(column));
     mMerged = mergeable();
     for (const XlsxWriter::Range &range : mMerged) {
         if (range.columns > 1)
@@ -39,13 +48,19 @@ double SheetLayout::textWidth(const QString &text)
     return widest;
 }
 
-// Whether a cell's text must fit its column to be read: a number shows as
-// "###" when cut, and text runs on over its right neighbour only while that
-// is empty.
+bool SheetLayout::isValue(qsizetype row, qsizetype column) const
+{
+    const QString &text = mSheet.rows[row][column];
+    return CellNumber::read(text) || CellDate::read(text, dateOrder(column));
+}
+
+// Whether a cell's text must fit its column to be read: a number or a date
+// shows as "###" when cut, and text runs on over its right neighbour only
+// while that is empty.
 bool SheetLayout::needsItsWidth(qsizetype row, qsizetype column) const
 {
     const QStringList &cells = mSheet.rows[row];
-    if (CellNumber::read(cells[column]))
+    if (isValue(row, column))
         return true;
     for (qsizetype next = column + 1; next < cells.size(); ++next) {
         if (!cells[next].trimmed().isEmpty())
@@ -111,7 +126,7 @@ int SheetLayout::rowLines(qsizetype row) const
     int most = 1;
     const QStringList &cells = mSheet.rows[row];
     for (qsizetype c = 0; c < cells.size(); ++c) {
-        if (!wraps(row, c) || CellNumber::read(cells[c]))
+        if (!wraps(row, c) || isValue(row, c))
             continue;
         const double width = mWidths[c] > 0 ? mWidths[c] : kDefaultWidth;
         int lines = 0;

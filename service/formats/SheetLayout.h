@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/CellDate.h"
 #include "formats/XlsxWriter.h"
 
 #include <QList>
@@ -21,6 +22,10 @@ public:
     // One per column; 0 leaves the default width.
     const QList<double> &columnWidths() const { return mWidths; }
     bool wraps(qsizetype row, qsizetype column) const;
+    // Which comes first in the column's dates written with numbers only.
+    CellDate::Order dateOrder(qsizetype column) const { return mOrders.value(column); }
+    // Whether the cell holds a number or a date rather than text.
+    bool isValue(qsizetype row, qsizetype column) const;
     // Lines the row must show; 1 for most.
     int rowLines(qsizetype row) const;
 
@@ -37,4 +42,5 @@ private:
     QList<XlsxWriter::Range> mMerged;
     QSet<quint64> mSpanning; // first cells of ranges merged across columns
     QList<double> mWidths;
+    QList<CellDate::Order> mOrders; // per column
 };

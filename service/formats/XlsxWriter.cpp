@@ -131,15 +131,22 @@ lxw_format *formatOf(const SheetLayout &layout, const XlsxWriter::Sheet &sheet, 
         return formats.of(cell);
     if (const std::optional<CellNumber> number = CellNumber::read(texts[column]))
         cell.numberFormat = number->format;
+    else if (const std::optional<CellDate> date = CellDate::read(texts[column], layout.dateOrder(column)))
+        cell.numberFormat = date->format;
     else
         cell.wrap = layout.wraps(row, column);
     return formats.of(cell);
 }
 
-lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value, lxw_format *format)
+lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value,
+                    CellDate::Order dateOrder, lxw_format *format)
 {
     if (const std::optional<CellNumber> number = CellNumber::read(value))
         return worksheet_write_number(sheet, row, column, number->value, format);
+    if (const std::optional<CellDate> date = CellDate::read(value, dateOrder)) {
+        lxw_datetime when{date->date.year(), uint8_t(date->date.month()), uint8_t(date->date.day()), 0, 0, 0};
+        return worksheet_write_datetime(sheet, row, column, &when, format);
+    }
     QString text = withoutControls(value.trimmed(), true);
     if (text.isEmpty()) // written only to show its look: a rule round it, a fill
         return format ? worksheet_write_blank(sheet, row, column, format) : LXW_NO_ERROR;
@@ -189,8 +196,8 @@ QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, Cell
         return QStringLiteral("cannot merge cells: %1").arg(errorText(merged));
     const auto write = [&](qsizetype r, qsizetype c) {
         const QString text = c < rows[r].size() ? rows[r][c] : QString();
-        const lxw_error result =
-            writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, formatOf(layout, sheet, r, c, formats));
+        const lxw_error result = writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, layout.dateOrder(c),
+                                           formatOf(layout, sheet, r, c, formats));
         return result == LXW_NO_ERROR
                    ? QString()
                    : QStringLiteral("row %1, column %2: %3").arg(r + 1).arg(c + 1).arg(errorText(result));

@@ -1,3 +1,4 @@
+#include "formats/CellDate.h"
 #include "formats/CellNumber.h"
 #include "formats/SheetLayout.h"
 #include "formats/XlsxWriter.h"
@@ -147,6 +148,8 @@ private slots:
     void workbookCutsOverlongText();
     void cellNumbers_data();
     void cellNumbers();
+    void cellDates_data();
+    void cellDates();
     void workbookColumnsShowTheirCells();
     void sheetLayoutWrapsWhatNoColumnHolds();
     void workbookWriteFailureIsReported();
@@ -372,6 +375,52 @@ void TestFormats::cellNumbers()
     QTEST(read->format, "format");
 }
 
+void TestFormats::cellDates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("format");
+    const int unknown = int(CellDate::Order::Unknown);
+    const int dayFirst = int(CellDate::Order::DayFirst);
+    const int monthFirst = int(CellDate::Order::MonthFirst);
+    QTest::newRow("iso") << QStringLiteral("2026-01-06") << unknown << QDate(2026, 1, 6)
+                         << QStringLiteral("yyyy-mm-dd");
+    QTest::newRow("day over twelve first")
+        << QStringLiteral("15/01/2026") << unknown << QDate(2026, 1, 15) << QStringLiteral("dd/mm/yyyy");
+    QTest::newRow("day over twelve second")
+        << QStringLiteral("1/15/2026") << unknown << QDate(2026, 1, 15) << QStringLiteral("m/dd/yyyy");
+    QTest::newRow("ambiguous alone") << QStringLiteral("06/01/2026") << unknown << QDate() << QString();
+    QTest::newRow("ambiguous, the column tells")
+        << QStringLiteral("06/01/2026") << dayFirst << QDate(2026, 1, 6) << QStringLiteral("dd/mm/yyyy");
+    QTest::newRow("ambiguous, month first")
+        << QStringLiteral("06/01/2026") << monthFirst << QDate(2026, 6, 1) << QStringLiteral("mm/dd/yyyy");
+    QTest::newRow("dotted is day first") << QStringLiteral("6.1.2026") << unknown << QDate(2026, 1, 6)
+                                         << QStringLiteral("d.m.yyyy");
+    QTest::newRow("month named") << QStringLiteral("10 December 2026") << unknown << QDate(2026, 12, 10)
+                                 << QStringLiteral("[$-409]dd mmmm yyyy");
+    QTest::newRow("month abbreviated first")
+        << QStringLiteral("Jan 6, 2026") << unknown << QDate(2026, 1, 6) << QStringLiteral("[$-409]mmm d, yyyy");
+    QTest::newRow("no such day") << QStringLiteral("31/02/2026") << dayFirst << QDate() << QString();
+    QTest::newRow("no such month") << QStringLiteral("6 Smarch 2026") << unknown << QDate() << QString();
+    QTest::newRow("two-digit year") << QStringLiteral("15/01/26") << unknown << QDate() << QString();
+    QTest::newRow("before spreadsheets count") << QStringLiteral("1850-03-01") << unknown << QDate() << QString();
+    QTest::newRow("invoice number") << QStringLiteral("2026-0417") << unknown << QDate() << QString();
+}
+
+void TestFormats::cellDates()
+{
+    QFETCH(QString, text);
+    QFETCH(int, order);
+    QFETCH(QDate, date);
+    const std::optional<CellDate> read = CellDate::read(text, CellDate::Order(order));
+    QCOMPARE(bool(read), date.isValid());
+    if (!read)
+        return;
+    QCOMPARE(read->date, date);
+    QTEST(read->format, "format");
+}
+
 void TestFormats::workbookColumnsShowTheirCells()
 {
     const QString path = mDir.filePath(QStringLiteral("columns.xlsx"));
@@ -463,6 +512,13 @@ void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
     QVERIFY(!layout.wraps(1, 0));
     QCOMPARE(layout.rowLines(1), 1);
     QCOMPARE(SheetLayout::textWidth(wide), 10.0);
+    // A day over twelve anywhere in a column tells how its other dates read.
+    QVERIFY(CellDate::orderOf({QStringLiteral("06/01/2026"), QStringLiteral("15/01/2026")}) ==
+            CellDate::Order::DayFirst);
+    QVERIFY(CellDate::orderOf({QStringLiteral("06/01/2026"), QStringLiteral("01/15/2026")}) ==
+            CellDate::Order::MonthFirst);
+    QVERIFY(CellDate::orderOf({QStringLiteral("15/01/2026"), QStringLiteral("01/15/2026")}) ==
+            CellDate::Order::Unknown);
 }
 
 void TestFormats::workbookWriteFailureIsReported()

@@ -39,10 +39,12 @@ void TestServiceDocuments::workbookOpensInLibreOffice()
     QString error;
     XlsxWriter::Sheet first{
         QStringLiteral("Page 1"),
-        {{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price"), QStringLiteral("Off")},
-         {QStringLiteral("Apple & <Pear>"), QStringLiteral("3"), QStringLiteral("£1,238.50"), QStringLiteral("7.5%")},
-         {QStringLiteral("Refund"), QString(), QStringLiteral("(12.00)"), QString()},
-         {QStringLiteral("Spread over two"), QString(), QString(), QString()}}};
+        {{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Price"), QStringLiteral("Off"),
+          QStringLiteral("Sold")},
+         {QStringLiteral("Apple & <Pear>"), QStringLiteral("3"), QStringLiteral("£1,238.50"), QStringLiteral("7.5%"),
+          QStringLiteral("06/01/2026")},
+         {QStringLiteral("Refund"), QString(), QStringLiteral("(12.00)"), QString(), QStringLiteral("15/01/2026")},
+         {QStringLiteral("Spread over two"), QString(), QString(), QString(), QStringLiteral("Jan 6, 2026")}}};
     first.merged = {{3, 0, 1, 2}};
     QVERIFY2(
         XlsxWriter::write(
@@ -56,8 +58,9 @@ void TestServiceDocuments::workbookOpensInLibreOffice()
                               mDir.filePath(QStringLiteral("csv")));
     QVERIFY(!csv.isEmpty());
     const QString text = QString::fromUtf8(TestDocuments::read(csv));
-    QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3,\"£1,238.50\",7.5%")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("Refund,,(12.00),")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Apple & <Pear>,3,\"£1,238.50\",7.5%,06/01/2026")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Refund,,(12.00),,15/01/2026")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("\"Jan 6, 2026\"")), qPrintable(text));
     // And they are numbers: LibreOffice adds them up.
     const QString fods = TestDocuments::office(path, QStringLiteral("fods"), mDir.filePath(QStringLiteral("fods")));
     const QString sheets = QString::fromUtf8(TestDocuments::read(fods));
@@ -65,6 +68,9 @@ void TestServiceDocuments::workbookOpensInLibreOffice()
                  sheets.contains(QStringLiteral("office:value=\"1238.5\"")),
              qPrintable(sheets.left(4000)));
     QVERIFY(sheets.contains(QStringLiteral("office:value=\"-12\"")));
+    // Dates are dates: the column's 15th tells that its 06/01 is the sixth of January.
+    QVERIFY2(sheets.contains(QStringLiteral("office:date-value=\"2026-01-06")), qPrintable(sheets.left(4000)));
+    QVERIFY(sheets.contains(QStringLiteral("office:date-value=\"2026-01-15")));
     QVERIFY(sheets.contains(QStringLiteral("table:number-columns-spanned=\"2\"")));
 }
 
