@@ -9,6 +9,13 @@ namespace {
 
 // Excel's default column, in widths of a digit.
 constexpr double kDefaultWidth = 8.43;
+// Points a digit of the default font takes, and a column's padding.
+constexpr double kPointsPerDigit = 5.25;
+constexpr double kColumnPadding = 3.75;
+// The narrowest column a table's may become.
+constexpr double kMinTableWidth = 2;
+// Columns a worksheet has.
+constexpr qsizetype kMaxColumns = 16384;
 
 } // namespace
 
@@ -26,7 +33,7 @@ SheetLayout::SheetLayout(const XlsxWriter::Sheet &sheet) : mSheet(sheet)
     mMerged = mergeable();
     for (const XlsxWriter::Range &range : mMerged) {
         if (range.columns > 1)
-            mSpanning.insert(key(range.row, range.column));
+            mSpans.insert(key(range.row, range.column), range.columns);
     }
     mWidths = widths();
 }
@@ -95,21 +102,53 @@ QList<XlsxWriter::Range> SheetLayout::mergeable() const
     return ranges;
 }
 
-// A cell merged across columns has the room of them all, and asks none of the first.
-QList<double> SheetLayout::widths() const
+bool SheetLayout::inTable(qsizetype row, qsizetype column) const
+{
+    return std::any_of(mSheet.tables.cbegin(), mSheet.tables.cend(), [&](const XlsxWriter::TableArea &table) {
+        const XlsxWriter::Range &range = table.range;
+        return row >= range.row && row < range.row + range.rows && column >= range.column &&
+               column < range.column + range.columns;
+    });
+}
+
+QList<double> SheetLayout::sourceWidths() const
 {
     QList<double> widths;
+    for (const XlsxWriter::TableArea &table : mSheet.tables) {
+        for (qsizetype i = 0; i < table.columnPoints.size(); ++i) {
+            const qsizetype column = table.range.column + i;
+            if (column < 0 || column >= kMaxColumns)
+                continue;
+            if (widths.size() <= column)
+                widths.resize(column + 1, 0);
+            const double digits = (table.columnPoints[i] - kColumnPadding) / kPointsPerDigit;
+            widths[column] = qMax(widths[column], qBound(kMinTableWidth, digits, kMaxColumnWidth));
+        }
+    }
+    return widths;
+}
+
+// A table's column keeps the width it had in the source, its text wrapping
+// within it; only a number or a date too wide for it widens it. Elsewhere a
+// cell merged across columns has the room of them all, and asks none of the first.
+QList<double> SheetLayout::widths() const
+{
+    QList<double> widths = sourceWidths();
+    const qsizetype sourced = widths.size();
     for (qsizetype r = 0; r < mSheet.rows.size(); ++r) {
         const QStringList &row = mSheet.rows[r];
         if (widths.size() < row.size())
             widths.resize(row.size(), 0);
         for (qsizetype c = 0; c < row.size(); ++c) {
-            if (!mSpanning.contains(key(r, c)) && needsItsWidth(r, c))
-                widths[c] = qMax(widths[c], qMin(textWidth(row[c]) + 1, kMaxColumnWidth));
+            if (mSpans.contains(key(r, c)) || !needsItsWidth(r, c) || (inTable(r, c) && !isValue(r, c)))
+                continue;
+            widths[c] = qMax(widths[c], qMin(textWidth(row[c]) + 1, kMaxColumnWidth));
         }
     }
-    for (double &width : widths)
-        width = width > kDefaultWidth ? width : 0;
+    for (qsizetype c = 0; c < widths.size(); ++c) {
+        if (c >= sourced || widths[c] == 0)
+            widths[c] = widths[c] > kDefaultWidth ? widths[c] : 0;
+    }
     return widths;
 }
 
@@ -118,7 +157,20 @@ QList<double> SheetLayout::widths() const
 bool SheetLayout::wraps(qsizetype row, qsizetype column) const
 {
     const QString &text = mSheet.rows[row][column];
-    return text.contains(QLatin1Char('\n')) || (needsItsWidth(row, column) && textWidth(text) + 1 > kMaxColumnWidth);
+    if (text.contains(QLatin1Char('\n')))
+        return true;
+    if (inTable(row, column) && !isValue(row, column))
+        return textWidth(text) + 1 > roomOf(row, column);
+    return needsItsWidth(row, column) && textWidth(text) + 1 > kMaxColumnWidth;
+}
+
+double SheetLayout::roomOf(qsizetype row, qsizetype column) const
+{
+    double room = 0;
+    const int columns = mSpans.value(key(row, column), 1);
+    for (qsizetype c = column; c < column + columns; ++c)
+        room += mWidths.value(c) > 0 ? mWidths[c] : kDefaultWidth;
+    return room;
 }
 
 int SheetLayout::rowLines(qsizetype row) const
@@ -128,7 +180,7 @@ int SheetLayout::rowLines(qsizetype row) const
     for (qsizetype c = 0; c < cells.size(); ++c) {
         if (!wraps(row, c) || isValue(row, c))
             continue;
-        const double width = mWidths[c] > 0 ? mWidths[c] : kDefaultWidth;
+        const double width = roomOf(row, c);
         int lines = 0;
         for (const QString &line : cells[c].split(QLatin1Char('\n')))
             lines += qMax(1, int(std::ceil(textWidth(line) / qMax(1.0, width - 1))));

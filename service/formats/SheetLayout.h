@@ -3,8 +3,8 @@
 #include "formats/CellDate.h"
 #include "formats/XlsxWriter.h"
 
+#include <QHash>
 #include <QList>
-#include <QSet>
 
 // How much room a sheet's cells get: columns widened (in widths of a digit)
 // so that what would be cut shows whole, text with line breaks or too long
@@ -35,12 +35,17 @@ public:
 private:
     static quint64 key(qsizetype row, qsizetype column);
     bool needsItsWidth(qsizetype row, qsizetype column) const;
+    bool inTable(qsizetype row, qsizetype column) const;
+    // The room a cell has, over every column it is merged across.
+    double roomOf(qsizetype row, qsizetype column) const;
+    // The widths the source's tables gave each column, in widths of a digit; 0 where none.
+    QList<double> sourceWidths() const;
     QList<XlsxWriter::Range> mergeable() const;
     QList<double> widths() const;
 
     const XlsxWriter::Sheet &mSheet;
     QList<XlsxWriter::Range> mMerged;
-    QSet<quint64> mSpanning; // first cells of ranges merged across columns
+    QHash<quint64, int> mSpans; // columns a range merged across them spans, by its first cell
     QList<double> mWidths;
     QList<CellDate::Order> mOrders; // per column
 };

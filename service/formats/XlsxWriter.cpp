@@ -54,7 +54,7 @@ struct CellLook {
     bool plain() const { return numberFormat.isEmpty() && !wrap && look == XlsxWriter::Look(); }
     QString key() const
     {
-        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8|%9")
             .arg(numberFormat)
             .arg(int(wrap))
             .arg(int(look.bold))
@@ -62,7 +62,8 @@ struct CellLook {
             .arg(look.filled ? qint64(look.fill) : -1)
             .arg(int(look.border))
             .arg(look.borderColor)
-            .arg(int(look.align));
+            .arg(int(look.align))
+            .arg(int(look.top));
     }
 };
 
@@ -86,10 +87,10 @@ struct CellFormats {
         lxw_format *format = workbook_add_format(workbook);
         if (!cell.numberFormat.isEmpty())
             format_set_num_format(format, cell.numberFormat.toUtf8().constData());
-        if (cell.wrap) {
+        if (cell.wrap)
             format_set_text_wrap(format);
+        if (cell.wrap || cell.look.top)
             format_set_align(format, LXW_ALIGN_VERTICAL_TOP);
-        }
         const XlsxWriter::Look &look = cell.look;
         if (look.bold)
             format_set_bold(format);

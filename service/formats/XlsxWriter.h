@@ -39,8 +39,15 @@ public:
         bool border = false; // a thin rule all round
         quint32 borderColor = 0;
         enum class Align { General, Left, Center, Right } align = Align::General;
+        bool top = false; // text at the cell's top, as a table sets it, rather than its foot
 
         bool operator==(const Look &other) const = default;
+    };
+    // A table of the source on the sheet: its text wraps within the widths
+    // its columns had there.
+    struct TableArea {
+        Range range;
+        QList<double> columnPoints; // one per column of the range
     };
     struct Sheet {
         QString name;
@@ -48,6 +55,7 @@ public:
         bool rightToLeft = false; // shown from the right: the first column is the rightmost
         QList<Range> merged = {}; // shown as one cell, with the text of the range's first
         QHash<Cell, Look> looks = {};
+        QList<TableArea> tables = {};
     };
 
     // On failure *error says why, and no partial workbook is left at path.

@@ -1,5 +1,6 @@
 #include "layout/SheetBuilder.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -140,10 +141,21 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWrit
             // A table of aligned columns has no sides to its cells, only the gaps between them.
             if (table.ruled)
                 look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
-            if (look != XlsxWriter::Look())
-                sheet.looks.insert({top + int(r), at}, look);
+            look.top = true;
+            sheet.looks.insert({top + int(r), at}, look);
         }
     }
+}
+
+// Where a table stands on the sheet, and the widths its columns had.
+void addTableArea(const Table &table, XlsxWriter::Sheet &sheet)
+{
+    XlsxWriter::TableArea area{{int(sheet.rows.size()), 0, table.rows(), table.columns()}, {}};
+    for (int c = 0; c < table.columns(); ++c)
+        area.columnPoints.append(table.columnEdges[c + 1] - table.columnEdges[c]);
+    if (sheet.rightToLeft)
+        std::reverse(area.columnPoints.begin(), area.columnPoints.end());
+    sheet.tables.append(area);
 }
 
 void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
@@ -169,6 +181,7 @@ XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &st
                     continue;
                 }
                 const Table &table = page.tables[item.index];
+                addTableArea(table, sheet);
                 markTableCells(table, styles, sheet);
                 for (const QList<TableCell> &row : table.cells)
                     sheet.rows.append(tableRow(row, sheet.rightToLeft));

@@ -512,6 +512,20 @@ void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
     QVERIFY(!layout.wraps(1, 0));
     QCOMPARE(layout.rowLines(1), 1);
     QCOMPARE(SheetLayout::textWidth(wide), 10.0);
+    // A table keeps its columns' widths from the source: its text wraps
+    // within them, in its last column too, while a number widens its column.
+    XlsxWriter::Sheet table{
+        QStringLiteral("Page 2"),
+        {{QStringLiteral("Risk"), QStringLiteral("Mitigation")},
+         {QStringLiteral("Supplier delay on olive oil"), QStringLiteral("Keep four weeks of stock")},
+         {QStringLiteral("1,234,567,890.00"), QString()},
+         {QStringLiteral("A note below the table, which runs on over the empty cells")}}};
+    table.tables = {{{0, 0, 3, 2}, {45, 60}}};
+    const SheetLayout tableLayout(table);
+    QCOMPARE(tableLayout.columnWidths().value(1), (60 - 3.75) / 5.25);
+    QVERIFY(tableLayout.columnWidths().value(0) >= QStringLiteral("1,234,567,890.00").size());
+    QVERIFY(!tableLayout.wraps(0, 0) && tableLayout.wraps(1, 1) && !tableLayout.wraps(3, 0));
+    QCOMPARE(tableLayout.rowLines(1), 3);
     // A day over twelve anywhere in a column tells how its other dates read.
     QVERIFY(CellDate::orderOf({QStringLiteral("06/01/2026"), QStringLiteral("15/01/2026")}) ==
             CellDate::Order::DayFirst);

@@ -1449,6 +1449,7 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
         made.fill = filled ? 0x1F4E79 : 0xFFFFFF;
         made.border = border;
         made.borderColor = border ? 0x808080 : 0;
+        made.top = border; // the table's cells
         return made;
     };
     QHash<XlsxWriter::Cell, XlsxWriter::Look> looks = {{{0, 0}, look(true, 0, false, false)},
@@ -1458,6 +1459,10 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
                                                        {{2, 1}, look(false, 0xC00000, false, true)}};
     looks[{2, 1}].align = XlsxWriter::Look::Align::Right;
     QVERIFY(sheets[0].looks == looks);
+    // The table's place on the sheet, with its columns' widths in the source.
+    QCOMPARE(sheets[0].tables.size(), 1);
+    QVERIFY(sheets[0].tables[0].range == (XlsxWriter::Range{1, 0, 2, 2}));
+    QCOMPARE(sheets[0].tables[0].columnPoints, (QList<double>{50, 50}));
     QCOMPARE(sheets.size(), 2);
     QCOMPARE(sheets[1].name, QStringLiteral("Page 2"));
     QVERIFY(sheets[1].rows.isEmpty());
