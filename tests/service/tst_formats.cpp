@@ -526,13 +526,19 @@ void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
     QVERIFY(tableLayout.columnWidths().value(0) >= QStringLiteral("1,234,567,890.00").size());
     QVERIFY(!tableLayout.wraps(0, 0) && tableLayout.wraps(1, 1) && !tableLayout.wraps(3, 0));
     QCOMPARE(tableLayout.rowLines(1), 3);
-    // A day over twelve anywhere in a column tells how its other dates read.
-    QVERIFY(CellDate::orderOf({QStringLiteral("06/01/2026"), QStringLiteral("15/01/2026")}) ==
-            CellDate::Order::DayFirst);
-    QVERIFY(CellDate::orderOf({QStringLiteral("06/01/2026"), QStringLiteral("01/15/2026")}) ==
-            CellDate::Order::MonthFirst);
-    QVERIFY(CellDate::orderOf({QStringLiteral("15/01/2026"), QStringLiteral("01/15/2026")}) ==
-            CellDate::Order::Unknown);
+    // A day over twelve anywhere in a column tells how its other dates read;
+    // where nothing tells, or it tells both ways, they stay text.
+    const XlsxWriter::Sheet dates{QStringLiteral("Page 3"),
+                                  {{QStringLiteral("06/01/2026"), QStringLiteral("06/01/2026"),
+                                    QStringLiteral("06/01/2026"), QStringLiteral("15/01/2026")},
+                                   {QStringLiteral("15/01/2026"), QStringLiteral("01/15/2026"),
+                                    QStringLiteral("07/02/2026"), QStringLiteral("01/15/2026")}}};
+    const SheetLayout dateLayout(dates);
+    QVERIFY(dateLayout.dateOrder(0) == CellDate::Order::DayFirst);
+    QVERIFY(dateLayout.dateOrder(1) == CellDate::Order::MonthFirst);
+    QVERIFY(dateLayout.dateOrder(2) == CellDate::Order::Unknown);
+    QVERIFY(dateLayout.dateOrder(3) == CellDate::Order::Unknown);
+    QVERIFY(dateLayout.isValue(0, 0) && dateLayout.isValue(0, 1) && !dateLayout.isValue(0, 2));
 }
 
 void TestFormats::workbookWriteFailureIsReported()
