@@ -14,6 +14,9 @@ constexpr double kPointsPerDigit = 5.25;
 constexpr double kColumnPadding = 3.75;
 // The narrowest column a table's may become.
 constexpr double kMinTableWidth = 2;
+// Points of a row of the default font, and of a line per point of a larger one.
+constexpr double kDefaultRowHeight = 15;
+constexpr double kLineSpacing = 1.3;
 // Columns a worksheet has.
 constexpr qsizetype kMaxColumns = 16384;
 
@@ -30,6 +33,10 @@ SheetLayout::SheetLayout(const XlsxWriter::Sheet &sheet) : mSheet(sheet)
     }
     for (const QStringList &column : std::as_const(columns))
         mOrders.append(CellDate::orderOf(column));
+    for (auto look = sheet.looks.cbegin(); look != sheet.looks.cend(); ++look) {
+        double &largest = mLargestText[look.key().row];
+        largest = qMax(largest, look.value().size);
+    }
     mMerged = mergeable();
     for (const XlsxWriter::Range &range : mMerged) {
         if (range.columns > 1)
@@ -187,4 +194,9 @@ int SheetLayout::rowLines(qsizetype row) const
         most = qMax(most, lines);
     }
     return most;
+}
+
+double SheetLayout::rowHeight(qsizetype row) const
+{
+    return qMax(kDefaultRowHeight, kLineSpacing * mLargestText.value(int(row))) * rowLines(row);
 }

@@ -28,6 +28,8 @@ public:
     bool isValue(qsizetype row, qsizetype column) const;
     // Lines the row must show; 1 for most.
     int rowLines(qsizetype row) const;
+    // Points the row needs for its lines of its largest text.
+    double rowHeight(qsizetype row) const;
 
     // What a text takes across: its longest line, a wide (East Asian) letter counting two.
     static double textWidth(const QString &text);
@@ -47,5 +49,6 @@ private:
     QList<XlsxWriter::Range> mMerged;
     QHash<quint64, int> mSpans; // columns a range merged across them spans, by its first cell
     QList<double> mWidths;
-    QList<CellDate::Order> mOrders; // per column
+    QList<CellDate::Order> mOrders;  // per column
+    QHash<int, double> mLargestText; // points, by row, where a look sets them
 };

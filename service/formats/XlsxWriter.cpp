@@ -18,8 +18,8 @@ constexpr qsizetype kSheetNameMax = 31;
 // A cell holds at most 32767 characters; counting UTF-16 units keeps a cut
 // text within that however libxlsxwriter counts.
 constexpr qsizetype kCellTextMax = 32767;
-// A row shows at most this many lines; a spreadsheet row is at most 409 points high.
-constexpr int kMaxRowLines = 27;
+// A spreadsheet row is at most 409 points high.
+constexpr double kMaxRowHeight = 409;
 
 // XML 1.0 has no place for most control characters; a cell keeps its tabs
 // and line breaks, a sheet name keeps none.
@@ -54,7 +54,7 @@ struct CellLook {
     bool plain() const { return numberFormat.isEmpty() && !wrap && look == XlsxWriter::Look(); }
     QString key() const
     {
-        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8|%9")
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8|%9|%10")
             .arg(numberFormat)
             .arg(int(wrap))
             .arg(int(look.bold))
@@ -63,7 +63,8 @@ struct CellLook {
             .arg(int(look.border))
             .arg(look.borderColor)
             .arg(int(look.align))
-            .arg(int(look.top));
+            .arg(int(look.top))
+            .arg(look.size);
     }
 };
 
@@ -94,6 +95,8 @@ struct CellFormats {
         const XlsxWriter::Look &look = cell.look;
         if (look.bold)
             format_set_bold(format);
+        if (look.size > 0)
+            format_set_font_size(format, look.size);
         if (look.color != 0)
             format_set_font_color(format, look.color);
         if (look.filled) {
@@ -111,13 +114,14 @@ struct CellFormats {
     }
 };
 
-// Rows holding wrapped text are made tall enough for its lines: spreadsheet
-// programs keep a stored sheet's row heights rather than fit them.
+// Rows holding wrapped or large text are made tall enough for it:
+// spreadsheet programs keep a stored sheet's row heights rather than fit them.
 void setRowHeights(lxw_worksheet *worksheet, const SheetLayout &layout, qsizetype rows)
 {
     for (qsizetype r = 0; r < rows; ++r) {
-        if (const int lines = layout.rowLines(r); lines > 1)
-            worksheet_set_row(worksheet, lxw_row_t(r), LXW_DEF_ROW_HEIGHT * qMin(lines, kMaxRowLines), nullptr);
+        const double height = layout.rowHeight(r);
+        if (height > LXW_DEF_ROW_HEIGHT)
+            worksheet_set_row(worksheet, lxw_row_t(r), qMin(height, kMaxRowHeight), nullptr);
     }
 }
 

@@ -40,6 +40,7 @@ public:
         quint32 borderColor = 0;
         enum class Align { General, Left, Center, Right } align = Align::General;
         bool top = false; // text at the cell's top, as a table sets it, rather than its foot
+        double size = 0;  // points of the text; 0 for the sheet's own
 
         bool operator==(const Look &other) const = default;
     };

@@ -1,9 +1,16 @@
 #include "layout/SheetBuilder.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+// Points of the text a sheet shows in its own font.
+constexpr double kSheetTextSize = 11;
+// A heading keeps its size on the sheet where it is this much larger than the body.
+constexpr double kLargerHeading = 1.2;
 
 // A table row's cell texts from its first column on: from the left, or from
 // the right on a right-to-left sheet. A merged cell's text goes in the
@@ -158,10 +165,40 @@ void addTableArea(const Table &table, XlsxWriter::Sheet &sheet)
     sheet.tables.append(area);
 }
 
-void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
+// The size most of the page's letters are set in.
+double bodySize(const StructuredPage &page, const QList<TextStyle> &styles)
+{
+    QHash<double, qsizetype> letters;
+    for (const Paragraph &paragraph : page.paragraphs) {
+        for (const TextRun &run : paragraph.runs)
+            letters[styles.value(run.style).size] += run.text.size();
+    }
+    double body = 0;
+    for (auto it = letters.cbegin(); it != letters.cend(); ++it) {
+        if (body == 0 || it.value() > letters.value(body))
+            body = it.key();
+    }
+    return body;
+}
+
+// A heading's size on the sheet: as much larger than the sheet's own text as
+// it was than the page's body; 0 for other text, or a heading hardly larger.
+double headingSize(const Paragraph &paragraph, const QList<TextStyle> &styles, double body)
+{
+    if (paragraph.headingLevel == 0 || body <= 0)
+        return 0;
+    double size = 0;
+    for (const TextRun &run : paragraph.runs)
+        size = qMax(size, styles.value(run.style).size);
+    const double scale = size / body;
+    return scale >= kLargerHeading ? std::round(kSheetTextSize * scale * 2) / 2 : 0;
+}
+
+void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, double body, XlsxWriter::Sheet &sheet)
 {
     const QStringList cells = paragraph.text().split(QLatin1Char('\t'));
     XlsxWriter::Look look = lookOf({paragraph}, styles);
+    look.size = headingSize(paragraph, styles, body);
     look.color = readable(look.color, look.fill) ? look.color : 0;
     if (look != XlsxWriter::Look()) {
         for (qsizetype c = 0; c < cells.size(); ++c)
@@ -172,12 +209,13 @@ void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, Xl
 
 XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &styles, const QString &name)
 {
+    const double body = bodySize(page, styles);
     XlsxWriter::Sheet sheet{name, {}, mostlyRightToLeft(page)};
     for (const Band &band : page.bands) {
         for (const Column &column : band.columns) {
             for (const FlowItem &item : column.items) {
                 if (item.kind == FlowItem::Kind::Paragraph) {
-                    addParagraph(page.paragraphs[item.index], styles, sheet);
+                    addParagraph(page.paragraphs[item.index], styles, body, sheet);
                     continue;
                 }
                 const Table &table = page.tables[item.index];

@@ -446,6 +446,10 @@ void TestFormats::workbookColumnsShowTheirCells()
     ruled.fill = 0x1F4E79;
     ruled.color = 0xFFFFFF;
     sheet.looks.insert({4, 1}, ruled);
+    // A heading's large text makes its row taller.
+    XlsxWriter::Look large;
+    large.size = 22;
+    sheet.looks.insert({4, 0}, large);
     QString error;
     QVERIFY2(XlsxWriter::write(path, {sheet}, &error), qPrintable(error));
     const std::optional<QList<ZipEntry>> entries = readZip(path);
@@ -478,19 +482,20 @@ void TestFormats::workbookColumnsShowTheirCells()
     QVERIFY2(styles.contains(QStringLiteral("formatCode=\"#,##0.00\"")), qPrintable(styles));
     // The cell with a line break wraps, and its row is two lines high; the
     // note does not need to wrap.
-    static const QRegularExpression tallRow(QStringLiteral("<row r=\"(\\d+)\"[^>]* ht=\"(\\d+)\""));
+    static const QRegularExpression tallRow(QStringLiteral("<row r=\"(\\d+)\"[^>]* ht=\"([0-9.]+)\""));
     QStringList tallRows;
     for (auto it = tallRow.globalMatch(sheetXml); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         tallRows << match.captured(1) + QLatin1Char(':') + match.captured(2);
     }
-    QCOMPARE(tallRows, QStringList{QStringLiteral("3:30")});
+    QCOMPARE(tallRows, (QStringList{QStringLiteral("3:30"), QStringLiteral("5:28.6")}));
+    QVERIFY2(styles.contains(QStringLiteral("<sz val=\"22\"/>")), qPrintable(styles));
     QVERIFY2(styles.contains(QStringLiteral("wrapText=\"1\"")), qPrintable(styles));
     static const QRegularExpression styled(QStringLiteral("<c r=\"(\\w+)\" s=\"\\d+\""));
     QStringList styledCells;
     for (auto it = styled.globalMatch(sheetXml); it.hasNext();)
         styledCells << it.next().captured(1);
-    QCOMPARE(styledCells.join(QLatin1Char(' ')), QStringLiteral("A1 B1 B2 A3 B3 B5"));
+    QCOMPARE(styledCells.join(QLatin1Char(' ')), QStringLiteral("A1 B1 B2 A3 B3 A5 B5"));
     QVERIFY2(styles.contains(QStringLiteral("<b/>")), qPrintable(styles));
     QVERIFY2(styles.contains(QStringLiteral("<fgColor rgb=\"FF1F4E79\"/>")), qPrintable(styles));
     QVERIFY2(styles.contains(QStringLiteral("<left style=\"thin\">")), qPrintable(styles));

@@ -64,6 +64,7 @@ private slots:
     void stackedLinesBesideARowStayInIt();
     void raggedLinesStayLines();
     void sheetRowsFollowTheFlow();
+    void sheetHeadingsKeepTheirSize();
     void squeezedTextKeepsItsProportions();
     void linkListIsReadSafely();
     void documentInformationIsReadAndWritten();
@@ -1481,6 +1482,32 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
     QCOMPARE(fromRight.rows, (QList<QStringList>{strings({"Name", "Value"}), strings({"Merged\nhead", ""}),
                                                  strings({"7", "Sum"}), strings({"After"})}));
     QVERIFY(fromRight.rightToLeft);
+}
+
+void TestLayoutParts::sheetHeadingsKeepTheirSize()
+{
+    StructuredPage page;
+    page.paragraphs = {paragraph(QStringLiteral("Harvest report"), 1, 100),
+                       paragraph(QStringLiteral("Orchards"), 2, 130),
+                       paragraph(QStringLiteral("The quince crop was the largest in ten years."), 0, 160)};
+    page.paragraphs[0].headingLevel = 1;
+    page.paragraphs[1].headingLevel = 2;
+    page.bands = {
+        {0,
+         300,
+         {{0, 600, {{FlowItem::Kind::Paragraph, 0}, {FlowItem::Kind::Paragraph, 1}, {FlowItem::Kind::Paragraph, 2}}}}}};
+    TextStyle body;
+    body.size = 10;
+    TextStyle title = body;
+    title.size = 20;
+    TextStyle section = body;
+    section.size = 11; // hardly larger than the body: the sheet's own size
+    const XlsxWriter::Sheet sheet = SheetBuilder::sheets({page}, {body, title, section}).first();
+    // Twice the body's size, as on the page; headings are bold.
+    QCOMPARE(sheet.looks.value({0, 0}).size, 22.0);
+    QVERIFY(sheet.looks.value({0, 0}).bold);
+    QCOMPARE(sheet.looks.value({1, 0}).size, 0.0);
+    QVERIFY(!sheet.looks.contains({2, 0}));
 }
 
 void TestLayoutParts::squeezedTextKeepsItsProportions()
