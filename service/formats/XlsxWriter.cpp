@@ -143,8 +143,25 @@ lxw_format *formatOf(const SheetLayout &layout, const XlsxWriter::Sheet &sheet, 
     return formats.of(cell);
 }
 
+// The hyperlink a cell's link gives in the workbook; empty where it leads
+// nowhere a reader should be sent (a local file, another workbook).
+QString hyperlink(const QString &link, const QStringList &sheetNames)
+{
+    static const QRegularExpression followed(QStringLiteral("^(https?://|ftp://|mailto:)\\S+$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (link.startsWith(QLatin1Char('#'))) {
+        bool ok = false;
+        const int sheet = link.mid(1).toInt(&ok);
+        if (!ok || sheet < 0 || sheet >= sheetNames.size())
+            return {};
+        return QStringLiteral("internal:'%1'!A1")
+            .arg(QString(sheetNames[sheet]).replace(QLatin1Char('\''), QStringLiteral("''")));
+    }
+    return followed.match(link).hasMatch() ? link : QString();
+}
+
 lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value,
-                    CellDate::Order dateOrder, lxw_format *format)
+                    CellDate::Order dateOrder, lxw_format *format, const QString &url = {})
 {
     if (const std::optional<CellNumber> number = CellNumber::read(value))
         return worksheet_write_number(sheet, row, column, number->value, format);
@@ -157,6 +174,13 @@ lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const
         return format ? worksheet_write_blank(sheet, row, column, format) : LXW_NO_ERROR;
     if (text.size() > kCellTextMax)
         text.truncate(text[kCellTextMax - 1].isHighSurrogate() ? kCellTextMax - 1 : kCellTextMax);
+    if (!url.isEmpty()) {
+        // Too long an address, or too many links on the sheet, leave the text plain.
+        const lxw_error linked = worksheet_write_url_opt(sheet, row, column, url.toUtf8().constData(), format,
+                                                         text.toUtf8().constData(), nullptr);
+        if (linked == LXW_NO_ERROR)
+            return linked;
+    }
     return worksheet_write_string(sheet, row, column, text.toUtf8().constData(), format);
 }
 
@@ -182,7 +206,8 @@ lxw_error mergeRanges(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, 
 }
 
 // Writes one sheet's columns and cells; the reason it stopped, or nothing.
-QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, CellFormats &formats)
+QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, const QStringList &sheetNames,
+                  CellFormats &formats)
 {
     const QList<QStringList> &rows = sheet.rows;
     for (const QStringList &row : rows) {
@@ -201,8 +226,13 @@ QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, Cell
         return QStringLiteral("cannot merge cells: %1").arg(errorText(merged));
     const auto write = [&](qsizetype r, qsizetype c) {
         const QString text = c < rows[r].size() ? rows[r][c] : QString();
-        const lxw_error result = writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, layout.dateOrder(c),
-                                           formatOf(layout, sheet, r, c, formats));
+        const QString url = hyperlink(sheet.links.value({int(r), int(c)}), sheetNames);
+        lxw_format *format = formatOf(layout, sheet, r, c, formats);
+        // A link of plain text is shown as links are, blue and underlined.
+        if (!url.isEmpty() && !format)
+            format = workbook_get_default_url_format(formats.workbook);
+        const lxw_error result =
+            writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, layout.dateOrder(c), format, url);
         return result == LXW_NO_ERROR
                    ? QString()
                    : QStringLiteral("row %1, column %2: %3").arg(r + 1).arg(c + 1).arg(errorText(result));
@@ -240,7 +270,7 @@ QString fill(lxw_workbook *workbook, const QList<XlsxWriter::Sheet> &sheets)
             return QStringLiteral("Cannot add the sheet \"%1\"").arg(names[s]);
         if (sheets[s].rightToLeft)
             worksheet_right_to_left(worksheet);
-        const QString problem = fillSheet(worksheet, sheets[s], formats);
+        const QString problem = fillSheet(worksheet, sheets[s], names, formats);
         if (!problem.isEmpty())
             return QStringLiteral("Sheet \"%1\": %2").arg(names[s], problem);
     }

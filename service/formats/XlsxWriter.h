@@ -57,6 +57,10 @@ public:
         QList<Range> merged = {}; // shown as one cell, with the text of the range's first
         QHash<Cell, Look> looks = {};
         QList<TableArea> tables = {};
+        // Where a cell's text leads: an address of the web ("http:", "https:",
+        // "ftp:") or of mail ("mailto:"), or "#N" for the sheet at index N.
+        // Addresses of other kinds are not followed.
+        QHash<Cell, QString> links = {};
     };
 
     // On failure *error says why, and no partial workbook is left at path.

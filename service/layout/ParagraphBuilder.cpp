@@ -82,6 +82,27 @@ bool opensWithBullet(const Line &line)
            ((first.size() == 1 && bullets.contains(first.front())) || ParagraphBuilder::isSymbolMarker(first));
 }
 
+// The link every word of the line stands in; -1 where any stands in none or another.
+int wholeLink(const Line &line)
+{
+    const int link = line.words.isEmpty() ? -1 : line.words.first().link;
+    for (const TextWords::Word &word : line.words) {
+        if (word.link != link)
+            return -1;
+    }
+    return link;
+}
+
+// Lines that are each a link of their own (a list of addresses, of places
+// to go) are items, however short: joined, every link but the first was
+// cut off from the start of its line.
+bool linksApart(const Line &a, const Line &b)
+{
+    const int first = wholeLink(a);
+    const int second = wholeLink(b);
+    return first >= 0 && second >= 0 && first != second;
+}
+
 // A section number ("2", "4.11.1", "A.3") set apart from its title by far
 // more than a space, as headings and contents entries are.
 bool opensNumbered(const Line &line)
@@ -137,7 +158,7 @@ private:
         const double usual = mPitch > 0 ? mPitch : 1.2 * a.size;
         if (pitch > qMax(1.5 * a.size, 1.3 * usual) || pitch < 0.5 * a.size)
             return false;
-        if (opensList(b) || opensWithBullet(b))
+        if (opensList(b) || opensWithBullet(b) || linksApart(a, b))
             return false;
         // A list item is no centred text, whatever its lines' centres.
         const bool listItem = opensList(mLines[paragraph.first()]);

@@ -167,8 +167,8 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
         FigureRegions::render(tools, source, workFolder, *document);
         if (!ShadeColours::read(tools, source, workFolder, *document, error))
             return std::nullopt;
-        LinkReader::read(tools, source, workFolder, *document);
     }
+    LinkReader::read(tools, source, workFolder, *document); // a workbook's cells link as well
     resolveFonts(tools, document->styles);
     document->info = info;
     return document;

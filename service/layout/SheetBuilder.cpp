@@ -125,8 +125,31 @@ XlsxWriter::Look::Align alignOf(const QList<Paragraph> &paragraphs, double left,
     return Align::General;
 }
 
+// Where paragraphs lead when every letter of them is of one link: an
+// address, or "#N" for the sheet of page N; empty otherwise.
+QString linkOf(const QList<Paragraph> &paragraphs, const QList<PageLink> &links)
+{
+    int link = -1;
+    for (const Paragraph &paragraph : paragraphs) {
+        for (const TextRun &run : paragraph.runs) {
+            if (run.text.trimmed().isEmpty())
+                continue;
+            if (run.link < 0 || (link >= 0 && run.link != link))
+                return {};
+            link = run.link;
+        }
+    }
+    if (link < 0 || link >= links.size())
+        return {};
+    const PageLink &target = links[link];
+    if (!target.url.isEmpty())
+        return target.url;
+    return target.page >= 0 ? QStringLiteral("#%1").arg(target.page) : QString();
+}
+
 // A table's merged cells and looks on the sheet, whose rows so far number `top`.
-void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWriter::Sheet &sheet)
+void markTableCells(const Table &table, const QList<TextStyle> &styles, const QList<PageLink> &links,
+                    XlsxWriter::Sheet &sheet)
 {
     const int top = int(sheet.rows.size());
     for (qsizetype r = 0; r < table.cells.size(); ++r) {
@@ -150,6 +173,8 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, XlsxWrit
                 look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
             look.top = true;
             sheet.looks.insert({top + int(r), at}, look);
+            if (const QString link = linkOf(cell.paragraphs, links); !link.isEmpty())
+                sheet.links.insert({top + int(r), at}, link);
         }
     }
 }
@@ -194,9 +219,13 @@ double headingSize(const Paragraph &paragraph, const QList<TextStyle> &styles, d
     return scale >= kLargerHeading ? std::round(kSheetTextSize * scale * 2) / 2 : 0;
 }
 
-void addParagraph(const Paragraph &paragraph, const QList<TextStyle> &styles, double body, XlsxWriter::Sheet &sheet)
+void addParagraph(const StructuredPage &page, const Paragraph &paragraph, const QList<TextStyle> &styles, double body,
+                  XlsxWriter::Sheet &sheet)
 {
     const QStringList cells = paragraph.text().split(QLatin1Char('\t'));
+    // A link over the whole of a paragraph of one cell leads from that cell.
+    if (const QString link = linkOf({paragraph}, page.links); cells.size() == 1 && !link.isEmpty())
+        sheet.links.insert({int(sheet.rows.size()), 0}, link);
     XlsxWriter::Look look = lookOf({paragraph}, styles);
     look.size = headingSize(paragraph, styles, body);
     look.color = readable(look.color, look.fill) ? look.color : 0;
@@ -215,12 +244,12 @@ XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &st
         for (const Column &column : band.columns) {
             for (const FlowItem &item : column.items) {
                 if (item.kind == FlowItem::Kind::Paragraph) {
-                    addParagraph(page.paragraphs[item.index], styles, body, sheet);
+                    addParagraph(page, page.paragraphs[item.index], styles, body, sheet);
                     continue;
                 }
                 const Table &table = page.tables[item.index];
                 addTableArea(table, sheet);
-                markTableCells(table, styles, sheet);
+                markTableCells(table, styles, page.links, sheet);
                 for (const QList<TableCell> &row : table.cells)
                     sheet.rows.append(tableRow(row, sheet.rightToLeft));
             }

@@ -152,6 +152,7 @@ private slots:
     void cellDates();
     void workbookColumnsShowTheirCells();
     void sheetLayoutWrapsWhatNoColumnHolds();
+    void workbookLinksLeadOnlyWhereTheyMay();
     void workbookWriteFailureIsReported();
     void sheetNames_data();
     void sheetNames();
@@ -544,6 +545,42 @@ void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
     QVERIFY(dateLayout.dateOrder(2) == CellDate::Order::Unknown);
     QVERIFY(dateLayout.dateOrder(3) == CellDate::Order::Unknown);
     QVERIFY(dateLayout.isValue(0, 0) && dateLayout.isValue(0, 1) && !dateLayout.isValue(0, 2));
+}
+
+void TestFormats::workbookLinksLeadOnlyWhereTheyMay()
+{
+    const QString path = mDir.filePath(QStringLiteral("links.xlsx"));
+    XlsxWriter::Sheet first{
+        QStringLiteral("Page 1"),
+        {{QStringLiteral("Our site"), QStringLiteral("Write to us"), QStringLiteral("See page 2"),
+          QStringLiteral("A file"), QStringLiteral("Another book"), QStringLiteral("No such page")}}};
+    first.links = {{{0, 0}, QStringLiteral("https://example.org/harvest")},
+                   {{0, 1}, QStringLiteral("mailto:office@example.org")},
+                   {{0, 2}, QStringLiteral("#1")},
+                   {{0, 3}, QStringLiteral("file:///etc/passwd")},
+                   {{0, 4}, QStringLiteral("external:c:\\books\\other.xlsx")},
+                   {{0, 5}, QStringLiteral("#7")}};
+    QString error;
+    QVERIFY2(XlsxWriter::write(path, {first, {QStringLiteral("Page 2"), {{QStringLiteral("Here")}}}}, &error),
+             qPrintable(error));
+    const std::optional<QList<ZipEntry>> entries = readZip(path);
+    QVERIFY(entries);
+    const QString sheet = QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/sheet1.xml")));
+    const QString targets =
+        QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/_rels/sheet1.xml.rels")));
+    // The web, mail and the sheet of page 2 are linked; a file, another
+    // workbook and a page that is not there are not.
+    QCOMPARE(sheet.count(QStringLiteral("<hyperlink ")), 3);
+    QVERIFY2(targets.contains(QStringLiteral("Target=\"https://example.org/harvest\"")), qPrintable(targets));
+    QVERIFY2(targets.contains(QStringLiteral("Target=\"mailto:office@example.org\"")), qPrintable(targets));
+    QVERIFY2(sheet.contains(QStringLiteral("location=\"'Page 2'!A1\"")), qPrintable(sheet));
+    QVERIFY(!targets.contains(QStringLiteral("passwd")) && !targets.contains(QStringLiteral("other.xlsx")));
+    // The cells still show their own text.
+    const QStringList shared = sharedStrings(entryData(*entries, QStringLiteral("xl/sharedStrings.xml")));
+    const QMap<QString, QString> values = cells(sheet.toUtf8(), shared);
+    QCOMPARE(values.value(QStringLiteral("A1")), QStringLiteral("Our site"));
+    QCOMPARE(values.value(QStringLiteral("C1")), QStringLiteral("See page 2"));
+    QCOMPARE(values.value(QStringLiteral("D1")), QStringLiteral("A file"));
 }
 
 void TestFormats::workbookWriteFailureIsReported()

@@ -591,6 +591,11 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
     pdf.link(60, 90, 60, 14, QStringLiteral("javascript:alert(1)"));
     pdf.text(60, 120, QStringLiteral("The tables follow on the next page"));
     pdf.link(166, 110, 50, 14, {}, 1);
+    // Short lines each a link of its own are items, not one paragraph.
+    pdf.text(60, 140, QStringLiteral("Price list"));
+    pdf.link(58, 130, 50, 14, QStringLiteral("https://example.org/prices"));
+    pdf.text(60, 152, QStringLiteral("Orders"));
+    pdf.link(58, 142, 40, 12, QStringLiteral("mailto:orders@example.org"));
     pdf.newPage().text(60, 80, QStringLiteral("Tables"), 16, LayoutPdf::Font::Bold);
     const Converted result = convert(pdf, QStringLiteral("links"));
     const QString &xml = result.documentXml;
@@ -601,7 +606,7 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
         linked.insert(match.captured(1), textOf(match.captured(2)).trimmed());
     }
     // The address's words and the page's lead on; the script's link is gone, its text stays.
-    QCOMPARE(linked.size(), 2);
+    QCOMPARE(linked.size(), 4);
     QCOMPARE(linked.value(QStringLiteral("r:id=\"rIdLink1\" w:history=\"1\"")), QStringLiteral("manual online"));
     QCOMPARE(linked.value(QStringLiteral("w:anchor=\"_Page2\" w:history=\"1\"")), QStringLiteral("next page"));
     QVERIFY(paragraphs(xml).contains(QStringLiteral("Press here to run a script")));
@@ -614,6 +619,20 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
                                                    "TargetMode=\"External\"")),
              qPrintable(relations));
     QVERIFY(!relations.contains(QStringLiteral("javascript")));
+    QVERIFY(paragraphs(xml).contains(QStringLiteral("Price list")) &&
+            paragraphs(xml).contains(QStringLiteral("Orders")));
+    // In the workbook, a row that is a link all through leads on from its
+    // cell; the workbook's reading, without pictures, reads the links too.
+    const QString sheet = firstSheet(result.pages, mDir.filePath(QStringLiteral("links/out.xlsx")));
+    QCOMPARE(sheet.count(QStringLiteral("<hyperlink ")), 2);
+    DirectTools tools;
+    QString error;
+    const QString skipped = mDir.filePath(QStringLiteral("links-skipped"));
+    QDir().mkpath(skipped);
+    const std::optional<SourceDocument> source = PdfReader::read(tools, mDir.filePath(QStringLiteral("links/in.pdf")),
+                                                                 skipped, &error, PdfReader::Graphics::Skip);
+    QVERIFY2(source, qPrintable(error));
+    QCOMPARE(source->pages.first().links.size(), 4);
 }
 
 void TestLayoutDocuments::underlinesStrikesAndHighlightsStayWithTheirWords()

@@ -1508,6 +1508,16 @@ void TestLayoutParts::sheetHeadingsKeepTheirSize()
     QVERIFY(sheet.looks.value({0, 0}).bold);
     QCOMPARE(sheet.looks.value({1, 0}).size, 0.0);
     QVERIFY(!sheet.looks.contains({2, 0}));
+    // A paragraph that is a link all through leads from its cell: to its
+    // address, or to the sheet of the page it leads to; one linked in part does not.
+    page.links = {{QRectF(), QStringLiteral("https://example.org/report")}, {QRectF(), QString(), 3}};
+    page.paragraphs[1].runs.first().link = 0;
+    page.paragraphs[2].runs = {{QStringLiteral("See "), 0}, {QStringLiteral("page four"), 0, 0, 1}};
+    page.paragraphs[0].runs.first().link = 1;
+    const XlsxWriter::Sheet linked = SheetBuilder::sheets({page}, {body, title, section}).first();
+    QCOMPARE(linked.links.value({1, 0}), QStringLiteral("https://example.org/report"));
+    QCOMPARE(linked.links.value({0, 0}), QStringLiteral("#3"));
+    QVERIFY(!linked.links.contains({2, 0}));
 }
 
 void TestLayoutParts::squeezedTextKeepsItsProportions()

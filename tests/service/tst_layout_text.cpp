@@ -777,6 +777,16 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     QCOMPARE(
         paragraphTexts(ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(keys), kStyles), 72, 400, {})),
         strings({"\u2022 Next", "\u2022 PgDown", "\u2022 Spacebar"}));
+    // Short lines each a link of its own are items too; a line that goes on
+    // a link of the line before is the same paragraph.
+    QList<TextLines::Line> linked = linesOf(
+        {{QStringLiteral("Price list"), 100}, {QStringLiteral("Orders"), 112}, {QStringLiteral("Opening hours"), 124}});
+    for (int l = 0; l < 3; ++l) {
+        for (TextWords::Word &word : linked[l].words)
+            word.link = l == 2 ? 1 : l;
+    }
+    QCOMPARE(paragraphTexts(ParagraphBuilder::paragraphs(linked, 72, 400, {})),
+             strings({"Price list", "Orders Opening hours"}));
     // A wide gap in a line of code stays spaces; beside text of another face it parts segments.
     const QList<TextLines::Line> code = linesOf({{QStringLiteral("int       x;"), 100}}, 72, 1);
     QCOMPARE(code.first().segments(), 1);
