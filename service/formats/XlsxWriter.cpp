@@ -125,20 +125,35 @@ void setRowHeights(lxw_worksheet *worksheet, const SheetLayout &layout, qsizetyp
     }
 }
 
+// What a cell's text is read as: a number, a date, or neither (text).
+struct CellValue {
+    std::optional<CellNumber> number;
+    std::optional<CellDate> date;
+};
+
 // A cell past the end of its row has no text, but may have a look.
+CellValue valueOf(const SheetLayout &layout, const XlsxWriter::Sheet &sheet, qsizetype row, qsizetype column)
+{
+    CellValue value;
+    const QStringList &texts = sheet.rows[row];
+    if (column >= texts.size())
+        return value;
+    value.number = CellNumber::read(texts[column]);
+    if (!value.number)
+        value.date = CellDate::read(texts[column], layout.dateOrder(column));
+    return value;
+}
+
 lxw_format *formatOf(const SheetLayout &layout, const XlsxWriter::Sheet &sheet, qsizetype row, qsizetype column,
-                     CellFormats &formats)
+                     const CellValue &value, CellFormats &formats)
 {
     CellLook cell;
     cell.look = sheet.looks.value({int(row), int(column)});
-    const QStringList &texts = sheet.rows[row];
-    if (column >= texts.size())
-        return formats.of(cell);
-    if (const std::optional<CellNumber> number = CellNumber::read(texts[column]))
-        cell.numberFormat = number->format;
-    else if (const std::optional<CellDate> date = CellDate::read(texts[column], layout.dateOrder(column)))
-        cell.numberFormat = date->format;
-    else
+    if (value.number)
+        cell.numberFormat = value.number->format;
+    else if (value.date)
+        cell.numberFormat = value.date->format;
+    else if (column < sheet.rows[row].size())
         cell.wrap = layout.wraps(row, column);
     return formats.of(cell);
 }
@@ -160,13 +175,14 @@ QString hyperlink(const QString &link, const QStringList &sheetNames)
     return followed.match(link).hasMatch() ? link : QString();
 }
 
-lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value,
-                    CellDate::Order dateOrder, lxw_format *format, const QString &url = {})
+lxw_error writeCell(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &value, const CellValue &read,
+                    lxw_format *format, const QString &url = {})
 {
-    if (const std::optional<CellNumber> number = CellNumber::read(value))
-        return worksheet_write_number(sheet, row, column, number->value, format);
-    if (const std::optional<CellDate> date = CellDate::read(value, dateOrder)) {
-        lxw_datetime when{date->date.year(), uint8_t(date->date.month()), uint8_t(date->date.day()), 0, 0, 0};
+    if (read.number)
+        return worksheet_write_number(sheet, row, column, read.number->value, format);
+    if (read.date) {
+        const QDate &date = read.date->date;
+        lxw_datetime when{date.year(), uint8_t(date.month()), uint8_t(date.day()), 0, 0, 0};
         return worksheet_write_datetime(sheet, row, column, &when, format);
     }
     QString text = withoutControls(value.trimmed(), true);
@@ -195,7 +211,8 @@ lxw_error mergeRanges(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, 
                       CellFormats &formats)
 {
     for (const XlsxWriter::Range &range : layout.merged()) {
-        lxw_format *format = formatOf(layout, sheet, range.row, range.column, formats);
+        lxw_format *format =
+            formatOf(layout, sheet, range.row, range.column, valueOf(layout, sheet, range.row, range.column), formats);
         const lxw_error result = worksheet_merge_range(worksheet, lxw_row_t(range.row), lxw_col_t(range.column),
                                                        lxw_row_t(range.row + range.rows - 1),
                                                        lxw_col_t(range.column + range.columns - 1), "", format);
@@ -227,12 +244,12 @@ QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, cons
     const auto write = [&](qsizetype r, qsizetype c) {
         const QString text = c < rows[r].size() ? rows[r][c] : QString();
         const QString url = hyperlink(sheet.links.value({int(r), int(c)}), sheetNames);
-        lxw_format *format = formatOf(layout, sheet, r, c, formats);
+        const CellValue value = valueOf(layout, sheet, r, c);
+        lxw_format *format = formatOf(layout, sheet, r, c, value, formats);
         // A link of plain text is shown as links are, blue and underlined.
         if (!url.isEmpty() && !format)
             format = workbook_get_default_url_format(formats.workbook);
-        const lxw_error result =
-            writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, layout.dateOrder(c), format, url);
+        const lxw_error result = writeCell(worksheet, lxw_row_t(r), lxw_col_t(c), text, value, format, url);
         return result == LXW_NO_ERROR
                    ? QString()
                    : QStringLiteral("row %1, column %2: %3").arg(r + 1).arg(c + 1).arg(errorText(result));

@@ -63,13 +63,15 @@ QSet<QString> DocumentAnalyzer::vocabulary(const SourceDocument &document)
     return words;
 }
 
-void DocumentAnalyzer::markHeadings(QList<StructuredPage> &pages, const QList<TextStyle> &styles)
+double DocumentAnalyzer::bodySize(const QList<StructuredPage> &pages, const QList<TextStyle> &styles)
 {
     QMap<double, qsizetype> charsPerSize;
-    eachParagraph(pages, [&](Paragraph &paragraph) {
-        for (const TextRun &run : paragraph.runs)
-            charsPerSize[styles.value(run.style).size] += run.text.size();
-    });
+    for (const StructuredPage &page : pages) {
+        for (const Paragraph &paragraph : page.paragraphs) {
+            for (const TextRun &run : paragraph.runs)
+                charsPerSize[styles.value(run.style).size] += run.text.size();
+        }
+    }
     double body = 0;
     qsizetype most = -1;
     for (auto it = charsPerSize.cbegin(); it != charsPerSize.cend(); ++it) {
@@ -78,6 +80,12 @@ void DocumentAnalyzer::markHeadings(QList<StructuredPage> &pages, const QList<Te
             body = it.key();
         }
     }
+    return body;
+}
+
+void DocumentAnalyzer::markHeadings(QList<StructuredPage> &pages, const QList<TextStyle> &styles)
+{
+    const double body = bodySize(pages, styles);
     if (body <= 0)
         return;
     // Heading sizes, largest first, give the levels; bold text of body size is the lowest level.

@@ -14,6 +14,8 @@ public:
     static QList<StructuredPage> analyze(const SourceDocument &document);
 
     static QSet<QString> vocabulary(const SourceDocument &document);
+    // The size most characters of the pages are set in (the smaller of a tie); 0 for none.
+    static double bodySize(const QList<StructuredPage> &pages, const QList<TextStyle> &styles);
     // Marks headings in place; the body size is the size of most characters.
     static void markHeadings(QList<StructuredPage> &pages, const QList<TextStyle> &styles);
 };

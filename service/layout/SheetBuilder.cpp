@@ -1,6 +1,6 @@
 #include "layout/SheetBuilder.h"
 
-#include <QHash>
+#include "layout/DocumentAnalyzer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -190,22 +190,6 @@ void addTableArea(const Table &table, XlsxWriter::Sheet &sheet)
     sheet.tables.append(area);
 }
 
-// The size most of the page's letters are set in.
-double bodySize(const StructuredPage &page, const QList<TextStyle> &styles)
-{
-    QHash<double, qsizetype> letters;
-    for (const Paragraph &paragraph : page.paragraphs) {
-        for (const TextRun &run : paragraph.runs)
-            letters[styles.value(run.style).size] += run.text.size();
-    }
-    double body = 0;
-    for (auto it = letters.cbegin(); it != letters.cend(); ++it) {
-        if (body == 0 || it.value() > letters.value(body))
-            body = it.key();
-    }
-    return body;
-}
-
 // A heading's size on the sheet: as much larger than the sheet's own text as
 // it was than the page's body; 0 for other text, or a heading hardly larger.
 double headingSize(const Paragraph &paragraph, const QList<TextStyle> &styles, double body)
@@ -238,7 +222,7 @@ void addParagraph(const StructuredPage &page, const Paragraph &paragraph, const 
 
 XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &styles, const QString &name)
 {
-    const double body = bodySize(page, styles);
+    const double body = DocumentAnalyzer::bodySize({page}, styles);
     XlsxWriter::Sheet sheet{name, {}, mostlyRightToLeft(page)};
     for (const Band &band : page.bands) {
         for (const Column &column : band.columns) {

@@ -128,6 +128,19 @@ QStringList paragraphs(const QString &xml)
     return result;
 }
 
+// The PDF read as the workbook's route reads it, without rendering pictures,
+// its intermediate files in `folder`; nothing where it could not be read.
+std::optional<SourceDocument> readForWorkbook(const QString &pdf, const QString &folder)
+{
+    DirectTools tools;
+    QString error;
+    QDir().mkpath(folder);
+    std::optional<SourceDocument> source = PdfReader::read(tools, pdf, folder, &error, PdfReader::Graphics::Skip);
+    if (!source)
+        qWarning("%s", qPrintable(error));
+    return source;
+}
+
 // The first sheet's XML of the workbook written from `pages` to `path`;
 // empty where it could not be written.
 QString firstSheet(const QList<StructuredPage> &pages, const QString &path)
@@ -375,13 +388,10 @@ void TestLayoutDocuments::imageKeepsPlaceAndSize()
     QVERIFY(entries);
     QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
     // A workbook has no use for the picture: its place is read, its file is not made.
-    DirectTools tools;
-    QString error;
     const QString skipped = mDir.filePath(QStringLiteral("image-skipped"));
-    QDir().mkpath(skipped);
-    const std::optional<SourceDocument> source = PdfReader::read(tools, mDir.filePath(QStringLiteral("image/in.pdf")),
-                                                                 skipped, &error, PdfReader::Graphics::Skip);
-    QVERIFY2(source, qPrintable(error));
+    const std::optional<SourceDocument> source =
+        readForWorkbook(mDir.filePath(QStringLiteral("image/in.pdf")), skipped);
+    QVERIFY(source);
     QCOMPARE(source->pages.first().images.size(), 1);
     QVERIFY(source->pages.first().images.first().file.isEmpty());
     QVERIFY(QDir(skipped).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
@@ -625,13 +635,9 @@ void TestLayoutDocuments::linksLeadWhereTheyDid()
     // cell; the workbook's reading, without pictures, reads the links too.
     const QString sheet = firstSheet(result.pages, mDir.filePath(QStringLiteral("links/out.xlsx")));
     QCOMPARE(sheet.count(QStringLiteral("<hyperlink ")), 2);
-    DirectTools tools;
-    QString error;
-    const QString skipped = mDir.filePath(QStringLiteral("links-skipped"));
-    QDir().mkpath(skipped);
-    const std::optional<SourceDocument> source = PdfReader::read(tools, mDir.filePath(QStringLiteral("links/in.pdf")),
-                                                                 skipped, &error, PdfReader::Graphics::Skip);
-    QVERIFY2(source, qPrintable(error));
+    const std::optional<SourceDocument> source =
+        readForWorkbook(mDir.filePath(QStringLiteral("links/in.pdf")), mDir.filePath(QStringLiteral("links-skipped")));
+    QVERIFY(source);
     QCOMPARE(source->pages.first().links.size(), 4);
 }
 
