@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <tuple>
+
 #include <xlsxwriter.h>
 
 namespace {
@@ -60,7 +62,7 @@ struct CellLook {
             .arg(int(look.bold))
             .arg(look.color)
             .arg(look.filled ? qint64(look.fill) : -1)
-            .arg(int(look.border))
+            .arg(int(look.borders))
             .arg(look.borderColor)
             .arg(int(look.align))
             .arg(int(look.top))
@@ -83,6 +85,23 @@ struct CellFormats {
         return format;
     }
 
+    static void setBorders(lxw_format *format, const XlsxWriter::Look &look)
+    {
+        using Setter = void (*)(lxw_format *, uint8_t);
+        using Colour = void (*)(lxw_format *, lxw_color_t);
+        const std::tuple<XlsxWriter::Look::Side, Setter, Colour> sides[] = {
+            {XlsxWriter::Look::Top, format_set_top, format_set_top_color},
+            {XlsxWriter::Look::Bottom, format_set_bottom, format_set_bottom_color},
+            {XlsxWriter::Look::Left, format_set_left, format_set_left_color},
+            {XlsxWriter::Look::Right, format_set_right, format_set_right_color}};
+        for (const auto &[side, setLine, setColour] : sides) {
+            if (look.borders & side) {
+                setLine(format, LXW_BORDER_THIN);
+                setColour(format, look.borderColor);
+            }
+        }
+    }
+
     lxw_format *make(const CellLook &cell) const
     {
         lxw_format *format = workbook_add_format(workbook);
@@ -103,10 +122,7 @@ struct CellFormats {
             format_set_pattern(format, LXW_PATTERN_SOLID);
             format_set_bg_color(format, look.fill);
         }
-        if (look.border) {
-            format_set_border(format, LXW_BORDER_THIN);
-            format_set_border_color(format, look.borderColor);
-        }
+        setBorders(format, look);
         static const uint8_t kAlign[] = {LXW_ALIGN_NONE, LXW_ALIGN_LEFT, LXW_ALIGN_CENTER, LXW_ALIGN_RIGHT};
         if (look.align != XlsxWriter::Look::Align::General)
             format_set_align(format, kAlign[int(look.align)]);

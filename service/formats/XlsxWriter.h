@@ -36,7 +36,9 @@ public:
         quint32 color = 0; // of the text
         bool filled = false;
         quint32 fill = 0xFFFFFF;
-        bool border = false; // a thin rule all round
+        // The sides with a thin rule, of Side.
+        enum Side : quint8 { Top = 1, Bottom = 2, Left = 4, Right = 8, AllSides = 15 };
+        quint8 borders = 0;
         quint32 borderColor = 0;
         enum class Align { General, Left, Center, Right } align = Align::General;
         bool top = false; // text at the cell's top, as a table sets it, rather than its foot

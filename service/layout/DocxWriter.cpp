@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -171,7 +172,7 @@ private:
                    double nextTop = std::numeric_limits<double>::infinity());
     void spacer(double height);
     void table(const Table &table, double left, double *cursor);
-    static void openEdges(QXmlStreamWriter &xml, const Table &table, int row);
+    static void openEdges(QXmlStreamWriter &xml, const Table &table, int row, int column, int end);
     static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
                           double sideMargin, const QList<double> &edges);
     static bool laidOutAsTable(const Band &band);
@@ -741,15 +742,18 @@ void Writer::tableHead(QXmlStreamWriter &xml, double width, std::optional<double
     xml.writeEndElement();
 }
 
-// No rule between the rows a ruled row of lines was split into.
-void Writer::openEdges(QXmlStreamWriter &xml, const Table &table, int row)
+// No rule between the rows a ruled row of lines was split into, nor on the
+// open sides of a table ruled only inside.
+void Writer::openEdges(QXmlStreamWriter &xml, const Table &table, int row, int column, int end)
 {
-    const bool above = table.openEdges.contains(row);
-    const bool below = table.openEdges.contains(row + 1);
-    if (!above && !below)
+    const std::pair<bool, const char *> sides[] = {{table.openRowEdges.contains(row), "w:top"},
+                                                   {table.openColumnEdges.contains(column), "w:left"},
+                                                   {table.openRowEdges.contains(row + 1), "w:bottom"},
+                                                   {table.openColumnEdges.contains(end), "w:right"}};
+    if (std::none_of(std::begin(sides), std::end(sides), [](const auto &side) { return side.first; }))
         return;
     xml.writeStartElement(QStringLiteral("w:tcBorders"));
-    for (const auto &[open, edge] : {std::pair{above, "w:top"}, std::pair{below, "w:bottom"}}) {
+    for (const auto &[open, edge] : sides) {
         if (!open)
             continue;
         xml.writeEmptyElement(QLatin1String(edge));
@@ -808,7 +812,7 @@ void Writer::table(const Table &table, double left, double *cursor)
                 xml.writeEmptyElement(QStringLiteral("w:vMerge"));
                 xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("restart"));
             }
-            openEdges(xml, table, r);
+            openEdges(xml, table, r, c, end);
             if (owner.filled) {
                 xml.writeEmptyElement(QStringLiteral("w:shd"));
                 xml.writeAttribute(QStringLiteral("w:val"), QStringLiteral("clear"));

@@ -82,7 +82,11 @@ struct Table {
     QList<double> rowEdges;        // page y, one more than rows
     QList<QList<TableCell>> cells; // rows of cells, every row as long as the grid
     bool ruled = false;
-    QSet<int> openEdges; // inner row edges without a rule: lines the source set in one ruled row
+    // Edges without a rule: inner row edges between lines the source set in
+    // one ruled row, and the outer sides of a grid drawn only between its
+    // rows and columns.
+    QSet<int> openRowEdges;
+    QSet<int> openColumnEdges; // only ever 0 and columns()
     double ruleWidth = 0.5;
     Rgb ruleColor = 0;
 

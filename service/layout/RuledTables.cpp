@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -69,6 +70,52 @@ QList<double> edges(QList<double> positions)
     return result;
 }
 
+// Where a grid's rules run on past its outermost crossing line to one end,
+// that end is an open side of the grid: a table ruled only between its rows
+// and columns. Two lines must reach it, so that a line merely running on
+// past a frame makes no side; a lone line (between two columns) is enough.
+std::optional<double> openSide(const QList<Segment> &across, double outer, bool low)
+{
+    QList<double> ends;
+    QList<double> lines;
+    for (const Segment &s : across) {
+        ends.append(low ? s.from : s.to);
+        lines.append(s.at);
+    }
+    if (ends.isEmpty())
+        return std::nullopt;
+    const double extreme =
+        low ? *std::min_element(ends.cbegin(), ends.cend()) : *std::max_element(ends.cbegin(), ends.cend());
+    if (std::abs(extreme - outer) <= kSame || (low ? extreme > outer : extreme < outer))
+        return std::nullopt;
+    QList<double> reaching;
+    double sum = 0;
+    for (qsizetype i = 0; i < across.size(); ++i) {
+        if (std::abs(ends[i] - extreme) <= kSame) {
+            reaching.append(lines[i]);
+            sum += ends[i];
+        }
+    }
+    const qsizetype needed = qMin<qsizetype>(2, edges(lines).size());
+    if (edges(reaching).size() < needed)
+        return std::nullopt;
+    return sum / double(reaching.size());
+}
+
+void addOpenSides(QList<double> &edgeList, QSet<int> &open, const QList<Segment> &across)
+{
+    if (edgeList.isEmpty())
+        return;
+    if (const std::optional<double> low = openSide(across, edgeList.first(), true)) {
+        edgeList.prepend(*low);
+        open.insert(0);
+    }
+    if (const std::optional<double> high = openSide(across, edgeList.last(), false)) {
+        edgeList.append(*high);
+        open.insert(int(edgeList.size()) - 1);
+    }
+}
+
 // Whether a segment of the list lies along `at` and covers most of [from, to].
 bool ruled(const QList<Segment> &segments, double at, double from, double to)
 {
@@ -84,18 +131,22 @@ bool ruled(const QList<Segment> &segments, double at, double from, double to)
 // Whether rules draw most of the grid: boxes of a diagram joined by lines,
 // or a chart's grid over its axis and ticks, line up as a grid too, but
 // leave much of it undrawn between them. A table's empty corner (over the
-// labels of its rows) leaves only a little.
+// labels of its rows) leaves only a little. Open sides do not count.
 bool mostlyRuled(const Table &table, const QList<Segment> &horizontal, const QList<Segment> &vertical)
 {
     int pieces = 0;
     int drawn = 0;
-    for (qsizetype r = 0; r < table.rowEdges.size(); ++r) {
+    for (int r = 0; r < table.rowEdges.size(); ++r) {
+        if (table.openRowEdges.contains(r))
+            continue;
         for (qsizetype c = 0; c + 1 < table.columnEdges.size(); ++c) {
             ++pieces;
             drawn += ruled(horizontal, table.rowEdges[r], table.columnEdges[c], table.columnEdges[c + 1]) ? 1 : 0;
         }
     }
-    for (qsizetype c = 0; c < table.columnEdges.size(); ++c) {
+    for (int c = 0; c < table.columnEdges.size(); ++c) {
+        if (table.openColumnEdges.contains(c))
+            continue;
         for (qsizetype r = 0; r + 1 < table.rowEdges.size(); ++r) {
             ++pieces;
             drawn += ruled(vertical, table.columnEdges[c], table.rowEdges[r], table.rowEdges[r + 1]) ? 1 : 0;
@@ -116,6 +167,8 @@ RuledTables::Found grid(const QList<Segment> &horizontal, const QList<Segment> &
     Table &table = found.table;
     table.columnEdges = edges(xs);
     table.rowEdges = edges(ys);
+    addOpenSides(table.columnEdges, table.openColumnEdges, horizontal);
+    addOpenSides(table.rowEdges, table.openRowEdges, vertical);
     const int rows = qMax(0, int(table.rowEdges.size()) - 1);
     const int columns = qMax(0, table.columns());
     table.cells = QList<QList<TableCell>>(rows, QList<TableCell>(columns));
@@ -256,7 +309,7 @@ void insertRows(Table &table, int r, const QList<double> &cuts)
 {
     const int added = int(cuts.size());
     QSet<int> open;
-    for (const int edge : std::as_const(table.openEdges))
+    for (const int edge : std::as_const(table.openRowEdges))
         open.insert(edge > r ? edge + added : edge);
     QList<TableCell> copy = table.cells[r];
     for (TableCell &cell : copy)
@@ -266,7 +319,7 @@ void insertRows(Table &table, int r, const QList<double> &cuts)
         table.cells.insert(r + 1 + i, copy);
         open.insert(r + 1 + i);
     }
-    table.openEdges = open;
+    table.openRowEdges = open;
 }
 
 } // namespace
@@ -338,11 +391,15 @@ QList<RuledTables::Found> RuledTables::find(const QList<Rule> &rules, const QLis
         QList<Segment> vertical;
         for (const int m : members)
             (segments[m].horizontal ? horizontal : vertical).append(segments[m]);
-        if (horizontal.size() < 2 || vertical.size() < 2)
+        // Two rows ruled only between them have a single rule across.
+        if (horizontal.isEmpty() || vertical.isEmpty() || horizontal.size() + vertical.size() < 3)
             continue;
         Found found = grid(horizontal, vertical);
         Table &table = found.table;
-        if (table.rows() < 1 || table.columns() < 1 || cellCount(table) < 2 ||
+        // A grid open at a side must be ruled inside both ways: a page's
+        // column rules between its head and foot rules make no table.
+        const bool open = !table.openRowEdges.isEmpty() || !table.openColumnEdges.isEmpty();
+        if (table.rows() < (open ? 2 : 1) || table.columns() < (open ? 2 : 1) || cellCount(table) < 2 ||
             !mostlyRuled(table, horizontal, vertical))
             continue;
         QList<double> widths;

@@ -10,7 +10,9 @@
 // Tables drawn with rules. Horizontal and vertical rules that touch form a
 // grid; its distinct rule positions are the column and row edges, and where
 // a grid line is missing between two cells they are one merged cell. A single
-// ruled box is a frame, not a table. Filled boxes inside a cell shade it.
+// ruled box is a frame, not a table. Rules that run on past the outermost
+// crossing line reach an open side of the table. Filled boxes inside a cell
+// shade it.
 class RuledTables final {
 public:
     struct Found {

@@ -147,6 +147,24 @@ QString linkOf(const QList<Paragraph> &paragraphs, const QList<PageLink> &links)
     return target.page >= 0 ? QStringLiteral("#%1").arg(target.page) : QString();
 }
 
+// The sides of a ruled table's cell that have a rule, as the sheet shows
+// them: mirrored where the sheet is shown from the right.
+quint8 ruledSides(const Table &table, int row, int column, int end, bool rightToLeft)
+{
+    using Look = XlsxWriter::Look;
+    const int bottom = row + qMax(1, table.cells[row][column].rowSpan);
+    const Look::Side left = rightToLeft ? Look::Right : Look::Left;
+    const Look::Side right = rightToLeft ? Look::Left : Look::Right;
+    const std::pair<bool, Look::Side> open[] = {{table.openRowEdges.contains(row), Look::Top},
+                                                {table.openRowEdges.contains(bottom), Look::Bottom},
+                                                {table.openColumnEdges.contains(column), left},
+                                                {table.openColumnEdges.contains(end), right}};
+    quint8 sides = Look::AllSides;
+    for (const auto &[isOpen, side] : open)
+        sides &= isOpen ? quint8(~side) : quint8(Look::AllSides);
+    return sides;
+}
+
 // A table's merged cells and looks on the sheet, whose rows so far number `top`.
 void markTableCells(const Table &table, const QList<TextStyle> &styles, const QList<PageLink> &links,
                     XlsxWriter::Sheet &sheet)
@@ -165,9 +183,9 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, const QL
             look.filled = cell.filled;
             look.fill = cell.filled ? cell.fill : look.fill;
             look.color = readable(look.color, look.fill) ? look.color : 0;
-            look.border = table.ruled;
-            look.borderColor = table.ruleColor;
             const int end = int(qMin<qsizetype>(c + cell.columnSpan, table.columnEdges.size() - 1));
+            look.borders = table.ruled ? ruledSides(table, int(r), int(c), end, sheet.rightToLeft) : 0;
+            look.borderColor = table.ruleColor;
             // A table of aligned columns has no sides to its cells, only the gaps between them.
             if (table.ruled)
                 look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));

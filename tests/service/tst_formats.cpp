@@ -442,7 +442,7 @@ void TestFormats::workbookColumnsShowTheirCells()
     sheet.looks = {{{0, 0}, bold}, {{0, 1}, bold}};
     // An empty cell with a look is written to show it.
     XlsxWriter::Look ruled;
-    ruled.border = true;
+    ruled.borders = XlsxWriter::Look::AllSides;
     ruled.filled = true;
     ruled.fill = 0x1F4E79;
     ruled.color = 0xFFFFFF;

@@ -57,6 +57,7 @@ private slots:
     void drawingsBehindTheTextKeepTheirPaintOrder();
     void ruledGridBecomesTable();
     void missingRuleMergesCells();
+    void gridRuledOnlyInsideHasOpenSides();
     void singleBoxIsNoTable();
     void linesOfOneRuledRowBecomeRows();
     void alignedColumnsBecomeTable();
@@ -1181,6 +1182,71 @@ void TestLayoutParts::missingRuleMergesCells()
     QCOMPARE(RuledTables::cellAt(table, QPointF(175, 110)), std::make_pair(0, 0));
 }
 
+void TestLayoutParts::gridRuledOnlyInsideHasOpenSides()
+{
+    // Three rows of four columns ruled only between them: the rules between
+    // the rows run the table's width, those between the columns its height.
+    QList<Rule> rules;
+    for (int r = 1; r <= 2; ++r)
+        rules.append({QPointF(100, 100 + r * 20), QPointF(300, 100 + r * 20), 0.5, 0});
+    for (int c = 1; c <= 3; ++c)
+        rules.append({QPointF(100 + c * 50, 100), QPointF(100 + c * 50, 160), 0.5, 0});
+    const QList<RuledTables::Found> found = RuledTables::find(rules, {});
+    QCOMPARE(found.size(), 1);
+    Table table = found.first().table;
+    QCOMPARE(table.rows(), 3);
+    QCOMPARE(table.columns(), 4);
+    QCOMPARE(table.box(), QRectF(100, 100, 200, 60));
+    QCOMPARE(table.openRowEdges, (QSet<int>{0, 3}));
+    QCOMPARE(table.openColumnEdges, (QSet<int>{0, 4}));
+
+    // Two columns with one rule between them, ruled under each row: open
+    // above and at the sides.
+    QList<Rule> pairs;
+    for (int r = 1; r <= 3; ++r)
+        pairs.append({QPointF(100, 300 + r * 20), QPointF(300, 300 + r * 20), 0.5, 0});
+    pairs.append({QPointF(180, 300), QPointF(180, 360), 0.5, 0});
+    const QList<RuledTables::Found> paired = RuledTables::find(pairs, {});
+    QCOMPARE(paired.size(), 1);
+    QCOMPARE(paired.first().table.rows(), 3);
+    QCOMPARE(paired.first().table.columnEdges, (QList<double>{100, 180, 300}));
+    QCOMPARE(paired.first().table.openRowEdges, (QSet<int>{0}));
+
+    // A page's column rule between its head and foot rules is no table, nor
+    // is a frame with a rule running on past it a table with an open column.
+    const QList<Rule> page = {{QPointF(50, 50), QPointF(550, 50), 0.5, 0},
+                              {QPointF(50, 750), QPointF(550, 750), 0.5, 0},
+                              {QPointF(300, 50), QPointF(300, 750), 0.5, 0}};
+    QVERIFY(RuledTables::find(page, {}).isEmpty());
+    QList<Rule> framed = rules;
+    framed.append({{QPointF(100, 100), QPointF(300, 100), 0.5, 0},
+                   {QPointF(100, 160), QPointF(400, 160), 0.5, 0},
+                   {QPointF(100, 100), QPointF(100, 160), 0.5, 0},
+                   {QPointF(300, 100), QPointF(300, 160), 0.5, 0}});
+    const QList<RuledTables::Found> closed = RuledTables::find(framed, {});
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(closed.first().table.columns(), 4);
+    QVERIFY(closed.first().table.openRowEdges.isEmpty() && closed.first().table.openColumnEdges.isEmpty());
+
+    // The open sides stay open in the document and on the sheet.
+    for (QList<TableCell> &row : table.cells)
+        row[0].paragraphs = {paragraph(QStringLiteral("cell"), 0, 0, 105)};
+    table.cells[0][0].paragraphs.first().box = QRectF(105, 105, 20, 10);
+    StructuredPage structured;
+    structured.tables = {table};
+    structured.bands = {{0, 300, {{0, 600, {{FlowItem::Kind::Table, 0}}}}}};
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({structured}, kStyles, nullptr));
+    QVERIFY(xml.contains(QStringLiteral("<w:tcBorders><w:top w:val=\"nil\"/><w:left w:val=\"nil\"/></w:tcBorders>")));
+    QVERIFY(
+        xml.contains(QStringLiteral("<w:tcBorders><w:bottom w:val=\"nil\"/><w:right w:val=\"nil\"/></w:tcBorders>")));
+    QCOMPARE(xml.count(QStringLiteral("<w:tcBorders>")), 10); // all but the two inner cells of the middle row
+    const XlsxWriter::Sheet sheet = SheetBuilder::sheets({structured}).first();
+    using Look = XlsxWriter::Look;
+    QCOMPARE(sheet.looks.value({0, 0}).borders, quint8(Look::Bottom | Look::Right));
+    QCOMPARE(sheet.looks.value({1, 1}).borders, quint8(Look::AllSides));
+    QCOMPARE(sheet.looks.value({2, 3}).borders, quint8(Look::Top | Look::Left));
+}
+
 void TestLayoutParts::linesOfOneRuledRowBecomeRows()
 {
     // A header row and a body row of three columns; the body holds three
@@ -1202,7 +1268,7 @@ void TestLayoutParts::linesOfOneRuledRowBecomeRows()
     QVERIFY(RuledTables::splitRows(split, lines));
     QCOMPARE(split.rows(), 4);
     QCOMPARE(split.rowEdges, (QList<double>{100, 130, 147, 163, 180}));
-    QCOMPARE(split.openEdges, (QSet<int>{2, 3}));
+    QCOMPARE(split.openRowEdges, (QSet<int>{2, 3}));
     QCOMPARE(split.cells[3].size(), 3);
 
     // Running text, a word broken at a line end, or lines that do not pair
@@ -1219,7 +1285,7 @@ void TestLayoutParts::linesOfOneRuledRowBecomeRows()
         Table whole = table;
         QVERIFY(!RuledTables::splitRows(whole, kept));
         QCOMPARE(whole.rows(), 2);
-        QVERIFY(whole.openEdges.isEmpty());
+        QVERIFY(whole.openRowEdges.isEmpty());
     }
 }
 
@@ -1448,7 +1514,7 @@ void TestLayoutParts::sheetRowsFollowTheFlow()
         made.color = color;
         made.filled = filled;
         made.fill = filled ? 0x1F4E79 : 0xFFFFFF;
-        made.border = border;
+        made.borders = border ? XlsxWriter::Look::AllSides : 0;
         made.borderColor = border ? 0x808080 : 0;
         made.top = border; // the table's cells
         return made;
