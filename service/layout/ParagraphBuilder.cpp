@@ -232,7 +232,10 @@ public:
             // A space after an underline or a link ends them: it goes with the plain word after it.
             const bool endsMark = !target.isEmpty() && (target.last().marks.any() || target.last().link >= 0) &&
                                   (target.last().marks != word.marks || target.last().link != word.link);
-            if (endsMark)
+            // So does a space after a raised mark (a footnote's): set small, it would close up the text.
+            const bool endsRise =
+                !target.isEmpty() && target.last().rise != 0 && !word.runs.isEmpty() && word.runs.first().rise == 0;
+            if (endsMark || endsRise)
                 lead = mPending;
             else if (!target.isEmpty())
                 target.last().text += mPending;

@@ -23,17 +23,6 @@ QList<TextWords::Word> TextLines::Line::segmentWords(int segment) const
     return words.mid(from, to - from);
 }
 
-bool TextLines::isLeader(const QString &word)
-{
-    if (word.isEmpty())
-        return false;
-    for (const QChar c : word) {
-        if (c != QLatin1Char('.') && c != QChar(0x00B7) && c != QChar(0x2026) && c != QChar(0x2024))
-            return false;
-    }
-    return true;
-}
-
 namespace {
 
 // Single dots of a leader follow each other at less than an em; dots further
@@ -53,7 +42,7 @@ QList<int> removeLeaders(QList<TextWords::Word> &row)
     QList<TextWords::Word> kept;
     for (qsizetype i = 0; i < row.size();) {
         qsizetype end = i;
-        while (end < row.size() && TextLines::isLeader(row[end].text) &&
+        while (end < row.size() && TextWords::isLeader(row[end].text) &&
                (end == i || leaderGoesOn(row[end - 1], row[end])))
             ++end;
         const qsizetype dots = end - i;

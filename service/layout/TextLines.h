@@ -32,7 +32,6 @@ public:
     // Rows of dots between words ("Introduction . . . . 1") are left out and
     // mark the segment after them as led by dots.
     static QList<Line> lines(const QList<TextWords::Word> &words, const QList<TextStyle> &styles);
-    static bool isLeader(const QString &word);
     // A gap at least this wide splits a line into segments.
     static double segmentGap(double size) { return 1.5 * size; }
 };

@@ -328,7 +328,42 @@ void composeAccents(QList<int> &row, QList<Glyph> &glyphs)
     }
 }
 
+constexpr int kLeaderRun = 4; // dots in a row that lead, where three may end a sentence
+
+// Whether the glyph at `at` parts a run of leader dots from letters set
+// right against it, either side.
+bool leaderEdge(const QList<int> &row, const QList<Glyph> &glyphs, qsizetype at, const QString &word)
+{
+    const auto isDot = [](QChar c) { return TextWords::isLeader(QString(c)); };
+    if (word.isEmpty())
+        return false;
+    const QString &text = glyphs[row[at]].text;
+    if (text.size() != 1 || !isDot(text.front())) {
+        qsizetype dots = 0;
+        while (dots < word.size() && isDot(word[word.size() - 1 - dots]))
+            ++dots;
+        return dots >= kLeaderRun;
+    }
+    if (isDot(word.back()))
+        return false;
+    qsizetype run = 0;
+    while (at + run < row.size() && glyphs[row[at + run]].text.size() == 1 && isDot(glyphs[row[at + run]].text.front()))
+        ++run;
+    return run >= kLeaderRun;
+}
+
 } // namespace
+
+bool TextWords::isLeader(const QString &word)
+{
+    if (word.isEmpty())
+        return false;
+    for (const QChar c : word) {
+        if (c != QLatin1Char('.') && c != QChar(0x00B7) && c != QChar(0x2026) && c != QChar(0x2024))
+            return false;
+    }
+    return true;
+}
 
 QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
 {
@@ -398,7 +433,8 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             // touching: they stay one word, as a reader sees them.
             const bool spaceShown = spaced && gap >= kKernedSpace * glyph.size;
             spaced = false;
-            if (!word.text.isEmpty() && (spaceShown || apart || gap < -0.5 * glyph.size))
+            if (!word.text.isEmpty() &&
+                (spaceShown || apart || gap < -0.5 * glyph.size || leaderEdge(row, glyphs, g, word.text)))
                 finish();
             clusterStart = word.text.size();
             if (word.text.isEmpty())

@@ -14,7 +14,8 @@
 // into words at space glyphs and at gaps wider than a fraction of the font
 // size (beyond the spacing a row gives all its letters), so that words are
 // neither glued together where a PDF leaves out its spaces nor broken where
-// it places letters one by one.
+// it places letters one by one. A run of leader dots set right against the
+// words around it ("Scope.......1") is a word of its own.
 class TextWords final {
 public:
     struct Run {
@@ -37,6 +38,8 @@ public:
     };
 
     static QList<Word> words(const QList<Glyph> &glyphs);
+    // Whether a word is all dots of a leader ("....", "···", "…").
+    static bool isLeader(const QString &word);
     // The gap above which two glyphs of a row belong to different words.
     static double wordGap(double size) { return 0.15 * size; }
 };

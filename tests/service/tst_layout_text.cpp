@@ -280,6 +280,15 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(TextLines::lines(exponent, kStyles), 72, 540, {});
     QCOMPARE(paragraphs.first().runs,
              (QList<TextRun>{{QStringLiteral("m2"), 0, 0}, {QStringLiteral("N-1-k"), 0, 3.6}}));
+    // The space after a footnote's mark is set at the text's size, not the mark's.
+    QList<Glyph> noted = setText(QStringLiteral("pruning."), 72, 100);
+    noted += setText(QStringLiteral("1"), 112, 96.4, 6);
+    noted += setText(QStringLiteral(" Mill"), 115, 100);
+    const QList<Paragraph> withMark =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(noted), kStyles), 72, 540, {});
+    QCOMPARE(withMark.first().runs,
+             (QList<TextRun>{
+                 {QStringLiteral("pruning."), 0, 0}, {QStringLiteral("1"), 0, 3.6}, {QStringLiteral(" Mill"), 0, 0}}));
 }
 
 void TestLayoutText::formulaExponentsJoinTheirFormula()
@@ -947,6 +956,15 @@ void TestLayoutText::dotLeadersBecomeARightTab()
     const QList<Paragraph> paragraphs = ParagraphBuilder::paragraphs(lines, 72, 210, {});
     QCOMPARE(paragraphTexts(paragraphs), QStringList{QStringLiteral("Introduction\t12")});
     QCOMPARE(paragraphs.first().tabStops, (QList<TabStop>{{210, true, true}}));
+    // Dots set right against the entry and its page number, as a word
+    // processor sets a table of contents, lead all the same; three dots
+    // ending a sentence stay the sentence's.
+    const QList<TextWords::Word> glued = TextWords::words(setText(QStringLiteral("1.1 Scope.........3"), 72, 160));
+    QCOMPARE(texts(glued), strings({"1.1", "Scope", ".........", "3"}));
+    QCOMPARE(paragraphTexts(ParagraphBuilder::paragraphs(TextLines::lines(glued, kStyles), 72, 210, {})),
+             QStringList{QStringLiteral("1.1 Scope\t3")});
+    QCOMPARE(texts(TextWords::words(setText(QStringLiteral("and so on... 4"), 72, 190))),
+             strings({"and", "so", "on...", "4"}));
     // One dot shown in four faces an em and a half apart is what the row shows, not a leader.
     QList<Glyph> chart = setText(QStringLiteral("00B7"), 72, 130);
     for (int face = 0; face < 4; ++face)
