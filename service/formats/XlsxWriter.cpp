@@ -288,6 +288,30 @@ QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, cons
     return {};
 }
 
+// Prints the sheet on its paper, turned as that is, and as wide as one
+// page: its columns keep the widths they had on the source's page, which
+// would otherwise spill their last columns onto pages of their own.
+void setPrinting(lxw_worksheet *worksheet, QSizeF paper)
+{
+    if (paper.isEmpty())
+        return;
+    struct Known {
+        double shortSide;
+        double longSide;
+        uint8_t code;
+    };
+    static const Known kPapers[] = {{612, 792, 1}, {612, 1008, 5}, {842, 1191, 8}, {595, 842, 9}, {420, 595, 11}};
+    const double shortSide = qMin(paper.width(), paper.height());
+    const double longSide = qMax(paper.width(), paper.height());
+    for (const Known &known : kPapers) {
+        if (std::abs(known.shortSide - shortSide) < 6 && std::abs(known.longSide - longSide) < 6)
+            worksheet_set_paper(worksheet, known.code);
+    }
+    if (paper.width() > paper.height())
+        worksheet_set_landscape(worksheet);
+    worksheet_fit_to_pages(worksheet, 1, 0);
+}
+
 // Adds the sheets and their cells; the reason it stopped, or nothing.
 QString fill(lxw_workbook *workbook, const QList<XlsxWriter::Sheet> &sheets)
 {
@@ -303,6 +327,7 @@ QString fill(lxw_workbook *workbook, const QList<XlsxWriter::Sheet> &sheets)
             return QStringLiteral("Cannot add the sheet \"%1\"").arg(names[s]);
         if (sheets[s].rightToLeft)
             worksheet_right_to_left(worksheet);
+        setPrinting(worksheet, sheets[s].paper);
         const QString problem = fillSheet(worksheet, sheets[s], names, formats);
         if (!problem.isEmpty())
             return QStringLiteral("Sheet \"%1\": %2").arg(names[s], problem);

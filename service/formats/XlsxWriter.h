@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -63,6 +64,9 @@ public:
         // "ftp:") or of mail ("mailto:"), or "#N" for the sheet at index N.
         // Addresses of other kinds are not followed.
         QHash<Cell, QString> links = {};
+        // Points of the paper the sheet prints on, turned as given, as wide
+        // as one page; empty for the program's default.
+        QSizeF paper = {};
     };
 
     // On failure *error says why, and no partial workbook is left at path.

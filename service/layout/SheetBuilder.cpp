@@ -197,6 +197,42 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, const QL
     }
 }
 
+// A table of aligned columns with the fills that lie behind it (a header's
+// band, stripes on every other row) shading its cells: the sheet has no
+// drawings to show them by. A fill shades a cell whose middle it covers,
+// along with half of the cell or more; the last one painted counts. Fills
+// reaching further than a row past the table (a page's background) do not.
+Table shadedByFills(const Table &aligned, const QList<Shape> &shapes)
+{
+    Table table = aligned;
+    if (table.rows() < 1)
+        return table;
+    const double row = table.box().height() / table.rows();
+    const QRectF reach = table.box().adjusted(-row, -row, row, row);
+    QList<const Shape *> fills;
+    for (const Shape &shape : shapes) {
+        if (shape.lineWidth <= 0 && !shape.gradient && shape.opacity > 0 && reach.contains(shape.box))
+            fills.append(&shape);
+    }
+    std::stable_sort(fills.begin(), fills.end(), [](const Shape *a, const Shape *b) { return a->order < b->order; });
+    for (int r = 0; r < table.rows(); ++r) {
+        for (int c = 0; c < table.columns(); ++c) {
+            const QRectF cell(QPointF(table.columnEdges[c], table.rowEdges[r]),
+                              QPointF(table.columnEdges[c + 1], table.rowEdges[r + 1]));
+            for (const Shape *fill : std::as_const(fills)) {
+                const QRectF common = fill->box.intersected(cell);
+                if (!fill->box.contains(cell.center()) ||
+                    common.width() * common.height() < 0.5 * cell.width() * cell.height())
+                    continue;
+                const Rgb seen = seenOverWhite(fill->color, fill->opacity);
+                table.cells[r][c].filled = seen != 0xFFFFFF;
+                table.cells[r][c].fill = seen;
+            }
+        }
+    }
+    return table;
+}
+
 // Where a table stands on the sheet, and the widths its columns had.
 void addTableArea(const Table &table, XlsxWriter::Sheet &sheet)
 {
@@ -242,6 +278,7 @@ XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &st
 {
     const double body = DocumentAnalyzer::bodySize({page}, styles);
     XlsxWriter::Sheet sheet{name, {}, mostlyRightToLeft(page)};
+    sheet.paper = page.size;
     for (const Band &band : page.bands) {
         for (const Column &column : band.columns) {
             for (const FlowItem &item : column.items) {
@@ -249,7 +286,8 @@ XlsxWriter::Sheet sheetOf(const StructuredPage &page, const QList<TextStyle> &st
                     addParagraph(page, page.paragraphs[item.index], styles, body, sheet);
                     continue;
                 }
-                const Table &table = page.tables[item.index];
+                const Table &found = page.tables[item.index];
+                const Table table = found.ruled ? found : shadedByFills(found, page.shapes);
                 addTableArea(table, sheet);
                 markTableCells(table, styles, page.links, sheet);
                 for (const QList<TableCell> &row : table.cells)

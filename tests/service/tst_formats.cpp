@@ -17,6 +17,7 @@
 #include <QXmlStreamReader>
 
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -263,14 +264,16 @@ void TestFormats::workbookHoldsTextAndNumbers()
 {
     const QString path = mDir.filePath(QStringLiteral("book.xlsx"));
     QString error;
-    QVERIFY2(XlsxWriter::write(path,
-                               {{QStringLiteral("Page 1"),
-                                 {{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Code")},
-                                  {QStringLiteral("Apple & <Pear>"), QStringLiteral("3"), QStringLiteral("007")},
-                                  {QStringLiteral("bell\x07 gone"), QStringLiteral("-0.25"), QString()}}},
-                                {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}, true}},
-                               &error),
-             qPrintable(error));
+    QList<XlsxWriter::Sheet> sheets = {
+        {QStringLiteral("Page 1"),
+         {{QStringLiteral("Name"), QStringLiteral("Qty"), QStringLiteral("Code")},
+          {QStringLiteral("Apple & <Pear>"), QStringLiteral("3"), QStringLiteral("007")},
+          {QStringLiteral("bell\x07 gone"), QStringLiteral("-0.25"), QString()}}},
+        {QStringLiteral("Page 2"), {{QStringLiteral("Total"), QStringLiteral("12.50")}}, true}};
+    // Printed on the paper of their pages: A4 upright, US Letter turned.
+    sheets[0].paper = QSizeF(595.3, 841.9);
+    sheets[1].paper = QSizeF(792, 612);
+    QVERIFY2(XlsxWriter::write(path, sheets, &error), qPrintable(error));
     QVERIFY(error.isEmpty());
     const std::optional<QList<ZipEntry>> entries = readZip(path);
     QVERIFY(entries);
@@ -300,6 +303,15 @@ void TestFormats::workbookHoldsTextAndNumbers()
     const QString rightToLeft = QStringLiteral("rightToLeft=\"1\"");
     QVERIFY(!QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/sheet1.xml"))).contains(rightToLeft));
     QVERIFY(QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/sheet2.xml"))).contains(rightToLeft));
+    // Each prints as wide as one page.
+    const QString setup = QStringLiteral("<pageSetup paperSize=\"%1\" fitToHeight=\"0\" orientation=\"%2\"/>");
+    for (const auto &[part, paper, turn] :
+         {std::tuple{"sheet1", "9", "portrait"}, std::tuple{"sheet2", "1", "landscape"}}) {
+        const QString xml =
+            QString::fromUtf8(entryData(*entries, QStringLiteral("xl/worksheets/%1.xml").arg(QLatin1String(part))));
+        QVERIFY2(xml.contains(setup.arg(QLatin1String(paper), QLatin1String(turn))), qPrintable(xml));
+        QVERIFY(xml.contains(QStringLiteral("<pageSetUpPr fitToPage=\"1\"/>")));
+    }
 }
 
 void TestFormats::workbookCutsOverlongText()

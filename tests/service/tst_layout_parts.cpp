@@ -66,6 +66,7 @@ private slots:
     void raggedLinesStayLines();
     void sheetRowsFollowTheFlow();
     void sheetHeadingsKeepTheirSize();
+    void sheetCellsTakeTheFillsBehindAlignedTables();
     void squeezedTextKeepsItsProportions();
     void linkListIsReadSafely();
     void documentInformationIsReadAndWritten();
@@ -1584,6 +1585,32 @@ void TestLayoutParts::sheetHeadingsKeepTheirSize()
     QCOMPARE(linked.links.value({1, 0}), QStringLiteral("https://example.org/report"));
     QCOMPARE(linked.links.value({0, 0}), QStringLiteral("#3"));
     QVERIFY(!linked.links.contains({2, 0}));
+}
+
+void TestLayoutParts::sheetCellsTakeTheFillsBehindAlignedTables()
+{
+    // A header's band and a fill a little wider than the table's text, a
+    // white box painted over the fill's first row, and the page's
+    // background, which reaches far past the table.
+    StructuredPage page;
+    page.tables = {grid(3, 2)};
+    page.bands = {{0, 300, {{0, 600, {{FlowItem::Kind::Table, 0}}}}}};
+    const auto fill = [](QRectF box, Rgb color, int order) {
+        Shape shape{box, color};
+        shape.order = order;
+        return shape;
+    };
+    page.shapes = {fill(QRectF(96, 99, 108, 21), 0x2E5E4E, 1), fill(QRectF(96, 119, 108, 41), 0xEAF2EE, 2),
+                   fill(QRectF(96, 119, 108, 22), 0xFFFFFF, 3), fill(QRectF(0, 0, 600, 800), 0xFFF8E0, 0)};
+    const XlsxWriter::Sheet sheet = SheetBuilder::sheets({page}).first();
+    for (int c = 0; c < 2; ++c) {
+        QVERIFY(sheet.looks.value({0, c}).filled && sheet.looks.value({0, c}).fill == 0x2E5E4E);
+        QVERIFY(!sheet.looks.value({1, c}).filled);
+        QVERIFY(sheet.looks.value({2, c}).filled && sheet.looks.value({2, c}).fill == 0xEAF2EE);
+    }
+    // A ruled table's cells are shaded by the fills its grid holds, as found with it.
+    page.tables.first().ruled = true;
+    QVERIFY(!SheetBuilder::sheets({page}).first().looks.value({0, 0}).filled);
 }
 
 void TestLayoutParts::squeezedTextKeepsItsProportions()
