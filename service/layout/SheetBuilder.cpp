@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -102,19 +103,22 @@ XlsxWriter::Look lookOf(const QList<Paragraph> &paragraphs, const QList<TextStyl
 // A cell's text set flush right or centred stays so (numbers are flush
 // right anyway). Cells keep their text off the rules, so the text's gaps to
 // the cell's sides tell, more than its alignment within them.
+QRectF textBoxOf(const QList<Paragraph> &paragraphs)
+{
+    QRectF box;
+    for (const Paragraph &paragraph : paragraphs)
+        box = box.isNull() ? paragraph.box : box.united(paragraph.box);
+    return box;
+}
+
 XlsxWriter::Look::Align alignOf(const QList<Paragraph> &paragraphs, double left, double right)
 {
     using Align = XlsxWriter::Look::Align;
     if (paragraphs.isEmpty())
         return Align::General;
-    double textLeft = paragraphs.first().box.left();
-    double textRight = paragraphs.first().box.right();
-    for (const Paragraph &paragraph : paragraphs) {
-        textLeft = qMin(textLeft, paragraph.box.left());
-        textRight = qMax(textRight, paragraph.box.right());
-    }
-    const double before = textLeft - left;
-    const double after = right - textRight;
+    const QRectF text = textBoxOf(paragraphs);
+    const double before = text.left() - left;
+    const double after = right - text.right();
     const double size = paragraphs.first().lineHeight;
     if (before < -1 || after < -1) // text reaching past its cell tells nothing
         return Align::General;
@@ -123,6 +127,36 @@ XlsxWriter::Look::Align alignOf(const QList<Paragraph> &paragraphs, double left,
     if (before > 0.5 * size && std::abs(before - after) < 0.2 * size)
         return Align::Center;
     return Align::General;
+}
+
+// Where the cells of a column of aligned text end when it is set flush
+// right, as amounts are with their heading: most of its cells, three or
+// more, end within a point of one place, and they start at several.
+std::optional<double> flushRightEnd(const Table &table, int column)
+{
+    QList<QRectF> boxes;
+    for (const QList<TableCell> &row : table.cells) {
+        const TableCell &cell = row[column];
+        if (cell.rowSpan == 1 && cell.columnSpan == 1 && !cell.paragraphs.isEmpty())
+            boxes.append(textBoxOf(cell.paragraphs));
+    }
+    if (boxes.size() < 3)
+        return std::nullopt;
+    std::sort(boxes.begin(), boxes.end(), [](const QRectF &a, const QRectF &b) { return a.right() < b.right(); });
+    const double end = boxes[boxes.size() / 2].right();
+    double first = end;
+    double last = 0;
+    qsizetype ending = 0;
+    for (const QRectF &box : std::as_const(boxes)) {
+        if (std::abs(box.right() - end) > 1)
+            continue;
+        ++ending;
+        first = qMin(first, box.left());
+        last = qMax(last, box.left());
+    }
+    if (ending < 3 || ending < 0.8 * double(boxes.size()) || last - first <= 1)
+        return std::nullopt;
+    return end;
 }
 
 // Where paragraphs lead when every letter of them is of one link: an
@@ -170,6 +204,9 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, const QL
                     XlsxWriter::Sheet &sheet)
 {
     const int top = int(sheet.rows.size());
+    QList<std::optional<double>> flushRight;
+    for (int c = 0; c < table.columns() && !table.ruled; ++c)
+        flushRight.append(flushRightEnd(table, c));
     for (qsizetype r = 0; r < table.cells.size(); ++r) {
         const QList<TableCell> &row = table.cells[r];
         for (qsizetype c = 0; c < row.size(); ++c) {
@@ -186,9 +223,13 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, const QL
             const int end = int(qMin<qsizetype>(c + cell.columnSpan, table.columnEdges.size() - 1));
             look.borders = table.ruled ? ruledSides(table, int(r), int(c), end, sheet.rightToLeft) : 0;
             look.borderColor = table.ruleColor;
-            // A table of aligned columns has no sides to its cells, only the gaps between them.
+            // A table of aligned columns has no sides to its cells, only the
+            // gaps between them: its columns tell instead.
             if (table.ruled)
                 look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
+            else if (const std::optional<double> right = flushRight.value(c);
+                     right && cell.columnSpan == 1 && std::abs(textBoxOf(cell.paragraphs).right() - *right) <= 1)
+                look.align = XlsxWriter::Look::Align::Right;
             look.top = true;
             sheet.looks.insert({top + int(r), at}, look);
             if (const QString link = linkOf(cell.paragraphs, links); !link.isEmpty())

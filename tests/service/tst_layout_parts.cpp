@@ -66,7 +66,7 @@ private slots:
     void raggedLinesStayLines();
     void sheetRowsFollowTheFlow();
     void sheetHeadingsKeepTheirSize();
-    void sheetCellsTakeTheFillsBehindAlignedTables();
+    void sheetAlignedTablesKeepTheirFillsAndFlushRightColumns();
     void squeezedTextKeepsItsProportions();
     void linkListIsReadSafely();
     void documentInformationIsReadAndWritten();
@@ -1587,7 +1587,7 @@ void TestLayoutParts::sheetHeadingsKeepTheirSize()
     QVERIFY(!linked.links.contains({2, 0}));
 }
 
-void TestLayoutParts::sheetCellsTakeTheFillsBehindAlignedTables()
+void TestLayoutParts::sheetAlignedTablesKeepTheirFillsAndFlushRightColumns()
 {
     // A header's band and a fill a little wider than the table's text, a
     // white box painted over the fill's first row, and the page's
@@ -1611,6 +1611,26 @@ void TestLayoutParts::sheetCellsTakeTheFillsBehindAlignedTables()
     // A ruled table's cells are shaded by the fills its grid holds, as found with it.
     page.tables.first().ruled = true;
     QVERIFY(!SheetBuilder::sheets({page}).first().looks.value({0, 0}).filled);
+
+    // A column of amounts set flush right keeps its heading flush right
+    // with them; a column of words starting in one place is left as it is.
+    Table amounts = grid(4, 2);
+    const QList<double> wordEnds = {130, 142, 121, 138};
+    const QList<double> amountStarts = {160, 172, 177, 168};
+    for (int r = 0; r < 4; ++r) {
+        amounts.cells[r][0].paragraphs = {paragraph(QStringLiteral("Word"), 0, 115 + r * 20, 102)};
+        amounts.cells[r][0].paragraphs.first().box.setRight(wordEnds[r]);
+        amounts.cells[r][1].paragraphs = {
+            paragraph(r == 0 ? QStringLiteral("Paid out") : QStringLiteral("12.50"), 0, 115 + r * 20, amountStarts[r])};
+        amounts.cells[r][1].paragraphs.first().box.setRight(196 + r * 0.3);
+    }
+    page.tables = {amounts};
+    page.shapes.clear();
+    const XlsxWriter::Sheet aligned = SheetBuilder::sheets({page}).first();
+    for (int r = 0; r < 4; ++r) {
+        QVERIFY(aligned.looks.value({r, 0}).align == XlsxWriter::Look::Align::General);
+        QVERIFY(aligned.looks.value({r, 1}).align == XlsxWriter::Look::Align::Right);
+    }
 }
 
 void TestLayoutParts::squeezedTextKeepsItsProportions()
