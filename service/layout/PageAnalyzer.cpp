@@ -4,6 +4,7 @@
 #include "layout/ParagraphBuilder.h"
 #include "layout/ReadingOrder.h"
 #include "layout/RuledTables.h"
+#include "layout/ShapeRuns.h"
 #include "layout/TextLines.h"
 #include "layout/TextMarking.h"
 #include "layout/TextWords.h"
@@ -263,21 +264,22 @@ void Analysis::addPictures()
 void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
 {
     // Each keeps its place in the page's paint order, which the writer follows.
+    QList<Shape> shapes;
     for (const Shade &shade : mSource.shades) {
         const bool white = (shade.start & shade.end) == 0xffffff;
-        if (shade.known && !white && mPage.shapes.size() < kMaxShapes) {
-            mPage.shapes.append({shade.box, shade.start, true, shade.vertical, shade.end});
-            mPage.shapes.last().order = shade.order;
+        if (shade.known && !white) {
+            shapes.append({shade.box, shade.start, true, shade.vertical, shade.end});
+            shapes.last().order = shade.order;
         }
     }
-    for (int f = 0; f < mSource.fills.size() && mPage.shapes.size() < kMaxShapes; ++f) {
+    for (int f = 0; f < mSource.fills.size(); ++f) {
         if (!usedFills.contains(f)) {
-            mPage.shapes.append({mSource.fills[f].box, mSource.fills[f].color});
-            mPage.shapes.last().order = mSource.fills[f].order;
-            mPage.shapes.last().opacity = mSource.fills[f].opacity;
+            shapes.append({mSource.fills[f].box, mSource.fills[f].color});
+            shapes.last().order = mSource.fills[f].order;
+            shapes.last().opacity = mSource.fills[f].opacity;
         }
     }
-    for (int r = 0; r < mSource.rules.size() && mPage.shapes.size() < kMaxShapes; ++r) {
+    for (int r = 0; r < mSource.rules.size(); ++r) {
         if (usedRules.contains(r))
             continue;
         const Rule &rule = mSource.rules[r];
@@ -287,13 +289,14 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
             line.lineWidth = qMax(0.1, rule.width);
             line.hairline = rule.hairline;
             line.dash = rule.dash;
-            mPage.shapes.append(line);
+            shapes.append(line);
         } else {
-            mPage.shapes.append({rule.box(), rule.color});
+            shapes.append({rule.box(), rule.color});
         }
-        mPage.shapes.last().order = rule.order;
-        mPage.shapes.last().opacity = rule.opacity;
+        shapes.last().order = rule.order;
+        shapes.last().opacity = rule.opacity;
     }
+    mPage.shapes = ShapeRuns::joined(shapes, mPage.pictures).mid(0, kMaxShapes);
 }
 
 // A shape drawn over a picture that stands in front of the text (a frame

@@ -443,10 +443,17 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     // Centred and flush-right lines stand where their alignment puts them: an indent would move or narrow them.
     if (!setBreaks)
         paragraph.firstIndent = paragraph.rightToLeft ? extentRight - first.box.right() : first.box.left() - bodyLeft;
-    // Lines that wrap must fit; so must every line of a paragraph whose breaks are set.
+    // Lines that wrap must fit; so must every line of a paragraph whose breaks
+    // are set, and a last line in the room the others give it: set tight, as
+    // TeX sets its lines, it would wrap once more.
     QList<TextLines::Line> wrapped;
     for (qsizetype l = 0; l + (setBreaks ? 0 : 1) < group.size(); ++l)
         wrapped.append(lines[group[l]]);
+    if (!setBreaks && group.size() > 1) {
+        TextLines::Line last = lines[group.last()];
+        last.box.setRight(qMax(last.box.right(), extentRight));
+        wrapped.append(last);
+    }
     paragraph.condense = ParagraphBuilder::condensing(wrapped, paragraph.align == Paragraph::Align::Justify);
     return paragraph;
 }

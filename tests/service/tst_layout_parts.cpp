@@ -9,6 +9,7 @@
 #include "layout/PdfReader.h"
 #include "layout/RuledTables.h"
 #include "layout/ShadeColours.h"
+#include "layout/ShapeRuns.h"
 #include "layout/SheetBuilder.h"
 #include "layout/TraceReader.h"
 #include "support/TestMain.h"
@@ -74,6 +75,7 @@ private slots:
     void docxSectionsFollowColumnsAndPages();
     void docxTextIsEscapedAndCleaned();
     void docxStrokedRulesStayLines();
+    void shapesDrawnPieceByPieceJoin();
     void docxStackedSingleLinesKeepTheirPitch();
     void docxColumnsOpeningWithTablesBecomeCells();
     void docxSideBySideTablesKeepTheirOffset();
@@ -1828,6 +1830,63 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
     page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
     const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QVERIFY(broken.contains(QStringLiteral("First line</w:t><w:br/><w:t xml:space=\"preserve\">second")));
+}
+
+void TestLayoutParts::shapesDrawnPieceByPieceJoin()
+{
+    const auto piece = [](QRectF box, Rgb color, int order, double lineWidth = 0) {
+        Shape shape{box, color};
+        shape.order = order;
+        shape.lineWidth = lineWidth;
+        return shape;
+    };
+    // A code listing's shading and its thick sides, drawn a line of text at
+    // a time: one fill and two lines.
+    QList<Shape> listing;
+    for (int r = 0; r < 5; ++r) {
+        const double top = 100 + r * 11;
+        listing << piece(QRectF(10, top, 0, 11), 0xF2F2F2, 3 * r, 3)
+                << piece(QRectF(11, top, 455.5, 11), 0xF2F2F2, 3 * r + 1)
+                << piece(QRectF(468, top, 0, 11), 0xF2F2F2, 3 * r + 2, 3);
+    }
+    const QList<Shape> joined = ShapeRuns::joined(listing, {});
+    QCOMPARE(joined.size(), 3);
+    QCOMPARE(joined[0].box, QRectF(10, 100, 0, 55));
+    QCOMPARE(joined[1].box, QRectF(11, 100, 455.5, 55));
+    QCOMPARE(joined[2].box, QRectF(468, 100, 0, 55));
+    // Each row's fill lies half over its left side, drawn just before it:
+    // the joined fill takes the last piece's place in the paint order, so
+    // that it stays over the side, which keeps its first piece's.
+    QCOMPARE(joined[0].order, 0);
+    QCOMPARE(joined[1].order, 13);
+    QCOMPARE(joined[2].order, 2);
+
+    // A box painted between two pieces over the later one: they join at the
+    // later one's place. Over both, they stay apart, as do pieces a visible
+    // gap apart, translucent pieces overlapping, and lines side by side or
+    // a little off each other's axis.
+    const Shape first = piece(QRectF(100, 300, 50, 10), 0x336699, 0);
+    const Shape second = piece(QRectF(100, 310, 50, 10), 0x336699, 2);
+    const QList<Shape> overLater = ShapeRuns::joined({first, piece(QRectF(120, 312, 5, 5), 0xFF0000, 1), second}, {});
+    QCOMPARE(overLater.size(), 2);
+    QCOMPARE(overLater[0].box, QRectF(100, 300, 50, 20));
+    QCOMPARE(overLater[0].order, 2);
+    QCOMPARE(ShapeRuns::joined({first, piece(QRectF(120, 305, 5, 10), 0xFF0000, 1), second}, {}).size(), 3);
+    Picture photo;
+    photo.box = QRectF(120, 305, 5, 10);
+    photo.order = 1;
+    QCOMPARE(ShapeRuns::joined({first, second}, {photo}).size(), 2);
+    QCOMPARE(ShapeRuns::joined({first, piece(QRectF(100, 310.5, 50, 10), 0x336699, 2)}, {}).size(), 2);
+    Shape glassA = first;
+    Shape glassB = piece(QRectF(100, 308, 50, 10), 0x336699, 2);
+    glassA.opacity = glassB.opacity = 0.5;
+    QCOMPARE(ShapeRuns::joined({glassA, glassB}, {}).size(), 2);
+    QCOMPARE(ShapeRuns::joined({piece(QRectF(10, 100, 0, 20), 0, 0, 1), piece(QRectF(10, 120, 0, 20), 0, 1, 1),
+                                piece(QRectF(200, 100, 0, 20), 0, 2, 1), piece(QRectF(200.3, 100, 0, 20), 0, 3, 1),
+                                piece(QRectF(300, 100, 0, 20), 0, 4, 1), piece(QRectF(300.3, 120, 0, 20), 0, 5, 1)},
+                               {})
+                 .size(),
+             5);
 }
 
 void TestLayoutParts::docxStrokedRulesStayLines()

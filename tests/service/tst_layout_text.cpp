@@ -750,6 +750,32 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
     const double raggedPixels =
         ParagraphBuilder::condensing(TextLines::lines(TextWords::words(pixels), kStyles), false);
     QVERIFY2(raggedPixels > 0.01, qPrintable(QString::number(raggedPixels)));
+    // A paragraph's last line, its spaces squeezed as TeX squeezes them, is
+    // short of the full measure yet would not fit it at natural spacing:
+    // it is condensed too. A short last line is not.
+    const auto paragraphEndingWith = [](const QStringList &lastWords, double gap) {
+        QList<Glyph> text;
+        for (const double baseline : {100.0, 112.0}) {
+            double at = 72;
+            for (int w = 0; w < 7; ++w) {
+                text += setText(QStringLiteral("abcdef"), at, baseline);
+                at = text.last().box.right() + 3;
+            }
+        }
+        double at = 72;
+        for (const QString &word : lastWords) {
+            text += setText(word, at, 124);
+            at = text.last().box.right() + gap;
+        }
+        return ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(text), kStyles), 72, 300, {});
+    };
+    const QList<Paragraph> tight =
+        paragraphEndingWith(strings({"abcdefg", "abcdef", "abcdef", "abcdef", "abcdef", "abcdef", "abcdef"}), 2);
+    QCOMPARE(tight.size(), 1);
+    QVERIFY2(tight.first().condense > 0.01, qPrintable(QString::number(tight.first().condense)));
+    const QList<Paragraph> loose = paragraphEndingWith(strings({"abcdef", "abcdef"}), 3);
+    QCOMPARE(loose.size(), 1);
+    QCOMPARE(loose.first().condense, 0.0);
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
