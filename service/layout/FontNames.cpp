@@ -70,6 +70,37 @@ const std::pair<const char *, const char *> kAliases[] = {
     {"URWPalladioL", "URW Palladio L"},      {"URWBookmanL", "URW Bookman L"}, {"CenturySchL", "Century Schoolbook L"},
 };
 
+// East Asian faces by the words of their names: their kind and language.
+// "Gothic" alone is a Latin face's word too ("Century Gothic").
+struct EastAsian {
+    const char *words;
+    const char *generic;
+    const char *language;
+};
+const EastAsian kEastAsian[] = {
+    {"Mincho|Ryumin|HeiseiMin|KozMin", "serif", "ja"},
+    {"(MS|IPAex|IPA|Yu|Hiragino\\w*|Takao|VL|Kozuka)[ -]?Gothic|Meiryo|GothicBBB|HeiseiKakuGo|KozGo", "sans-serif",
+     "ja"},
+    {"SimSun|STSong|SongTi|FangSong|STFangsong|KaiTi|STKaiti|AdobeSong", "serif", "zh-cn"},
+    {"SimHei|STHeiti|HeiTi|YaHei|DengXian|AdobeHeiti", "sans-serif", "zh-cn"},
+    {"MingLiU|MSung|AdobeMing", "serif", "zh-tw"},
+    {"JhengHei|MHei", "sans-serif", "zh-tw"},
+    {"Batang|Myeongjo|Gungsuh|AdobeMyungjo", "serif", "ko"},
+    {"Gulim|Dotum|Malgun|AdobeGothicStd", "sans-serif", "ko"},
+};
+
+void markEastAsian(FontNames::Face &face, const QString &name)
+{
+    for (const EastAsian &kind : kEastAsian) {
+        const QRegularExpression words(QLatin1String(kind.words), QRegularExpression::CaseInsensitiveOption);
+        if (words.match(name).hasMatch()) {
+            face.generic = QLatin1String(kind.generic);
+            face.language = QLatin1String(kind.language);
+            return;
+        }
+    }
+}
+
 // "LM Roman 12" for Latin Modern Roman at TeX's design size 12: sizes are
 // the one or two digits after the name's prefix ("CMBX12", "LMRoman10-Bold");
 // cm-super's four ("SFRM1095") have no family of their own.
@@ -244,6 +275,7 @@ FontNames::Face FontNames::describe(const QString &pdfName)
     face.mono = lowerName.contains(QLatin1String("mono")) || face.family.contains(QLatin1String("Mono")) ||
                 lowerName.contains(QLatin1String("courier")) || lowerName.contains(QLatin1String("consol")) ||
                 lowerName.contains(QLatin1String("typewriter"));
+    markEastAsian(face, name);
     return face;
 }
 
@@ -271,12 +303,16 @@ QString FontNames::pattern(const Face &face)
     QString text = family.trimmed().isEmpty() ? QStringLiteral("sans") : family.trimmed();
     if (!face.design.isEmpty())
         text.prepend(face.design + QLatin1Char(','));
+    if (!face.generic.isEmpty())
+        text += QLatin1Char(',') + face.generic;
     if (face.bold)
         text += QStringLiteral(":bold");
     if (face.italic)
         text += QStringLiteral(":italic");
-    if (face.mono)
+    if (face.mono && face.language.isEmpty())
         text += QStringLiteral(":spacing=mono");
+    if (!face.language.isEmpty())
+        text += QStringLiteral(":lang=") + face.language;
     return text;
 }
 

@@ -16,13 +16,20 @@ public:
         // Latin Modern's family of the face's design size ("LM Roman 12" for
         // CMBX12), asked for first: its letters have the source's widths.
         QString design;
+        // An East Asian face of another system ("MS-Mincho", "SimHei"):
+        // where it is not installed, a face of its kind ("serif",
+        // "sans-serif") for its language ("ja", "zh-cn", "zh-tw", "ko").
+        QString generic = {};
+        QString language = {};
     };
 
     static Face describe(const QString &pdfName);
     // The name without a subset prefix ("ABCDEF+").
     static QString withoutSubset(const QString &pdfName);
     // The fontconfig pattern for a face: "family:bold:italic", with monospace
-    // asked for where the face is one.
+    // asked for where the face is one; an East Asian face's kind and
+    // language follow its family (",serif:lang=ja"), and its letters of one
+    // width are no monospace.
     static QString pattern(const Face &face);
     // The family to write, from fc-match's "%{family}\t%{weight}\t%{slant}"
     // answer for the face's pattern: the design size's family where it

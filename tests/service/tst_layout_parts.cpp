@@ -363,6 +363,14 @@ void TestLayoutParts::fontNames()
     QCOMPARE(FontNames::pattern({QStringLiteral("A-B:C"), true, false, true, {}}),
              QStringLiteral("A B C:bold:spacing=mono"));
     QCOMPARE(FontNames::pattern(FontNames::describe(s("CMBX12"))), s("LM Roman 12,Latin Modern Roman:bold"));
+    // East Asian faces of other systems fall back on a face of their kind
+    // for their language; their letters of one width are no monospace.
+    FontNames::Face mincho = FontNames::describe(s("JQZDPO+IPAMincho"));
+    mincho.mono = true;
+    QCOMPARE(FontNames::pattern(mincho), s("IPAMincho,serif:lang=ja"));
+    QCOMPARE(FontNames::pattern(FontNames::describe(s("MS-Gothic"))), s("MS,sans-serif:lang=ja"));
+    QCOMPARE(FontNames::pattern(FontNames::describe(s("SimHei,Bold"))), s("SimHei,sans-serif:bold:lang=zh-cn"));
+    QCOMPARE(FontNames::pattern(FontNames::describe(s("CenturyGothic-Bold"))), s("CenturyGothic:bold"));
 }
 
 void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
