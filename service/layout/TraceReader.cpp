@@ -90,6 +90,46 @@ QString repairedAstral(const QString &text, const QString &glyphName)
     return QString::fromUcs4(&code, 1);
 }
 
+// The character of a Zapf Dingbats glyph from its name ("a20" is U+2714,
+// a heavy check mark): the renderer's trace gives the name's number as its
+// character, and no installed library maps these names. Runs of names whose
+// characters follow each other, from the font's published glyph list; a80
+// and a113 to a116 are not in the font. Empty for other names.
+QString fromDingbatName(const QString &name)
+{
+    struct Run {
+        int first;
+        char32_t code;
+        int count;
+    };
+    static const Run kRuns[] = {
+        {1, 0x2701, 2},   {3, 0x2704, 1},   {4, 0x260E, 1},   {5, 0x2706, 1},    {6, 0x271D, 5},    {11, 0x261B, 1},
+        {12, 0x261E, 1},  {13, 0x270C, 4},  {17, 0x2711, 12}, {29, 0x2722, 6},   {35, 0x2605, 1},   {36, 0x2729, 35},
+        {71, 0x25CF, 1},  {72, 0x274D, 1},  {73, 0x25A0, 1},  {74, 0x274F, 1},   {75, 0x2751, 1},   {76, 0x25B2, 1},
+        {77, 0x25BC, 1},  {78, 0x25C6, 1},  {79, 0x2756, 1},  {81, 0x25D7, 1},   {82, 0x2758, 3},   {85, 0x276F, 1},
+        {86, 0x2771, 3},  {89, 0x2768, 2},  {91, 0x276C, 2},  {93, 0x276A, 2},   {95, 0x2774, 2},   {97, 0x275B, 4},
+        {101, 0x2761, 4}, {105, 0x2710, 1}, {106, 0x2765, 3}, {109, 0x2660, 1},  {110, 0x2665, 2},  {112, 0x2663, 1},
+        {117, 0x2709, 1}, {118, 0x2708, 1}, {119, 0x2707, 1}, {120, 0x2460, 10}, {130, 0x2776, 31}, {161, 0x2192, 1},
+        {162, 0x27A3, 1}, {163, 0x2194, 2}, {165, 0x2799, 1}, {166, 0x279B, 8},  {174, 0x27A4, 6},  {180, 0x27AB, 1},
+        {181, 0x27AD, 1}, {182, 0x27AF, 1}, {183, 0x27B2, 2}, {185, 0x27B5, 1},  {186, 0x27B8, 1},  {187, 0x27BA, 5},
+        {192, 0x279A, 1}, {193, 0x27AA, 1}, {194, 0x27B6, 1}, {195, 0x27B9, 1},  {196, 0x2798, 1},  {197, 0x27B4, 1},
+        {198, 0x27B7, 1}, {199, 0x27AC, 1}, {200, 0x27AE, 1}, {201, 0x27B1, 1},  {202, 0x2703, 1},  {203, 0x2750, 1},
+        {204, 0x2752, 1}, {205, 0x276E, 1}, {206, 0x2770, 1},
+    };
+    static const QRegularExpression numbered(QStringLiteral("^a(\\d{1,3})$"));
+    const QRegularExpressionMatch match = numbered.match(name);
+    if (!match.hasMatch())
+        return {};
+    const int number = match.captured(1).toInt();
+    for (const Run &run : kRuns) {
+        if (number >= run.first && number < run.first + run.count) {
+            const char32_t code = run.code + char32_t(number - run.first);
+            return QString::fromUcs4(&code, 1);
+        }
+    }
+    return {};
+}
+
 // The character of a glyph that the font's character map left unknown
 // (U+FFFD), from its name: TeX's extension fonts name their sized
 // delimiters and operators ("parenleftBig", "summationdisplay") but map
@@ -568,6 +608,10 @@ void Parser::addGlyph()
     const QXmlStreamAttributes attributes = mXml.attributes();
     const QString name = attributes.value(QLatin1String("glyph")).toString();
     QString text = repairedAstral(attributes.value(QLatin1String("unicode")).toString(), name);
+    if (mFont.contains(QLatin1String("Dingbats"))) {
+        const QString dingbat = fromDingbatName(name);
+        text = dingbat.isEmpty() ? text : dingbat;
+    }
     double drop = 0;
     if (text == QStringLiteral("\uFFFD")) {
         text = fromGlyphName(name);

@@ -40,7 +40,7 @@ private slots:
     void standInForUnknownFamilies_data();
     void standInForUnknownFamilies();
     void traceNamesUnmappedDelimitersAndKeepsHairlines();
-    void traceRestoresCharactersBeyondSixteenBits();
+    void traceRestoresCharactersOfTheirNames();
     void traceGivesShadingsTheBoxOfTheirClip();
     void traceKeepsTheBoxesOfOtherShapes();
     void figuresGatherShapesAroundText();
@@ -414,7 +414,7 @@ void TestLayoutParts::standInForUnknownFamilies()
     QTEST(FontNames::standIn({family, false, false, mono, {}}, matched), "expected");
 }
 
-void TestLayoutParts::traceRestoresCharactersBeyondSixteenBits()
+void TestLayoutParts::traceRestoresCharactersOfTheirNames()
 {
     // The renderer writes U+1D44F (mathematical italic b) as U+D44F, a Hangul
     // syllable; the glyph's name says which it was. A Hangul syllable of any
@@ -430,6 +430,21 @@ void TestLayoutParts::traceRestoresCharactersBeyondSixteenBits()
     const std::optional<SourceDocument> document = readTrace(trace, &error);
     QVERIFY2(document, qPrintable(error));
     QCOMPARE(glyphTexts(*document), (QStringList{s("\U0001D44F"), s("\uD44F"), s("x")}));
+    // A Zapf Dingbats glyph comes as its name's number; the name says which
+    // it is (a form's check box, a circled number). Other fonts' glyphs of
+    // such names keep their characters.
+    const QByteArray dingbats = "<document><page mediabox=\"0 0 100 100\">"
+                                "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                                "<span font=\"ABCDEF+ZapfDingbats\" trm=\"10 0 0 10\">"
+                                "<g unicode=\"&#x14;\" glyph=\"a20\" x=\"1\" y=\"50\" adv=\".8\"/>"
+                                "<g unicode=\"&#x7C;\" glyph=\"a124\" x=\"11\" y=\"50\" adv=\".8\"/>"
+                                "<g unicode=\"&#xCE;\" glyph=\"a206\" x=\"21\" y=\"50\" adv=\".8\"/>"
+                                "</span><span font=\"Helvetica\" trm=\"10 0 0 10\">"
+                                "<g unicode=\"x\" glyph=\"a20\" x=\"31\" y=\"50\" adv=\".5\"/>"
+                                "</span></fill_text></page></document>";
+    const std::optional<SourceDocument> marked = readTrace(dingbats, &error);
+    QVERIFY2(marked, qPrintable(error));
+    QCOMPARE(glyphTexts(*marked), (QStringList{s("\u2714"), s("\u2464"), s("\u2770"), s("x")}));
 }
 
 void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
