@@ -296,6 +296,13 @@ void Analysis::addShapes(const QSet<int> &usedRules, const QSet<int> &usedFills)
         shapes.last().order = rule.order;
         shapes.last().opacity = rule.opacity;
     }
+    // Shapes wholly off the page (a drawing a slide keeps past its edge)
+    // show nothing, and an office program can lose itself laying them out.
+    const QRectF page(QPointF(0, 0), mPage.size);
+    shapes.removeIf([&page](const Shape &shape) {
+        const double reach = qMax(0.5, shape.lineWidth / 2);
+        return !shape.box.adjusted(-reach, -reach, reach, reach).intersects(page);
+    });
     mPage.shapes = ShapeRuns::joined(shapes, mPage.pictures).mid(0, kMaxShapes);
 }
 
