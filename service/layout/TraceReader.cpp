@@ -648,7 +648,9 @@ void Parser::addGlyph()
     glyph.style = styleFor(mFont, size);
     if (!text.at(0).isSpace() && advance > 0)
         mWidths[mFont].advances.insert(text.at(0), advance);
-    if (text.at(0).isLetter() && advance > 0) {
+    // The stand-ins' widths are those of English text: only Latin letters
+    // measure a font against them (Arabic letters are far narrower).
+    if (text.at(0).isLetter() && text.at(0).script() == QChar::Script_Latin && advance > 0) {
         mWidths[mFont].letters += advance;
         ++mWidths[mFont].letterCount;
     } else if (text.at(0) == QLatin1Char(' ') && advance > 0)

@@ -41,6 +41,7 @@ private slots:
     void standInForUnknownFamilies();
     void traceNamesUnmappedDelimitersAndKeepsHairlines();
     void traceRestoresCharactersOfTheirNames();
+    void traceMeasuresFontsByTheirLatinLetters();
     void traceGivesShadingsTheBoxOfTheirClip();
     void traceKeepsTheBoxesOfOtherShapes();
     void figuresGatherShapesAroundText();
@@ -445,6 +446,29 @@ void TestLayoutParts::traceRestoresCharactersOfTheirNames()
     const std::optional<SourceDocument> marked = readTrace(dingbats, &error);
     QVERIFY2(marked, qPrintable(error));
     QCOMPARE(glyphTexts(*marked), (QStringList{s("\u2714"), s("\u2464"), s("\u2770"), s("x")}));
+}
+
+void TestLayoutParts::traceMeasuresFontsByTheirLatinLetters()
+{
+    // A stand-in is measured against English text: Arabic letters, far
+    // narrower, say nothing of a font's width, and letter-spaced to a Latin
+    // font's width they ran together.
+    const QByteArray trace = "<document><page mediabox=\"0 0 100 100\">"
+                             "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                             "<span font=\"ABCDEF+Amiri-Regular\" trm=\"10 0 0 10\">"
+                             "<g unicode=\"&#x628;\" glyph=\"g1\" x=\"1\" y=\"50\" adv=\".25\"/>"
+                             "<g unicode=\"&#x639;\" glyph=\"g2\" x=\"4\" y=\"50\" adv=\".35\"/>"
+                             "</span><span font=\"Times-Roman\" trm=\"10 0 0 10\">"
+                             "<g unicode=\"a\" glyph=\"a\" x=\"11\" y=\"50\" adv=\".44\"/>"
+                             "<g unicode=\"&#x3B1;\" glyph=\"alpha\" x=\"16\" y=\"50\" adv=\".9\"/>"
+                             "<g unicode=\"b\" glyph=\"b\" x=\"21\" y=\"50\" adv=\".5\"/>"
+                             "</span></fill_text></page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    QCOMPARE(document->styles.size(), 2);
+    QCOMPARE(document->styles[0].letterWidth, 0.0);
+    QCOMPARE(document->styles[1].letterWidth, 0.47);
 }
 
 void TestLayoutParts::traceNamesUnmappedDelimitersAndKeepsHairlines()
