@@ -77,8 +77,8 @@ bool joinable(const Shape &a, const Shape &b)
     return (upright && continues(a.box, b.box, opaque, true)) || (level && continues(a.box, b.box, opaque, false));
 }
 
-// Whether a piece other than the run's own, painted after `from` and
-// before `to`, lies over `area`.
+// Whether a piece other than the run's own, painted after the run's place
+// in the paint order and before `to`, lies over `area`.
 bool paintedBetween(const QList<Piece> &pieces, const Run &run, int to, const QRectF &area)
 {
     for (qsizetype i = 0; i < pieces.size(); ++i) {
