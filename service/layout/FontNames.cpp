@@ -91,11 +91,17 @@ const EastAsian kEastAsian[] = {
 
 void markEastAsian(FontNames::Face &face, const QString &name)
 {
-    for (const EastAsian &kind : kEastAsian) {
-        const QRegularExpression words(QLatin1String(kind.words), QRegularExpression::CaseInsensitiveOption);
-        if (words.match(name).hasMatch()) {
-            face.generic = QLatin1String(kind.generic);
-            face.language = QLatin1String(kind.language);
+    // Made once: every font of every document is described.
+    static const QList<QRegularExpression> kWords = [] {
+        QList<QRegularExpression> made;
+        for (const EastAsian &kind : kEastAsian)
+            made.append(QRegularExpression(QLatin1String(kind.words), QRegularExpression::CaseInsensitiveOption));
+        return made;
+    }();
+    for (qsizetype k = 0; k < kWords.size(); ++k) {
+        if (kWords[k].match(name).hasMatch()) {
+            face.generic = QLatin1String(kEastAsian[k].generic);
+            face.language = QLatin1String(kEastAsian[k].language);
             return;
         }
     }
