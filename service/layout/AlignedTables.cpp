@@ -1,6 +1,9 @@
 #include "layout/AlignedTables.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -159,6 +162,8 @@ private:
     static constexpr double kSpaces = 1.5;    // a gap of at most this many spaces is a word space
     static constexpr double kCrossing = 0.1;  // of the rows (one at least) may run across a strip: a title, a note
     static constexpr double kStep = 0.25;     // points per slot when counting what covers a place
+    static constexpr double kEdge = 0.3;      // points an edge of a column may stray
+    static constexpr int kMinEdgeRows = 3;    // different values that line up to part columns a word space apart
 
     static bool eligible(const Line &line)
     {
@@ -262,7 +267,7 @@ private:
         }
         QList<Strip> result;
         for (const Strip &strip : std::as_const(strips)) {
-            if (!wordSpace(from, to, strip))
+            if (!wordSpace(from, to, strip) || straightEdges(from, to, strip))
                 result.append(strip);
         }
         return result;
@@ -280,6 +285,30 @@ private:
             }
         }
         return false;
+    }
+
+    // Whether the rows that cross the strip at a word space all do so at one
+    // place, with different words before it: values flush right against the
+    // strip and a column flush left after it (dates beside names), not
+    // words of prose that happen to stack.
+    bool straightEdges(qsizetype from, qsizetype to, const Strip &gutter) const
+    {
+        std::optional<std::pair<double, double>> edges;
+        QSet<QString> before;
+        for (qsizetype i = from; i < to; ++i) {
+            const QList<TextWords::Word> &words = mLines[i].words;
+            for (qsizetype w = 1; w < words.size(); ++w) {
+                const double right = words[w - 1].box.right();
+                const double left = words[w].box.left();
+                if (right > gutter.second || left < gutter.first || left - right > kSpaces * mLines[i].space)
+                    continue;
+                if (edges && (qAbs(edges->first - right) > kEdge || qAbs(edges->second - left) > kEdge))
+                    return false;
+                edges = {right, left};
+                before.insert(words[w - 1].text);
+            }
+        }
+        return before.size() >= kMinEdgeRows;
     }
 
     // Rows whose columns are mostly filled become rows of segments, one per column.

@@ -930,6 +930,26 @@ void TestLayoutText::tightTableColumnsPartAtTheirGutters()
     QCOMPARE(cell(2, 2), QStringLiteral("4"));
     QCOMPARE(cell(4, 4), QStringLiteral("36888.87"));
 
+    // Dates flush right a word space from the names after them: every row
+    // crosses the strip at one place, so it parts them all the same.
+    QList<Glyph> dated;
+    const QStringList dates = strings({"2026-08-19", "2026-09-13", "2026-07-12", "2026-01-14", "2026-07-19"});
+    const QStringList areas = strings({"South", "West", "North", "East", "West"});
+    dated += setText(QStringLiteral("Date"), 72, 100) + setText(QStringLiteral("Area"), 125, 100) +
+             setText(QStringLiteral("Units"), 190, 100);
+    for (int r = 0; r < 5; ++r) {
+        const double baseline = 112 + 12 * r;
+        const QString units = QString::number(10 * r + 7);
+        dated += setText(dates[r], 72, baseline) + setText(areas[r], 125, baseline) +
+                 setText(units, 215 - 5 * double(units.size()), baseline);
+    }
+    const QList<AlignedTables::Part> byDate = AlignedTables::split(TextLines::lines(TextWords::words(dated), kStyles));
+    QCOMPARE(byDate.size(), 1);
+    QVERIFY(byDate[0].table);
+    QCOMPARE(byDate[0].table->columns(), 3);
+    QCOMPARE(texts(byDate[0].cellLines.value({2, 0}).first().words), strings({"2026-09-13"}));
+    QCOMPARE(texts(byDate[0].cellLines.value({2, 1}).first().words), strings({"West"}));
+
     // A font's chart, each character shown in four faces: the faces are no columns of values.
     QList<Glyph> chart;
     const QString letters = QStringLiteral("abcdef");
