@@ -14,6 +14,7 @@ struct Affixes {
     QString prefix;
     QString suffix; // currency, or the space before a percent sign
     bool negative = false;
+    bool plus = false;          // a change written with its sign: "+2.5%"
     bool parenthesised = false; // accountants' negative: "(1,200.00)"
     bool percent = false;
 };
@@ -41,11 +42,15 @@ QString withPlainSpaces(QString text)
 
 bool takeSign(QString &text, Affixes &affixes)
 {
-    if (affixes.negative || affixes.parenthesised)
+    if (affixes.negative || affixes.plus || affixes.parenthesised || text.isEmpty())
         return false;
-    if (!text.startsWith(QLatin1Char('-')) && !text.startsWith(QChar(0x2212)))
+    const QChar sign = text.front();
+    if (sign == QLatin1Char('+'))
+        affixes.plus = true;
+    else if (sign == QLatin1Char('-') || sign == QChar(0x2212))
+        affixes.negative = true;
+    else
         return false;
-    affixes.negative = true;
     text.remove(0, 1);
     return true;
 }
@@ -180,6 +185,8 @@ QString formatOf(const Affixes &affixes, const Digits &digits)
         body += QLatin1Char('%');
     if (affixes.parenthesised)
         return body + QStringLiteral(";(") + body + QLatin1Char(')');
+    if (affixes.plus)
+        return QLatin1Char('+') + body + QStringLiteral(";-") + body + QLatin1Char(';') + body;
     return body == QStringLiteral("0") ? QString() : body;
 }
 
@@ -195,6 +202,9 @@ std::optional<CellNumber> CellNumber::read(const QString &text)
     const bool looksLikeAmount = digits->grouped || !digits->fraction.isEmpty() || !affixes.prefix.isEmpty() ||
                                  (!affixes.suffix.isEmpty() && !affixes.percent);
     if (affixes.parenthesised && !looksLikeAmount)
+        return std::nullopt;
+    // "+44" dials a country; a signed change has decimals or a percent sign.
+    if (affixes.plus && digits->fraction.isEmpty() && !affixes.percent)
         return std::nullopt;
     CellNumber number;
     const QString fraction = digits->fraction.isEmpty() ? QStringLiteral("0") : digits->fraction;

@@ -2,7 +2,10 @@
 
 #include "formats/CellNumber.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -19,6 +22,26 @@ constexpr double kDefaultRowHeight = 15;
 constexpr double kLineSpacing = 1.3;
 // Columns a worksheet has.
 constexpr qsizetype kMaxColumns = 16384;
+
+// Widths of the printable ASCII characters in the sheet's default font, in
+// widths of its digit: text that took one line of a source column should not
+// seem to need two because its letters were counted as digits.
+constexpr std::array<double, 95> kAsciiWidths = {
+    0.45, 0.64, 0.79, 0.98, 1.00, 1.41, 1.35, 0.43, 0.60, 0.60, 0.98, 0.98, 0.49, 0.60, 0.50, 0.76, 1.00, 1.00, 1.00,
+    1.00, 1.00, 1.00, 1.00, 1.00, 1.00, 1.00, 0.53, 0.53, 0.98, 0.98, 0.98, 0.91, 1.76, 1.14, 1.07, 1.05, 1.21, 0.96,
+    0.91, 1.25, 1.23, 0.50, 0.63, 1.02, 0.83, 1.69, 1.27, 1.31, 1.02, 1.33, 1.07, 0.91, 0.96, 1.27, 1.12, 1.75, 1.02,
+    0.96, 0.92, 0.60, 0.76, 0.60, 0.98, 0.98, 0.57, 0.94, 1.04, 0.83, 1.04, 0.98, 0.60, 0.93, 1.04, 0.45, 0.47, 0.90,
+    0.45, 1.58, 1.04, 1.04, 1.04, 1.04, 0.69, 0.77, 0.66, 1.04, 0.89, 1.41, 0.85, 0.89, 0.78, 0.62, 0.91, 0.62, 0.98};
+// Other letters are taken as a little wider than a digit, wide (East Asian) ones as two.
+constexpr double kOtherWidth = 1.1;
+constexpr double kWideWidth = 2;
+
+double charWidth(QChar c)
+{
+    if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+        return kAsciiWidths[c.unicode() - 0x20];
+    return (c.unicode() >= 0x1100 && c.script() != QChar::Script_Common) ? kWideWidth : kOtherWidth;
+}
 
 } // namespace
 
@@ -42,7 +65,56 @@ SheetLayout::SheetLayout(const XlsxWriter::Sheet &sheet) : mSheet(sheet)
         if (range.columns > 1)
             mSpans.insert(key(range.row, range.column), range.columns);
     }
+    for (const double width : sourceWidths())
+        mSourced.append(width > 0);
     mWidths = widths();
+    mergeRunOns();
+}
+
+// A paragraph with nothing beside it that is too long for any column, or
+// whose lines are too long for a table's column it stands in, wraps there,
+// merged with the next columns until they give it the room it needs (the
+// widest column's at most): run on over the empty cells, it made the
+// printed page as wide as its line; widening the column, it stretched the
+// table's.
+void SheetLayout::mergeRunOns()
+{
+    QSet<quint64> covered;
+    for (const XlsxWriter::Range &range : std::as_const(mMerged)) {
+        for (int r = range.row; r < range.row + range.rows; ++r) {
+            for (int c = range.column; c < range.column + range.columns; ++c)
+                covered.insert(key(r, c));
+        }
+    }
+    for (qsizetype r = 0; r < mSheet.rows.size(); ++r) {
+        const qsizetype c = mSheet.rows[r].size() - 1;
+        if (c < 0 || covered.contains(key(r, c)) || !isLoneText(r, c))
+            continue;
+        const QString &text = mSheet.rows[r][c];
+        const double need = textWidth(text) + 1;
+        const bool breaks = text.contains(QLatin1Char('\n'));
+        if ((!breaks && need <= kMaxColumnWidth) || (breaks && !mSourced.value(c)))
+            continue;
+        const double target = qMin(need, kMaxColumnWidth);
+        int columns = 0;
+        double room = 0;
+        while (room < target && c + columns < kMaxColumns) {
+            const double width = mWidths.value(c + columns);
+            room += width > 0 ? width : kDefaultWidth;
+            ++columns;
+        }
+        if (columns > 1) {
+            mMerged.append({int(r), int(c), 1, columns});
+            mSpans.insert(key(r, c), columns);
+        }
+        mRunOns.insert(key(r, c));
+    }
+}
+
+// The last cell of its row, outside the tables, holding text.
+bool SheetLayout::isLoneText(qsizetype row, qsizetype column) const
+{
+    return column == mSheet.rows[row].size() - 1 && !inTable(row, column) && !isValue(row, column);
 }
 
 quint64 SheetLayout::key(qsizetype row, qsizetype column)
@@ -56,7 +128,7 @@ double SheetLayout::textWidth(const QString &text)
     for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         double width = 0;
         for (const QChar c : line)
-            width += (c.unicode() >= 0x1100 && c.script() != QChar::Script_Common) ? 2 : 1.1;
+            width += charWidth(c);
         widest = qMax(widest, width);
     }
     return widest;
@@ -147,7 +219,8 @@ QList<double> SheetLayout::widths() const
         if (widths.size() < row.size())
             widths.resize(row.size(), 0);
         for (qsizetype c = 0; c < row.size(); ++c) {
-            if (mSpans.contains(key(r, c)) || !needsItsWidth(r, c) || (inTable(r, c) && !isValue(r, c)))
+            if (mSpans.contains(key(r, c)) || !needsItsWidth(r, c) || (inTable(r, c) && !isValue(r, c)) ||
+                (isLoneText(r, c) && mSourced.value(c)))
                 continue;
             widths[c] = qMax(widths[c], qMin(textWidth(row[c]) + 1, kMaxColumnWidth));
         }
@@ -165,6 +238,8 @@ bool SheetLayout::wraps(qsizetype row, qsizetype column) const
 {
     const QString &text = mSheet.rows[row][column];
     if (text.contains(QLatin1Char('\n')))
+        return true;
+    if (mRunOns.contains(key(row, column)))
         return true;
     if (inTable(row, column) && !isValue(row, column))
         return textWidth(text) + 1 > roomOf(row, column);

@@ -5,11 +5,12 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 // How much room a sheet's cells get: columns widened (in widths of a digit)
 // so that what would be cut shows whole, text with line breaks or too long
 // for any column wrapped, rows tall enough for their wrapped lines, and the
-// merged ranges that can be merged.
+// merged ranges that can be merged, with long paragraphs merged across columns.
 class SheetLayout final {
 public:
     // Wider columns would push their neighbours off the screen; longer text wraps.
@@ -44,10 +45,14 @@ private:
     QList<double> sourceWidths() const;
     QList<XlsxWriter::Range> mergeable() const;
     QList<double> widths() const;
+    void mergeRunOns();
+    bool isLoneText(qsizetype row, qsizetype column) const;
 
     const XlsxWriter::Sheet &mSheet;
     QList<XlsxWriter::Range> mMerged;
     QHash<quint64, int> mSpans; // columns a range merged across them spans, by its first cell
+    QSet<quint64> mRunOns;      // paragraphs merged across columns to wrap in them
+    QList<bool> mSourced;       // per column, whether a table of the source gave its width
     QList<double> mWidths;
     QList<CellDate::Order> mOrders;  // per column
     QHash<int, double> mLargestText; // points, by row, where a look sets them

@@ -482,8 +482,9 @@ void TestFormats::workbookColumnsShowTheirCells()
         const QRegularExpressionMatch match = it.next();
         widths.insert(match.captured(1).toInt(), match.captured(2).toDouble());
     }
-    QVERIFY2(widths.value(1) > item.size() && widths.value(1) < note.size(), qPrintable(sheetXml));
-    QVERIFY2(widths.value(2) > QStringLiteral("1,234,567.00").size(), qPrintable(sheetXml));
+    QVERIFY2(widths.value(1) > SheetLayout::textWidth(item) && widths.value(1) < SheetLayout::textWidth(note),
+             qPrintable(sheetXml));
+    QVERIFY2(widths.value(2) > SheetLayout::textWidth(QStringLiteral("1,234,567.00")), qPrintable(sheetXml));
     // Amounts are numbers shown with their currency and decimals.
     const QStringList shared = sharedStrings(entryData(*entries, QStringLiteral("xl/sharedStrings.xml")));
     const QMap<QString, QString> values =
@@ -526,9 +527,11 @@ void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
     QCOMPARE(layout.columnWidths().value(0), SheetLayout::kMaxColumnWidth);
     QVERIFY(layout.wraps(0, 0));
     QCOMPARE(layout.rowLines(0), 3);
-    // With nothing beside it, it runs on over the empty cells.
-    QVERIFY(!layout.wraps(1, 0));
-    QCOMPARE(layout.rowLines(1), 1);
+    // With nothing beside it, it wraps all the same: run on over the empty
+    // cells, it would make the printed page as wide as its line.
+    QVERIFY(layout.wraps(1, 0));
+    QCOMPARE(layout.rowLines(1), 3);
+    QVERIFY(layout.merged().isEmpty());
     QCOMPARE(SheetLayout::textWidth(wide), 10.0);
     // A table keeps its columns' widths from the source: its text wraps
     // within them, in its last column too, while a number widens its column.
@@ -541,9 +544,31 @@ void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
     table.tables = {{{0, 0, 3, 2}, {45, 60}}};
     const SheetLayout tableLayout(table);
     QCOMPARE(tableLayout.columnWidths().value(1), (60 - 3.75) / 5.25);
-    QVERIFY(tableLayout.columnWidths().value(0) >= QStringLiteral("1,234,567,890.00").size());
+    QVERIFY(tableLayout.columnWidths().value(0) > SheetLayout::textWidth(QStringLiteral("1,234,567,890.00")));
     QVERIFY(!tableLayout.wraps(0, 0) && tableLayout.wraps(1, 1) && !tableLayout.wraps(3, 0));
     QCOMPARE(tableLayout.rowLines(1), 3);
+    // A paragraph too long for the table's columns wraps across them and
+    // the next ones, which together give it the widest column's room.
+    table.rows.append({longText});
+    const SheetLayout paragraphLayout(table);
+    QCOMPARE(paragraphLayout.merged(), (QList<XlsxWriter::Range>{{4, 0, 1, 7}}));
+    QVERIFY(paragraphLayout.wraps(4, 0));
+    QCOMPARE(paragraphLayout.rowLines(4), 2);
+    // Lines broken in the source do not stretch the table's first column:
+    // they are merged across as many columns as their longest line needs.
+    table.rows.append({QStringLiteral("Two lines of a note\nthat stand under the table")});
+    const SheetLayout linesLayout(table);
+    QCOMPARE(linesLayout.columnWidths(), paragraphLayout.columnWidths());
+    QVERIFY(linesLayout.merged().contains(XlsxWriter::Range{5, 0, 1, 2}));
+    QCOMPARE(linesLayout.rowLines(5), 2);
+    // A note that filled its column in the source keeps to one line: its
+    // letters are narrower than digits.
+    XlsxWriter::Sheet notes{QStringLiteral("Page 3"),
+                            {{QStringLiteral("Note")}, {QStringLiteral("Q3 review")}, {QStringLiteral("see memo")}}};
+    notes.tables = {{{0, 0, 3, 1}, {57}}};
+    const SheetLayout notesLayout(notes);
+    QVERIFY(!notesLayout.wraps(1, 0));
+    QCOMPARE(notesLayout.rowLines(1), 1);
     // A day over twelve anywhere in a column tells how its other dates read;
     // where nothing tells, or it tells both ways, they stay text.
     const XlsxWriter::Sheet dates{QStringLiteral("Page 3"),
