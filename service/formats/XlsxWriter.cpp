@@ -165,6 +165,9 @@ lxw_format *formatOf(const SheetLayout &layout, const XlsxWriter::Sheet &sheet, 
 {
     CellLook cell;
     cell.look = sheet.looks.value({int(row), int(column)});
+    // In a row of several lines a list item's number stands at the top of
+    // its text, not at its foot.
+    cell.look.top = cell.look.top || layout.rowLines(row) > 1;
     if (value.number)
         cell.numberFormat = value.number->format;
     else if (value.date)

@@ -513,6 +513,15 @@ void TestFormats::workbookColumnsShowTheirCells()
     QVERIFY2(styles.contains(QStringLiteral("<b/>")), qPrintable(styles));
     QVERIFY2(styles.contains(QStringLiteral("<fgColor rgb=\"FF1F4E79\"/>")), qPrintable(styles));
     QVERIFY2(styles.contains(QStringLiteral("<left style=\"thin\">")), qPrintable(styles));
+    // The amount beside the two lines stands at the top of its row, as they do.
+    static const QRegularExpression amountStyle(QStringLiteral("<c r=\"B3\" s=\"(\\d+)\""));
+    const QString cellXfs = styles.section(QStringLiteral("<cellXfs"), 1).section(QStringLiteral("</cellXfs>"), 0, 0);
+    static const QRegularExpression xf(QStringLiteral("<xf [^>]*?(/>|>.*?</xf>)"));
+    QStringList formats;
+    for (auto it = xf.globalMatch(cellXfs); it.hasNext();)
+        formats << it.next().captured(0);
+    const int amount = amountStyle.match(sheetXml).captured(1).toInt();
+    QVERIFY2(formats.value(amount).contains(QStringLiteral("vertical=\"top\"")), qPrintable(cellXfs));
 }
 
 void TestFormats::sheetLayoutWrapsWhatNoColumnHolds()
