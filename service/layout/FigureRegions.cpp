@@ -270,8 +270,11 @@ private:
             QString error;
             const QString whole = mFolder + QStringLiteral("/page%1-textless.png").arg(mPage);
             if (!mTools.run(QStringLiteral("mutool"),
-                            {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-K"), QStringLiteral("-r"),
-                             QString::number(kDpi), QStringLiteral("-o"), whole, mPdf, QString::number(mPage)},
+                            // Hairlines (width 0) a pixel wide, as pdftoppm draws them: mutool
+                            // draws them fainter, or not at all (a diagram's outlines).
+                            {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-K"), QStringLiteral("-l"),
+                             QStringLiteral("1"), QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-o"),
+                             whole, mPdf, QString::number(mPage)},
                             &error) ||
                 !mTextless.load(whole))
                 return false;
