@@ -452,6 +452,10 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
         xml.writeEmptyElement(QStringLiteral("w:spacing"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(-condense));
     }
+    if (style.stretch != 1) {
+        xml.writeEmptyElement(QStringLiteral("w:w"));
+        xml.writeAttribute(QStringLiteral("w:val"), QString::number(std::lround(style.stretch * 100)));
+    }
     if (const long halfPoints = std::lround(rise * 2 / FontNames::raiseScale(font)); halfPoints != 0) {
         xml.writeEmptyElement(QStringLiteral("w:position"));
         xml.writeAttribute(QStringLiteral("w:val"), QString::number(halfPoints));

@@ -41,6 +41,7 @@ struct TextStyle {
     Rgb color = 0;
     double spaceWidth = 0.3; // of a space in em: of the stand-in font where known, else of the PDF's
     double letterWidth = 0;  // the mean advance of the letters the PDF drew in this font, in em
+    double stretch = 1;      // the letters' width against their size, as the PDF scaled them
 
     bool operator==(const TextStyle &other) const = default;
 };

@@ -133,10 +133,10 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
             found = resolved.insert(pattern, FontNames::standIn(face, family));
         }
         style.font = *found;
-        // Lines wrap with the spaces of the font that stands in.
+        // Lines wrap with the spaces of the font that stands in, scaled as its letters are.
         const double space = FontNames::spaceAdvance(style.font);
         if (space > 0)
-            style.spaceWidth = space;
+            style.spaceWidth = space * style.stretch;
     }
 }
 

@@ -25,6 +25,9 @@ constexpr double kClipSlack = 0.01;     // points off its bounding box that a bo
 constexpr int kCoverageSide = 64;       // pixels of the rendering a clip's cut is judged on
 constexpr double kCutShare = 0.97;      // of its bounding box, that an outline covering less cuts into it
 constexpr int kMaxIntersected = 2000;   // points of two nested clip outlines that are intersected
+constexpr double kMinStretch = 0.03;    // a letters' width off their size by less is left as it is
+constexpr double kLeastStretch = 0.33;  // the narrowest and widest a run may be scaled to
+constexpr double kMostStretch = 3;
 
 QList<double> numbers(QStringView text)
 {
@@ -320,7 +323,7 @@ private:
     void groupStart(QStringView name);
     void groupEnd(QStringView name);
     void hideCoveredGlyphs(const QRectF &box);
-    int styleFor(const QString &font, double size);
+    int styleFor(const QString &font, double size, double stretch);
     void markMonospaced();
 
     QIODevice &mDevice;
@@ -582,11 +585,11 @@ void Parser::startPage()
     mGroupAlphas.clear();
 }
 
-int Parser::styleFor(const QString &font, double size)
+int Parser::styleFor(const QString &font, double size, double stretch)
 {
     const double rounded = std::round(size * 10) / 10;
-    const QString key =
-        font + QLatin1Char('|') + QString::number(rounded) + QLatin1Char('|') + QString::number(mColour, 16);
+    const QString key = font + QLatin1Char('|') + QString::number(rounded) + QLatin1Char('|') +
+                        QString::number(mColour, 16) + QLatin1Char('|') + QString::number(stretch);
     const auto found = mStyleIndex.constFind(key);
     if (found != mStyleIndex.constEnd())
         return *found;
@@ -598,9 +601,19 @@ int Parser::styleFor(const QString &font, double size)
     style.italic = face.italic;
     style.mono = face.mono;
     style.color = mColour;
+    style.stretch = stretch;
     mDocument.styles.append(style);
     mStyleIndex.insert(key, int(mDocument.styles.size() - 1));
     return int(mDocument.styles.size() - 1);
+}
+
+// How much wider (or narrower) the matrix draws letters than their size:
+// a horizontal scaling, or a font scaled taller than wide (groff's code).
+// Differences of a few per cent are left alone.
+double stretchOf(const Matrix &full, double size)
+{
+    const double stretch = std::round(std::hypot(full.a, full.b) / size * 100) / 100;
+    return std::abs(stretch - 1) < kMinStretch ? 1 : qBound(kLeastStretch, stretch, kMostStretch);
 }
 
 void Parser::addGlyph()
@@ -645,7 +658,7 @@ void Parser::addGlyph()
     glyph.baseline = at.y() + drop * size;
     glyph.size = size;
     glyph.box = QRectF(at.x(), glyph.baseline - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
-    glyph.style = styleFor(mFont, size);
+    glyph.style = styleFor(mFont, size, stretchOf(full, size));
     if (!text.at(0).isSpace() && advance > 0)
         mWidths[mFont].advances.insert(text.at(0), advance);
     // The stand-ins' widths are those of English text: only Latin letters
@@ -877,7 +890,7 @@ void Parser::markMonospaced()
         const double drawn = mWidths.value(style.sourceFont).space;
         // TeX draws no spaces; its fonts' spaces are a third of an em.
         const bool tex = FontNames::describe(style.sourceFont).family.startsWith(QLatin1String("Latin Modern"));
-        style.spaceWidth = drawn > 0 ? drawn : tex ? 0.333 : 0.28;
+        style.spaceWidth = (drawn > 0 ? drawn : tex ? 0.333 : 0.28) * style.stretch;
         const FontWidths &widths = mWidths.value(style.sourceFont);
         style.letterWidth = widths.letterCount > 0 ? widths.letters / widths.letterCount : 0;
     }

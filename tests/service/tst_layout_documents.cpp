@@ -484,6 +484,8 @@ void TestLayoutDocuments::boldHeadingStaysBoldAndLarger()
     pdf.text(60, 80, QStringLiteral("Pruning the quince"), 18, LayoutPdf::Font::Bold);
     for (int line = 0; line < 6; ++line)
         pdf.text(60, 110 + line * 12, kLorem + QStringLiteral(" and more words here"));
+    // Code set in letters scaled narrower than their size keeps its width.
+    pdf.text(60, 200, QStringLiteral("PDF_TARGET <id> \"<text>\""), 12, LayoutPdf::Font::Mono, 0.87);
     const Converted result = convert(pdf, QStringLiteral("heading"));
     const QString &xml = result.documentXml;
     static const QRegularExpression heading(QStringLiteral(
@@ -497,8 +499,15 @@ void TestLayoutDocuments::boldHeadingStaysBoldAndLarger()
     QVERIFY2(bodyMatch.hasMatch(), qPrintable(xml));
     QVERIFY(bodyMatch.captured(1).contains(QStringLiteral("<w:sz w:val=\"20\"/>")));
     QVERIFY(!bodyMatch.captured(1).contains(QStringLiteral("<w:b/>")));
+    QVERIFY(!bodyMatch.captured(1).contains(QStringLiteral("<w:w ")));
+    static const QRegularExpression code(
+        QStringLiteral("<w:r><w:rPr>((?:(?!</w:rPr>).)*)</w:rPr><w:t[^>]*>PDF_TARGET"));
+    const QRegularExpressionMatch codeMatch = code.match(xml);
+    QVERIFY2(codeMatch.hasMatch(), qPrintable(xml));
+    QVERIFY2(codeMatch.captured(1).contains(QStringLiteral("<w:w w:val=\"87\"/>")), qPrintable(codeMatch.captured(1)));
+    QVERIFY(codeMatch.captured(1).contains(QStringLiteral("<w:sz w:val=\"24\"/>")));
     // The body's lines are one paragraph, not six.
-    QCOMPARE(paragraphs(xml).size(), 2);
+    QCOMPARE(paragraphs(xml).size(), 3);
 }
 
 void TestLayoutDocuments::lineEndHyphenation()

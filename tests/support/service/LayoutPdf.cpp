@@ -50,13 +50,13 @@ LayoutPdf &LayoutPdf::turn(int degrees)
     return *this;
 }
 
-LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, double size, Font font)
+LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, double size, Font font, double stretch)
 {
     if (mContents.isEmpty())
         newPage();
     const char *name = font == Font::Bold ? "/F2" : font == Font::Mono ? "/F3" : "/F1";
-    mContents.last() += "BT " + QByteArray(name) + ' ' + number(size) + " Tf " + number(x) + ' ' +
-                        number(pdfY(baseline)) + " Td " + pdfString(text) + " Tj ET\n";
+    mContents.last() += "BT " + QByteArray(name) + ' ' + number(size) + " Tf " + number(stretch * 100) + " Tz " +
+                        number(x) + ' ' + number(pdfY(baseline)) + " Td " + pdfString(text) + " Tj ET\n";
     return *this;
 }
 

@@ -19,8 +19,10 @@ public:
     // Shows the last page turned clockwise by `degrees` (its /Rotate), as a
     // page put in a scanner sideways is.
     LayoutPdf &turn(int degrees);
-    // Text with its baseline at `baseline` points from the top.
-    LayoutPdf &text(double x, double baseline, const QString &text, double size = 10, Font font = Font::Regular);
+    // Text with its baseline at `baseline` points from the top, its letters
+    // scaled across by `stretch` (the PDF's horizontal scaling).
+    LayoutPdf &text(double x, double baseline, const QString &text, double size = 10, Font font = Font::Regular,
+                    double stretch = 1);
     LayoutPdf &line(double x1, double y1, double x2, double y2, double width = 0.5);
     LayoutPdf &fill(double x, double y, double width, double height, double red, double green, double blue);
     // A black ellipse filling the box, drawn with four curves.
