@@ -269,9 +269,9 @@ private:
         if (mTextless.isNull()) {
             QString error;
             const QString whole = mFolder + QStringLiteral("/page%1-textless.png").arg(mPage);
+            // Hairlines (width 0) a pixel wide, as pdftoppm draws them: mutool
+            // draws them fainter, or not at all (a diagram's outlines).
             if (!mTools.run(QStringLiteral("mutool"),
-                            // Hairlines (width 0) a pixel wide, as pdftoppm draws them: mutool
-                            // draws them fainter, or not at all (a diagram's outlines).
                             {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-K"), QStringLiteral("-l"),
                              QStringLiteral("1"), QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-o"),
                              whole, mPdf, QString::number(mPage)},
