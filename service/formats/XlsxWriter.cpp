@@ -291,9 +291,11 @@ QString fillSheet(lxw_worksheet *worksheet, const XlsxWriter::Sheet &sheet, cons
     return {};
 }
 
-// Prints the sheet on its paper, turned as that is, and as wide as one
-// page: its columns keep the widths they had on the source's page, which
-// would otherwise spill their last columns onto pages of their own.
+// Prints the sheet on its paper, turned as that is, on one page as its
+// source page was: its columns keep the widths they had there, which would
+// otherwise spill the last columns onto pages of their own, and its rows
+// are a little taller than the source's lines, which spilled a long
+// table's last rows.
 void setPrinting(lxw_worksheet *worksheet, QSizeF paper)
 {
     if (paper.isEmpty())
@@ -312,7 +314,7 @@ void setPrinting(lxw_worksheet *worksheet, QSizeF paper)
     }
     if (paper.width() > paper.height())
         worksheet_set_landscape(worksheet);
-    worksheet_fit_to_pages(worksheet, 1, 0);
+    worksheet_fit_to_pages(worksheet, 1, 1);
 }
 
 // Adds the sheets and their cells; the reason it stopped, or nothing.
