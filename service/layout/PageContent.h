@@ -155,6 +155,7 @@ struct ImagePlacement {
     QString maskFile;         // its soft mask's, where it has one
     QString key;              // the same for every placement of one image
     int order = -1;           // place in the page's paint order; -1 where not known (a rendered figure)
+    bool scan = false;        // a scan of the text the page gives in words of its own
 };
 
 // A link of the page: a web or mail address, or a page of the document.
@@ -169,6 +170,7 @@ struct PageLink {
 struct SourcePage {
     QSizeF size;
     QList<Glyph> glyphs;
+    QList<Glyph> invisibleGlyphs; // text drawn invisibly: the words recognised on a scan
     QList<Rule> rules;
     QList<FilledBox> fills;
     QList<ImagePlacement> images;

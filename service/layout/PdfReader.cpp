@@ -5,6 +5,7 @@
 #include "layout/ImageAlpha.h"
 #include "layout/ImageCatalog.h"
 #include "layout/LinkReader.h"
+#include "layout/ScanText.h"
 #include "layout/ShadeColours.h"
 #include "layout/TraceReader.h"
 
@@ -161,9 +162,11 @@ std::optional<SourceDocument> PdfReader::read(ToolRunner &tools, const QString &
     } else {
         source = pdf;
     }
+    ScanText::reveal(*document);
     if (graphics == Graphics::Read) {
         if (!readImages(tools, source, workFolder, *document, error))
             return std::nullopt;
+        ScanText::blank(*document, workFolder);
         FigureRegions::render(tools, source, workFolder, *document);
         if (!ShadeColours::read(tools, source, workFolder, *document, error))
             return std::nullopt;

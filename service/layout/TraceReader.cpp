@@ -333,6 +333,7 @@ private:
     QPointF mOrigin;
     int mHidden = 0; // depth inside patterns, masks and clip paths
     bool mInText = false;
+    bool mInvisible = false; // in text drawn invisibly: a scan's recognised words
     Matrix mCtm;
     Rgb mColour = 0;
     QString mFont;
@@ -411,6 +412,11 @@ void Parser::startElement()
     groupStart(name);
     if (name == QLatin1String("page")) {
         startPage();
+    } else if (name == QLatin1String("ignore_text") && mHidden == 0 && mPage) {
+        mInText = true;
+        mInvisible = true;
+        mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
+        mColour = 0;
     } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
                name.startsWith(QLatin1String("clip_")) || name == QLatin1String("ignore_text")) {
         ++mHidden;
@@ -551,8 +557,11 @@ void Parser::endElement()
     const QStringView name = mXml.name();
     clipEnd(name);
     groupEnd(name);
-    if (name == QLatin1String("tile") || name == QLatin1String("mask") || name.startsWith(QLatin1String("clip_")) ||
-        name == QLatin1String("ignore_text")) {
+    if (name == QLatin1String("ignore_text") && mInvisible) {
+        mInText = false;
+        mInvisible = false;
+    } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
+               name.startsWith(QLatin1String("clip_")) || name == QLatin1String("ignore_text")) {
         mHidden = qMax(0, mHidden - 1);
     } else if (mHidden > 0) {
         return;
@@ -577,6 +586,7 @@ void Parser::startPage()
     }
     mHidden = 0;
     mInText = false;
+    mInvisible = false;
     mPathKind = PathKind::None;
     mClips.clear();
     mClipShapes.clear();
@@ -649,7 +659,8 @@ void Parser::addGlyph()
         ++mPage->glyphsByTurn[turn];
     if (turn != 0) {
         // Turned text stays out of the flow; a figure may still show it.
-        addDrawing(turnedBox(full, at, advance));
+        if (!mInvisible)
+            addDrawing(turnedBox(full, at, advance));
         return;
     }
     const double width = advance * along.x();
@@ -668,7 +679,7 @@ void Parser::addGlyph()
         ++mWidths[mFont].letterCount;
     } else if (text.at(0) == QLatin1Char(' ') && advance > 0)
         mWidths[mFont].space = advance;
-    mPage->glyphs.append(glyph);
+    (mInvisible ? mPage->invisibleGlyphs : mPage->glyphs).append(glyph);
 }
 
 // The clockwise quarter turns of the page that would make text running along

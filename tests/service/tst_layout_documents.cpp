@@ -535,6 +535,23 @@ void TestLayoutDocuments::scannedPageBecomesItsImage()
     QVERIFY(paragraphs(result.documentXml).isEmpty());
     QCOMPARE(result.documentXml.count(QStringLiteral("<wp:anchor ")), 1);
     QVERIFY(result.documentXml.contains(QStringLiteral("behindDoc=\"1\"")));
+
+    // A scan whose words were recognised gives them as its text, over its
+    // picture with the words whited out.
+    LayoutPdf recognised;
+    recognised.image(0, 0, 595, 842);
+    recognised.invisibleText(60, 100, QStringLiteral("Minutes of the orchard committee"), 14);
+    recognised.invisibleText(60, 130, QStringLiteral("The quince harvest was weighed and shared."));
+    const Converted read = convert(recognised, QStringLiteral("recognised"));
+    QCOMPARE(paragraphs(read.documentXml), (QStringList{QStringLiteral("Minutes of the orchard committee"),
+                                                        QStringLiteral("The quince harvest was weighed and shared.")}));
+    QCOMPARE(read.pages.first().pictures.size(), 1);
+    QVERIFY(read.pages.first().pictures.first().behindText);
+    QVERIFY(QFileInfo(read.pages.first().pictures.first().file).fileName().startsWith(QLatin1String("scan-")));
+    // Invisible text beside text of the page's own stays out of it.
+    recognised.text(60, 200, QStringLiteral("Filed by the secretary"));
+    const QStringList filed = paragraphs(convert(recognised, QStringLiteral("recognised-filed")).documentXml);
+    QCOMPARE(filed, QStringList{QStringLiteral("Filed by the secretary")});
 }
 
 void TestLayoutDocuments::sidewaysPagesReadUpright()

@@ -8,6 +8,7 @@
 #include "layout/LinkReader.h"
 #include "layout/PdfReader.h"
 #include "layout/RuledTables.h"
+#include "layout/ScanText.h"
 #include "layout/ShadeColours.h"
 #include "layout/ShapeRuns.h"
 #include "layout/SheetBuilder.h"
@@ -18,6 +19,7 @@
 #include <QBuffer>
 #include <QHash>
 #include <QImage>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -34,6 +36,7 @@ private slots:
     void traceSkipsHiddenContentAndBadCharacters();
     void traceDropsTextThatALaterBoxCovers();
     void traceThatIsNotXmlFails();
+    void scanIsWhitedOutUnderItsWords();
     void fontNames_data();
     void fontNames();
     void designSizeFamilyOnlyWithTheFacesStyle();
@@ -253,6 +256,9 @@ void TestLayoutParts::traceSkipsHiddenContentAndBadCharacters()
     const QStringList texts = glyphTexts(*document);
     QCOMPARE(texts, strings({" ", "?", "c", " ", "?", "?", "A&"}));
     QVERIFY(document->pages.first().rules.isEmpty());
+    // Invisible text is kept aside: a scan's recognised words.
+    QCOMPARE(document->pages.first().invisibleGlyphs.size(), 1);
+    QCOMPARE(document->pages.first().invisibleGlyphs.first().text, QStringLiteral("b"));
 
     // A reference cut by the end of the trace's first megabyte is read whole.
     const QByteArray head = "<document><page mediabox=\"0 0 100 100\"><fill_text color=\"0\" "
@@ -2112,4 +2118,54 @@ void TestLayoutParts::docxWriteFailureLeavesNoFile()
 }
 
 MIRELUNE_TEST_MAIN(TestLayoutParts)
+void TestLayoutParts::scanIsWhitedOutUnderItsWords()
+{
+    // A scan on cream paper: a recognised word, and a photograph no word covers.
+    QTemporaryDir dir;
+    QImage drawn(200, 100, QImage::Format_RGB32);
+    drawn.fill(qRgb(250, 245, 230));
+    QPainter painter(&drawn);
+    painter.fillRect(QRect(22, 22, 36, 8), QColor(0, 0, 0));
+    painter.fillRect(QRect(120, 40, 50, 40), QColor(20, 60, 20));
+    painter.end();
+    const QString file = dir.filePath(QStringLiteral("page.png"));
+    QVERIFY(drawn.save(file));
+    SourceDocument document;
+    document.styles.append(TextStyle());
+    document.styles.first().stretch = 0.6;
+    document.styles.first().mono = true;
+    SourcePage page;
+    page.size = QSizeF(200, 100);
+    ImagePlacement placement;
+    placement.box = QRectF(0, 0, 200, 100);
+    placement.file = file;
+    page.images.append(placement);
+    ImagePlacement turned = placement;
+    turned.rotation = 90;
+    page.images.append(turned);
+    for (int letter = 0; letter < 6; ++letter) {
+        Glyph glyph;
+        glyph.text = QStringLiteral("w");
+        glyph.size = 10;
+        glyph.baseline = 29;
+        glyph.style = 0;
+        glyph.box = QRectF(22 + 6 * letter, 21, 6, 10);
+        page.invisibleGlyphs.append(glyph);
+    }
+    document.pages.append(page);
+    ScanText::reveal(document);
+    QCOMPARE(document.pages.first().glyphs.size(), 6);
+    QCOMPARE(document.styles.first().stretch, 1.0);
+    QVERIFY(!document.styles.first().mono);
+    ScanText::blank(document, dir.path());
+    // The turned copy cannot be whited out, so it is left out rather than show the word twice.
+    QCOMPARE(document.pages.first().images.size(), 1);
+    const QImage blanked(document.pages.first().images.first().file);
+    QVERIFY(document.pages.first().images.first().file != file);
+    QCOMPARE(blanked.pixel(40, 26), qRgb(250, 245, 230));
+    QCOMPARE(blanked.pixel(145, 60), qRgb(20, 60, 20));
+    // The original stays as it was.
+    QCOMPARE(QImage(file).pixel(40, 26), qRgb(0, 0, 0));
+}
+
 #include "tst_layout_parts.moc"

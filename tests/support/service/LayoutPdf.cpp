@@ -60,6 +60,16 @@ LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, doubl
     return *this;
 }
 
+LayoutPdf &LayoutPdf::invisibleText(double x, double baseline, const QString &text, double size)
+{
+    if (mContents.isEmpty())
+        newPage();
+    // The render mode is kept by the graphics state, which q and Q bound.
+    mContents.last() += "q BT 3 Tr /F1 " + number(size) + " Tf " + number(x) + ' ' + number(pdfY(baseline)) + " Td " +
+                        pdfString(text) + " Tj ET Q\n";
+    return *this;
+}
+
 LayoutPdf &LayoutPdf::line(double x1, double y1, double x2, double y2, double width)
 {
     if (mContents.isEmpty())

@@ -1,0 +1,113 @@
+#include "layout/ScanText.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+constexpr double kCovered = 0.8; // of the invisible words whose middles an image holds, for it to be their scan
+constexpr double kPad = 0.12;    // of a word's size, added around it where it is whited out
+
+bool hasVisibleText(const SourcePage &page)
+{
+    return std::any_of(page.glyphs.cbegin(), page.glyphs.cend(), [](const Glyph &glyph) { return !glyph.blank(); });
+}
+
+bool isScanOf(const ImagePlacement &image, const QList<Glyph> &words)
+{
+    qsizetype inside = 0;
+    for (const Glyph &glyph : words)
+        inside += image.box.contains(glyph.box.center()) ? 1 : 0;
+    return double(inside) >= kCovered * double(words.size());
+}
+
+// The paper's colour around a box of the image: the middle brightness of
+// the pixels of its outline.
+QRgb paperAround(const QImage &image, const QRect &box)
+{
+    QList<QRgb> ring;
+    const QRect inside = box.intersected(image.rect());
+    for (int x = inside.left(); x <= inside.right(); ++x)
+        ring << image.pixel(x, inside.top()) << image.pixel(x, inside.bottom());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        ring << image.pixel(inside.left(), y) << image.pixel(inside.right(), y);
+    if (ring.isEmpty())
+        return qRgb(255, 255, 255);
+    std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end(),
+                     [](QRgb a, QRgb b) { return qGray(a) < qGray(b); });
+    return ring[ring.size() / 2];
+}
+
+// The scan with the page's words painted out; empty when it cannot be made.
+QString blanked(const ImagePlacement &scan, const QList<Glyph> &glyphs, const QString &file)
+{
+    QImage image(scan.file);
+    if (image.isNull() || scan.rotation != 0 || scan.flip || scan.box.isEmpty())
+        return {};
+    image = image.convertToFormat(QImage::Format_RGB32);
+    const double sx = image.width() / scan.box.width();
+    const double sy = image.height() / scan.box.height();
+    QList<std::pair<QRect, QRgb>> patches;
+    for (const Glyph &glyph : glyphs) {
+        const double pad = kPad * glyph.size;
+        const QRectF onPage = glyph.box.adjusted(-pad, -pad, pad, pad).translated(-scan.box.topLeft());
+        const QRect pixels(QPoint(int(onPage.left() * sx), int(onPage.top() * sy)),
+                           QPoint(int(std::ceil(onPage.right() * sx)), int(std::ceil(onPage.bottom() * sy))));
+        if (pixels.intersects(image.rect()))
+            patches.append({pixels, paperAround(image, pixels)});
+    }
+    // Colours are all taken before any is painted, so that a patch does not
+    // take its colour from the one beside it.
+    QPainter painter(&image);
+    for (const auto &[pixels, colour] : std::as_const(patches))
+        painter.fillRect(pixels, QColor(colour));
+    painter.end();
+    return image.save(file, "PNG") ? file : QString();
+}
+
+} // namespace
+
+void ScanText::reveal(SourceDocument &document)
+{
+    for (SourcePage &page : document.pages) {
+        if (page.invisibleGlyphs.isEmpty() || hasVisibleText(page))
+            continue;
+        bool scanned = false;
+        for (ImagePlacement &image : page.images) {
+            image.scan = isScanOf(image, page.invisibleGlyphs);
+            scanned = scanned || image.scan;
+        }
+        if (!scanned)
+            continue;
+        page.glyphs = page.invisibleGlyphs;
+        // A recogniser draws its words in a font of like boxes, each word
+        // stretched to the width it had on the scan: neither the boxes
+        // (monospaced to look at) nor the stretch say how its letters look.
+        for (const Glyph &glyph : std::as_const(page.glyphs)) {
+            if (glyph.style < 0 || glyph.style >= document.styles.size())
+                continue;
+            TextStyle &style = document.styles[glyph.style];
+            style.stretch = 1;
+            style.mono = false;
+            style.letterWidth = 0;
+        }
+    }
+}
+
+void ScanText::blank(SourceDocument &document, const QString &folder)
+{
+    for (qsizetype p = 0; p < document.pages.size(); ++p) {
+        SourcePage &page = document.pages[p];
+        for (qsizetype i = 0; i < page.images.size(); ++i) {
+            ImagePlacement &image = page.images[i];
+            if (!image.scan)
+                continue;
+            const QString file = folder + QStringLiteral("/scan-%1-%2.png").arg(p + 1).arg(i + 1);
+            image.file = image.file.isEmpty() ? QString() : blanked(image, page.glyphs, file);
+            image.key = image.file;
+        }
+        page.images.removeIf([](const ImagePlacement &image) { return image.scan && image.file.isEmpty(); });
+    }
+}
