@@ -1,14 +1,17 @@
 #include "layout/ScanText.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr double kCovered = 0.8; // of the invisible words whose middles an image holds, for it to be their scan
 constexpr double kPad = 0.12;    // of a word's size, added around it where it is whited out
+constexpr int kJpegQuality = 90;
 
 bool hasVisibleText(const SourcePage &page)
 {
@@ -40,8 +43,10 @@ QRgb paperAround(const QImage &image, const QRect &box)
     return ring[ring.size() / 2];
 }
 
-// The scan with the page's words painted out; empty when it cannot be made.
-QString blanked(const ImagePlacement &scan, const QList<Glyph> &glyphs, const QString &file)
+// The scan with the page's words painted out, written to `base` with the
+// scan's own kind of file (a photographed page stays JPEG); empty when it
+// cannot be made (a scan too large to load among them).
+QString blanked(const ImagePlacement &scan, const QList<Glyph> &glyphs, const QString &base)
 {
     QImage image(scan.file);
     if (image.isNull() || scan.rotation != 0 || scan.flip || scan.box.isEmpty())
@@ -64,7 +69,9 @@ QString blanked(const ImagePlacement &scan, const QList<Glyph> &glyphs, const QS
     for (const auto &[pixels, colour] : std::as_const(patches))
         painter.fillRect(pixels, QColor(colour));
     painter.end();
-    return image.save(file, "PNG") ? file : QString();
+    const bool jpeg = QFileInfo(scan.file).suffix().compare(QLatin1String("jpg"), Qt::CaseInsensitive) == 0;
+    const QString file = base + (jpeg ? QStringLiteral(".jpg") : QStringLiteral(".png"));
+    return image.save(file, jpeg ? "JPEG" : "PNG", jpeg ? kJpegQuality : -1) ? file : QString();
 }
 
 } // namespace
@@ -104,8 +111,8 @@ void ScanText::blank(SourceDocument &document, const QString &folder)
             ImagePlacement &image = page.images[i];
             if (!image.scan)
                 continue;
-            const QString file = folder + QStringLiteral("/scan-%1-%2.png").arg(p + 1).arg(i + 1);
-            image.file = image.file.isEmpty() ? QString() : blanked(image, page.glyphs, file);
+            const QString base = folder + QStringLiteral("/scan-%1-%2").arg(p + 1).arg(i + 1);
+            image.file = image.file.isEmpty() ? QString() : blanked(image, page.glyphs, base);
             image.key = image.file;
         }
         page.images.removeIf([](const ImagePlacement &image) { return image.scan && image.file.isEmpty(); });

@@ -2166,6 +2166,17 @@ void TestLayoutParts::scanIsWhitedOutUnderItsWords()
     QCOMPARE(blanked.pixel(145, 60), qRgb(20, 60, 20));
     // The original stays as it was.
     QCOMPARE(QImage(file).pixel(40, 26), qRgb(0, 0, 0));
+
+    // A photographed page stays a JPEG, rather than grow as a PNG.
+    const QString photo = dir.filePath(QStringLiteral("page.jpg"));
+    QVERIFY(drawn.save(photo, "JPEG"));
+    document.pages.first().images = {placement};
+    document.pages.first().images.first().file = photo;
+    document.pages.first().images.first().scan = true;
+    ScanText::blank(document, dir.path());
+    const QString photoScan = document.pages.first().images.first().file;
+    QVERIFY2(photoScan.endsWith(QLatin1String(".jpg")), qPrintable(photoScan));
+    QVERIFY(qGray(QImage(photoScan).pixel(40, 26)) > 200);
 }
 
 #include "tst_layout_parts.moc"
