@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double kCovered = 0.8; // of the invisible words whose middles an image holds, for it to be their scan
+constexpr double kCovered = 0.8; // of the invisible words whose middles images hold, for them to be their scan
 constexpr double kPad = 0.12;    // of a word's size, added around it where it is whited out
 constexpr int kJpegQuality = 90;
 
@@ -18,12 +18,25 @@ bool hasVisibleText(const SourcePage &page)
     return std::any_of(page.glyphs.cbegin(), page.glyphs.cend(), [](const Glyph &glyph) { return !glyph.blank(); });
 }
 
-bool isScanOf(const ImagePlacement &image, const QList<Glyph> &words)
+// Marks the images that hold the middles of the invisible words, where
+// together they hold most of them: a scan, or a scan cut into strips.
+bool markScans(SourcePage &page)
 {
-    qsizetype inside = 0;
-    for (const Glyph &glyph : words)
-        inside += image.box.contains(glyph.box.center()) ? 1 : 0;
-    return double(inside) >= kCovered * double(words.size());
+    qsizetype held = 0;
+    for (const Glyph &glyph : std::as_const(page.invisibleGlyphs)) {
+        for (ImagePlacement &image : page.images) {
+            if (image.box.contains(glyph.box.center())) {
+                image.scan = true;
+                ++held;
+                break;
+            }
+        }
+    }
+    if (double(held) >= kCovered * double(page.invisibleGlyphs.size()))
+        return true;
+    for (ImagePlacement &image : page.images)
+        image.scan = false;
+    return false;
 }
 
 // The paper's colour around a box of the image: the middle brightness of
@@ -81,12 +94,7 @@ void ScanText::reveal(SourceDocument &document)
     for (SourcePage &page : document.pages) {
         if (page.invisibleGlyphs.isEmpty() || hasVisibleText(page))
             continue;
-        bool scanned = false;
-        for (ImagePlacement &image : page.images) {
-            image.scan = isScanOf(image, page.invisibleGlyphs);
-            scanned = scanned || image.scan;
-        }
-        if (!scanned)
+        if (!markScans(page))
             continue;
         page.glyphs = page.invisibleGlyphs;
         // A recogniser draws its words in a font of like boxes, each word

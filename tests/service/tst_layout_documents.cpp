@@ -548,6 +548,14 @@ void TestLayoutDocuments::scannedPageBecomesItsImage()
     QCOMPARE(read.pages.first().pictures.size(), 1);
     QVERIFY(read.pages.first().pictures.first().behindText);
     QVERIFY(QFileInfo(read.pages.first().pictures.first().file).fileName().startsWith(QLatin1String("scan-")));
+    // A scan cut into strips is one scan all the same.
+    LayoutPdf strips;
+    strips.image(0, 0, 595, 421).image(0, 421, 595, 421);
+    strips.invisibleText(60, 100, QStringLiteral("Minutes of the orchard committee"), 14);
+    strips.invisibleText(60, 600, QStringLiteral("Signed by the chair of the committee"));
+    const Converted stripped = convert(strips, QStringLiteral("recognised-strips"));
+    QCOMPARE(paragraphs(stripped.documentXml).size(), 2);
+    QCOMPARE(stripped.pages.first().pictures.size(), 2);
     // Invisible text beside text of the page's own stays out of it.
     recognised.text(60, 200, QStringLiteral("Filed by the secretary"));
     const QStringList filed = paragraphs(convert(recognised, QStringLiteral("recognised-filed")).documentXml);
