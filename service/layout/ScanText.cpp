@@ -24,13 +24,13 @@ bool markScans(SourcePage &page)
 {
     qsizetype held = 0;
     for (const Glyph &glyph : std::as_const(page.invisibleGlyphs)) {
+        bool under = false;
         for (ImagePlacement &image : page.images) {
-            if (image.box.contains(glyph.box.center())) {
-                image.scan = true;
-                ++held;
-                break;
-            }
+            const bool holds = image.box.contains(glyph.box.center());
+            image.scan = image.scan || holds;
+            under = under || holds;
         }
+        held += under ? 1 : 0;
     }
     if (double(held) >= kCovered * double(page.invisibleGlyphs.size()))
         return true;

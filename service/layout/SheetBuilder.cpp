@@ -1,9 +1,12 @@
 #include "layout/SheetBuilder.h"
 
+#include "formats/CellDate.h"
+#include "formats/CellNumber.h"
 #include "layout/DocumentAnalyzer.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -130,10 +133,13 @@ XlsxWriter::Look::Align alignOf(const QList<Paragraph> &paragraphs, double left,
 }
 
 // Where the cells of a column of aligned text end when it is set flush
-// right, as amounts are with their heading: most of its cells, three or
-// more, end within a point of one place, and they start at several.
-std::optional<double> flushRightEnd(const Table &table, int column)
+// right, as amounts are with their heading, or start when it is set flush
+// left: most of its cells, three or more, meet within a point of one place
+// on that side, and they reach several places on the other.
+std::optional<double> flushEdge(const Table &table, int column, Qt::Edge side)
 {
+    const auto edge = [side](const QRectF &box) { return side == Qt::RightEdge ? box.right() : box.left(); };
+    const auto other = [side](const QRectF &box) { return side == Qt::RightEdge ? box.left() : box.right(); };
     QList<QRectF> boxes;
     for (const QList<TableCell> &row : table.cells) {
         const TableCell &cell = row[column];
@@ -142,21 +148,47 @@ std::optional<double> flushRightEnd(const Table &table, int column)
     }
     if (boxes.size() < 3)
         return std::nullopt;
-    std::sort(boxes.begin(), boxes.end(), [](const QRectF &a, const QRectF &b) { return a.right() < b.right(); });
-    const double end = boxes[boxes.size() / 2].right();
-    double first = end;
-    double last = 0;
-    qsizetype ending = 0;
+    std::sort(boxes.begin(), boxes.end(), [&edge](const QRectF &a, const QRectF &b) { return edge(a) < edge(b); });
+    const double at = edge(boxes[boxes.size() / 2]);
+    double first = std::numeric_limits<double>::max();
+    double last = std::numeric_limits<double>::lowest();
+    qsizetype meeting = 0;
     for (const QRectF &box : std::as_const(boxes)) {
-        if (std::abs(box.right() - end) > 1)
+        if (std::abs(edge(box) - at) > 1)
             continue;
-        ++ending;
-        first = qMin(first, box.left());
-        last = qMax(last, box.left());
+        ++meeting;
+        first = qMin(first, other(box));
+        last = qMax(last, other(box));
     }
-    if (ending < 3 || ending < 0.8 * double(boxes.size()) || last - first <= 1)
+    if (meeting < 3 || meeting < 0.8 * double(boxes.size()) || last - first <= 1)
         return std::nullopt;
-    return end;
+    return at;
+}
+
+// Whether a cell shows a number or a date, which a sheet sets flush right
+// unless told otherwise (words it sets flush left anyway).
+bool isValue(const QList<Paragraph> &paragraphs)
+{
+    QStringList lines;
+    for (const Paragraph &paragraph : paragraphs)
+        lines << paragraph.text();
+    const QString text = lines.join(QLatin1Char(' ')).trimmed();
+    return CellNumber::read(text) || CellDate::read(text, CellDate::Order::DayFirst) ||
+           CellDate::read(text, CellDate::Order::MonthFirst);
+}
+
+// How a cell of a table of aligned columns stands in its column: flush
+// right with amounts, or flush left where numbers or dates were set so.
+XlsxWriter::Look::Align columnAlign(const TableCell &cell, std::optional<double> right, std::optional<double> left)
+{
+    if (cell.columnSpan != 1 || cell.paragraphs.isEmpty())
+        return XlsxWriter::Look::Align::General;
+    const QRectF text = textBoxOf(cell.paragraphs);
+    if (right && std::abs(text.right() - *right) <= 1)
+        return XlsxWriter::Look::Align::Right;
+    if (left && std::abs(text.left() - *left) <= 1 && isValue(cell.paragraphs))
+        return XlsxWriter::Look::Align::Left;
+    return XlsxWriter::Look::Align::General;
 }
 
 // Where paragraphs lead when every letter of them is of one link: an
@@ -205,8 +237,11 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, const QL
 {
     const int top = int(sheet.rows.size());
     QList<std::optional<double>> flushRight;
-    for (int c = 0; c < table.columns() && !table.ruled; ++c)
-        flushRight.append(flushRightEnd(table, c));
+    QList<std::optional<double>> flushLeft;
+    for (int c = 0; c < table.columns() && !table.ruled; ++c) {
+        flushRight.append(flushEdge(table, c, Qt::RightEdge));
+        flushLeft.append(flushEdge(table, c, Qt::LeftEdge));
+    }
     for (qsizetype r = 0; r < table.cells.size(); ++r) {
         const QList<TableCell> &row = table.cells[r];
         for (qsizetype c = 0; c < row.size(); ++c) {
@@ -225,11 +260,9 @@ void markTableCells(const Table &table, const QList<TextStyle> &styles, const QL
             look.borderColor = table.ruleColor;
             // A table of aligned columns has no sides to its cells, only the
             // gaps between them: its columns tell instead.
-            if (table.ruled)
-                look.align = alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end));
-            else if (const std::optional<double> right = flushRight.value(c);
-                     right && cell.columnSpan == 1 && std::abs(textBoxOf(cell.paragraphs).right() - *right) <= 1)
-                look.align = XlsxWriter::Look::Align::Right;
+            look.align = table.ruled
+                             ? alignOf(cell.paragraphs, table.columnEdges.value(c), table.columnEdges.value(end))
+                             : columnAlign(cell, flushRight.value(c), flushLeft.value(c));
             look.top = true;
             sheet.looks.insert({top + int(r), at}, look);
             if (const QString link = linkOf(cell.paragraphs, links); !link.isEmpty())

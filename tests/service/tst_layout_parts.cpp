@@ -1690,6 +1690,24 @@ void TestLayoutParts::sheetAlignedTablesKeepTheirFillsAndFlushRightColumns()
         QVERIFY(aligned.looks.value({r, 0}).align == XlsxWriter::Look::Align::General);
         QVERIFY(aligned.looks.value({r, 1}).align == XlsxWriter::Look::Align::Right);
     }
+    // Dates set flush left under their heading stay so (a sheet would set
+    // them right); the heading and words beside them are left as they are.
+    Table dated = grid(4, 2);
+    const QStringList dates = {QStringLiteral("Date"), QStringLiteral("01/10/2026"), QStringLiteral("13/10/2026"),
+                               QStringLiteral("02/11/2026")};
+    for (int r = 0; r < 4; ++r) {
+        dated.cells[r][0].paragraphs = {paragraph(dates[r], 0, 115 + r * 20, 102)};
+        dated.cells[r][0].paragraphs.first().box.setRight(r == 0 ? 122 : 150);
+        dated.cells[r][1].paragraphs = {paragraph(QStringLiteral("Card payment"), 0, 115 + r * 20, 160)};
+        dated.cells[r][1].paragraphs.first().box.setRight(wordEnds[r] + 60);
+    }
+    page.tables = {dated};
+    const XlsxWriter::Sheet byDate = SheetBuilder::sheets({page}).first();
+    QVERIFY(byDate.looks.value({0, 0}).align == XlsxWriter::Look::Align::General);
+    for (int r = 1; r < 4; ++r)
+        QVERIFY(byDate.looks.value({r, 0}).align == XlsxWriter::Look::Align::Left);
+    for (int r = 0; r < 4; ++r)
+        QVERIFY(byDate.looks.value({r, 1}).align == XlsxWriter::Look::Align::General);
 }
 
 void TestLayoutParts::squeezedTextKeepsItsProportions()
