@@ -1,6 +1,7 @@
 #include "layout/ScanText.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 
@@ -12,6 +13,9 @@ namespace {
 constexpr double kCovered = 0.8; // of the invisible words whose middles images hold, for them to be their scan
 constexpr double kPad = 0.12;    // of a word's size, added around it where it is whited out
 constexpr int kJpegQuality = 90;
+constexpr double kInkShare = 0.2; // of a glyph's pixels, the darkest, whose mean is its ink
+constexpr int kGreyInk = 60;      // channels apart below which ink counts as black or grey
+constexpr int kInkStep = 32;      // ink colours are rounded to steps of this, so that a word keeps one style
 
 bool hasVisibleText(const SourcePage &page)
 {
@@ -56,10 +60,75 @@ QRgb paperAround(const QImage &image, const QRect &box)
     return ring[ring.size() / 2];
 }
 
+bool darker(QRgb a, QRgb b)
+{
+    return qGray(a) < qGray(b);
+}
+
+// The colour of a glyph's ink on the scan, where it has one: the mean of its
+// darkest pixels, rounded; none for black or grey ink, which the style's
+// black stands for.
+std::optional<Rgb> inkOf(const QImage &image, const QRect &box)
+{
+    QList<QRgb> pixels;
+    const QRect inside = box.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            pixels << image.pixel(x, y);
+    }
+    if (pixels.isEmpty())
+        return std::nullopt;
+    const qsizetype darkest = qMax<qsizetype>(1, qsizetype(kInkShare * double(pixels.size())));
+    std::nth_element(pixels.begin(), pixels.begin() + (darkest - 1), pixels.end(), darker);
+    int channels[3] = {0, 0, 0};
+    for (qsizetype i = 0; i < darkest; ++i) {
+        channels[0] += qRed(pixels[i]);
+        channels[1] += qGreen(pixels[i]);
+        channels[2] += qBlue(pixels[i]);
+    }
+    for (int &channel : channels)
+        channel = qMin(255, (channel / int(darkest) + kInkStep / 2) / kInkStep * kInkStep);
+    const auto [low, high] = std::minmax({channels[0], channels[1], channels[2]});
+    if (high - low < kGreyInk)
+        return std::nullopt;
+    return Rgb((channels[0] << 16) | (channels[1] << 8) | channels[2]);
+}
+
+// The document's styles as glyphs need them recoloured: each style and ink
+// becomes one style.
+class Inks {
+public:
+    explicit Inks(QList<TextStyle> &styles) : mStyles(styles) {}
+
+    int styled(int style, Rgb ink)
+    {
+        if (style < 0 || style >= mStyles.size())
+            return style;
+        const quint64 key = (quint64(style) << 32) | ink;
+        if (const auto found = mIndex.constFind(key); found != mIndex.constEnd())
+            return *found;
+        TextStyle coloured = mStyles[style];
+        coloured.color = ink;
+        mStyles.append(coloured);
+        return *mIndex.insert(key, int(mStyles.size() - 1));
+    }
+
+private:
+    QList<TextStyle> &mStyles;
+    QHash<quint64, int> mIndex;
+};
+
+QRect pixelsOf(const QRectF &onPage, double sx, double sy)
+{
+    return QRect(QPoint(int(onPage.left() * sx), int(onPage.top() * sy)),
+                 QPoint(int(std::ceil(onPage.right() * sx)), int(std::ceil(onPage.bottom() * sy))));
+}
+
 // The scan with the page's words painted out, written to `base` with the
 // scan's own kind of file (a photographed page stays JPEG); empty when it
-// cannot be made (a scan too large to load among them).
-QString blanked(const ImagePlacement &scan, const QList<Glyph> &glyphs, const QString &base)
+// cannot be made (a scan too large to load among them). The words take the
+// colour their ink had on it.
+QString blanked(const ImagePlacement &scan, QList<Glyph> &glyphs, Inks &inks, const QString &base)
 {
     QImage image(scan.file);
     if (image.isNull() || scan.rotation != 0 || scan.flip || scan.box.isEmpty())
@@ -68,13 +137,14 @@ QString blanked(const ImagePlacement &scan, const QList<Glyph> &glyphs, const QS
     const double sx = image.width() / scan.box.width();
     const double sy = image.height() / scan.box.height();
     QList<std::pair<QRect, QRgb>> patches;
-    for (const Glyph &glyph : glyphs) {
+    for (Glyph &glyph : glyphs) {
         const double pad = kPad * glyph.size;
-        const QRectF onPage = glyph.box.adjusted(-pad, -pad, pad, pad).translated(-scan.box.topLeft());
-        const QRect pixels(QPoint(int(onPage.left() * sx), int(onPage.top() * sy)),
-                           QPoint(int(std::ceil(onPage.right() * sx)), int(std::ceil(onPage.bottom() * sy))));
-        if (pixels.intersects(image.rect()))
-            patches.append({pixels, paperAround(image, pixels)});
+        const QRect pixels = pixelsOf(glyph.box.adjusted(-pad, -pad, pad, pad).translated(-scan.box.topLeft()), sx, sy);
+        if (!pixels.intersects(image.rect()))
+            continue;
+        patches.append({pixels, paperAround(image, pixels)});
+        if (const std::optional<Rgb> ink = inkOf(image, pixelsOf(glyph.box.translated(-scan.box.topLeft()), sx, sy)))
+            glyph.style = inks.styled(glyph.style, *ink);
     }
     // Colours are all taken before any is painted, so that a patch does not
     // take its colour from the one beside it.
@@ -113,6 +183,7 @@ void ScanText::reveal(SourceDocument &document)
 
 void ScanText::blank(SourceDocument &document, const QString &folder)
 {
+    Inks inks(document.styles);
     for (qsizetype p = 0; p < document.pages.size(); ++p) {
         SourcePage &page = document.pages[p];
         for (qsizetype i = 0; i < page.images.size(); ++i) {
@@ -120,7 +191,7 @@ void ScanText::blank(SourceDocument &document, const QString &folder)
             if (!image.scan)
                 continue;
             const QString base = folder + QStringLiteral("/scan-%1-%2").arg(p + 1).arg(i + 1);
-            image.file = image.file.isEmpty() ? QString() : blanked(image, page.glyphs, base);
+            image.file = image.file.isEmpty() ? QString() : blanked(image, page.glyphs, inks, base);
             image.key = image.file;
         }
         page.images.removeIf([](const ImagePlacement &image) { return image.scan && image.file.isEmpty(); });

@@ -15,7 +15,8 @@ public:
     // those words as their text, and the images under them are marked scans.
     static void reveal(SourceDocument &document);
     // Each scan's picture with its page's words painted over in the colour
-    // around them, written beside it; scans that cannot be read or are
-    // turned are left out of the page instead, so no word shows twice.
+    // around them, written beside it, and the words coloured as their ink
+    // was; scans that cannot be read or are turned are left out of the page
+    // instead, so no word shows twice.
     static void blank(SourceDocument &document, const QString &folder);
 };

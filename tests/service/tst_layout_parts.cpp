@@ -2144,6 +2144,7 @@ void TestLayoutParts::scanIsWhitedOutUnderItsWords()
     drawn.fill(qRgb(250, 245, 230));
     QPainter painter(&drawn);
     painter.fillRect(QRect(22, 22, 36, 8), QColor(0, 0, 0));
+    painter.fillRect(QRect(22, 60, 36, 8), QColor(30, 70, 200));
     painter.fillRect(QRect(120, 40, 50, 40), QColor(20, 60, 20));
     painter.end();
     const QString file = dir.filePath(QStringLiteral("page.png"));
@@ -2161,18 +2162,18 @@ void TestLayoutParts::scanIsWhitedOutUnderItsWords()
     ImagePlacement turned = placement;
     turned.rotation = 90;
     page.images.append(turned);
-    for (int letter = 0; letter < 6; ++letter) {
+    for (int letter = 0; letter < 12; ++letter) {
         Glyph glyph;
         glyph.text = QStringLiteral("w");
         glyph.size = 10;
-        glyph.baseline = 29;
+        glyph.baseline = letter < 6 ? 29 : 67;
         glyph.style = 0;
-        glyph.box = QRectF(22 + 6 * letter, 21, 6, 10);
+        glyph.box = QRectF(22 + 6 * (letter % 6), glyph.baseline - 8, 6, 10);
         page.invisibleGlyphs.append(glyph);
     }
     document.pages.append(page);
     ScanText::reveal(document);
-    QCOMPARE(document.pages.first().glyphs.size(), 6);
+    QCOMPARE(document.pages.first().glyphs.size(), 12);
     QCOMPARE(document.styles.first().stretch, 1.0);
     QVERIFY(!document.styles.first().mono);
     ScanText::blank(document, dir.path());
@@ -2182,6 +2183,12 @@ void TestLayoutParts::scanIsWhitedOutUnderItsWords()
     QVERIFY(document.pages.first().images.first().file != file);
     QCOMPARE(blanked.pixel(40, 26), qRgb(250, 245, 230));
     QCOMPARE(blanked.pixel(145, 60), qRgb(20, 60, 20));
+    // Black ink keeps the style's black; the blue word takes its blue, rounded.
+    const QList<Glyph> &words = document.pages.first().glyphs;
+    QCOMPARE(words.first().style, 0);
+    QVERIFY(words.last().style > 0);
+    QCOMPARE(document.styles.value(words.last().style).color, Rgb(0x2040C0));
+    QCOMPARE(blanked.pixel(40, 64), qRgb(250, 245, 230));
     // The original stays as it was.
     QCOMPARE(QImage(file).pixel(40, 26), qRgb(0, 0, 0));
 
