@@ -360,10 +360,15 @@ void TestFormats::cellNumbers_data()
     number("a lone comma before two digits is decimal", QStringLiteral("3,25"), 3.25, "0.00");
     number("a lone point is decimal", QStringLiteral("1.234"), 1.234, "0.000");
     number("zero before the point", QStringLiteral("0.125"), 0.125, "0.000");
+    number("signed change", QStringLiteral("+62.0%"), 0.62, "+0.0%;-0.0%;0.0%");
+    number("signed amount with a currency", QStringLiteral("+$1,200.50"), 1200.5,
+           "+\"$\"#,##0.00;-\"$\"#,##0.00;\"$\"#,##0.00");
     text("leading zeros are a code", QStringLiteral("007"));
     text("grouped with a leading zero", QStringLiteral("0,123,456"));
     text("bracketed note number", QStringLiteral("(3)"));
     text("phone number", QStringLiteral("+44 20 7946 0958"));
+    text("country code", QStringLiteral("+44"));
+    text("two signs", QStringLiteral("+-5.0"));
     text("too many digits", QStringLiteral("1234567890123456"));
     text("groups of two", QStringLiteral("12,34,567"));
     text("mixed groups", QStringLiteral("1,234 567"));
