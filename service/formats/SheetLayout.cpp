@@ -65,9 +65,10 @@ SheetLayout::SheetLayout(const XlsxWriter::Sheet &sheet) : mSheet(sheet)
         if (range.columns > 1)
             mSpans.insert(key(range.row, range.column), range.columns);
     }
-    for (const double width : sourceWidths())
+    const QList<double> sourced = sourceWidths();
+    for (const double width : sourced)
         mSourced.append(width > 0);
-    mWidths = widths();
+    mWidths = widths(sourced);
     mergeRunOns();
 }
 
@@ -210,9 +211,9 @@ QList<double> SheetLayout::sourceWidths() const
 // A table's column keeps the width it had in the source, its text wrapping
 // within it; only a number or a date too wide for it widens it. Elsewhere a
 // cell merged across columns has the room of them all, and asks none of the first.
-QList<double> SheetLayout::widths() const
+QList<double> SheetLayout::widths(const QList<double> &fromSource) const
 {
-    QList<double> widths = sourceWidths();
+    QList<double> widths = fromSource;
     const qsizetype sourced = widths.size();
     for (qsizetype r = 0; r < mSheet.rows.size(); ++r) {
         const QStringList &row = mSheet.rows[r];

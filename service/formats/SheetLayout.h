@@ -44,7 +44,7 @@ private:
     // The widths the source's tables gave each column, in widths of a digit; 0 where none.
     QList<double> sourceWidths() const;
     QList<XlsxWriter::Range> mergeable() const;
-    QList<double> widths() const;
+    QList<double> widths(const QList<double> &fromSource) const;
     void mergeRunOns();
     bool isLoneText(qsizetype row, qsizetype column) const;
 

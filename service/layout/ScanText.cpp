@@ -43,6 +43,11 @@ bool markScans(SourcePage &page)
     return false;
 }
 
+bool darker(QRgb a, QRgb b)
+{
+    return qGray(a) < qGray(b);
+}
+
 // The paper's colour around a box of the image: the middle brightness of
 // the pixels of its outline.
 QRgb paperAround(const QImage &image, const QRect &box)
@@ -55,14 +60,8 @@ QRgb paperAround(const QImage &image, const QRect &box)
         ring << image.pixel(inside.left(), y) << image.pixel(inside.right(), y);
     if (ring.isEmpty())
         return qRgb(255, 255, 255);
-    std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end(),
-                     [](QRgb a, QRgb b) { return qGray(a) < qGray(b); });
+    std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end(), darker);
     return ring[ring.size() / 2];
-}
-
-bool darker(QRgb a, QRgb b)
-{
-    return qGray(a) < qGray(b);
 }
 
 // The colour of a glyph's ink on the scan, where it has one: the mean of its

@@ -308,6 +308,7 @@ private:
     void startElement();
     void endElement();
     void startPage();
+    void startText(bool invisible);
     void addGlyph();
     void addImage();
     double opacity(QStringView alpha) const;
@@ -413,19 +414,14 @@ void Parser::startElement()
     if (name == QLatin1String("page")) {
         startPage();
     } else if (name == QLatin1String("ignore_text") && mHidden == 0 && mPage) {
-        mInText = true;
-        mInvisible = true;
-        mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
-        mColour = 0;
+        startText(true);
     } else if (name == QLatin1String("tile") || name == QLatin1String("mask") ||
                name.startsWith(QLatin1String("clip_")) || name == QLatin1String("ignore_text")) {
         ++mHidden;
     } else if (mHidden > 0 || !mPage) {
         return;
     } else if (name == QLatin1String("fill_text") || name == QLatin1String("stroke_text")) {
-        mInText = true;
-        mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
-        mColour = colour(mXml.attributes().value(QLatin1String("color")));
+        startText(false);
     } else if (name == QLatin1String("span") && mInText) {
         mFont = FontNames::withoutSubset(mXml.attributes().value(QLatin1String("font")).toString());
         const QList<double> trm = numbers(mXml.attributes().value(QLatin1String("trm")));
@@ -573,6 +569,15 @@ void Parser::endElement()
     } else if (name == QLatin1String("page")) {
         mPage = nullptr;
     }
+}
+
+// Text drawn, or drawn invisibly (no colour: a scan's recognised words).
+void Parser::startText(bool invisible)
+{
+    mInText = true;
+    mInvisible = invisible;
+    mCtm = matrix(mXml.attributes().value(QLatin1String("transform")));
+    mColour = invisible ? 0 : colour(mXml.attributes().value(QLatin1String("color")));
 }
 
 void Parser::startPage()
