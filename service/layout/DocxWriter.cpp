@@ -897,7 +897,7 @@ void Writer::layoutTable(const StructuredPage &page, const Band &band, double *c
     for (qsizetype c = 0; c < band.columns.size(); ++c) {
         const qsizetype from = mBody.size();
         double columnCursor = origin;
-        columnItems(page, band.columns[c], edges[c], band.columns[c].right, &columnCursor);
+        columnItems(page, band.columns[c], edges[c], edges[c + 1], &columnCursor);
         bottom = qMax(bottom, columnCursor + shift);
         cells += cellOf(from, edges[c + 1] - edges[c]);
     }

@@ -17,6 +17,7 @@ using Word = TextWords::Word;
 
 constexpr int kMaxShapes = 400;
 constexpr double kCropSlack = 0.5; // points an image may reach past what shows of it uncut
+constexpr double kRuledStack = 5;  // lines between a table's rules
 
 class Analysis {
 public:
@@ -32,6 +33,7 @@ private:
     static QHash<std::pair<int, int>, QList<Word>> wordsPerCell(const Table &table, const QList<Word> &words);
     void fillCells(Table &table, const QList<Word> &words) const;
     QList<FlowItem> flow(const QList<Word> &words, double left, double right);
+    bool ruledApart(const QList<Word> &above, const Word &below, const QSet<int> &usedRules) const;
     void addPictures();
     QRectF shownPart(const ImagePlacement &image) const;
     static void cropTo(Picture &picture, const QRectF &shown);
@@ -84,6 +86,39 @@ void Analysis::fillCells(Table &table, const QList<Word> &words) const
 }
 
 // The words of one block, in reading order, as paragraphs and tables of aligned columns.
+// Whether a horizontal rule of its own runs between the lines above and the
+// word and opens what follows: a table's top rule under its caption, a rule
+// under a heading. Text either side of it is never one paragraph or one
+// table. A rule with a like one a few lines above it (a table's rule under
+// its head row) is inside what that one opened.
+bool Analysis::ruledApart(const QList<Word> &above, const Word &below, const QSet<int> &usedRules) const
+{
+    double bottom = 0;
+    for (const Word &word : above)
+        bottom = qMax(bottom, word.box.bottom());
+    const auto extent = [](const Rule &rule) {
+        return std::tuple(qMin(rule.from.x(), rule.to.x()), qMax(rule.from.x(), rule.to.x()),
+                          (rule.from.y() + rule.to.y()) / 2);
+    };
+    const auto free = [&](qsizetype r) { return !usedRules.contains(int(r)) && mSource.rules[r].horizontal(); };
+    for (qsizetype r = 0; r < mSource.rules.size(); ++r) {
+        if (!free(r))
+            continue;
+        const auto [from, to, y] = extent(mSource.rules[r]);
+        if (y <= bottom || y >= below.box.top() || from >= below.box.right() || to <= below.box.left())
+            continue;
+        bool inside = false;
+        for (qsizetype o = 0; o < mSource.rules.size() && !inside; ++o) {
+            const auto [otherFrom, otherTo, otherY] = extent(mSource.rules[o]);
+            inside = o != r && free(o) && std::abs(otherFrom - from) <= 1 && std::abs(otherTo - to) <= 1 &&
+                     otherY < y && otherY > y - kRuledStack * below.box.height();
+        }
+        if (!inside)
+            return true;
+    }
+    return false;
+}
+
 QList<FlowItem> Analysis::flow(const QList<Word> &words, double left, double right)
 {
     QList<FlowItem> items;
@@ -199,7 +234,10 @@ StructuredPage Analysis::run()
                 };
                 for (const int item : std::as_const(leaf)) {
                     if (wordOf[item] >= 0) {
-                        pending.append(mWords[wordOf[item]]);
+                        const Word &word = mWords[wordOf[item]];
+                        if (!pending.isEmpty() && ruledApart(pending, word, used.rules))
+                            flush();
+                        pending.append(word);
                         continue;
                     }
                     flush();

@@ -39,6 +39,8 @@ private:
     QList<bool> ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const;
     QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
     QList<std::pair<Ids, QList<Gutter>>> groups(const QList<Ids> &slices) const;
+    bool headsColumns(const Ids &slice, const Ids &columns, const QList<Gutter> &cuts) const;
+    static QList<Gutter> crossing(const QList<Gutter> &found, const QList<Gutter> &cuts);
 
     const QList<Item> &mItems;
     const QList<Divider> &mDividers;
@@ -227,33 +229,73 @@ QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const
     return cuts;
 }
 
+// The gutters of `found` that run through one of `cuts`.
+QList<Gutter> Cutter::crossing(const QList<Gutter> &found, const QList<Gutter> &cuts)
+{
+    QList<Gutter> kept;
+    for (const Gutter &gutter : found) {
+        if (std::any_of(cuts.cbegin(), cuts.cend(),
+                        [&gutter](const Gutter &cut) { return gutter.start < cut.end && gutter.end > cut.start; }))
+            kept.append(gutter);
+    }
+    return kept;
+}
+
+// Whether a row of short items side by side (a heading over the first
+// column, a caption over the second) opens the columns below it: a gap of
+// the row runs through each of their gutters, and each item starts at its
+// column's left edge, ends at its right or sits centred in it.
+bool Cutter::headsColumns(const Ids &slice, const Ids &columns, const QList<Gutter> &cuts) const
+{
+    if (crossing(gutters(slice), cuts).size() != cuts.size())
+        return false;
+    const QRectF extent = extentOf(columns);
+    const QList<Ids> parts = columnsOf(slice, cuts);
+    for (qsizetype c = 0; c < parts.size(); ++c) {
+        if (parts[c].isEmpty())
+            continue;
+        const double left = c == 0 ? extent.left() : cuts[c - 1].end;
+        const double right = c == cuts.size() ? extent.right() : cuts[c].start;
+        const QRectF box = extentOf(parts[c]);
+        const bool placed = std::abs(box.left() - left) <= mGutter || std::abs(box.right() - right) <= mGutter ||
+                            std::abs(box.center().x() - (left + right) / 2) <= mGutter;
+        if (!placed || box.left() < left - mGutter || box.right() > right + mGutter)
+            return false;
+    }
+    return true;
+}
+
 // Consecutive slices go together while a gutter runs through all of them.
 QList<std::pair<Ids, QList<Gutter>>> Cutter::groups(const QList<Ids> &sliceList) const
 {
     QList<std::pair<Ids, QList<Gutter>>> result;
+    Ids lastSlice; // the last slice of the last group
     for (const Ids &slice : sliceList) {
         if (!result.isEmpty()) {
             auto &[ids, cuts] = result.last();
             const Ids joined = ids + slice;
-            const QList<Gutter> through = gutters(joined);
-            QList<Gutter> kept;
-            for (const Gutter &gutter : through) {
-                for (const Gutter &old : std::as_const(cuts)) {
-                    if (gutter.start < old.end && gutter.end > old.start) {
-                        kept.append(gutter);
-                        break;
-                    }
-                }
-            }
+            const QList<Gutter> kept = crossing(gutters(joined), cuts);
             // Text of one column goes on with more text of one column.
-            const bool bothSingle = cuts.isEmpty() && proseGutters(slice, gutters(slice)).isEmpty();
-            if (bothSingle || !kept.isEmpty()) {
+            const QList<Gutter> prose = proseGutters(slice, gutters(slice));
+            if ((cuts.isEmpty() && prose.isEmpty()) || !kept.isEmpty()) {
                 ids = joined;
                 cuts = kept;
+                lastSlice = slice;
+                continue;
+            }
+            // Columns start here; the row just above may head them.
+            if (cuts.isEmpty() && !prose.isEmpty() && headsColumns(lastSlice, slice, prose)) {
+                ids.resize(ids.size() - lastSlice.size());
+                if (ids.isEmpty())
+                    result.removeLast();
+                const Ids opened = lastSlice + slice;
+                result.append({opened, crossing(gutters(opened), prose)});
+                lastSlice = slice;
                 continue;
             }
         }
         result.append({slice, gutters(slice)});
+        lastSlice = slice;
     }
     return result;
 }

@@ -120,9 +120,14 @@ QList<int> Marker::covered(const Row &row, double left, double right, double ove
     }
     if (words.isEmpty() || !prose(words))
         return {};
+    // A mark runs from the first word's start to the last word's end; a rule
+    // well short of them at both ends (a table's top rule under its caption) is none.
     const double em = emOf(words);
-    if (left < mWords[words.first()].box.left() - overhang * em ||
-        right > mWords[words.last()].box.right() + overhang * em)
+    const double start = mWords[words.first()].box.left();
+    const double end = mWords[words.last()].box.right();
+    if (std::abs(left - start) > overhang * em && std::abs(right - end) > overhang * em)
+        return {};
+    if (left < start - overhang * em || right > end + overhang * em)
         return {};
     for (qsizetype i = 1; i < words.size(); ++i) {
         if (mWords[words[i]].box.left() - mWords[words[i - 1]].box.right() > kMaxGap * em)

@@ -24,8 +24,11 @@ constexpr double kMixedSizes = 1.5; // a size over this times another's is of ot
 constexpr int kMinPitchedSteps = 8;
 // The least gap, in em, that a space glyph leaves between the letters around it.
 constexpr double kKernedSpace = 0.05;
-// Ems between two parts of a row that are set apart like columns.
-constexpr double kGutter = 1.5;
+// Ems of the smaller letter beside a gap that set two parts of a row apart
+// like columns: a narrow gutter (one em of the text) beside a larger heading
+// still parts them, and a wide word space parting one line does no harm, as
+// both parts sit on one baseline.
+constexpr double kGutter = 0.9;
 
 // How far below a row's baseline a glyph still joins it: a quarter of the
 // larger size, or of the smaller where one is over one and a half times the
@@ -197,12 +200,15 @@ QList<double> partBaselines(const QList<int> &row, const Row &whole, const QList
     QList<double> baselines;
     qsizetype start = 0;
     for (qsizetype i = 1; i <= row.size(); ++i) {
-        const bool gutter =
-            i < row.size() && glyphs[row[i]].box.left() - glyphs[row[i - 1]].box.right() > kGutter * whole.size;
+        const bool gutter = i < row.size() && glyphs[row[i]].box.left() - glyphs[row[i - 1]].box.right() >
+                                                  kGutter * qMin(glyphs[row[i]].size, glyphs[row[i - 1]].size);
         if (i < row.size() && !gutter)
             continue;
         Row part = whole;
         part.glyphs = row.mid(start, i - start);
+        part.size = 0;
+        for (const int index : std::as_const(part.glyphs))
+            part.size = qMax(part.size, glyphs[index].size);
         const double baseline = mainBaseline(part, glyphs);
         baselines.insert(baselines.size(), i - start, baseline);
         start = i;

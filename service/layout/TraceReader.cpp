@@ -1,5 +1,7 @@
 #include "layout/TraceReader.h"
 
+#include "layout/TexEncodings.h"
+
 #include "layout/FontNames.h"
 
 #include <QFile>
@@ -403,6 +405,7 @@ std::optional<SourceDocument> Parser::run(QString *error)
         return std::nullopt;
     }
     markMonospaced();
+    TexEncodings::decode(mDocument);
     return mDocument;
 }
 
@@ -926,7 +929,7 @@ bool xmlCharacter(uint code)
 // The length of the character reference at `at` ("&#12;", "&#x1F;") when it
 // names a character XML may not carry; else 0. `replacement` is what stands
 // in for it.
-qsizetype badReference(const QByteArray &chunk, qsizetype at, char *replacement)
+qsizetype badReference(const QByteArray &chunk, qsizetype at, QByteArray *replacement)
 {
     if (chunk.mid(at, 2) != "&#")
         return 0;
@@ -936,9 +939,13 @@ qsizetype badReference(const QByteArray &chunk, qsizetype at, char *replacement)
     const bool hex = chunk.mid(at + 2, 1).toLower() == "x";
     bool ok = false;
     const qulonglong code = chunk.mid(at + (hex ? 3 : 2), end - at - (hex ? 3 : 2)).toULongLong(&ok, hex ? 16 : 10);
-    if (!ok || xmlCharacter(uint(qMin<qulonglong>(code, 0xffffffff))))
+    // Tabs and line ends too: no glyph draws one.
+    if (!ok || (code >= 0x20 && xmlCharacter(uint(qMin<qulonglong>(code, 0xffffffff)))))
         return 0;
-    *replacement = code < 0x20 ? ' ' : '?';
+    // A control character is a bare code of a font without a map to text:
+    // its stand-in is decoded once the document is read.
+    *replacement =
+        code < 0x20 ? QString(QChar(char16_t(TexEncodings::kFirstStandIn + code))).toUtf8() : QByteArray("?");
     return end - at + 1;
 }
 
@@ -951,7 +958,7 @@ QByteArray TraceReader::sanitized(const QByteArray &chunk)
     clean.reserve(chunk.size());
     for (qsizetype i = 0; i < chunk.size(); ++i) {
         const uchar c = uchar(chunk[i]);
-        char replacement = 0;
+        QByteArray replacement;
         if (const qsizetype length = c == '&' ? badReference(chunk, i, &replacement) : 0; length > 0) {
             // mutool writes a control character as a reference, which XML forbids as well.
             clean.append(replacement);

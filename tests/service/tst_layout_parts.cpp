@@ -34,6 +34,7 @@ class TestLayoutParts : public QObject {
 private slots:
     void traceGivesGlyphsRulesFillsAndImages();
     void traceSkipsHiddenContentAndBadCharacters();
+    void traceDecodesTheBareCodesOfTexFonts();
     void traceDropsTextThatALaterBoxCovers();
     void traceThatIsNotXmlFails();
     void scanIsWhitedOutUnderItsWords();
@@ -57,6 +58,7 @@ private slots:
     void thinBarWithRoundedEndsIsARule();
     void whiteLinesShowOnColour();
     void gridWithoutTextIsADrawing();
+    void captionOverARuledTableStaysApart();
     void dashedLinesStayDashed();
     void seeThroughShapesKeepTheirOpacity();
     void drawingsBehindTheTextKeepTheirPaintOrder();
@@ -269,6 +271,59 @@ void TestLayoutParts::traceSkipsHiddenContentAndBadCharacters()
     QVERIFY2(cut, qPrintable(error));
     QCOMPARE(glyphTexts(*cut).size(), 1);
     QVERIFY(glyphTexts(*cut).first().endsWith(QStringLiteral(" b")));
+}
+
+namespace {
+
+// A trace of one line per font, each glyph a string of `unicode` as mutool
+// writes it, the glyphs of a line 5 points apart.
+QByteArray texTrace(const QList<std::pair<QByteArray, QList<QByteArray>>> &lines)
+{
+    QByteArray trace = "<document><page mediabox=\"0 0 300 300\">";
+    int y = 20;
+    for (const auto &[font, glyphs] : lines) {
+        trace += "<fill_text color=\"0\" transform=\"1 0 0 -1 0 300\"><span font=\"" + font + "\" trm=\"10 0 0 10\">";
+        for (qsizetype g = 0; g < glyphs.size(); ++g)
+            trace += "<g unicode=\"" + glyphs[g] + "\" x=\"" + QByteArray::number(10 + 5 * g) + "\" y=\"" +
+                     QByteArray::number(y) + "\" adv=\".5\"/>";
+        trace += "</span></fill_text>";
+        y += 20;
+    }
+    return trace + "</page></document>";
+}
+
+QString tracedText(const QByteArray &trace)
+{
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    return document ? glyphTexts(*document).join(QString()) : error;
+}
+
+} // namespace
+
+void TestLayoutParts::traceDecodesTheBareCodesOfTexFonts()
+{
+    // TeX's bitmap fonts come without a map to text: their codes below 32
+    // (tab and line end among them) are ligatures, dashes and quotes by the
+    // encoding the font's own ligatures point to. Its typewriter font, with
+    // no ligature of its own, takes the document's encoding for its bare
+    // codes and keeps ASCII's punctuation.
+    const QByteArray original = texTrace({
+        {"T3a", {"o", "&#xb;", "i", "c", "e", " ", "&#xd;", "y", " ", "\\", "a", "&quot;", "{", "`", "b", "'"}},
+        {"T3t", {"&#x19;", "\\", "{", "'"}},
+    });
+    QCOMPARE(tracedText(original), QStringLiteral("office fly \u201ca\u201d\u2013\u2018b\u2019\u00df\\{'"));
+    // The extended encoding: its ligatures at 27..31, its dashes at 21 and
+    // 22, a boundary mark at 23 that draws nothing, and its Central European
+    // letters where Latin-1 has others (\u00ba is its z with caron). Another
+    // font with a map of its own keeps its text.
+    const QByteArray extended = texTrace({
+        {"T3b", {"&#x1c;", "n", "e", "&#x15;", "&#x17;", "\xc2\xba", "&#x16;", "&#x9;", "&#xa;"}},
+        {"Body", {"\xc2\xba", "'"}},
+    });
+    QCOMPARE(tracedText(extended), QStringLiteral("fine\u2013\u017e\u2014\u00af\u02d9\u00ba'"));
+    // Bare codes of a font showing no encoding stay spaces.
+    QCOMPARE(tracedText(texTrace({{"F", {"a", "&#x13;", "b"}}})), QStringLiteral("a b"));
 }
 
 void TestLayoutParts::traceDropsTextThatALaterBoxCovers()
@@ -1101,6 +1156,48 @@ void TestLayoutParts::gridWithoutTextIsADrawing()
     const StructuredPage filled = DocumentAnalyzer::analyze(document).first();
     QCOMPARE(filled.tables.size(), 1);
     QVERIFY(filled.shapes.isEmpty());
+}
+
+void TestLayoutParts::captionOverARuledTableStaysApart()
+{
+    // A caption, a table's top rule just under it (shorter than the caption
+    // at both ends), a head row, a rule under it, two rows and a bottom rule.
+    SourceDocument document;
+    document.styles = kStyles;
+    SourcePage page;
+    page.size = QSizeF(400, 300);
+    const auto write = [&page](const QString &text, double x, double baseline) {
+        for (const QChar c : text) {
+            Glyph glyph;
+            glyph.text = c;
+            glyph.size = 10;
+            glyph.style = 0;
+            glyph.baseline = baseline;
+            glyph.box = QRectF(x, baseline - 7.8, 5, 10);
+            page.glyphs.append(glyph);
+            x += 5;
+        }
+    };
+    write(QStringLiteral("Table 1: Fruit counted here"), 120, 100);
+    write(QStringLiteral("Name"), 150, 118);
+    write(QStringLiteral("Count"), 200, 118);
+    write(QStringLiteral("Quince"), 150, 134);
+    write(QStringLiteral("3"), 220, 134);
+    write(QStringLiteral("Medlar"), 150, 146);
+    write(QStringLiteral("12"), 215, 146);
+    write(QStringLiteral("Sloe"), 150, 158);
+    write(QStringLiteral("7"), 220, 158);
+    for (const double y : {103.5, 122.0, 162.0})
+        page.rules.append({QPointF(130, y), QPointF(246, y), 0.8, 0, true});
+    document.pages = {page};
+    const StructuredPage structured = DocumentAnalyzer::analyze(document).first();
+    const QList<const Paragraph *> order = structured.readingOrder();
+    QVERIFY(!order.isEmpty());
+    QCOMPARE(order.first()->text(), QStringLiteral("Table 1: Fruit counted here"));
+    QVERIFY(std::none_of(order.first()->runs.cbegin(), order.first()->runs.cend(),
+                         [](const TextRun &run) { return run.marks.underline; }));
+    QCOMPARE(structured.tables.size(), 1);
+    QCOMPARE(structured.tables.first().rows(), 4); // the head row and the rule under it stay in the table
 }
 
 void TestLayoutParts::dashedLinesStayDashed()
@@ -2029,6 +2126,17 @@ void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
     QVERIFY(xml.indexOf(QStringLiteral("Column 1"), outer) < xml.indexOf(QStringLiteral("<w:tbl>"), outer + 1));
     QVERIFY(xml.contains(QStringLiteral("</w:tbl><w:p>")));      // a cell ends with a paragraph
     QCOMPARE(xml.count(QStringLiteral("w:hRule=\"exact\"")), 2); // aligned rows keep their height
+    // Justified lines of the first column end where they did (x 272), not
+    // at the cell's edge where the next column starts (x 312).
+    page.paragraphs.first().align = Paragraph::Align::Justify;
+    page.paragraphs.first().lineCount = 2;
+    const QString justified = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+    const qsizetype cell = justified.indexOf(QStringLiteral("<w:tc>"));
+    const QRegularExpressionMatch right =
+        QRegularExpression(QStringLiteral("w:right=\"(-?\\d+)\"")).match(justified, cell);
+    QVERIFY(right.hasMatch());
+    QVERIFY2(right.captured(1).toInt() >= 700, qPrintable(right.captured(1)));
+    page.paragraphs.first().align = Paragraph::Align::Left;
     page.tables.first().ruled = true;
     const QString ruled = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QCOMPARE(ruled.count(QStringLiteral("w:hRule=\"atLeast\"")), 2); // ruled cells may wrap

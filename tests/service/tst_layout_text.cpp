@@ -235,6 +235,15 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
         QCOMPARE(word.runs.size(), 1);
         QCOMPARE(word.runs.first().rise, 0.0);
     }
+    // The first line of a column beside a larger heading in the next one, a
+    // gutter of an em of the text between them: the line is not raised.
+    QList<Glyph> besideHeading = setText(QStringLiteral("keeping"), 240, 367.8);
+    besideHeading += setText(QStringLiteral("that"), 280, 367.8);
+    besideHeading += setText(QStringLiteral("Method"), 310, 371.3, 14.3);
+    const QList<TextWords::Word> headed = TextWords::words(besideHeading);
+    QCOMPARE(texts(headed), strings({"keeping", "that", "Method"}));
+    for (const TextWords::Word &word : headed)
+        QCOMPARE(word.runs.first().rise, 0.0);
     // A superscript of more characters than the base it stands on.
     QList<Glyph> power = setText(QStringLiteral("m2"), 72, 100);
     power += setText(QStringLiteral("N-1-k"), 82, 96.4, 7);
@@ -598,15 +607,20 @@ void TestLayoutText::underlinesStrikesAndHighlightsMarkTheirWords()
 
 void TestLayoutText::rulesAndBoxesThatAreNoMarksStayDrawings()
 {
-    const QStringList rows = {QStringLiteral("Heading"),   QStringLiteral("Bar"),
-                              QStringLiteral("Two lines"), QStringLiteral("behind one box"),
-                              QStringLiteral("Wide band"), QStringLiteral("a")};
+    const QStringList rows = {QStringLiteral("Heading"),
+                              QStringLiteral("Bar"),
+                              QStringLiteral("Two lines"),
+                              QStringLiteral("behind one box"),
+                              QStringLiteral("Wide band"),
+                              QStringLiteral("a"),
+                              QStringLiteral("Table 1: Results of the run")};
     const QList<Rule> rules = {
         {QPointF(72, 102), QPointF(500, 102), 0.5, 0, true},     // a separator running on past the heading
         {QPointF(72, 122), QPointF(87, 122), 3, 0, false},       // a bar too thick for the text
         {QPointF(72, 106), QPointF(107, 106), 0.5, 0, true},     // under the heading, but far below its baseline
         {QPointF(72, 101.5), QPointF(107, 101.5), 0.5, 0, true}, // a table's rule
         {QPointF(72, 202), QPointF(77, 202), 0.4, 0, false},     // a fraction's bar under a lone letter
+        {QPointF(80, 223.5), QPointF(200, 223.5), 0.8, 0, true}, // a table's top rule under its wider caption
     };
     const QList<FilledBox> fills = {
         {QRectF(70, 131, 80, 32), 0xdddddd},  // behind two rows: a background
@@ -1094,6 +1108,24 @@ void TestLayoutText::fullWidthHeadingAboveColumnsComesFirst()
     QCOMPARE(bands[0].columns.size(), 1);
     QCOMPARE(bands[0].columns[0].leaves, (QList<QList<int>>{{0}}));
     QCOMPARE(bands[1].columns.size(), 2);
+
+    // Authors centred under the title stay above the columns; a row of a
+    // heading flush over the first column and a caption centred over the
+    // second opens them, each in its column.
+    QList<ReadingOrder::Item> paper = {item(72, 60, 450, 0), item(200, 80, 60, 1), item(330, 80, 50, 1),
+                                       item(72, 100, 50, 2), item(385, 100, 90, 2)};
+    for (int row = 3; row <= 6; ++row) {
+        for (int word = 0; word < 4; ++word) {
+            paper.append(item(72 + word * 55, 100 + row * 12, 50, row));
+            paper.append(item(320 + word * 55, 100 + row * 12, 50, row));
+        }
+    }
+    const QList<ReadingOrder::Band> opened = ReadingOrder::bands(paper);
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened[0].columns[0].leaves, (QList<QList<int>>{{0, 1, 2}}));
+    QCOMPARE(opened[1].columns.size(), 2);
+    QVERIFY(opened[1].columns[0].leaves.first().contains(3));
+    QVERIFY(opened[1].columns[1].leaves.first().contains(4));
 
     // A large heading whose word space stands over the gap between the
     // labels and the figures of a table below: a word space, no gutter.
