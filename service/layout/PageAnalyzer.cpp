@@ -18,6 +18,7 @@ using Word = TextWords::Word;
 constexpr int kMaxShapes = 400;
 constexpr double kCropSlack = 0.5; // points an image may reach past what shows of it uncut
 constexpr double kRuledStack = 5;  // lines between a table's rules
+constexpr int kMaxApartRules = 2000;
 
 class Analysis {
 public:
@@ -33,7 +34,7 @@ private:
     static QHash<std::pair<int, int>, QList<Word>> wordsPerCell(const Table &table, const QList<Word> &words);
     void fillCells(Table &table, const QList<Word> &words) const;
     QList<FlowItem> flow(const QList<Word> &words, double left, double right);
-    bool ruledApart(const QList<Word> &above, const Word &below, const QSet<int> &usedRules) const;
+    bool ruledApart(double bottom, const Word &below, const QSet<int> &usedRules) const;
     void addPictures();
     QRectF shownPart(const ImagePlacement &image) const;
     static void cropTo(Picture &picture, const QRectF &shown);
@@ -86,16 +87,16 @@ void Analysis::fillCells(Table &table, const QList<Word> &words) const
 }
 
 // The words of one block, in reading order, as paragraphs and tables of aligned columns.
-// Whether a horizontal rule of its own runs between the lines above and the
-// word and opens what follows: a table's top rule under its caption, a rule
+// Whether a horizontal rule of its own runs between the lines above (down to
+// `bottom`) and the word and opens what follows: a table's top rule under its caption, a rule
 // under a heading. Text either side of it is never one paragraph or one
 // table. A rule with a like one a few lines above it (a table's rule under
 // its head row) is inside what that one opened.
-bool Analysis::ruledApart(const QList<Word> &above, const Word &below, const QSet<int> &usedRules) const
+bool Analysis::ruledApart(double bottom, const Word &below, const QSet<int> &usedRules) const
 {
-    double bottom = 0;
-    for (const Word &word : above)
-        bottom = qMax(bottom, word.box.bottom());
+    // A page drawn of many thousands of rules (a hostile one) is not searched line by line.
+    if (mSource.rules.size() > kMaxApartRules)
+        return false;
     const auto extent = [](const Rule &rule) {
         return std::tuple(qMin(rule.from.x(), rule.to.x()), qMax(rule.from.x(), rule.to.x()),
                           (rule.from.y() + rule.to.y()) / 2);
@@ -227,17 +228,21 @@ StructuredPage Analysis::run()
                 std::sort(leaf.begin(), leaf.end(),
                           [&items](int a, int b) { return items[a].box.top() < items[b].box.top(); });
                 QList<Word> pending;
+                double pendingBottom = 0;
                 const auto flush = [&] {
                     if (!pending.isEmpty())
                         placed.items += flow(pending, placed.left, placed.right);
                     pending.clear();
+                    pendingBottom = 0;
                 };
                 for (const int item : std::as_const(leaf)) {
                     if (wordOf[item] >= 0) {
                         const Word &word = mWords[wordOf[item]];
-                        if (!pending.isEmpty() && ruledApart(pending, word, used.rules))
+                        if (!pending.isEmpty() && word.box.top() > pendingBottom &&
+                            ruledApart(pendingBottom, word, used.rules))
                             flush();
                         pending.append(word);
+                        pendingBottom = qMax(pendingBottom, word.box.bottom());
                         continue;
                     }
                     flush();
