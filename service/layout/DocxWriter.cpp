@@ -176,6 +176,7 @@ private:
     static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
                           double sideMargin, const QList<double> &edges);
     static bool laidOutAsTable(const Band &band);
+    static bool laterColumnStartsAbove(const StructuredPage &page, const Band &band, double y);
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
     QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
@@ -862,6 +863,13 @@ void Writer::table(const Table &table, double left, double *cursor)
     *cursor = qMax(*cursor, box.top()) + box.height();
 }
 
+bool Writer::laterColumnStartsAbove(const StructuredPage &page, const Band &band, double y)
+{
+    return std::any_of(band.columns.cbegin() + 1, band.columns.cend(), [&](const Column &column) {
+        return !column.items.isEmpty() && topOf(page, column.items.first()) < y - kMinLine;
+    });
+}
+
 // LibreOffice honours no column break before a table: a band whose later
 // columns open with one is laid out as a borderless table, a cell a column.
 bool Writer::laidOutAsTable(const Band &band)
@@ -1208,8 +1216,17 @@ double Writer::writePage(int index, const StructuredPage &page)
             // carrier paragraph, so there every column starts at its top.
             double columnCursor = c == 0 ? cursor : cursor + firstGap;
             const qsizetype columnStart = mBody.size();
-            if (c == 0 && opened && !column.items.isEmpty())
+            if (c == 0 && opened && !column.items.isEmpty()) {
                 firstGap = qMax(0.0, topOf(page, column.items.first()) - cursor);
+                // Where a later column starts higher (beside a picture that
+                // opens the first), a hairline spacer opens the section, so
+                // that no column starts below the first one's spacing.
+                if (firstGap > kMinLine && laterColumnStartsAbove(page, band, cursor + firstGap)) {
+                    spacer(kMinLine);
+                    columnCursor += kMinLine;
+                    firstGap = kMinLine;
+                }
+            }
             columnItems(page, column, left, right, &columnCursor);
             if (c > 0)
                 columnBreak(columnStart);

@@ -11,8 +11,44 @@
 
 #include <QDir>
 #include <QHash>
+#include <QImage>
 
 namespace {
+
+// pdfimages writes images of 16 bits a component wrongly as PNG (a plot's
+// white came out black), and rightly in its own default formats at 8 bits:
+// the pages holding such images are extracted again that way, and each such
+// image replaces its PNG.
+bool redoDeepImages(ToolRunner &tools, const QString &pdf, const QString &folder,
+                    const QList<ImageCatalog::Entry> &entries, QString *error)
+{
+    int first = 0;
+    int last = 0;
+    for (const ImageCatalog::Entry &entry : entries) {
+        if (entry.bits > 8) {
+            first = first == 0 ? entry.page : qMin(first, entry.page);
+            last = qMax(last, entry.page);
+        }
+    }
+    if (first == 0)
+        return true;
+    const QString deep = folder + QStringLiteral("/deep");
+    QDir().mkpath(deep);
+    if (!tools.run(QStringLiteral("pdfimages"),
+                   {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"), QString::number(last),
+                    QStringLiteral("-p"), pdf, deep + QStringLiteral("/img")},
+                   error))
+        return false;
+    const QHash<int, QString> eightBit = ImageCatalog::extractedFiles(deep);
+    const QHash<int, QString> extracted = ImageCatalog::extractedFiles(folder);
+    for (const ImageCatalog::Entry &entry : entries) {
+        const QImage image(eightBit.value(entry.number));
+        if (entry.bits > 8 && !image.isNull() && extracted.contains(entry.number))
+            image.save(extracted.value(entry.number), "PNG");
+    }
+    QDir(deep).removeRecursively();
+    return true;
+}
 
 bool readImages(ToolRunner &tools, const QString &pdf, const QString &workFolder, SourceDocument &document,
                 QString *error)
@@ -31,6 +67,8 @@ bool readImages(ToolRunner &tools, const QString &pdf, const QString &workFolder
             QStringLiteral("pdfimages"),
             {QStringLiteral("-png"), QStringLiteral("-j"), QStringLiteral("-p"), pdf, folder + QStringLiteral("/img")},
             error))
+        return false;
+    if (!redoDeepImages(tools, pdf, folder, entries, error))
         return false;
     ImageCatalog::match(document.pages, entries, ImageCatalog::extractedFiles(folder));
     ImageAlpha::apply(document.pages, folder);

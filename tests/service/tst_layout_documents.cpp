@@ -387,6 +387,19 @@ void TestLayoutDocuments::imageKeepsPlaceAndSize()
     const std::optional<QStringList> entries = TestDocuments::zipEntries(docx);
     QVERIFY(entries);
     QCOMPARE(entries->filter(QStringLiteral("word/media/")).size(), 1);
+    // A picture stored at 16 bits a component keeps its colours.
+    LayoutPdf deep;
+    deep.text(60, 80, QStringLiteral("A deep picture follows"));
+    deep.deepImage(150, 200, 200, 120);
+    convert(deep, QStringLiteral("deep-image"));
+    const QString deepDocx = mDir.filePath(QStringLiteral("deep-image/out.docx"));
+    const QStringList media =
+        TestDocuments::zipEntries(deepDocx).value_or(QStringList()).filter(QStringLiteral("word/media/"));
+    QCOMPARE(media.size(), 1);
+    const QImage picture = QImage::fromData(TestDocuments::zipEntry(deepDocx, media.first()));
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(picture.pixelColor(picture.width() - 1, 0), QColor(Qt::blue));
     // A workbook has no use for the picture: its place is read, its file is not made.
     const QString skipped = mDir.filePath(QStringLiteral("image-skipped"));
     const std::optional<SourceDocument> source =

@@ -32,9 +32,9 @@ LayoutPdf &LayoutPdf::link(double x, double y, double width, double height, cons
 {
     if (mContents.isEmpty())
         newPage();
-    // Pages are objects 7, 9, 11, ...: six shared objects first, then a page and its content each.
+    // Pages are objects 8, 10, 12, ...: seven shared objects first, then a page and its content each.
     const QByteArray action =
-        address.isEmpty() ? QByteArray("/Dest [" + QByteArray::number(7 + 2 * page) + " 0 R /XYZ null null null]")
+        address.isEmpty() ? QByteArray("/Dest [" + QByteArray::number(8 + 2 * page) + " 0 R /XYZ null null null]")
                           : QByteArray("/A << /S /URI /URI " + pdfString(address) + " >>");
     mAnnots.last() += "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + number(x) + ' ' +
                       number(pdfY(y + height)) + ' ' + number(x + width) + ' ' + number(pdfY(y)) + "] " + action +
@@ -107,10 +107,20 @@ LayoutPdf &LayoutPdf::ellipse(double x, double y, double width, double height)
 
 LayoutPdf &LayoutPdf::image(double x, double y, double width, double height)
 {
+    return drawImage("/Im1", x, y, width, height);
+}
+
+LayoutPdf &LayoutPdf::deepImage(double x, double y, double width, double height)
+{
+    return drawImage("/Im2", x, y, width, height);
+}
+
+LayoutPdf &LayoutPdf::drawImage(const QByteArray &name, double x, double y, double width, double height)
+{
     if (mContents.isEmpty())
         newPage();
     mContents.last() += "q " + number(width) + " 0 0 " + number(height) + ' ' + number(x) + ' ' +
-                        number(pdfY(y + height)) + " cm /Im1 Do Q\n";
+                        number(pdfY(y + height)) + " cm " + name + " Do Q\n";
     return *this;
 }
 
@@ -120,6 +130,10 @@ QByteArray LayoutPdf::bytes() const
                                                   "0000ff"
                                                   "0000ff"
                                                   "ff0000");
+    const QByteArray deepPixels = QByteArray::fromHex("ffff00000000"
+                                                      "00000000ffff"
+                                                      "00000000ffff"
+                                                      "ffff00000000");
     QList<QByteArray> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         QByteArray(), // the page tree, below
@@ -128,8 +142,10 @@ QByteArray LayoutPdf::bytes() const
         "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>",
         "<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Length " +
             QByteArray::number(pixels.size()) + " >>\nstream\n" + pixels + "\nendstream",
+        "<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 16 /Length " +
+            QByteArray::number(deepPixels.size()) + " >>\nstream\n" + deepPixels + "\nendstream",
     };
-    const QByteArray resources = "<< /Font << /F1 3 0 R /F2 4 0 R /F3 5 0 R >> /XObject << /Im1 6 0 R >> >>";
+    const QByteArray resources = "<< /Font << /F1 3 0 R /F2 4 0 R /F3 5 0 R >> /XObject << /Im1 6 0 R /Im2 7 0 R >> >>";
     QByteArray kids;
     const QList<QByteArray> contents = mContents.isEmpty() ? QList<QByteArray>{QByteArray()} : mContents;
     for (qsizetype p = 0; p < contents.size(); ++p) {

@@ -31,6 +31,8 @@ public:
     LayoutPdf &ellipse(double x, double y, double width, double height);
     // The image (a 2 x 2 checker of red and blue) stretched over the box.
     LayoutPdf &image(double x, double y, double width, double height);
+    // The same checker stored at 16 bits a component.
+    LayoutPdf &deepImage(double x, double y, double width, double height);
     // A link over the box to an address, or to a page (from 0) when `address` is empty.
     LayoutPdf &link(double x, double y, double width, double height, const QString &address, int page = -1);
 
@@ -39,6 +41,7 @@ public:
 
 private:
     double pdfY(double top) const { return mPage.height() - top; }
+    LayoutPdf &drawImage(const QByteArray &name, double x, double y, double width, double height);
 
     QSizeF mPage;
     QList<QByteArray> mContents;
