@@ -19,6 +19,7 @@ constexpr int kMaxShapes = 400;
 constexpr double kCropSlack = 0.5; // points an image may reach past what shows of it uncut
 constexpr double kRuledStack = 5;  // lines between a table's rules
 constexpr int kMaxApartRules = 2000;
+constexpr double kFrameSlack = 5; // points between a frame's edge and its sides (rounded corners)
 
 class Analysis {
 public:
@@ -35,6 +36,7 @@ private:
     void fillCells(Table &table, const QList<Word> &words) const;
     QList<FlowItem> flow(const QList<Word> &words, double left, double right);
     bool ruledApart(double bottom, const Word &below, const QSet<int> &usedRules) const;
+    bool framed(double from, double to, double y) const;
     void addPictures();
     QRectF shownPart(const ImagePlacement &image) const;
     static void cropTo(Picture &picture, const QRectF &shown);
@@ -106,7 +108,8 @@ bool Analysis::ruledApart(double bottom, const Word &below, const QSet<int> &use
         if (!free(r))
             continue;
         const auto [from, to, y] = extent(mSource.rules[r]);
-        if (y <= bottom || y >= below.box.top() || from >= below.box.right() || to <= below.box.left())
+        if (y <= bottom || y >= below.box.top() || from >= below.box.right() || to <= below.box.left() ||
+            framed(from, to, y))
             continue;
         bool inside = false;
         for (qsizetype o = 0; o < mSource.rules.size() && !inside; ++o) {
@@ -118,6 +121,20 @@ bool Analysis::ruledApart(double bottom, const Word &below, const QSet<int> &use
             return true;
     }
     return false;
+}
+
+// Whether a vertical rule meets the horizontal one at `y` from `from` to
+// `to` at an end: the edge of a frame (a listing's), whose text stays one
+// flow with what is around it as before.
+bool Analysis::framed(double from, double to, double y) const
+{
+    return std::any_of(mSource.rules.cbegin(), mSource.rules.cend(), [&](const Rule &rule) {
+        const double x = (rule.from.x() + rule.to.x()) / 2;
+        const double top = qMin(rule.from.y(), rule.to.y());
+        const double bottom = qMax(rule.from.y(), rule.to.y());
+        return !rule.horizontal() && (std::abs(x - from) <= kFrameSlack || std::abs(x - to) <= kFrameSlack) &&
+               top <= y + kFrameSlack && bottom >= y - kFrameSlack;
+    });
 }
 
 QList<FlowItem> Analysis::flow(const QList<Word> &words, double left, double right)

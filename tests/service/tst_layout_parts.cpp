@@ -1201,6 +1201,17 @@ void TestLayoutParts::captionOverARuledTableStaysApart()
     // The rule under the head row parts nothing: the rows stay one table.
     QCOMPARE(structured.tables.size(), 1);
     QVERIFY(structured.tables.first().rows() >= 3);
+
+    // The same rules as edges of a frame, its sides meeting them a few points
+    // from their ends (rounded corners, as a listing's frame), part nothing:
+    // what a frame holds is read with what is around it, as it always was.
+    for (const double x : {135.5, 258.5})
+        document.pages.first().rules.append({QPointF(x, 107), QPointF(x, 155.5), 0.8, 0, true});
+    const StructuredPage framedPage = DocumentAnalyzer::analyze(document).first();
+    const QList<const Paragraph *> framed = framedPage.readingOrder();
+    QVERIFY(framed.size() > 1);
+    QVERIFY2(framed[1]->text().startsWith(QStringLiteral("Table 1: Fruit counted here\nName")),
+             qPrintable(framed[1]->text()));
 }
 
 void TestLayoutParts::dashedLinesStayDashed()
