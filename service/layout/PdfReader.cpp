@@ -13,6 +13,8 @@
 #include <QHash>
 #include <QImage>
 
+#include <limits>
+
 namespace {
 
 // pdfimages writes images of 16 bits a component wrongly as PNG (a plot's
@@ -39,10 +41,14 @@ bool redoDeepImages(ToolRunner &tools, const QString &pdf, const QString &folder
                     QStringLiteral("-p"), pdf, deep + QStringLiteral("/img")},
                    error))
         return false;
+    // pdfimages numbers the images of a page range from 0 at its first page.
+    int offset = std::numeric_limits<int>::max();
+    for (const ImageCatalog::Entry &entry : entries)
+        offset = entry.page >= first ? qMin(offset, entry.number) : offset;
     const QHash<int, QString> eightBit = ImageCatalog::extractedFiles(deep);
     const QHash<int, QString> extracted = ImageCatalog::extractedFiles(folder);
     for (const ImageCatalog::Entry &entry : entries) {
-        const QImage image(eightBit.value(entry.number));
+        const QImage image(eightBit.value(entry.number - offset));
         if (entry.bits > 8 && !image.isNull() && extracted.contains(entry.number))
             image.save(extracted.value(entry.number), "PNG");
     }

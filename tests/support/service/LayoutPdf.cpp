@@ -130,10 +130,10 @@ QByteArray LayoutPdf::bytes() const
                                                   "0000ff"
                                                   "0000ff"
                                                   "ff0000");
-    const QByteArray deepPixels = QByteArray::fromHex("ffff00000000"
-                                                      "00000000ffff"
-                                                      "00000000ffff"
-                                                      "ffff00000000");
+    const QByteArray deepPixels = QByteArray::fromHex("00000000ffff"
+                                                      "ffff00000000"
+                                                      "ffff00000000"
+                                                      "00000000ffff");
     QList<QByteArray> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         QByteArray(), // the page tree, below

@@ -31,7 +31,7 @@ public:
     LayoutPdf &ellipse(double x, double y, double width, double height);
     // The image (a 2 x 2 checker of red and blue) stretched over the box.
     LayoutPdf &image(double x, double y, double width, double height);
-    // The same checker stored at 16 bits a component.
+    // The checker the other way round (blue first), stored at 16 bits a component.
     LayoutPdf &deepImage(double x, double y, double width, double height);
     // A link over the box to an address, or to a page (from 0) when `address` is empty.
     LayoutPdf &link(double x, double y, double width, double height, const QString &address, int page = -1);
