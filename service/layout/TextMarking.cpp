@@ -23,6 +23,7 @@ constexpr double kMaxThickness = 0.15;
 // How far a mark may reach past the words it goes with, and the widest gap between them, in em.
 constexpr double kOverhang = 0.6;
 constexpr double kMaxGap = 2.0;
+constexpr double kPadding = 0.25; // reach past the words at both ends, in em, of a rule that is no mark
 // A highlighter's box is about a line high.
 constexpr double kMinShadeHeight = 0.7;
 constexpr double kMaxShadeHeight = 2.2;
@@ -147,6 +148,12 @@ bool Marker::rule(const Rule &rule)
         const QList<int> words = covered(*row, left, right, kOverhang);
         const double em = emOf(words);
         if (words.isEmpty() || rule.width > kMaxThickness * em)
+            continue;
+        // A table's rule under its head row reaches past the first and the
+        // last word by the cells' padding; an underline runs from the first
+        // word's start, and past the last word's end at most.
+        if (mWords[words.first()].box.left() - left > kPadding * em &&
+            right - mWords[words.last()].box.right() > kPadding * em)
             continue;
         const double below = (y - row->baseline) / em;
         const bool underline = below >= kUnderlineTop && below <= kUnderlineBottom;

@@ -613,7 +613,8 @@ void TestLayoutText::rulesAndBoxesThatAreNoMarksStayDrawings()
                               QStringLiteral("behind one box"),
                               QStringLiteral("Wide band"),
                               QStringLiteral("a"),
-                              QStringLiteral("Table 1: Results of the run")};
+                              QStringLiteral("Table 1: Results of the run"),
+                              QStringLiteral("Document Pages")};
     const QList<Rule> rules = {
         {QPointF(72, 102), QPointF(500, 102), 0.5, 0, true},     // a separator running on past the heading
         {QPointF(72, 122), QPointF(87, 122), 3, 0, false},       // a bar too thick for the text
@@ -621,6 +622,7 @@ void TestLayoutText::rulesAndBoxesThatAreNoMarksStayDrawings()
         {QPointF(72, 101.5), QPointF(107, 101.5), 0.5, 0, true}, // a table's rule
         {QPointF(72, 202), QPointF(77, 202), 0.4, 0, false},     // a fraction's bar under a lone letter
         {QPointF(80, 223.5), QPointF(200, 223.5), 0.8, 0, true}, // a table's top rule under its wider caption
+        {QPointF(66, 242), QPointF(148, 242), 0.4, 0, true},     // under a head row, past both ends by the padding
     };
     const QList<FilledBox> fills = {
         {QRectF(70, 131, 80, 32), 0xdddddd},  // behind two rows: a background
