@@ -22,7 +22,7 @@ namespace {
 // the pages holding such images are extracted again that way, and each such
 // image replaces its PNG.
 bool redoDeepImages(ToolRunner &tools, const QString &pdf, const QString &folder,
-                    const QList<ImageCatalog::Entry> &entries, QString *error)
+                    const QList<ImageCatalog::Entry> &entries, const QHash<int, QString> &extracted, QString *error)
 {
     int first = 0;
     int last = 0;
@@ -46,10 +46,11 @@ bool redoDeepImages(ToolRunner &tools, const QString &pdf, const QString &folder
     for (const ImageCatalog::Entry &entry : entries)
         offset = entry.page >= first ? qMin(offset, entry.number) : offset;
     const QHash<int, QString> eightBit = ImageCatalog::extractedFiles(deep);
-    const QHash<int, QString> extracted = ImageCatalog::extractedFiles(folder);
     for (const ImageCatalog::Entry &entry : entries) {
+        if (entry.bits <= 8 || !extracted.contains(entry.number))
+            continue;
         const QImage image(eightBit.value(entry.number - offset));
-        if (entry.bits > 8 && !image.isNull() && extracted.contains(entry.number))
+        if (!image.isNull())
             image.save(extracted.value(entry.number), "PNG");
     }
     QDir(deep).removeRecursively();
@@ -74,9 +75,10 @@ bool readImages(ToolRunner &tools, const QString &pdf, const QString &workFolder
             {QStringLiteral("-png"), QStringLiteral("-j"), QStringLiteral("-p"), pdf, folder + QStringLiteral("/img")},
             error))
         return false;
-    if (!redoDeepImages(tools, pdf, folder, entries, error))
+    const QHash<int, QString> files = ImageCatalog::extractedFiles(folder);
+    if (!redoDeepImages(tools, pdf, folder, entries, files, error))
         return false;
-    ImageCatalog::match(document.pages, entries, ImageCatalog::extractedFiles(folder));
+    ImageCatalog::match(document.pages, entries, files);
     ImageAlpha::apply(document.pages, folder);
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -29,53 +30,30 @@ constexpr char16_t kExtendedUpper[] =
     u"\u0103\u0105\u0107\u010d\u010f\u011b\u0119\u011f\u013a\u013e\u0142\u0144\u0148\u014b\u0151\u0155"
     u"\u0159\u015b\u0161\u015f\u0165\u0163\u0171\u016f\u00ff\u017a\u017e\u017c\u0133\u00a1\u00bf\u00a3";
 
+using Replacement = std::pair<char16_t, char16_t>;
+
 // Where the original encoding's text fonts put punctuation at ASCII codes.
-QChar originalPunctuation(QChar c)
+constexpr Replacement kOriginalPunctuation[] = {{u'"', 0x201d}, {u'<', 0x00a1}, {u'>', 0x00bf}, {u'\\', 0x201c},
+                                                {u'_', 0x02d9}, {u'{', 0x2013}, {u'|', 0x2014}, {u'}', 0x02dd},
+                                                {u'~', 0x02dc}, {0x7f, 0x00a8}};
+// The extended encoding's letters in Latin-1's upper quarter where Latin-1 has others.
+constexpr Replacement kExtendedOthers[] = {{0xd7, 0x0152}, {0xf7, 0x0153}, {0xff, 0x00df}};
+
+template <std::size_t N> QChar replaced(QChar c, const Replacement (&table)[N])
 {
-    switch (c.unicode()) {
-    case '"':
-        return QChar(0x201d);
-    case '<':
-        return QChar(0x00a1);
-    case '>':
-        return QChar(0x00bf);
-    case '\\':
-        return QChar(0x201c);
-    case '_':
-        return QChar(0x02d9);
-    case '{':
-        return QChar(0x2013);
-    case '|':
-        return QChar(0x2014);
-    case '}':
-        return QChar(0x02dd);
-    case '~':
-        return QChar(0x02dc);
-    case 0x7f:
-        return QChar(0x00a8);
-    default:
-        return c;
+    for (const auto &[from, to] : table) {
+        if (c.unicode() == from)
+            return QChar(to);
     }
+    return c;
 }
 
-// The extended encoding's letters where Latin-1 has others.
 QString extendedLetter(QChar c)
 {
-    const char16_t code = c.unicode();
-    if (code >= 0x80 && code < 0xc0)
-        return QString(QChar(kExtendedUpper[code - 0x80]));
-    switch (code) {
-    case 0xd7:
-        return QStringLiteral("\u0152");
-    case 0xdf:
-        return QStringLiteral("SS");
-    case 0xf7:
-        return QStringLiteral("\u0153");
-    case 0xff:
-        return QStringLiteral("\u00df");
-    default:
-        return QString(c);
-    }
+    if (c.unicode() >= 0x80 && c.unicode() < 0xc0)
+        return QString(QChar(kExtendedUpper[c.unicode() - 0x80]));
+    // Its capital sharp s is two letters.
+    return c.unicode() == 0xdf ? QStringLiteral("SS") : QString(replaced(c, kExtendedOthers));
 }
 
 int codeOf(const Glyph &glyph)
@@ -148,7 +126,7 @@ QString decoded(const QString &text, const FontEncoding &font)
     // curved quotes at ASCII's grave accent and apostrophe.
     if (font.shown) {
         c = c == QLatin1Char('`') ? QChar(0x2018) : c == QLatin1Char('\'') ? QChar(0x2019) : c;
-        c = font.encoding == Encoding::Original ? originalPunctuation(c) : c;
+        c = font.encoding == Encoding::Original ? replaced(c, kOriginalPunctuation) : c;
     }
     return font.encoding == Encoding::Extended ? extendedLetter(c) : QString(c);
 }

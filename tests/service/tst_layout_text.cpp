@@ -112,6 +112,17 @@ ReadingOrder::Item item(double x, double y, double width, int row)
     return {QRectF(x, y, width, 10), row};
 }
 
+// Rows `first` to `last` of two columns of four words each, the rows of both on shared baselines.
+void appendTwoColumnRows(QList<ReadingOrder::Item> &items, int first, int last)
+{
+    for (int row = first; row <= last; ++row) {
+        for (int word = 0; word < 4; ++word) {
+            items.append(item(72 + word * 55, 100 + row * 12, 50, row));
+            items.append(item(320 + word * 55, 100 + row * 12, 50, row));
+        }
+    }
+}
+
 // Where the words of one row of a half of a listing or chart stand: a code,
 // four glyphs and a name.
 struct HalfRow {
@@ -1078,12 +1089,7 @@ void TestLayoutText::twoColumnsReadColumnByColumn()
 {
     // Two columns of five rows of four words, the rows of both on shared baselines.
     QList<ReadingOrder::Item> items;
-    for (int row = 0; row < 5; ++row) {
-        for (int word = 0; word < 4; ++word) {
-            items.append(item(72 + word * 55, 100 + row * 12, 50, row));
-            items.append(item(320 + word * 55, 100 + row * 12, 50, row));
-        }
-    }
+    appendTwoColumnRows(items, 0, 4);
     const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
     QCOMPARE(bands.size(), 1);
     QCOMPARE(bands.first().columns.size(), 2);
@@ -1099,12 +1105,7 @@ void TestLayoutText::twoColumnsReadColumnByColumn()
 void TestLayoutText::fullWidthHeadingAboveColumnsComesFirst()
 {
     QList<ReadingOrder::Item> items = {item(72, 60, 450, 0)};
-    for (int row = 1; row <= 4; ++row) {
-        for (int word = 0; word < 4; ++word) {
-            items.append(item(72 + word * 55, 100 + row * 12, 50, row));
-            items.append(item(320 + word * 55, 100 + row * 12, 50, row));
-        }
-    }
+    appendTwoColumnRows(items, 1, 4);
     const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
     QCOMPARE(bands.size(), 2);
     QCOMPARE(bands[0].columns.size(), 1);
@@ -1116,12 +1117,7 @@ void TestLayoutText::fullWidthHeadingAboveColumnsComesFirst()
     // second opens them, each in its column.
     QList<ReadingOrder::Item> paper = {item(72, 60, 450, 0), item(200, 80, 60, 1), item(330, 80, 50, 1),
                                        item(72, 100, 50, 2), item(385, 100, 90, 2)};
-    for (int row = 3; row <= 6; ++row) {
-        for (int word = 0; word < 4; ++word) {
-            paper.append(item(72 + word * 55, 100 + row * 12, 50, row));
-            paper.append(item(320 + word * 55, 100 + row * 12, 50, row));
-        }
-    }
+    appendTwoColumnRows(paper, 3, 6);
     const QList<ReadingOrder::Band> opened = ReadingOrder::bands(paper);
     QCOMPARE(opened.size(), 2);
     QCOMPARE(opened[0].columns[0].leaves, (QList<QList<int>>{{0, 1, 2}}));
