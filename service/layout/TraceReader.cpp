@@ -315,6 +315,8 @@ private:
     void addImage();
     double opacity(QStringView alpha) const;
     void finishPath();
+    void addBox(const QRectF &box, bool whole);
+    void addMaskBox();
     void pathPoint(bool move);
     void curvePoints();
     void addDrawing(const QRectF &box);
@@ -433,6 +435,8 @@ void Parser::startElement()
         addGlyph();
     } else if (name == QLatin1String("fill_image")) {
         addImage();
+    } else if (name == QLatin1String("fill_image_mask")) {
+        addMaskBox();
     } else if (name == QLatin1String("fill_shade")) {
         const QRectF page(QPointF(0, 0), mPage->size);
         const QRectF box = mClips.isEmpty() ? page : mClips.last().intersected(page);
@@ -876,22 +880,49 @@ void Parser::finishPath()
             continue;
         }
         // A box of several (a frame: a box and the hole in it) covers only its rim.
-        if (mOpaque && mSubpaths.size() == 1)
-            hideCoveredGlyphs(box);
-        if (box.isEmpty() || (nearlyWhite(mColour) && !overColour(box)))
-            continue;
-        if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
-            const double y = box.center().y();
-            mPage->rules.append({QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour, false, false,
-                                 mPaintOrder++, mAlpha});
-        } else if (box.width() <= kThinBox && box.height() > 2 * box.width()) {
-            const double x = box.center().x();
-            mPage->rules.append({QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour, false, false,
-                                 mPaintOrder++, mAlpha});
-        } else {
-            mPage->fills.append({box, mColour, mPaintOrder++, mAlpha});
-        }
+        addBox(box, mSubpaths.size() == 1);
     }
+}
+
+// A filled box in the current colour: a rule when thin, else a fill. `whole`
+// when the box is all that is filled, so that it covers what lies under it.
+void Parser::addBox(const QRectF &box, bool whole)
+{
+    if (mOpaque && whole)
+        hideCoveredGlyphs(box);
+    if (box.isEmpty() || (nearlyWhite(mColour) && !overColour(box)))
+        return;
+    if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
+        const double y = box.center().y();
+        mPage->rules.append({QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour, false, false,
+                             mPaintOrder++, mAlpha});
+    } else if (box.width() <= kThinBox && box.height() > 2 * box.width()) {
+        const double x = box.center().x();
+        mPage->rules.append({QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour, false, false,
+                             mPaintOrder++, mAlpha});
+    } else {
+        mPage->fills.append({box, mColour, mPaintOrder++, mAlpha});
+    }
+}
+
+// A stencil of a single pixel paints its whole upright box in one colour:
+// some converters draw TeX's rules so. Larger stencils are pictures of
+// their own (a bitmap font's letters), left to the figures.
+void Parser::addMaskBox()
+{
+    const QXmlStreamAttributes attributes = mXml.attributes();
+    const Matrix m = matrix(attributes.value(QLatin1String("transform")));
+    if (attributes.value(QLatin1String("width")) != QLatin1String("1") ||
+        attributes.value(QLatin1String("height")) != QLatin1String("1") || std::abs(m.b) > kStraight ||
+        std::abs(m.c) > kStraight)
+        return;
+    mColour = colour(attributes.value(QLatin1String("color")));
+    mAlpha = opacity(attributes.value(QLatin1String("alpha")));
+    mOpaque = !seeThrough(attributes.value(QLatin1String("alpha"))) && !mBlendingGroups.contains(true);
+    QRectF box;
+    for (const QPointF &corner : {QPointF(0, 0), QPointF(1, 1)})
+        include(box, m.map(corner) - mOrigin);
+    addBox(box, true);
 }
 
 void Parser::markMonospaced()
