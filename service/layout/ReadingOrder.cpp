@@ -36,6 +36,7 @@ private:
     bool readsAsProse(const Ids &ids) const;
     QRectF extentOf(const Ids &ids) const;
     bool ruleDown(const Gutter &gutter, const QRectF &extent) const;
+    bool columnsEnd(const QList<Gutter> &cuts, const Ids &group, const Ids &slice) const;
     QList<bool> ruledGutters(const Ids &ids, const QList<Gutter> &cuts) const;
     QList<Gutter> proseGutters(const Ids &ids, QList<Gutter> cuts) const;
     QList<std::pair<Ids, QList<Gutter>>> groups(const QList<Ids> &slices) const;
@@ -172,6 +173,22 @@ bool Cutter::ruleDown(const Gutter &gutter, const QRectF &extent) const
     });
 }
 
+// Whether the columns of a group end above a slice: a rule ran down one of
+// their gutters beside the group and stops above the slice (a contents set
+// in ruled columns, then the text).
+bool Cutter::columnsEnd(const QList<Gutter> &cuts, const Ids &group, const Ids &slice) const
+{
+    const QRectF extent = extentOf(group);
+    const double top = extentOf(slice).top();
+    return std::any_of(cuts.cbegin(), cuts.cend(), [&](const Gutter &gutter) {
+        return std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
+            return divider.x >= gutter.start && divider.x <= gutter.end && divider.bottom < top &&
+                   qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top()) >=
+                       kRuledShare * extent.height();
+        });
+    });
+}
+
 // Per gutter, whether a rule runs down most of it between two blocks that
 // each have a gutter of their own: the halves of a chart, not the columns of
 // a table ruled throughout. A block reaches to the next ruled gutter.
@@ -277,7 +294,8 @@ QList<std::pair<Ids, QList<Gutter>>> Cutter::groups(const QList<Ids> &sliceList)
             const QList<Gutter> kept = crossing(gutters(joined), cuts);
             // Text of one column goes on with more text of one column.
             const QList<Gutter> prose = proseGutters(slice, gutters(slice));
-            if ((cuts.isEmpty() && prose.isEmpty()) || !kept.isEmpty()) {
+            const bool goesOn = (cuts.isEmpty() && prose.isEmpty()) || !kept.isEmpty();
+            if (goesOn && !columnsEnd(cuts, ids, slice)) {
                 ids = joined;
                 cuts = kept;
                 lastSlice = slice;

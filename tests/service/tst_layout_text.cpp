@@ -1179,6 +1179,15 @@ void TestLayoutText::ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn()
     const QList<int> left = halves.first().columns.first().leaves.first();
     QCOMPARE(left.size(), 6 * 6);
     QVERIFY(std::all_of(left.cbegin(), left.cend(), [&chart](int id) { return chart[id].box.right() < 200; }));
+    // The columns end with their rule: headings below it, short enough to
+    // fit the first half, are read after the chart, not as part of that half.
+    QList<ReadingOrder::Item> followed = chart;
+    followed << item(72, 215, 60, 6) << item(72, 235, 70, 7);
+    const QList<ReadingOrder::Band> ended = ReadingOrder::bands(followed, {{200, 95, 195}});
+    QVERIFY(ended.size() >= 2);
+    QCOMPARE(ended.first().columns.size(), 2);
+    QCOMPARE(ended.first().columns.first().leaves.first().size(), 6 * 6);
+    QCOMPARE(ended.last().columns.size(), 1);
     // Nor do the rules of a table ruled throughout, five columns of a
     // number, a code and a glyph: no block between two rules has a gutter of
     // its own, so the table is read as if it had no rules.
