@@ -878,7 +878,8 @@ bool Writer::laidOutAsTable(const Band &band)
         if (!band.columns[c].items.isEmpty() && band.columns[c].items.first().kind == FlowItem::Kind::Table)
             return true;
     }
-    return false;
+    const QList<FlowItem> &last = band.columns.last().items;
+    return !last.isEmpty() && last.last().kind == FlowItem::Kind::Table;
 }
 
 void Writer::layoutTable(const StructuredPage &page, const Band &band, double *cursor)

@@ -113,6 +113,9 @@ const char kTrace[] = R"(<?xml version="1.0"?>
   <moveto x="50" y="400"/><lineto x="300" y="400"/><lineto x="300" y="401"/><lineto x="50" y="401"/><closepath/>
 </fill_path>
 <fill_image alpha="1" colorspace="DeviceRGB" transform="0 100 -50 0 400 300" width="8" height="4"/>
+<fill_image_mask transform=".5 0 -0 -100 335 516" colorspace="DeviceGray" color="0" width="1" height="1"/>
+<fill_image_mask transform="20 0 -0 -10 500 700" colorspace="DeviceRGB" color="0 0 1" width="1" height="1"/>
+<fill_image_mask transform="8 0 -0 -8 500 600" colorspace="DeviceGray" color="0" width="8" height="8"/>
 </page>
 </document>
 )";
@@ -214,13 +217,22 @@ void TestLayoutParts::traceGivesGlyphsRulesFillsAndImages()
     QVERIFY(style.bold && !style.italic);
     QCOMPARE(style.color, Rgb(0xff0000));
     // The stroke and the one-point box are rules; the grey box is a fill.
-    QCOMPARE(page.rules.size(), 2);
+    // A stencil of one pixel paints its box: a rule when thin (TeX's rules
+    // through some converters), else a fill; a larger stencil is neither.
+    QCOMPARE(page.rules.size(), 3);
     QVERIFY(page.rules[0].horizontal());
     QCOMPARE(page.rules[0].from.y(), 200.0);
     QCOMPARE(page.rules[1].width, 1.0);
-    QCOMPARE(page.fills.size(), 1);
+    QVERIFY(!page.rules[2].horizontal());
+    QVERIFY(qAbs(page.rules[2].from.x() - 335.25) < 0.01 && qAbs(page.rules[2].width - 0.5) < 0.01);
+    QVERIFY(qAbs(qMin(page.rules[2].from.y(), page.rules[2].to.y()) - 416) < 0.01);
+    QVERIFY(qAbs(qMax(page.rules[2].from.y(), page.rules[2].to.y()) - 516) < 0.01);
+    QCOMPARE(page.fills.size(), 2);
     QCOMPARE(page.fills[0].box, QRectF(50, 260, 100, 40));
     QCOMPARE(page.fills[0].color, Rgb(0x808080));
+    QVERIFY(qAbs(page.fills[1].box.left() - 500) < 0.01 && qAbs(page.fills[1].box.top() - 690) < 0.01);
+    QVERIFY(qAbs(page.fills[1].box.width() - 20) < 0.01 && qAbs(page.fills[1].box.height() - 10) < 0.01);
+    QCOMPARE(page.fills[1].color, Rgb(0x0000ff));
     // The image is turned a quarter clockwise: 100 wide and 50 high before turning.
     QCOMPARE(page.images.size(), 1);
     const ImagePlacement &image = page.images.first();
@@ -2160,6 +2172,17 @@ void TestLayoutParts::docxColumnsOpeningWithTablesBecomeCells()
     page.tables.first().ruled = true;
     const QString ruled = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
     QCOMPARE(ruled.count(QStringLiteral("w:hRule=\"atLeast\"")), 2); // ruled cells may wrap
+    // So does a band whose last column ends with a table (the second half
+    // of a contents): LibreOffice carries that table, and all after it, to
+    // the next page.
+    StructuredPage closing = pageWithColumns(2);
+    inner.rowEdges = {130, 150, 170};
+    closing.tables.append(inner);
+    closing.bands.first().columns[1].items.append({FlowItem::Kind::Table, 0});
+    const QString closed = QString::fromUtf8(DocxWriter::documentXml({closing}, kStyles, nullptr));
+    QCOMPARE(closed.count(QStringLiteral("<w:tbl>")), 2);
+    QVERIFY(!closed.contains(QStringLiteral("w:type=\"column\"")));
+    QVERIFY(closed.indexOf(QStringLiteral("Column 2")) < closed.lastIndexOf(QStringLiteral("<w:tbl>")));
 }
 
 void TestLayoutParts::docxSideBySideTablesKeepTheirOffset()
