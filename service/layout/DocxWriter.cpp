@@ -20,9 +20,10 @@ constexpr double kCarrierHeight = 1.0; // points: the paragraph that opens each 
 // height; beyond it lines would overlap.
 constexpr double kTightestPage = 0.8;
 // Points above a page's foot that its text must leave free: LibreOffice
-// moves a line that ends exactly at the foot, or a hair above it, to the
-// next page. Text set closer is given twice that.
-constexpr double kOverflowRoom = 0.5;
+// moves a line that ends at the foot, or a point above it, to the next page
+// (it sets a page's lines a little lower than their spacing adds up to).
+// Text set closer is given twice that.
+constexpr double kOverflowRoom = 1.5;
 constexpr double kMinLine = 1.0;
 constexpr double kTightestLine = 0.6; // of its height: a single line set closer to what follows keeps that much
 constexpr double kCellMargin = 1.5;

@@ -88,6 +88,7 @@ private slots:
     void docxStackedCellLinesKeepTheirPitch();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
+    void docxTextEndingNearThePageFootIsSetCloser();
     void docxWriteFailureLeavesNoFile();
 };
 
@@ -2108,10 +2109,10 @@ void TestLayoutParts::docxStrokedRulesStayLines()
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().lineWidth, 0.5);
     QCOMPARE(lines.first().box, QRectF(50, 200, 200, 0));
-    QCOMPARE(boxes.size(), 2); // the grey box and the filled rule
+    QCOMPARE(boxes.size(), 4); // the grey box, the filled rule, and the stencils' rule and box
     const QString xml = QString::fromUtf8(DocxWriter::documentXml(pages, document->styles, nullptr));
     QCOMPARE(xml.count(QStringLiteral("<a:ln w=\"6350\"><a:solidFill><a:srgbClr val=\"000000\"/>")), 1);
-    QCOMPARE(xml.count(QStringLiteral("<a:ln><a:noFill/></a:ln>")), 2);
+    QCOMPARE(xml.count(QStringLiteral("<a:ln><a:noFill/></a:ln>")), 4);
 }
 
 void TestLayoutParts::docxStackedSingleLinesKeepTheirPitch()
@@ -2245,25 +2246,54 @@ void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()
     // Liberation Serif's letters average 0.463 em.
     QTest::addColumn<QString>("sourceFont");
     QTest::addColumn<double>("letterWidth");
-    QTest::addColumn<int>("spacing"); // twentieths of a point added to each character; 0: none written
-    QTest::newRow("wider original: spread") << s("URWPalladioL-Roma") << 0.52 << 10;
-    QTest::newRow("narrower original: condensed") << s("Garamond") << 0.40 << -13;
-    QTest::newRow("close enough") << s("Garamond") << 0.47 << 0;
-    QTest::newRow("same metrics") << s("Times-Roman") << 0.40 << 0;
-    QTest::newRow("far wider original: held back") << s("Palatino") << 0.80 << 16;
+    QTest::addColumn<double>("condense"); // points the paragraph's squeezed spaces take from each character
+    QTest::addColumn<int>("spacing");     // twentieths of a point added to each character; 0: none written
+    QTest::newRow("wider original: spread") << s("URWPalladioL-Roma") << 0.52 << 0.0 << 10;
+    QTest::newRow("narrower original: condensed") << s("Garamond") << 0.40 << 0.0 << -13;
+    QTest::newRow("close enough") << s("Garamond") << 0.47 << 0.0 << 0;
+    QTest::newRow("same metrics") << s("Times-Roman") << 0.40 << 0.0 << 0;
+    QTest::newRow("far wider original: held back") << s("Palatino") << 0.80 << 0.0 << 16;
+    QTest::newRow("squeezed spaces") << s("Times-Roman") << 0.40 << 0.06 << -1;
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth()
 {
     QFETCH(QString, sourceFont);
     QFETCH(double, letterWidth);
+    QFETCH(double, condense);
     QFETCH(int, spacing);
     TextStyle style{sourceFont, QStringLiteral("Liberation Serif"), 10};
     style.letterWidth = letterWidth;
-    const QString xml = QString::fromUtf8(DocxWriter::documentXml({pageWithColumns(1)}, {style}, nullptr));
+    StructuredPage page = pageWithColumns(1);
+    page.paragraphs.first().condense = condense;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, {style}, nullptr));
     static const QRegularExpression letterSpacing(QStringLiteral("<w:spacing w:val=\"(-?\\d+)\""));
     const QRegularExpressionMatch match = letterSpacing.match(xml);
     QCOMPARE(match.hasMatch() ? match.captured(1).toInt() : 0, spacing);
+}
+
+void TestLayoutParts::docxTextEndingNearThePageFootIsSetCloser()
+{
+    // LibreOffice sets a page's lines a point or so lower than their spacing
+    // adds up to: text ending within a point and a half of the page's foot
+    // ran over (a manual's page number went to a page of its own), so such a
+    // page is set a little closer. The page's foot lies half the lowest
+    // text's distance from the paper's edge below it.
+    const auto lastBefore = [](double bottom) {
+        StructuredPage page = pageWithColumns(1);
+        page.paragraphs.append(paragraph(QStringLiteral("Page 1"), 0, bottom - 2.4));
+        page.bands.first().columns.first().items.append({FlowItem::Kind::Paragraph, 1});
+        page.bands.first().bottom = bottom;
+        const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
+        static const QRegularExpression before(QStringLiteral("w:before=\"(\\d+)\""));
+        int last = -1;
+        for (auto it = before.globalMatch(xml.left(xml.indexOf(QStringLiteral("Page 1")))); it.hasNext();)
+            last = it.next().captured(1).toInt();
+        return last;
+    };
+    const int roomy = lastBefore(790); // 10 points above the edge: a foot 5 points further down
+    QVERIFY(roomy > 0);
+    QVERIFY2(lastBefore(798) < roomy + 160 - 2, qPrintable(QString::number(lastBefore(798)))); // 2 above: closer
 }
 
 void TestLayoutParts::docxWriteFailureLeavesNoFile()
