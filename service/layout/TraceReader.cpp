@@ -906,8 +906,8 @@ void Parser::addBox(const QRectF &box, bool whole)
 }
 
 // A stencil of a single pixel paints its whole upright box in one colour:
-// some converters draw TeX's rules so. Larger stencils are pictures of
-// their own (a bitmap font's letters), left to the figures.
+// some converters draw TeX's rules so. Larger stencils (a bitmap font's
+// letters) stay unread.
 void Parser::addMaskBox()
 {
     const QXmlStreamAttributes attributes = mXml.attributes();
