@@ -24,6 +24,13 @@ struct Gutter {
     double end = 0;
 };
 
+// Whether a rule runs down the gutter for most of the extent's height.
+bool runsDown(const Divider &divider, const Gutter &gutter, const QRectF &extent)
+{
+    const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
+    return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
+}
+
 class Cutter {
 public:
     Cutter(const QList<Item> &items, const QList<Divider> &dividers);
@@ -167,10 +174,8 @@ QRectF Cutter::extentOf(const Ids &ids) const
 // Whether a rule runs down the gutter for most of the text's height.
 bool Cutter::ruleDown(const Gutter &gutter, const QRectF &extent) const
 {
-    return std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
-        const double covered = qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top());
-        return divider.x >= gutter.start && divider.x <= gutter.end && covered >= kRuledShare * extent.height();
-    });
+    return std::any_of(mDividers.cbegin(), mDividers.cend(),
+                       [&](const Divider &divider) { return runsDown(divider, gutter, extent); });
 }
 
 // Whether the columns of a group end above a slice: a rule ran down one of
@@ -182,9 +187,7 @@ bool Cutter::columnsEnd(const QList<Gutter> &cuts, const Ids &group, const Ids &
     const double top = extentOf(slice).top();
     return std::any_of(cuts.cbegin(), cuts.cend(), [&](const Gutter &gutter) {
         return std::any_of(mDividers.cbegin(), mDividers.cend(), [&](const Divider &divider) {
-            return divider.x >= gutter.start && divider.x <= gutter.end && divider.bottom < top &&
-                   qMin(divider.bottom, extent.bottom()) - qMax(divider.top, extent.top()) >=
-                       kRuledShare * extent.height();
+            return divider.bottom < top && runsDown(divider, gutter, extent);
         });
     });
 }
