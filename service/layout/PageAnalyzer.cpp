@@ -88,12 +88,12 @@ void Analysis::fillCells(Table &table, const QList<Word> &words) const
     }
 }
 
-// The words of one block, in reading order, as paragraphs and tables of aligned columns.
-// Whether a horizontal rule of its own runs between the lines above (down to
-// `bottom`) and the word and opens what follows: a table's top rule under its caption, a rule
-// under a heading. Text either side of it is never one paragraph or one
-// table. A rule with a like one a few lines above it (a table's rule under
-// its head row) is inside what that one opened.
+// Whether a horizontal rule of its own runs between the lines above (down
+// to `bottom`) and the word, and opens what follows: a table's top rule
+// under its caption, a rule under a heading. Text either side of it is
+// never one paragraph or one table. A rule with a like one a few lines
+// above it (a table's rule under its head row) is inside what that one
+// opened.
 bool Analysis::ruledApart(double bottom, const Word &below, const QSet<int> &usedRules) const
 {
     // A page drawn of many thousands of rules (a hostile one) is not searched line by line.
@@ -137,6 +137,7 @@ bool Analysis::framed(double from, double to, double y) const
     });
 }
 
+// The words of one block, in reading order, as paragraphs and tables of aligned columns.
 QList<FlowItem> Analysis::flow(const QList<Word> &words, double left, double right)
 {
     QList<FlowItem> items;
