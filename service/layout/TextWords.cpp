@@ -89,14 +89,23 @@ bool shiftedBeside(const Row &small, const Row &large)
 // interleave their letters if both joined it, even where the name above is
 // the shorter by far. An exponent over a subscript shares a letter's width at
 // most: one glyph alone covers nothing (a prime over a subscript's digit).
+// Glyphs sharing most of the small row's height stand beside it, not over
+// it, however far they are kerned under it (the raised A of LaTeX's logo).
 bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
 {
+    double top = glyphs[small.glyphs.first()].box.top();
+    double bottom = glyphs[small.glyphs.first()].box.bottom();
+    for (const int index : small.glyphs) {
+        top = qMin(top, glyphs[index].box.top());
+        bottom = qMax(bottom, glyphs[index].box.bottom());
+    }
     double from = small.right;
     double to = small.left;
     int over = 0;
     for (const int index : row.glyphs) {
         const QRectF &box = glyphs[index].box;
-        if (box.width() > 0 && box.right() > small.left && box.left() < small.right) {
+        const double shared = qMin(bottom, box.bottom()) - qMax(top, box.top());
+        if (box.width() > 0 && box.right() > small.left && box.left() < small.right && shared < 0.5 * (bottom - top)) {
             from = qMin(from, qMax(small.left, box.left()));
             to = qMax(to, qMin(small.right, box.right()));
             ++over;
@@ -431,7 +440,9 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             }
             const double gap = glyph.box.left() - lastRight;
             // A glyph far behind the last one was drawn over it (bold by
-            // overprinting, or text laid over text): it starts a word of its own.
+            // overprinting, or text laid over text): it starts a word of its
+            // own. Far is half an em of the larger letter, so that a small
+            // letter kerned under a large one (LaTeX's A) stays in its word.
             const bool apart = pitch > 0 ? glyph.box.center().x() - lastCentre > 1.5 * pitch
                                          : gap > (spread > 0 ? spread : wordGap(qMax(word.size, glyph.size)));
             // A space whose advance was taken back (kerning across it, as
@@ -439,8 +450,8 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             // touching: they stay one word, as a reader sees them.
             const bool spaceShown = spaced && gap >= kKernedSpace * glyph.size;
             spaced = false;
-            if (!word.text.isEmpty() &&
-                (spaceShown || apart || gap < -0.5 * glyph.size || leaderEdge(row, glyphs, g, word.text)))
+            if (!word.text.isEmpty() && (spaceShown || apart || gap < -0.5 * qMax(word.size, glyph.size) ||
+                                         leaderEdge(row, glyphs, g, word.text)))
                 finish();
             clusterStart = word.text.size();
             if (word.text.isEmpty())

@@ -220,12 +220,14 @@ void TestLayoutText::raisedFootnoteMarkJoinsItsRow()
 
 void TestLayoutText::shiftedGlyphsKeepTheirRise()
 {
-    // TeX's logo: a smaller A raised, then an E of the text's size lowered by
-    // a fifth of an em; a raised A opens the row, before the text's own baseline.
+    // TeX's logo: a smaller A raised and kerned under the L by over half its
+    // own em, then an E of the text's size lowered by a fifth of an em; a
+    // raised A opens the row, before the text's own baseline.
     QList<Glyph> glyphs = setText(QStringLiteral("The"), 72, 100);
     glyphs += setText(QStringLiteral("L"), 92, 100);
-    glyphs += setText(QStringLiteral("A"), 96, 97.8, 7);
-    glyphs += setText(QStringLiteral("T"), 99.5, 100);
+    glyphs += setText(QStringLiteral("A"), 93.4, 97.8, 7);
+    glyphs.last().box.setWidth(5.9);
+    glyphs += setText(QStringLiteral("T"), 97.8, 100);
     glyphs += setText(QStringLiteral("E"), 104, 102.15);
     glyphs += setText(QStringLiteral("X"), 108.5, 100);
     glyphs += setText(QStringLiteral("support"), 117, 100);
@@ -233,6 +235,17 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     QCOMPARE(texts(words), strings({"The", "LATEX", "support"}));
     QCOMPARE(words[1].baseline, 100.0);
     QCOMPARE(words[1].runs, (QList<TextWords::Run>{{0, 1, 0}, {0, 1, 2.2}, {0, 1, 0}, {0, 1, -2.2}, {0, 1, 0}}));
+    // The logo in a title, its A raised further than a quarter of the A's
+    // size: it gathers with the footnote mark after the title, and the L and
+    // T kerned under it on both sides stand beside it, not over it.
+    QList<Glyph> title = setText(QStringLiteral("L"), 100, 164, 17.28);
+    title += setText(QStringLiteral("A"), 102.42, 160.4, 12);
+    title.last().box.setWidth(10.1);
+    title += setText(QStringLiteral("T"), 109.9, 164, 17.28);
+    title += setText(QStringLiteral("E"), 115.66, 167.7, 17.28);
+    title += setText(QStringLiteral("X"), 122.1, 164, 17.28);
+    title += setText(QString(QChar(0x2217)), 130.8, 157.75, 12);
+    QCOMPARE(texts(TextWords::words(title)), QStringList{QStringLiteral("LATEX") + QChar(0x2217)});
     // Lines of two columns two points off each other's baselines gather into
     // one row, but each keeps its own baseline: neither is raised nor lowered.
     QList<Glyph> columns = setText(QStringLiteral("harbour"), 72, 177.1);
