@@ -64,10 +64,15 @@ const TexFamily kTexFamilies[] = {
 
 // URW names whose abbreviations fontconfig does not know. Nimbus Mono goes by
 // its current name: fontconfig's alias for the old one loses to any
-// monospaced family once a pattern asks for one.
+// monospaced family once a pattern asks for one. Vera's faces, and TeX's
+// copies of them named Bera, are DejaVu's Latin letters unchanged.
 const std::pair<const char *, const char *> kAliases[] = {
-    {"NimbusRomNo9L", "Nimbus Roman No9 L"}, {"NimbusSanL", "Nimbus Sans L"},  {"NimbusMonL", "Nimbus Mono PS"},
-    {"URWPalladioL", "URW Palladio L"},      {"URWBookmanL", "URW Bookman L"}, {"CenturySchL", "Century Schoolbook L"},
+    {"NimbusRomNo9L", "Nimbus Roman No9 L"}, {"NimbusSanL", "Nimbus Sans L"},
+    {"NimbusMonL", "Nimbus Mono PS"},        {"URWPalladioL", "URW Palladio L"},
+    {"URWBookmanL", "URW Bookman L"},        {"CenturySchL", "Century Schoolbook L"},
+    {"BeraSerif", "DejaVu Serif"},           {"BeraSans", "DejaVu Sans"},
+    {"BeraSansMono", "DejaVu Sans Mono"},    {"BitstreamVeraSerif", "DejaVu Serif"},
+    {"BitstreamVeraSans", "DejaVu Sans"},    {"BitstreamVeraSansMono", "DejaVu Sans Mono"},
 };
 
 // East Asian faces by the words of their names: their kind and language.

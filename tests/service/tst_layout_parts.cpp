@@ -421,6 +421,10 @@ void TestLayoutParts::fontNames_data()
                          << QString();
     QTest::newRow("URW bold") << s("NimbusSanL-Bold") << s("Nimbus Sans L") << true << false << false << QString();
     QTest::newRow("URW mono") << s("NimbusMonL-Regu") << s("Nimbus Mono PS") << false << false << true << QString();
+    QTest::newRow("TeX's Vera") << s("LPTTMX+BeraSerif-Roman") << s("DejaVu Serif") << false << false << false
+                                << QString();
+    QTest::newRow("Vera mono") << s("BitstreamVeraSansMono-Oblique") << s("DejaVu Sans Mono") << false << true << true
+                               << QString();
     QTest::newRow("Courier") << s("Courier") << s("Courier") << false << false << true << QString();
     QTest::newRow("Light is not bold") << s("SourceSansPro-Light") << s("SourceSansPro") << false << false << false
                                        << QString();
