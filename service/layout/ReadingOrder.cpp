@@ -18,6 +18,7 @@ using Ids = QList<int>;
 constexpr double kProseEms = 8;     // the least width of a typical row of prose, in its height
 constexpr double kRuledShare = 0.8; // of the text's height, that a rule runs down a gutter to part it
 constexpr double kWordGapEms = 0.7; // of a word's height, that a gap beside it must pass to part columns
+constexpr double kNotesShare = 0.8; // of the prose's word height, that notes in the margin beside it reach at most
 
 struct Gutter {
     double start = 0;
@@ -41,6 +42,8 @@ private:
     QList<Gutter> gutters(const Ids &ids) const;
     QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
     bool readsAsProse(const Ids &ids) const;
+    bool notesBeside(const QList<Ids> &columns, qsizetype at) const;
+    double wordHeight(const Ids &ids) const;
     QRectF extentOf(const Ids &ids) const;
     bool ruleDown(const Gutter &gutter, const QRectF &extent) const;
     bool columnsEnd(const QList<Gutter> &cuts, const Ids &group, const Ids &slice) const;
@@ -163,6 +166,31 @@ bool Cutter::readsAsProse(const Ids &ids) const
     return median(counts) >= 3 && median(widths) >= kProseEms;
 }
 
+// The median height of the words of `ids`; nothing where one is a block.
+double Cutter::wordHeight(const Ids &ids) const
+{
+    QList<double> heights;
+    for (const int id : ids) {
+        if (mItems[id].row < 0)
+            return 0;
+        heights.append(mItems[id].box.height());
+    }
+    return heights.isEmpty() ? 0 : median(heights);
+}
+
+// Whether the outer column at `at` holds notes in the margin beside prose:
+// its words are in smaller print than those of the prose next to it. The
+// prose then reads on, and the notes as a column of their own; read across,
+// each line of notes would break into a line of the prose.
+bool Cutter::notesBeside(const QList<Ids> &columns, qsizetype at) const
+{
+    if (columns.size() != 2)
+        return false;
+    const Ids &prose = columns[1 - at];
+    const double notes = wordHeight(columns[at]);
+    return notes > 0 && readsAsProse(prose) && notes <= kNotesShare * wordHeight(prose);
+}
+
 QRectF Cutter::extentOf(const Ids &ids) const
 {
     QRectF extent;
@@ -234,7 +262,7 @@ QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const
         // (the last one the gutter to its left), unless a rule keeps it.
         qsizetype remove = -1;
         for (qsizetype c = 0; c < columns.size() && remove < 0; ++c) {
-            if (readsAsProse(columns[c]))
+            if (readsAsProse(columns[c]) || notesBeside(columns, c))
                 continue;
             for (const qsizetype at : {c, c - 1}) {
                 if (remove < 0 && at >= 0 && at < cuts.size() && !kept[at])

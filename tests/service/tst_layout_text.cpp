@@ -57,6 +57,7 @@ private slots:
     void fullWidthHeadingAboveColumnsComesFirst();
     void tableLikeColumnsStayRows();
     void ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn();
+    void notesInTheMarginReadAsAColumnOfTheirOwn();
 };
 
 namespace {
@@ -1231,3 +1232,26 @@ void TestLayoutText::ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn()
 
 MIRELUNE_TEST_MAIN(TestLayoutText)
 #include "tst_layout_text.moc"
+
+void TestLayoutText::notesInTheMarginReadAsAColumnOfTheirOwn()
+{
+    // Prose of six rows of five words, and beside it in the margin labels one
+    // word a line, nine points apart: notes in smaller print on baselines of
+    // their own are a column, read after the prose; labels of the prose's own
+    // size on its rows (a résumé's dates) are read across with their rows.
+    for (const bool notes : {true, false}) {
+        QList<ReadingOrder::Item> items;
+        for (int row = 0; row < 6; ++row) {
+            for (int word = 0; word < 5; ++word)
+                items.append(item(144 + word * 58, 100 + row * 12, 55, row));
+        }
+        for (int line = 0; line < 3; ++line)
+            items.append(notes ? ReadingOrder::Item{QRectF(40, 103 + line * 8, 95, 6), 10 + line}
+                               : item(40, 100 + line * 12, 95, line));
+        const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
+        QCOMPARE(bands.size(), 1);
+        QCOMPARE(bands.first().columns.size(), notes ? 2 : 1);
+        if (notes)
+            QCOMPARE(bands.first().columns.first().leaves, (QList<QList<int>>{{30, 31, 32}}));
+    }
+}
