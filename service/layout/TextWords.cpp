@@ -89,8 +89,9 @@ bool shiftedBeside(const Row &small, const Row &large)
 // interleave their letters if both joined it, even where the name above is
 // the shorter by far. An exponent over a subscript shares a letter's width at
 // most: one glyph alone covers nothing (a prime over a subscript's digit).
-// Glyphs sharing most of the small row's height stand beside it, not over
-// it, however far they are kerned under it (the raised A of LaTeX's logo).
+// Letters of up to twice its size sharing most of the small row's height
+// stand beside it, not over it, however far they are kerned under it (the
+// raised A of LaTeX's logo); a huge letter behind a line (a watermark) does not.
 bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
 {
     double top = glyphs[small.glyphs.first()].box.top();
@@ -104,8 +105,9 @@ bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
     int over = 0;
     for (const int index : row.glyphs) {
         const QRectF &box = glyphs[index].box;
-        const double shared = qMin(bottom, box.bottom()) - qMax(top, box.top());
-        if (box.width() > 0 && box.right() > small.left && box.left() < small.right && shared < 0.5 * (bottom - top)) {
+        const bool beside = glyphs[index].size <= 2 * small.size &&
+                            qMin(bottom, box.bottom()) - qMax(top, box.top()) >= 0.5 * (bottom - top);
+        if (box.width() > 0 && box.right() > small.left && box.left() < small.right && !beside) {
             from = qMin(from, qMax(small.left, box.left()));
             to = qMax(to, qMin(small.right, box.right()));
             ++over;

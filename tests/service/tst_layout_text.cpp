@@ -247,6 +247,13 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     title += setText(QStringLiteral("X"), 122.1, 164, 17.28);
     title += setText(QString(QChar(0x2217)), 130.8, 157.75, 12);
     QCOMPARE(texts(TextWords::words(title)), QStringList{QStringLiteral("LATEX") + QChar(0x2217)});
+    // A line across huge letters behind it (a watermark) is no raised part of them.
+    QList<Glyph> watermarked = setText(QStringLiteral("Suspendisse vitae elit aliquam arcu neque"), 72, 400);
+    watermarked += setText(QStringLiteral("II"), 100, 420, 200);
+    QSet<int> watermarkRows;
+    for (const TextWords::Word &word : TextWords::words(watermarked))
+        watermarkRows.insert(word.row);
+    QCOMPARE(watermarkRows.size(), 2);
     // Lines of two columns two points off each other's baselines gather into
     // one row, but each keeps its own baseline: neither is raised nor lowered.
     QList<Glyph> columns = setText(QStringLiteral("harbour"), 72, 177.1);
