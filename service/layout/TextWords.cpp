@@ -262,15 +262,19 @@ bool insertTurnedContinuation(TextWords::Word &word, qsizetype clusterStart, con
 // of columns, some of them two or more and none near one and a half, that
 // column is returned and words part where a column is skipped; else 0.
 // Columns give a little to wide letters: a step counts within a quarter.
+// Leader dots are set at one pitch too, but of their own: they are left out.
 double pitchOf(const QList<int> &row, const QList<Glyph> &glyphs)
 {
+    const auto dot = [&](qsizetype at) {
+        return at >= 0 && at < row.size() && TextWords::isLeader(glyphs[row[at]].text);
+    };
     QList<double> steps;
     QList<double> gaps;
     double size = 0;
     const Glyph *previous = nullptr;
-    for (const int index : row) {
-        const Glyph &glyph = glyphs[index];
-        if (glyph.blank() || glyph.box.width() <= 0)
+    for (qsizetype at = 0; at < row.size(); ++at) {
+        const Glyph &glyph = glyphs[row[at]];
+        if (glyph.blank() || glyph.box.width() <= 0 || (dot(at) && (dot(at - 1) || dot(at + 1))))
             continue;
         if (previous) {
             steps.append(glyph.box.center().x() - previous->box.center().x());

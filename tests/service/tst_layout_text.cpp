@@ -405,6 +405,28 @@ void TestLayoutText::lettersSetInColumnsFormWords()
     running += setText(QStringLiteral("2"), 303.19, 95.9, 7);
     running += setText(QStringLiteral("2"), 366.64, 95.9, 7);
     QCOMPARE(texts(TextWords::words(running)).first(), QStringLiteral("Multiplication:"));
+    // Leader dots are set at one pitch, but they make no listing of the row:
+    // the words beside them keep their letters, a wide m beside an a too (a
+    // row of a key to plants).
+    const QList<std::pair<QChar, std::pair<double, double>>> key = {
+        {u'o', {237.43, 4.98}}, {u'f', {242.41, 3.05}}, {u't', {245.46, 3.88}}, {u'e', {249.34, 4.42}},
+        {u'n', {253.76, 5.54}}, {u't', {262.62, 3.88}}, {u'o', {266.49, 4.98}}, {u'2', {274.79, 4.98}},
+        {u'm', {283.09, 8.30}}, {u'm', {291.40, 8.30}}, {u'A', {438.34, 8.63}}, {u'.', {446.97, 3.06}},
+        {u'm', {454.64, 9.40}}, {u'a', {464.05, 5.89}}, {u'c', {469.93, 5.30}}, {u'r', {475.23, 5.00}},
+        {u'o', {479.66, 5.89}}, {u'p', {485.55, 5.89}}, {u'e', {490.85, 5.30}}, {u't', {496.15, 3.84}},
+        {u'a', {499.98, 5.89}}, {u'l', {505.87, 2.96}}, {u'u', {508.83, 6.19}}, {u'm', {515.01, 9.40}}};
+    QList<Glyph> led;
+    for (const auto &[c, place] : key) {
+        led += setText(QString(c), place.first, 100);
+        led.last().box.setWidth(place.second);
+    }
+    for (int dot = 0; dot < 28; ++dot) {
+        led += setText(QStringLiteral("."), 304.0 + 4.3835 * dot, 100);
+        led.last().box.setWidth(2.77);
+    }
+    QStringList ledWords = texts(TextWords::words(led));
+    ledWords.removeIf([](const QString &word) { return TextWords::isLeader(word); });
+    QCOMPARE(ledWords, strings({"often", "to", "2", "mm", "A.", "macropetalum"}));
 }
 
 void TestLayoutText::lettersSpreadWordByWordFormWords()
