@@ -3,6 +3,7 @@
 #include "layout/PageContent.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,7 @@ using Ids = QList<int>;
 constexpr double kProseEms = 8;     // the least width of a typical row of prose, in its height
 constexpr double kRuledShare = 0.8; // of the text's height, that a rule runs down a gutter to part it
 constexpr double kWordGapEms = 0.7; // of a word's height, that a gap beside it must pass to part columns
+constexpr int kNotedRows = 3;       // the least rows of prose that notes in the margin stand beside
 constexpr double kNotesShare = 0.8; // of the prose's word height, that notes in the margin beside it reach at most
 
 struct Gutter {
@@ -179,7 +181,8 @@ double Cutter::wordHeight(const Ids &ids) const
 }
 
 // Whether the outer column at `at` holds notes in the margin beside prose:
-// its words are in smaller print than those of the prose next to it. The
+// its words are in smaller print than those of the prose next to it, and
+// the prose runs for a few lines (not a page's header and a heading). The
 // prose then reads on, and the notes as a column of their own; read across,
 // each line of notes would break into a line of the prose.
 bool Cutter::notesBeside(const QList<Ids> &columns, qsizetype at) const
@@ -188,7 +191,10 @@ bool Cutter::notesBeside(const QList<Ids> &columns, qsizetype at) const
         return false;
     const Ids &prose = columns[1 - at];
     const double notes = wordHeight(columns[at]);
-    return notes > 0 && readsAsProse(prose) && notes <= kNotesShare * wordHeight(prose);
+    QSet<int> rows;
+    for (const int id : prose)
+        rows.insert(mItems[id].row);
+    return notes > 0 && rows.size() >= kNotedRows && readsAsProse(prose) && notes <= kNotesShare * wordHeight(prose);
 }
 
 QRectF Cutter::extentOf(const Ids &ids) const

@@ -1283,4 +1283,11 @@ void TestLayoutText::notesInTheMarginReadAsAColumnOfTheirOwn()
         if (notes)
             QCOMPARE(bands.first().columns.first().leaves, (QList<QList<int>>{{30, 31, 32}}));
     }
+    // A page's header over a larger heading: its page number is no note.
+    const QList<ReadingOrder::Item> header = {{QRectF(90, 50, 40, 11), 0},  {QRectF(133, 50, 10, 11), 0},
+                                              {QRectF(146, 50, 40, 11), 0}, {QRectF(516, 50, 5, 11), 0},
+                                              {QRectF(90, 80, 20, 14), 1},  {QRectF(114, 80, 60, 14), 1},
+                                              {QRectF(178, 80, 100, 14), 1}};
+    for (const ReadingOrder::Band &band : ReadingOrder::bands(header))
+        QCOMPARE(band.columns.size(), 1);
 }
