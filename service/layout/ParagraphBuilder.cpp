@@ -446,8 +446,10 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     // Lines that wrap must fit; so must every line of a paragraph whose breaks
     // are set, and a last line in the room the others give it: set tight, as
     // TeX sets its lines, it would wrap once more.
+    // So must a line on its own that reaches the column's right edge.
     QList<TextLines::Line> wrapped;
-    for (qsizetype l = 0; l + (setBreaks ? 0 : 1) < group.size(); ++l)
+    const bool full = group.size() == 1 && first.box.right() >= right - first.size;
+    for (qsizetype l = 0; l + (setBreaks || full ? 0 : 1) < group.size(); ++l)
         wrapped.append(lines[group[l]]);
     if (!setBreaks && group.size() > 1) {
         TextLines::Line last = lines[group.last()];
@@ -481,21 +483,25 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
 {
     double most = 0;
     for (const Line &line : lines) {
-        if (line.segments() > 1 || line.mono)
+        if (line.mono)
             continue;
+        // A line parted by tabs fits where its last part does, which runs
+        // up to the margin (a résumé's entry after its dates).
+        const QList<TextWords::Word> words = line.segmentWords(line.segments() - 1);
+        const double width = line.segmentBox(line.segments() - 1).width();
         double glyphs = 0;
         qsizetype characters = 0;
-        for (const TextWords::Word &word : line.words) {
+        for (const TextWords::Word &word : words) {
             glyphs += word.box.width();
             characters += word.text.size();
         }
-        const qsizetype gaps = line.words.size() - 1;
+        const qsizetype gaps = words.size() - 1;
         // Word sets sizes in half points: TeX's 9.96 and 10.95 become 10 and
         // 11, and a full justified line would no longer fit.
         // The size the text is drawn at, unrounded: a word of the line's own
         // size, not a footnote mark or an exponent that may open the line.
         double drawn = line.size;
-        for (const TextWords::Word &word : line.words) {
+        for (const TextWords::Word &word : words) {
             if (std::abs(word.size - line.size) < 0.05 * line.size) {
                 drawn = word.size;
                 break;
@@ -507,7 +513,7 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
         // larger size needs past it counts, and past half of it, as the writer
         // measures the room from the line height rather than the size.
         const double room = justified ? 0 : raggedRoom(line.size) / 2;
-        const double needed = (glyphs + double(gaps) * line.space) * scale - line.box.width() - room;
+        const double needed = (glyphs + double(gaps) * line.space) * scale - width - room;
         if (needed > 0 && characters + gaps > 0)
             most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
     }

@@ -846,6 +846,23 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
     const QList<Paragraph> loose = paragraphEndingWith(strings({"abcdef", "abcdef"}), 3);
     QCOMPARE(loose.size(), 1);
     QCOMPARE(loose.first().condense, 0.0);
+    // A line on its own after a label and a tab (a résumé's entry after its
+    // dates), squeezed up to the column's right edge, is condensed too; one
+    // ending short of the edge is not.
+    const auto entry = [](int words) {
+        QList<Glyph> text = setText(QStringLiteral("1593"), 72, 100);
+        double at = 112;
+        for (int w = 0; w < words; ++w) {
+            text += setText(QStringLiteral("abcdef"), at, 100);
+            at = text.last().box.right() + 2;
+        }
+        return ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(text), kStyles), 72, 340, {});
+    };
+    const QList<Paragraph> fullEntry = entry(7);
+    QCOMPARE(fullEntry.size(), 1);
+    QCOMPARE(fullEntry.first().tabStops.size(), 1);
+    QVERIFY2(fullEntry.first().condense > 0.01, qPrintable(QString::number(fullEntry.first().condense)));
+    QCOMPARE(entry(3).first().condense, 0.0);
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
