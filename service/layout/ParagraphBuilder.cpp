@@ -444,9 +444,9 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     if (!setBreaks)
         paragraph.firstIndent = paragraph.rightToLeft ? extentRight - first.box.right() : first.box.left() - bodyLeft;
     // Lines that wrap must fit; so must every line of a paragraph whose breaks
-    // are set, and a last line in the room the others give it: set tight, as
-    // TeX sets its lines, it would wrap once more.
-    // So must a line on its own that reaches the column's right edge.
+    // are set, a line on its own that reaches the column's right edge, and a
+    // last line in the room the others give it: set tight, as TeX sets its
+    // lines, it would wrap once more.
     QList<TextLines::Line> wrapped;
     const bool full = group.size() == 1 && first.box.right() >= right - first.size;
     for (qsizetype l = 0; l + (setBreaks || full ? 0 : 1) < group.size(); ++l)
