@@ -14,7 +14,9 @@ PACKAGES=(
   qpdf libqpdf-dev poppler-utils img2pdf
   # the service's PDF layout engine: MuPDF's drawing trace (run as a program, never linked), and
   # fonts with the metrics of the common PDF fonts, so that converted text wraps as it did
+  # (Computer Modern Unicode for TeX's Cyrillic and Greek, which Latin Modern lacks)
   mupdf-tools fontconfig fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-lmodern fonts-urw-base35
+  fonts-cmu
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
   # hyphenation patterns, so that documents hyphenated as their sources were break their lines alike
   hyphen-en-us

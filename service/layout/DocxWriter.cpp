@@ -187,8 +187,9 @@ private:
     // `condense`: twentieths of a point taken from each character's advance;
     // `rise`: points above the baseline.
     // `size`: points, where not the style's.
+    // `text`: the run's, whose letters may need another family than the style's.
     void runProperties(QXmlStreamWriter &xml, int style, bool tiny = false, int condense = 0, double rise = 0,
-                       const TextMarks &marks = {}, double size = 0);
+                       const TextMarks &marks = {}, double size = 0, const QString &text = QString());
     static void marksAfterSize(QXmlStreamWriter &xml, const TextStyle &style, const TextMarks &marks);
     void paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragraph, double before, double left,
                              double right);
@@ -419,7 +420,7 @@ void Writer::drawings(QXmlStreamWriter &xml, const StructuredPage &page, bool fr
 }
 
 void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int condense, double rise,
-                           const TextMarks &marks, double size)
+                           const TextMarks &marks, double size, const QString &text)
 {
     xml.writeStartElement(QStringLiteral("w:rPr"));
     if (tiny) {
@@ -432,8 +433,9 @@ void Writer::runProperties(QXmlStreamWriter &xml, int styleIndex, bool tiny, int
     const QString font = style.font.isEmpty() ? style.sourceFont : style.font;
     if (!font.isEmpty()) {
         xml.writeEmptyElement(QStringLiteral("w:rFonts"));
+        const QString family = FontNames::forText(font, text);
         for (const char *slot : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
-            xml.writeAttribute(QLatin1String(slot), font);
+            xml.writeAttribute(QLatin1String(slot), family);
     }
     // Hebrew and Arabic are complex script text, set by the *Cs properties.
     if (style.bold) {
@@ -639,7 +641,7 @@ void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const Te
     const bool prime =
         before && run.rise > before->rise && baseSize > mStyles.value(run.style).size && isPrimes(run.text);
     runProperties(xml, run.style, false, condensing(paragraph, run.style), prime ? before->rise : run.rise, run.marks,
-                  prime ? baseSize : 0);
+                  prime ? baseSize : 0, run.text);
     // Line ends of the source become line breaks, tabs tabs.
     const QStringList lines = run.text.split(QLatin1Char('\n'));
     for (qsizetype l = 0; l < lines.size(); ++l) {

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kBoldWeight = 180; // fontconfig's FC_WEIGHT_BOLD is 200, semibold 180
@@ -304,6 +306,22 @@ QString FontNames::standIn(const Face &face, const QString &matched)
                        "roboto|franklin|trebuchet|avenir|swiss|lucida|optima|gill"),
         QRegularExpression::CaseInsensitiveOption);
     return sans.match(face.family).hasMatch() ? QStringLiteral("Liberation Sans") : QStringLiteral("Liberation Serif");
+}
+
+QString FontNames::forText(const QString &family, const QString &text)
+{
+    // Latin Modern Math has Greek of its own.
+    const bool latinModern =
+        (family.startsWith(QLatin1String("Latin Modern ")) || family.startsWith(QLatin1String("LM "))) &&
+        !family.endsWith(QLatin1String("Math"));
+    const bool otherLetters = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.isLetter() && (c.script() == QChar::Script_Cyrillic || c.script() == QChar::Script_Greek);
+    });
+    if (!latinModern || !otherLetters)
+        return family;
+    if (family.contains(QLatin1String("Mono")))
+        return QStringLiteral("CMU Typewriter Text");
+    return family.contains(QLatin1String("Sans")) ? QStringLiteral("CMU Sans Serif") : QStringLiteral("CMU Serif");
 }
 
 QString FontNames::pattern(const Face &face)

@@ -39,6 +39,11 @@ public:
     // fallback for an unknown family gives way to the Liberation family of
     // the face's kind.
     static QString standIn(const Face &face, const QString &matched);
+    // The family to set `text` in: Latin Modern has no Cyrillic or Greek
+    // letters, and TeX's faces that draw them (cm-super's) are set in
+    // Computer Modern Unicode, which has Latin Modern's metrics and those
+    // letters; any other family as it is.
+    static QString forText(const QString &family, const QString &text);
 
     // The mean advance of a letter of English text and of a space, in em, of
     // the families that commonly stand in for PDF fonts; 0 for others.

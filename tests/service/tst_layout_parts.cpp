@@ -450,6 +450,15 @@ void TestLayoutParts::fontNames()
     QCOMPARE(FontNames::pattern(FontNames::describe(s("MS-Gothic"))), s("MS,sans-serif:lang=ja"));
     QCOMPARE(FontNames::pattern(FontNames::describe(s("SimHei,Bold"))), s("SimHei,sans-serif:bold:lang=zh-cn"));
     QCOMPARE(FontNames::pattern(FontNames::describe(s("CenturyGothic-Bold"))), s("CenturyGothic:bold"));
+    // Latin Modern has no Cyrillic or Greek: TeX's faces drawing them are
+    // set in Computer Modern Unicode, of the face's kind; other text and
+    // other families stay as they are.
+    QCOMPARE(FontNames::forText(s("LM Roman 10"), s("Песни 1")), s("CMU Serif"));
+    QCOMPARE(FontNames::forText(s("Latin Modern Sans"), s("ωμέγα")), s("CMU Sans Serif"));
+    QCOMPARE(FontNames::forText(s("LM Mono 10"), s("код")), s("CMU Typewriter Text"));
+    QCOMPARE(FontNames::forText(s("LM Roman 10"), s("Songs «1»")), s("LM Roman 10"));
+    QCOMPARE(FontNames::forText(s("Liberation Serif"), s("Песни")), s("Liberation Serif"));
+    QCOMPARE(FontNames::forText(s("Latin Modern Math"), s("αβ")), s("Latin Modern Math"));
 }
 
 void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
@@ -468,6 +477,17 @@ void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
     // The design size's family is Latin Modern: its metrics, its advances.
     QVERIFY(FontNames::sameMetrics(s("CMBX12"), s("LM Roman 12")));
     QCOMPARE(FontNames::spaceAdvance(s("LM Roman 12")), FontNames::spaceAdvance(s("Latin Modern Roman")));
+    // A run of Cyrillic in a Latin Modern face is written in Computer Modern Unicode.
+    StructuredPage page;
+    page.size = QSizeF(600, 800);
+    Paragraph songs = paragraph(s("Songs"), 0, 100);
+    songs.runs.append({s(" Песни"), 0});
+    page.paragraphs = {songs};
+    page.bands = {{90, 110, {{0, 600, {{FlowItem::Kind::Paragraph, 0}}}}}};
+    const QString xml =
+        QString::fromUtf8(DocxWriter::documentXml({page}, {{s("SFRM1000"), s("LM Roman 10"), 10}}, nullptr));
+    QVERIFY(xml.contains(s("w:ascii=\"LM Roman 10\"")));
+    QVERIFY(xml.contains(s("w:ascii=\"CMU Serif\"")));
 }
 
 void TestLayoutParts::standInForUnknownFamilies_data()
