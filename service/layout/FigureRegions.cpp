@@ -16,6 +16,7 @@ constexpr double kGap = 3;            // points between two shapes of one figure
 constexpr double kMinLength = 12;     // points: shorter figures are bullets and ornaments, left out as before
 constexpr double kMinWidth = 4;       // points: thinner ones are underlines and rules
 constexpr double kTouch = 1;          // points: a box or rule this near a figure is drawn with it
+constexpr double kAcross = 0.8;       // of a grid's width and height, that a drawing over it spans to make it one
 constexpr int kMaxPerPage = 150;      // the largest figures of a page (a slide of icons)
 constexpr int kMaxPerDocument = 1500; // figures made in all
 constexpr int kMaxRuns = 40;          // runs of pdftoppm or mutool for them
@@ -59,9 +60,11 @@ public:
 
     QList<QRectF> run()
     {
-        // A grid of rules with no text in it is a drawing, not a table to keep.
+        // A grid of rules with no text in it is a drawing, not a table to
+        // keep; so is one a slanted line or curve runs across (a placeholder
+        // picture: a box, its cross and diagonals, and a letter in it).
         for (const RuledTables::Found &found : RuledTables::find(mPage.rules, mPage.fills)) {
-            if (glyphsInside(mPage, found.table.box()) > 0)
+            if (glyphsInside(mPage, found.table.box()) > 0 && !drawnAcross(found.table.box()))
                 mTables.append(found.table);
         }
         QList<QRectF> kept;
@@ -79,6 +82,16 @@ public:
     }
 
 private:
+    // Whether a drawing spans most of the box both ways.
+    bool drawnAcross(const QRectF &box)
+    {
+        mBudget -= mPage.drawings.size();
+        return std::any_of(mPage.drawings.cbegin(), mPage.drawings.cend(), [&box](const QRectF &drawing) {
+            const QRectF shared = drawing.intersected(box);
+            return shared.width() >= kAcross * box.width() && shared.height() >= kAcross * box.height();
+        });
+    }
+
     // Unites boxes closer than `gap` until no two results are that close.
     QList<QRectF> gather(const QList<QRectF> &boxes, double gap)
     {

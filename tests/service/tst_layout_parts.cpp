@@ -789,6 +789,25 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     QCOMPARE(page.fills.size(), 1);  // the background stays
     QCOMPARE(page.rules.size(), 12); // so do the grids
     QCOMPARE(page.drawings.size(), 9);
+
+    // A grid with a letter in it and its diagonals drawn across it is a
+    // placeholder picture, not a table; a drawing over half of it leaves it
+    // a table.
+    SourcePage placeholder;
+    placeholder.size = QSizeF(600, 800);
+    for (const double at : {100.0, 150.0, 200.0}) {
+        placeholder.rules.append({QPointF(100, at), QPointF(300, at), 0.5, 0});
+        placeholder.rules.append({QPointF(at * 2 - 100, 100), QPointF(at * 2 - 100, 200), 0.5, 0});
+    }
+    glyph.text = QStringLiteral("A");
+    glyph.box = QRectF(185, 130, 30, 40);
+    placeholder.glyphs = {glyph};
+    placeholder.drawings = {QRectF(100, 100, 200, 50)};
+    QVERIFY(FigureRegions::find(placeholder).isEmpty());
+    placeholder.drawings = {QRectF(100, 100, 200, 100)};
+    const QList<QRectF> pictured = FigureRegions::find(placeholder);
+    QCOMPARE(pictured.size(), 1);
+    QVERIFY(pictured.first().contains(QRectF(100, 100, 200, 100)));
 }
 
 void TestLayoutParts::shadeColoursFromARendering()
