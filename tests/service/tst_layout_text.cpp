@@ -79,6 +79,19 @@ QList<Glyph> setText(const QString &text, double x, double baseline, double size
     return glyphs;
 }
 
+// Single letters on a baseline at 100, each at its left edge with its width,
+// as a row of a real page places them.
+using Placed = QList<std::pair<QChar, std::pair<double, double>>>;
+QList<Glyph> placedText(const Placed &letters)
+{
+    QList<Glyph> glyphs;
+    for (const auto &[c, place] : letters) {
+        glyphs += setText(QString(c), place.first, 100);
+        glyphs.last().box.setWidth(place.second);
+    }
+    return glyphs;
+}
+
 QStringList texts(const QList<TextWords::Word> &words)
 {
     QStringList result;
@@ -386,40 +399,30 @@ void TestLayoutText::lettersSetInColumnsFormWords()
     QCOMPARE(texts(TextWords::words(digits)), strings({"12", "345", "6789", "0", "42", "7"}));
     // Running text's letters touch, however much wider an M is than a u
     // (a row of a TeX manual: a word, then a formula).
-    const QList<std::pair<QChar, std::pair<double, double>>> row = {
-        {u'M', {154.10, 9.13}}, {u'u', {163.23, 5.53}}, {u'l', {168.77, 2.76}}, {u't', {171.54, 3.87}},
-        {u'i', {175.42, 2.76}}, {u'p', {178.19, 5.53}}, {u'l', {183.73, 2.76}}, {u'i', {186.50, 2.76}},
-        {u'c', {189.27, 4.42}}, {u'a', {193.69, 4.98}}, {u't', {198.67, 3.87}}, {u'i', {202.55, 2.76}},
-        {u'o', {205.32, 4.98}}, {u'n', {210.30, 5.53}}, {u':', {215.84, 2.76}}, {u'(', {223.03, 3.87}},
-        {u'x', {226.88, 5.69}}, {u'+', {234.79, 7.74}}, {u'1', {244.75, 4.98}}, {u')', {249.73, 3.87}},
-        {u'(', {253.61, 3.87}}, {u'x', {257.48, 5.69}}, {u'+', {265.39, 7.74}}, {u'1', {275.35, 4.98}},
-        {u')', {280.33, 3.87}}, {u'=', {286.98, 7.74}}, {u'x', {297.49, 5.69}}, {u'+', {309.87, 7.74}},
-        {u'2', {319.83, 4.98}}, {u'x', {324.81, 5.69}}, {u'+', {332.72, 7.74}}, {u'1', {342.68, 4.98}},
-        {u'=', {350.43, 7.74}}, {u'x', {360.95, 5.69}}, {u'+', {373.33, 7.74}}, {u'1', {383.29, 4.98}},
-        {u'.', {388.27, 2.76}}};
-    QList<Glyph> running;
-    for (const auto &[c, place] : row) {
-        running += setText(QString(c), place.first, 100);
-        running.last().box.setWidth(place.second);
-    }
+    const Placed row = {{u'M', {154.10, 9.13}}, {u'u', {163.23, 5.53}}, {u'l', {168.77, 2.76}}, {u't', {171.54, 3.87}},
+                        {u'i', {175.42, 2.76}}, {u'p', {178.19, 5.53}}, {u'l', {183.73, 2.76}}, {u'i', {186.50, 2.76}},
+                        {u'c', {189.27, 4.42}}, {u'a', {193.69, 4.98}}, {u't', {198.67, 3.87}}, {u'i', {202.55, 2.76}},
+                        {u'o', {205.32, 4.98}}, {u'n', {210.30, 5.53}}, {u':', {215.84, 2.76}}, {u'(', {223.03, 3.87}},
+                        {u'x', {226.88, 5.69}}, {u'+', {234.79, 7.74}}, {u'1', {244.75, 4.98}}, {u')', {249.73, 3.87}},
+                        {u'(', {253.61, 3.87}}, {u'x', {257.48, 5.69}}, {u'+', {265.39, 7.74}}, {u'1', {275.35, 4.98}},
+                        {u')', {280.33, 3.87}}, {u'=', {286.98, 7.74}}, {u'x', {297.49, 5.69}}, {u'+', {309.87, 7.74}},
+                        {u'2', {319.83, 4.98}}, {u'x', {324.81, 5.69}}, {u'+', {332.72, 7.74}}, {u'1', {342.68, 4.98}},
+                        {u'=', {350.43, 7.74}}, {u'x', {360.95, 5.69}}, {u'+', {373.33, 7.74}}, {u'1', {383.29, 4.98}},
+                        {u'.', {388.27, 2.76}}};
+    QList<Glyph> running = placedText(row);
     running += setText(QStringLiteral("2"), 303.19, 95.9, 7);
     running += setText(QStringLiteral("2"), 366.64, 95.9, 7);
     QCOMPARE(texts(TextWords::words(running)).first(), QStringLiteral("Multiplication:"));
     // Leader dots are set at one pitch, but they make no listing of the row:
     // the words beside them keep their letters, a wide m beside an a too (a
     // row of a key to plants).
-    const QList<std::pair<QChar, std::pair<double, double>>> key = {
-        {u'o', {237.43, 4.98}}, {u'f', {242.41, 3.05}}, {u't', {245.46, 3.88}}, {u'e', {249.34, 4.42}},
-        {u'n', {253.76, 5.54}}, {u't', {262.62, 3.88}}, {u'o', {266.49, 4.98}}, {u'2', {274.79, 4.98}},
-        {u'm', {283.09, 8.30}}, {u'm', {291.40, 8.30}}, {u'A', {438.34, 8.63}}, {u'.', {446.97, 3.06}},
-        {u'm', {454.64, 9.40}}, {u'a', {464.05, 5.89}}, {u'c', {469.93, 5.30}}, {u'r', {475.23, 5.00}},
-        {u'o', {479.66, 5.89}}, {u'p', {485.55, 5.89}}, {u'e', {490.85, 5.30}}, {u't', {496.15, 3.84}},
-        {u'a', {499.98, 5.89}}, {u'l', {505.87, 2.96}}, {u'u', {508.83, 6.19}}, {u'm', {515.01, 9.40}}};
-    QList<Glyph> led;
-    for (const auto &[c, place] : key) {
-        led += setText(QString(c), place.first, 100);
-        led.last().box.setWidth(place.second);
-    }
+    const Placed key = {{u'o', {237.43, 4.98}}, {u'f', {242.41, 3.05}}, {u't', {245.46, 3.88}}, {u'e', {249.34, 4.42}},
+                        {u'n', {253.76, 5.54}}, {u't', {262.62, 3.88}}, {u'o', {266.49, 4.98}}, {u'2', {274.79, 4.98}},
+                        {u'm', {283.09, 8.30}}, {u'm', {291.40, 8.30}}, {u'A', {438.34, 8.63}}, {u'.', {446.97, 3.06}},
+                        {u'm', {454.64, 9.40}}, {u'a', {464.05, 5.89}}, {u'c', {469.93, 5.30}}, {u'r', {475.23, 5.00}},
+                        {u'o', {479.66, 5.89}}, {u'p', {485.55, 5.89}}, {u'e', {490.85, 5.30}}, {u't', {496.15, 3.84}},
+                        {u'a', {499.98, 5.89}}, {u'l', {505.87, 2.96}}, {u'u', {508.83, 6.19}}, {u'm', {515.01, 9.40}}};
+    QList<Glyph> led = placedText(key);
     for (int dot = 0; dot < 28; ++dot) {
         led += setText(QStringLiteral("."), 304.0 + 4.3835 * dot, 100);
         led.last().box.setWidth(2.77);
