@@ -16,11 +16,13 @@ using Item = ReadingOrder::Item;
 using Divider = ReadingOrder::Divider;
 using Ids = QList<int>;
 
-constexpr double kProseEms = 8;     // the least width of a typical row of prose, in its height
-constexpr double kRuledShare = 0.8; // of the text's height, that a rule runs down a gutter to part it
-constexpr double kWordGapEms = 0.7; // of a word's height, that a gap beside it must pass to part columns
-constexpr int kNotedRows = 3;       // the least rows of prose that notes in the margin stand beside
-constexpr double kNotesShare = 0.8; // of the prose's word height, that notes in the margin beside it reach at most
+constexpr double kProseEms = 8;         // the least width of a typical row of prose, in its height
+constexpr double kRuledShare = 0.8;     // of the text's height, that a rule runs down a gutter to part it
+constexpr double kWordGapEms = 0.7;     // of a word's height, that a gap beside it must pass to part columns
+constexpr int kNotedRows = 3;           // the least rows of prose that notes in the margin stand beside
+constexpr double kNotesShare = 0.8;     // of the prose's word height, that notes in the margin beside it reach at most
+constexpr double kOwnNotesShare = 0.95; // the same, for notes on baselines of their own
+constexpr double kBaselineShare = 0.1;  // of a note's height, that its box's foot may stand off a line of prose's
 
 struct Gutter {
     double start = 0;
@@ -181,20 +183,29 @@ double Cutter::wordHeight(const Ids &ids) const
 }
 
 // Whether the outer column at `at` holds notes in the margin beside prose:
-// its words are in smaller print than those of the prose next to it, and
-// the prose runs for a few lines (not a page's header and a heading). The
-// prose then reads on, and the notes as a column of their own; read across,
-// each line of notes would break into a line of the prose.
+// its words are in smaller print than those of the prose next to it (a
+// little smaller will do where most lines of notes fall between the prose's
+// lines), and the prose runs for a few lines (not a page's header and a
+// heading). The prose then reads on, and the notes as a column of their own;
+// read across, each line of notes would break into a line of the prose.
 bool Cutter::notesBeside(const QList<Ids> &columns, qsizetype at) const
 {
     if (columns.size() != 2)
         return false;
     const Ids &prose = columns[1 - at];
-    const double notes = wordHeight(columns[at]);
     QSet<int> rows;
     for (const int id : prose)
         rows.insert(mItems[id].row);
-    return notes > 0 && rows.size() >= kNotedRows && readsAsProse(prose) && notes <= kNotesShare * wordHeight(prose);
+    const double tolerance = kBaselineShare * wordHeight(columns[at]);
+    const auto aligned = [&](int note) {
+        return std::any_of(prose.cbegin(), prose.cend(), [&](int id) {
+            return std::abs(mItems[id].box.bottom() - mItems[note].box.bottom()) <= tolerance;
+        });
+    };
+    const bool between = 2 * std::count_if(columns[at].cbegin(), columns[at].cend(), aligned) <= columns[at].size();
+    const double share = wordHeight(columns[at]) / qMax(1e-9, wordHeight(prose));
+    return share > 0 && rows.size() >= kNotedRows && readsAsProse(prose) &&
+           share <= (between ? kOwnNotesShare : kNotesShare);
 }
 
 QRectF Cutter::extentOf(const Ids &ids) const

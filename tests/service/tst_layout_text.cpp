@@ -1303,6 +1303,22 @@ void TestLayoutText::notesInTheMarginReadAsAColumnOfTheirOwn()
         if (notes)
             QCOMPARE(bands.first().columns.first().leaves, (QList<QList<int>>{{30, 31, 32}}));
     }
+    // Notes a size smaller than the prose (nine points beside ten) are a
+    // column where most of their lines fall between the prose's lines;
+    // standing on its lines (a résumé's dates) they are read across.
+    for (const bool between : {true, false}) {
+        QList<ReadingOrder::Item> items;
+        for (int row = 0; row < 6; ++row) {
+            for (int word = 0; word < 5; ++word)
+                items.append(item(144 + word * 58, 100 + row * 12, 55, row));
+        }
+        const QList<double> feet = between ? QList<double>{110, 127, 145} : QList<double>{110, 134, 158};
+        for (qsizetype line = 0; line < feet.size(); ++line)
+            items.append({QRectF(40, feet[line] - 9, 95, 9), int(feet[line] - 100) / 12});
+        const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
+        QCOMPARE(bands.size(), 1);
+        QCOMPARE(bands.first().columns.size(), between ? 2 : 1);
+    }
     // A page's header over a larger heading: its page number is no note.
     const QList<ReadingOrder::Item> header = {{QRectF(90, 50, 40, 11), 0},  {QRectF(133, 50, 10, 11), 0},
                                               {QRectF(146, 50, 40, 11), 0}, {QRectF(516, 50, 5, 11), 0},
