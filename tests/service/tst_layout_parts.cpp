@@ -2297,6 +2297,9 @@ void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth_data()
     QTest::newRow("same metrics") << s("Times-Roman") << 0.40 << 0.0 << 0;
     QTest::newRow("far wider original: held back") << s("Palatino") << 0.80 << 0.0 << 16;
     QTest::newRow("squeezed spaces") << s("Times-Roman") << 0.40 << 0.06 << -1;
+    // A line short by a point and a half over 90 letters: rounded to nothing, it wraps.
+    QTest::newRow("slightly squeezed spaces") << s("Times-Roman") << 0.40 << 0.016 << -1;
+    QTest::newRow("measuring's noise") << s("Times-Roman") << 0.40 << 0.005 << 0;
 }
 
 void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth()
