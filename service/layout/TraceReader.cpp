@@ -30,6 +30,8 @@ constexpr int kMaxIntersected = 2000;   // points of two nested clip outlines th
 constexpr double kMinStretch = 0.03;    // a letters' width off their size by less is left as it is
 constexpr double kLeastStretch = 0.33;  // the narrowest and widest a run may be scaled to
 constexpr double kMostStretch = 3;
+constexpr double kBowSlope = 0.1;   // the most an edge of a box drawn by hand leans off its axis
+constexpr double kBowedCover = 0.9; // of its bounding box, that a box drawn by hand covers at least
 
 QList<double> numbers(QStringView text)
 {
@@ -247,6 +249,24 @@ bool isBox(const QPainterPath &path)
     const QRectF bounds = path.boundingRect();
     return std::abs(std::abs(twiceArea) / 2 - bounds.width() * bounds.height()) <=
            kClipSlack * (bounds.width() + bounds.height());
+}
+
+// Whether a filled polygon is a box drawn by hand: every edge runs close to
+// an axis, and it covers nearly all of its bounding box (a highlighter's
+// mark, its long edges bowed by a point).
+bool bowedBox(const QList<QPointF> &points, const QRectF &box)
+{
+    double twiceArea = 0;
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const QPointF &a = points[i];
+        const QPointF &b = points[(i + 1) % points.size()];
+        const double dx = std::abs(b.x() - a.x());
+        const double dy = std::abs(b.y() - a.y());
+        if (qMin(dx, dy) > kBowSlope * qMax(dx, dy))
+            return false;
+        twiceArea += a.x() * b.y() - b.x() * a.y();
+    }
+    return points.size() >= 4 && std::abs(twiceArea) / 2 >= kBowedCover * box.width() * box.height();
 }
 
 // Whether a clip's outline hides a visible share of what it clips within its
@@ -875,7 +895,7 @@ void Parser::finishPath()
                 (std::abs(p.y() - box.top()) < kStraight || std::abs(p.y() - box.bottom()) < kStraight);
             isBox = straight && onEdge;
         }
-        if (!isBox) {
+        if (!isBox && !bowedBox(points, box)) {
             addDrawing(box);
             continue;
         }

@@ -48,6 +48,7 @@ private slots:
     void traceMeasuresFontsByTheirLatinLetters();
     void traceGivesShadingsTheBoxOfTheirClip();
     void traceKeepsTheBoxesOfOtherShapes();
+    void traceReadsABoxDrawnByHandAsABox();
     void figuresGatherShapesAroundText();
     void shadeColoursFromARendering();
     void pixmapHeaderIsChecked();
@@ -723,6 +724,30 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
     QVERIFY2(qAbs(turned.left() - 42.2) < 0.01 && qAbs(turned.top() - 45) < 0.01 && qAbs(turned.width() - 10) < 0.01 &&
                  qAbs(turned.height() - 5) < 0.01,
              qPrintable(QDebug::toString(turned)));
+}
+
+void TestLayoutParts::traceReadsABoxDrawnByHandAsABox()
+{
+    // A highlighter's mark behind a word: its long edges bow by nearly a
+    // point. It is a box, as the words' shading needs; a trapezoid and an L
+    // stay drawings.
+    const QByteArray trace =
+        "<document><page mediabox=\"0 0 600 800\">" +
+        tracedPath(
+            "fill_path", "color=\"1 0 0\" alpha=\".25\"",
+            {{248.35, 633.05}, {248.35, 644.0}, {263.28, 643.19}, {277.22, 644.0}, {277.22, 633.05}, {262.42, 632.2}},
+            true) +
+        tracedPath("fill_path", "color=\"0\"", {{100, 100}, {140, 100}, {135, 120}, {105, 120}}, true) +
+        tracedPath("fill_path", "color=\"0\"", {{200, 100}, {240, 100}, {240, 110}, {220, 110}, {220, 120}, {200, 120}},
+                   true) +
+        "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const SourcePage &page = document->pages.first();
+    QCOMPARE(page.fills.size(), 1);
+    QCOMPARE(page.fills.first().box.toRect(), QRect(248, 632, 29, 12));
+    QCOMPARE(page.drawings.size(), 2);
 }
 
 void TestLayoutParts::figuresGatherShapesAroundText()
