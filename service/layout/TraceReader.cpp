@@ -173,6 +173,29 @@ QString fromGlyphName(QString name)
     return kNames.value(name);
 }
 
+// The character of a figure or letter that a font draws in another style
+// and maps to the private use area ("oneoldstyle" is U+F731, "Asmall"
+// U+F761): its plain character, lower case for a small capital. Empty for
+// other names.
+QString fromVariantName(const QString &name)
+{
+    static const QRegularExpression variant(
+        QStringLiteral("^([A-Za-z]|zero|one|two|three|four|five|six|seven|eight|nine)(oldstyle|small|\\..+)$"));
+    static const QStringList kDigits = {QStringLiteral("zero"),  QStringLiteral("one"),   QStringLiteral("two"),
+                                        QStringLiteral("three"), QStringLiteral("four"),  QStringLiteral("five"),
+                                        QStringLiteral("six"),   QStringLiteral("seven"), QStringLiteral("eight"),
+                                        QStringLiteral("nine")};
+    const QRegularExpressionMatch match = variant.match(name);
+    if (!match.hasMatch())
+        return {};
+    const QString base = match.captured(1);
+    const qsizetype digit = kDigits.indexOf(base);
+    if (digit >= 0)
+        return QString::number(digit);
+    const bool small = match.captured(2) == QLatin1String("small") || match.captured(2) == QLatin1String(".sc");
+    return small ? base.toLower() : base;
+}
+
 // How far below its origin, in ems, the baseline of the text around a sized
 // glyph of TeX's extension font lies. Those glyphs hang from their origin and
 // TeX centres them on the maths axis, a quarter em above the baseline; read
@@ -666,6 +689,10 @@ void Parser::addGlyph()
     if (mFont.contains(QLatin1String("Dingbats"))) {
         const QString dingbat = fromDingbatName(name);
         text = dingbat.isEmpty() ? text : dingbat;
+    }
+    if (text.size() == 1 && text[0].unicode() >= 0xE000 && text[0].unicode() <= 0xF8FF) {
+        const QString plain = fromVariantName(name);
+        text = plain.isEmpty() ? text : plain;
     }
     double drop = 0;
     if (text == QStringLiteral("\uFFFD")) {

@@ -545,6 +545,20 @@ void TestLayoutParts::traceRestoresCharactersOfTheirNames()
     const std::optional<SourceDocument> marked = readTrace(dingbats, &error);
     QVERIFY2(marked, qPrintable(error));
     QCOMPARE(glyphTexts(*marked), (QStringList{s("\u2714"), s("\u2464"), s("\u2770"), s("x")}));
+    // Old-style figures and small capitals that a font maps to the private
+    // use area are their plain characters: a contents' "1" had read as a
+    // symbol font's bullet. A private character of another name stays.
+    const QByteArray variants = "<document><page mediabox=\"0 0 100 100\">"
+                                "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\">"
+                                "<span font=\"ABCDEF+SFBX1000\" trm=\"10 0 0 10\">"
+                                "<g unicode=\"&#xF731;\" glyph=\"oneoldstyle\" x=\"1\" y=\"50\" adv=\".5\"/>"
+                                "<g unicode=\"&#xF761;\" glyph=\"Asmall\" x=\"11\" y=\"50\" adv=\".5\"/>"
+                                "<g unicode=\"&#xE123;\" glyph=\"seven.onum\" x=\"21\" y=\"50\" adv=\".5\"/>"
+                                "<g unicode=\"&#xF0B7;\" glyph=\"uniF0B7\" x=\"31\" y=\"50\" adv=\".5\"/>"
+                                "</span></fill_text></page></document>";
+    const std::optional<SourceDocument> plain = readTrace(variants, &error);
+    QVERIFY2(plain, qPrintable(error));
+    QCOMPARE(glyphTexts(*plain), (QStringList{s("1"), s("a"), s("7"), s("\uF0B7")}));
 }
 
 void TestLayoutParts::traceMeasuresFontsByTheirLatinLetters()
