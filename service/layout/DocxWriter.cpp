@@ -639,14 +639,27 @@ void Writer::hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const
 
 void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run, const TextRun *before)
 {
+    // A kern after the run is the spacing of its last letter alone.
+    const qsizetype last = run.text.size() > 1 && run.text.back().isLowSurrogate() ? 2 : 1;
+    if (run.kern != 0 && run.text.size() > last) {
+        TextRun head = run;
+        head.text.chop(last);
+        head.kern = 0;
+        textRun(xml, paragraph, head, before);
+        TextRun tail = run;
+        tail.text = run.text.right(last);
+        textRun(xml, paragraph, tail, before);
+        return;
+    }
     xml.writeStartElement(QStringLiteral("w:r"));
     // TeX sets a prime as a small raised glyph; Unicode's prime is drawn
     // raised already, so it takes the size and place of the letter it marks.
     const double baseSize = before ? mStyles.value(before->style).size : 0;
     const bool prime =
         before && run.rise > before->rise && baseSize > mStyles.value(run.style).size && isPrimes(run.text);
-    runProperties(xml, run.style, false, condensing(paragraph, run.style), prime ? before->rise : run.rise, run.marks,
-                  prime ? baseSize : 0, run.text);
+    const int kern = int(std::lround(-run.kern * 20));
+    runProperties(xml, run.style, false, condensing(paragraph, run.style) + kern, prime ? before->rise : run.rise,
+                  run.marks, prime ? baseSize : 0, run.text);
     // Line ends of the source become line breaks, tabs tabs.
     const QStringList lines = run.text.split(QLatin1Char('\n'));
     for (qsizetype l = 0; l < lines.size(); ++l) {

@@ -26,6 +26,7 @@ struct TextRun {
     double rise = 0; // points above the line's baseline (a superscript), below if negative
     int link = -1;   // index into StructuredPage::links
     TextMarks marks{};
+    double kern = 0; // points added after its last character (negative: the next run starts back)
 
     bool operator==(const TextRun &other) const = default;
 };

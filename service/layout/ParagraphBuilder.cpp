@@ -279,8 +279,9 @@ public:
             for (const TextRun &run : std::as_const(mLine))
                 runOf.insert(runOf.size(), run.text.size(), &run);
             for (qsizetype i = 0; i < logical.text.size(); ++i) {
-                const TextRun *run = runOf.at(logical.sources.at(i));
-                append(mParagraph.runs, logical.text.mid(i, 1), *run);
+                TextRun like = *runOf.at(logical.sources.at(i));
+                like.kern = 0; // it was between letters as drawn, not as typed
+                append(mParagraph.runs, logical.text.mid(i, 1), like);
             }
         }
         mLine.clear();
@@ -292,20 +293,22 @@ private:
         qsizetype offset = 0;
         for (const TextWords::Run &run : word.runs) {
             const QString text = (offset == 0 ? lead : QString()) + word.text.mid(offset, run.length);
-            append(mLine, text, TextRun{{}, run.style, run.rise, word.link, word.marks});
+            append(mLine, text, TextRun{{}, run.style, run.rise, word.link, word.marks, run.kern});
             offset += run.length;
         }
         mLastWord = word.text;
     }
 
-    // Adds text set as `like` is.
+    // Adds text set as `like` is; a kern stays after the letter it follows.
     static void append(QList<TextRun> &runs, const QString &text, const TextRun &like)
     {
         if (!runs.isEmpty() && runs.last().style == like.style && runs.last().rise == like.rise &&
-            runs.last().link == like.link && runs.last().marks == like.marks)
+            runs.last().link == like.link && runs.last().marks == like.marks && runs.last().kern == 0) {
             runs.last().text += text;
-        else
-            runs.append({text, like.style, like.rise, like.link, like.marks});
+            runs.last().kern = like.kern;
+        } else {
+            runs.append({text, like.style, like.rise, like.link, like.marks, like.kern});
+        }
     }
 
     Paragraph &mParagraph;

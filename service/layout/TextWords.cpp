@@ -24,6 +24,7 @@ constexpr double kMixedSizes = 1.5; // a size over this times another's is of ot
 constexpr int kMinPitchedSteps = 8;
 // The least gap, in em, that a space glyph leaves between the letters around it.
 constexpr double kKernedSpace = 0.05;
+constexpr double kLeastKern = 0.05; // ems a run's next one must start back to keep a kern
 // Ems of the smaller letter beside a gap that set two parts of a row apart
 // like columns: a narrow gutter (one em of the text) beside a larger heading
 // still parts them, and a wide word space parting one line does no harm, as
@@ -227,7 +228,10 @@ QList<double> partBaselines(const QList<int> &row, const Row &whole, const QList
     return baselines;
 }
 
-void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
+// Adds a glyph to a word. `gap` is its distance from the word's last glyph:
+// a kern between runs (TeX's logo kerns its small A under the L) is kept on
+// the run before, as a writer cannot kern across runs of its own accord.
+void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline, double gap = 0)
 {
     word.text += glyph.text;
     word.box = word.box.isNull() ? glyph.box : word.box.united(glyph.box);
@@ -237,8 +241,11 @@ void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline)
     const double rise = std::abs(shift) >= 0.1 * glyph.size ? std::round(shift * 10) / 10 : 0;
     if (!word.runs.isEmpty() && word.runs.last().style == glyph.style && word.runs.last().rise == rise)
         word.runs.last().length += int(glyph.text.size());
-    else
+    else {
+        if (!word.runs.isEmpty() && gap < -kLeastKern * glyph.size)
+            word.runs.last().kern = std::round(gap * 100) / 100;
         word.runs.append({glyph.style, int(glyph.text.size()), rise});
+    }
 }
 
 // Puts a ligature's further letter before its first one where they are of a
@@ -462,7 +469,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             clusterStart = word.text.size();
             if (word.text.isEmpty())
                 wordBaseline = baseline;
-            appendGlyph(word, glyph, baseline);
+            appendGlyph(word, glyph, baseline, word.text.isEmpty() ? 0 : gap);
             lastCentre = glyph.box.center().x();
             lastRight = qMax(lastRight, glyph.box.right());
             if (word.text.size() == glyph.text.size())

@@ -89,6 +89,7 @@ private slots:
     void docxStackedCellLinesKeepTheirPitch();
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
+    void docxKernFollowsItsLetterOnly();
     void docxTextEndingNearThePageFootIsSetCloser();
     void docxWriteFailureLeavesNoFile();
 };
@@ -2355,6 +2356,26 @@ void TestLayoutParts::docxLetterSpacingMatchesTheSourceWidth()
     static const QRegularExpression letterSpacing(QStringLiteral("<w:spacing w:val=\"(-?\\d+)\""));
     const QRegularExpressionMatch match = letterSpacing.match(xml);
     QCOMPARE(match.hasMatch() ? match.captured(1).toInt() : 0, spacing);
+}
+
+void TestLayoutParts::docxKernFollowsItsLetterOnly()
+{
+    // A kern before the next run (TeX's logo kerns its A under the L) is the
+    // spacing of the run's last letter alone, added to the paragraph's own
+    // squeeze; the letters before it keep the squeeze only.
+    StructuredPage page = pageWithColumns(1);
+    Paragraph &paragraph = page.paragraphs.first();
+    paragraph.condense = 0.06;
+    paragraph.runs = {{QStringLiteral("a L"), 0, 0, -1, {}, -3.6}, {QStringLiteral("A"), 0, 2.2}};
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, {kStyles.first()}, nullptr));
+    static const QRegularExpression spacing(QStringLiteral("<w:spacing w:val=\"(-?\\d+)\"/>"));
+    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
+    QStringList spaced;
+    for (const QString &run : xml.split(QStringLiteral("<w:r>")).mid(1)) {
+        if (const QRegularExpressionMatch letters = text.match(run); letters.hasMatch())
+            spaced << letters.captured(1) + QLatin1Char('=') + spacing.match(run).captured(1);
+    }
+    QCOMPARE(spaced, (QStringList{s("a =-1"), s("L=-73"), s("A=-1")}));
 }
 
 void TestLayoutParts::docxTextEndingNearThePageFootIsSetCloser()

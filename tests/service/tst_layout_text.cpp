@@ -236,19 +236,30 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
 {
     // TeX's logo: a smaller A raised and kerned under the L by over half its
     // own em, then an E of the text's size lowered by a fifth of an em; a
-    // raised A opens the row, before the text's own baseline.
+    // raised A opens the row, before the text's own baseline. Each run keeps
+    // the kern to the next; the E's own gap to the T is none.
     QList<Glyph> glyphs = setText(QStringLiteral("The"), 72, 100);
     glyphs += setText(QStringLiteral("L"), 92, 100);
     glyphs += setText(QStringLiteral("A"), 93.4, 97.8, 7);
     glyphs.last().box.setWidth(5.9);
     glyphs += setText(QStringLiteral("T"), 97.8, 100);
     glyphs += setText(QStringLiteral("E"), 104, 102.15);
-    glyphs += setText(QStringLiteral("X"), 108.5, 100);
+    glyphs += setText(QStringLiteral("X"), 107.75, 100);
     glyphs += setText(QStringLiteral("support"), 117, 100);
     const QList<TextWords::Word> words = TextWords::words(glyphs);
     QCOMPARE(texts(words), strings({"The", "LATEX", "support"}));
     QCOMPARE(words[1].baseline, 100.0);
-    QCOMPARE(words[1].runs, (QList<TextWords::Run>{{0, 1, 0}, {0, 1, 2.2}, {0, 1, 0}, {0, 1, -2.2}, {0, 1, 0}}));
+    QCOMPARE(words[1].runs,
+             (QList<TextWords::Run>{{0, 1, 0, -3.6}, {0, 1, 2.2, -1.5}, {0, 1, 0}, {0, 1, -2.2, -1.25}, {0, 1, 0}}));
+    // In the paragraph, the kern stays after its letter: the run up to the L
+    // ends there, and the X runs on into the text after it.
+    const QList<Paragraph> logo = ParagraphBuilder::paragraphs(TextLines::lines(words, kStyles), 72, 540, {});
+    QCOMPARE(logo.size(), 1);
+    QCOMPARE(logo.first().runs.size(), 5);
+    QCOMPARE(logo.first().runs.first().text, QStringLiteral("The L"));
+    QCOMPARE(logo.first().runs.first().kern, -3.6);
+    QCOMPARE(logo.first().runs.last().text, QStringLiteral("X support"));
+    QCOMPARE(logo.first().runs.last().kern, 0.0);
     // The logo in a title, its A raised further than a quarter of the A's
     // size: it gathers with the footnote mark after the title, and the L and
     // T kerned under it on both sides stand beside it, not over it.
