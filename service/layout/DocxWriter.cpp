@@ -182,6 +182,7 @@ private:
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
     QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
+    QList<TextRun> spacedAsText(QList<TextRun> runs) const;
     void textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const TextRun &run, const TextRun *before);
     void hyperlinkStart(QXmlStreamWriter &xml, const PageLink &link) const;
     int condensing(const Paragraph &paragraph, int style) const;
@@ -604,13 +605,30 @@ int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
     return twentieths == 0 && paragraph.condense * 20 >= kLeastSqueeze ? 1 : twentieths;
 }
 
+// A space between code in a monospaced face and text goes with the text:
+// TeX spaced it as the text around, and a monospaced space, half as wide
+// again, widened every line with code in it until its last word wrapped.
+QList<TextRun> Writer::spacedAsText(QList<TextRun> runs) const
+{
+    for (qsizetype i = 0; i + 1 < runs.size(); ++i) {
+        TextRun &code = runs[i];
+        if (code.text.size() > 1 && code.text.endsWith(QLatin1Char(' ')) && mStyles.value(code.style).mono &&
+            !mStyles.value(runs[i + 1].style).mono) {
+            code.text.chop(1);
+            runs[i + 1].text.prepend(QLatin1Char(' '));
+        }
+    }
+    return runs;
+}
+
 // Runs in a link of the page are wrapped in a hyperlink to its address or its page.
 void Writer::runs(QXmlStreamWriter &xml, const Paragraph &paragraph)
 {
     const QList<PageLink> &links = mPages[mPageIndex].links;
     int open = -1;
     const TextRun *before = nullptr;
-    for (const TextRun &run : paragraph.runs) {
+    const QList<TextRun> written = paragraph.keepSpaces ? paragraph.runs : spacedAsText(paragraph.runs);
+    for (const TextRun &run : written) {
         if (run.link != open) {
             if (open >= 0)
                 xml.writeEndElement();

@@ -90,6 +90,7 @@ private slots:
     void docxLetterSpacingMatchesTheSourceWidth_data();
     void docxLetterSpacingMatchesTheSourceWidth();
     void docxKernFollowsItsLetterOnly();
+    void docxSpaceAfterCodeIsTheText();
     void docxTextEndingNearThePageFootIsSetCloser();
     void docxWriteFailureLeavesNoFile();
 };
@@ -2376,6 +2377,23 @@ void TestLayoutParts::docxKernFollowsItsLetterOnly()
             spaced << letters.captured(1) + QLatin1Char('=') + spacing.match(run).captured(1);
     }
     QCOMPARE(spaced, (QStringList{s("a =-1"), s("L=-73"), s("A=-1")}));
+}
+
+void TestLayoutParts::docxSpaceAfterCodeIsTheText()
+{
+    // A space between code and text is set in the text's face: a
+    // monospaced space is half as wide again. Within code it stays.
+    StructuredPage page = pageWithColumns(1);
+    page.paragraphs.first().runs = {
+        {QStringLiteral("see "), 0}, {QStringLiteral("make test "), 1}, {QStringLiteral("first"), 0}};
+    TextStyle code{QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), 10};
+    code.mono = true;
+    const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, {kStyles.first(), code}, nullptr));
+    static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
+    QStringList texts;
+    for (QRegularExpressionMatchIterator it = text.globalMatch(xml); it.hasNext();)
+        texts << it.next().captured(1);
+    QCOMPARE(texts, (QStringList{s("see "), s("make test"), s(" first")}));
 }
 
 void TestLayoutParts::docxTextEndingNearThePageFootIsSetCloser()
