@@ -12,6 +12,10 @@ namespace {
 
 using Line = TextLines::Line;
 
+constexpr double kSameEdge = 0.1;  // of a line's size, that lines ending this close end at one edge
+constexpr int kJustifiedLines = 3; // the least lines that make an edge the text is justified to
+constexpr int kOverfullShare = 5;  // lines at the edge for each line past it that is overfull
+
 double typicalPitch(const QList<Line> &lines)
 {
     QList<double> pitches;
@@ -45,6 +49,33 @@ bool displayed(const QList<QRectF> &lines, double left, double right)
         return line.left() - left > 0.1 * width && right - line.right() > 0.1 * width &&
                std::abs(line.center().x() - lines.first().center().x()) < centreTolerance(width);
     });
+}
+
+// The edge a block's lines are justified to, where a line or two stick out
+// past it (an overfull line: a long file name TeX could not break).
+// Measured against that line, every other line seemed to end early and
+// began a paragraph of its own. `right` where no edge holds most lines.
+double justifiedEdge(const QList<Line> &lines, double right)
+{
+    qsizetype most = 0;
+    double edge = right;
+    for (const Line &line : lines) {
+        qsizetype count = 0;
+        double reach = line.box.right();
+        for (const Line &other : lines) {
+            if (std::abs(other.box.right() - line.box.right()) < kSameEdge * line.size) {
+                ++count;
+                reach = qMax(reach, other.box.right());
+            }
+        }
+        if (count > most) {
+            most = count;
+            edge = reach;
+        }
+    }
+    const auto beyond = std::count_if(lines.cbegin(), lines.cend(),
+                                      [edge](const Line &line) { return line.box.right() > edge + 0.5 * line.size; });
+    return most >= kJustifiedLines && beyond * kOverfullShare <= most ? edge : right;
 }
 
 // A block set flush right: most of its lines end at its right edge and few
@@ -123,6 +154,7 @@ public:
             mTextLeft = qMin(mTextLeft, line.box.left());
             mTextRight = qMax(mTextRight, line.box.right());
         }
+        mTextRight = justifiedEdge(lines, mTextRight);
         mFlushRight = flushRight(lines, mTextLeft, mTextRight);
         // The measure of flush-right text is its own longest line's: a line
         // elsewhere in the block (a credit at the left margin) is no part of it.

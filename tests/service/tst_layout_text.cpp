@@ -716,6 +716,21 @@ void TestLayoutText::fullLinesJoinIntoOneParagraph()
     QCOMPARE(paragraphs.first().lineCount, 3);
     QCOMPARE(paragraphs.first().lineHeight, 12.0);
     QCOMPARE(paragraphs.first().firstBaseline, 100.0);
+    // A line of a later paragraph sticks out three ems past the edge the
+    // others are justified to (a file name TeX could not break): the lines
+    // before it still reach the text's edge.
+    const QList<Paragraph> overfull =
+        ParagraphBuilder::paragraphs(linesOf({{QStringLiteral("aaaa bbbb cccc dddd"), 100},
+                                              {QStringLiteral("ab cccccc dddd eeee"), 112},
+                                              {QStringLiteral("ab cccccc dddd eeee"), 124},
+                                              {QStringLiteral("ab cccccc dddd eeee"), 136},
+                                              {QStringLiteral("ab cccccc dddd eeee"), 148},
+                                              {QStringLiteral("ab ff"), 160},
+                                              {QStringLiteral("gggg hhhh iiii jjjjjjjjjj"), 172},
+                                              {QStringLiteral("kk"), 184}}),
+                                     72, 167, {});
+    QCOMPARE(overfull.size(), 2);
+    QCOMPARE(overfull.first().lineCount, 6);
 }
 
 void TestLayoutText::shortLineEndsTheParagraph()
