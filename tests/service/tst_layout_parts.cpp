@@ -179,6 +179,18 @@ QStringList glyphTexts(const SourceDocument &document)
     return texts;
 }
 
+// The texts of the glyphs of `spans`, drawn as one text on a page of the
+// drawing trace; the reader's error where it fails.
+QStringList tracedTexts(const QByteArray &spans)
+{
+    QString error;
+    const std::optional<SourceDocument> document =
+        readTrace("<document><page mediabox=\"0 0 100 100\"><fill_text color=\"0\" transform=\"1 0 0 -1 0 100\">" +
+                      spans + "</fill_text></page></document>",
+                  &error);
+    return document ? glyphTexts(*document) : QStringList{error};
+}
+
 // A path of the drawing trace through `points`, closed where asked:
 // `kind` is "fill_path" or "stroke_path", `paint` its colour and any
 // other attributes (linewidth, alpha, dash).
@@ -521,46 +533,30 @@ void TestLayoutParts::traceRestoresCharactersOfTheirNames()
     // The renderer writes U+1D44F (mathematical italic b) as U+D44F, a Hangul
     // syllable; the glyph's name says which it was. A Hangul syllable of any
     // other name stays what it is.
-    const QByteArray trace = "<document><page mediabox=\"0 0 100 100\">"
-                             "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\"><span font=\"CambriaMath\" "
-                             "trm=\"10 0 0 10\">"
-                             "<g unicode=\"\xed\x91\x8f\" glyph=\"u1D44F\" x=\"1\" y=\"50\" adv=\".5\"/>"
-                             "<g unicode=\"\xed\x91\x8f\" glyph=\"uniD44F\" x=\"6\" y=\"50\" adv=\".5\"/>"
-                             "<g unicode=\"x\" glyph=\"u1D465\" x=\"11\" y=\"50\" adv=\".5\"/>"
-                             "</span></fill_text></page></document>";
-    QString error;
-    const std::optional<SourceDocument> document = readTrace(trace, &error);
-    QVERIFY2(document, qPrintable(error));
-    QCOMPARE(glyphTexts(*document), (QStringList{s("\U0001D44F"), s("\uD44F"), s("x")}));
+    QCOMPARE(tracedTexts("<span font=\"CambriaMath\" trm=\"10 0 0 10\">"
+                         "<g unicode=\"\xed\x91\x8f\" glyph=\"u1D44F\" x=\"1\" y=\"50\" adv=\".5\"/>"
+                         "<g unicode=\"\xed\x91\x8f\" glyph=\"uniD44F\" x=\"6\" y=\"50\" adv=\".5\"/>"
+                         "<g unicode=\"x\" glyph=\"u1D465\" x=\"11\" y=\"50\" adv=\".5\"/></span>"),
+             (QStringList{s("\U0001D44F"), s("\uD44F"), s("x")}));
     // A Zapf Dingbats glyph comes as its name's number; the name says which
     // it is (a form's check box, a circled number). Other fonts' glyphs of
     // such names keep their characters.
-    const QByteArray dingbats = "<document><page mediabox=\"0 0 100 100\">"
-                                "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\">"
-                                "<span font=\"ABCDEF+ZapfDingbats\" trm=\"10 0 0 10\">"
-                                "<g unicode=\"&#x14;\" glyph=\"a20\" x=\"1\" y=\"50\" adv=\".8\"/>"
-                                "<g unicode=\"&#x7C;\" glyph=\"a124\" x=\"11\" y=\"50\" adv=\".8\"/>"
-                                "<g unicode=\"&#xCE;\" glyph=\"a206\" x=\"21\" y=\"50\" adv=\".8\"/>"
-                                "</span><span font=\"Helvetica\" trm=\"10 0 0 10\">"
-                                "<g unicode=\"x\" glyph=\"a20\" x=\"31\" y=\"50\" adv=\".5\"/>"
-                                "</span></fill_text></page></document>";
-    const std::optional<SourceDocument> marked = readTrace(dingbats, &error);
-    QVERIFY2(marked, qPrintable(error));
-    QCOMPARE(glyphTexts(*marked), (QStringList{s("\u2714"), s("\u2464"), s("\u2770"), s("x")}));
+    QCOMPARE(tracedTexts("<span font=\"ABCDEF+ZapfDingbats\" trm=\"10 0 0 10\">"
+                         "<g unicode=\"&#x14;\" glyph=\"a20\" x=\"1\" y=\"50\" adv=\".8\"/>"
+                         "<g unicode=\"&#x7C;\" glyph=\"a124\" x=\"11\" y=\"50\" adv=\".8\"/>"
+                         "<g unicode=\"&#xCE;\" glyph=\"a206\" x=\"21\" y=\"50\" adv=\".8\"/>"
+                         "</span><span font=\"Helvetica\" trm=\"10 0 0 10\">"
+                         "<g unicode=\"x\" glyph=\"a20\" x=\"31\" y=\"50\" adv=\".5\"/></span>"),
+             (QStringList{s("\u2714"), s("\u2464"), s("\u2770"), s("x")}));
     // Old-style figures and small capitals that a font maps to the private
     // use area are their plain characters: a contents' "1" had read as a
     // symbol font's bullet. A private character of another name stays.
-    const QByteArray variants = "<document><page mediabox=\"0 0 100 100\">"
-                                "<fill_text color=\"0\" transform=\"1 0 0 -1 0 100\">"
-                                "<span font=\"ABCDEF+SFBX1000\" trm=\"10 0 0 10\">"
-                                "<g unicode=\"&#xF731;\" glyph=\"oneoldstyle\" x=\"1\" y=\"50\" adv=\".5\"/>"
-                                "<g unicode=\"&#xF761;\" glyph=\"Asmall\" x=\"11\" y=\"50\" adv=\".5\"/>"
-                                "<g unicode=\"&#xE123;\" glyph=\"seven.onum\" x=\"21\" y=\"50\" adv=\".5\"/>"
-                                "<g unicode=\"&#xF0B7;\" glyph=\"uniF0B7\" x=\"31\" y=\"50\" adv=\".5\"/>"
-                                "</span></fill_text></page></document>";
-    const std::optional<SourceDocument> plain = readTrace(variants, &error);
-    QVERIFY2(plain, qPrintable(error));
-    QCOMPARE(glyphTexts(*plain), (QStringList{s("1"), s("a"), s("7"), s("\uF0B7")}));
+    QCOMPARE(tracedTexts("<span font=\"ABCDEF+SFBX1000\" trm=\"10 0 0 10\">"
+                         "<g unicode=\"&#xF731;\" glyph=\"oneoldstyle\" x=\"1\" y=\"50\" adv=\".5\"/>"
+                         "<g unicode=\"&#xF761;\" glyph=\"Asmall\" x=\"11\" y=\"50\" adv=\".5\"/>"
+                         "<g unicode=\"&#xE123;\" glyph=\"seven.onum\" x=\"21\" y=\"50\" adv=\".5\"/>"
+                         "<g unicode=\"&#xF0B7;\" glyph=\"uniF0B7\" x=\"31\" y=\"50\" adv=\".5\"/></span>"),
+             (QStringList{s("1"), s("a"), s("7"), s("\uF0B7")}));
 }
 
 void TestLayoutParts::traceMeasuresFontsByTheirLatinLetters()
