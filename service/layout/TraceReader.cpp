@@ -363,6 +363,7 @@ private:
     void pathPoint(bool move);
     void curvePoints();
     void addDrawing(const QRectF &box);
+    bool clipRule(Rule &rule) const;
     bool overColour(const QRectF &box) const;
     static int quarterTurn(const QPointF &along);
     static QRectF turnedBox(const Matrix &full, const QPointF &origin, double advance);
@@ -893,7 +894,7 @@ void Parser::finishPath()
                     continue;
                 }
                 Rule rule{a, b, mLineWidth, mColour, true, mHairline, -1, mAlpha, mDash};
-                if (a != b && mLineWidth > 0 && (!nearlyWhite(mColour) || overColour(rule.box()))) {
+                if (a != b && mLineWidth > 0 && clipRule(rule) && (!nearlyWhite(mColour) || overColour(rule.box()))) {
                     rule.order = mPaintOrder++;
                     mPage->rules.append(rule);
                 }
@@ -939,17 +940,44 @@ void Parser::addBox(const QRectF &box, bool whole)
         hideCoveredGlyphs(box);
     if (box.isEmpty() || (nearlyWhite(mColour) && !overColour(box)))
         return;
-    if (box.height() <= kThinBox && box.width() > 2 * box.height()) {
-        const double y = box.center().y();
-        mPage->rules.append({QPointF(box.left(), y), QPointF(box.right(), y), box.height(), mColour, false, false,
+    const QRectF shown = mClips.isEmpty() ? box : box.intersected(mClips.last());
+    if (shown.isEmpty())
+        return;
+    if (shown.height() <= kThinBox && shown.width() > 2 * shown.height()) {
+        const double y = shown.center().y();
+        mPage->rules.append({QPointF(shown.left(), y), QPointF(shown.right(), y), shown.height(), mColour, false, false,
                              mPaintOrder++, mAlpha});
-    } else if (box.width() <= kThinBox && box.height() > 2 * box.width()) {
-        const double x = box.center().x();
-        mPage->rules.append({QPointF(x, box.top()), QPointF(x, box.bottom()), box.width(), mColour, false, false,
+    } else if (shown.width() <= kThinBox && shown.height() > 2 * shown.width()) {
+        const double x = shown.center().x();
+        mPage->rules.append({QPointF(x, shown.top()), QPointF(x, shown.bottom()), shown.width(), mColour, false, false,
                              mPaintOrder++, mAlpha});
     } else {
-        mPage->fills.append({box, mColour, mPaintOrder++, mAlpha});
+        mPage->fills.append({shown, mColour, mPaintOrder++, mAlpha});
     }
+}
+
+// Cuts a straight stroke to the clip in force; false when none of it shows.
+// A plot's outline runs on past its frame, cut there by the clip, and would
+// otherwise join the grid of the plot beside it into one table.
+bool Parser::clipRule(Rule &rule) const
+{
+    if (mClips.isEmpty())
+        return true;
+    const QRectF &clip = mClips.last();
+    const double half = rule.width / 2;
+    const bool horizontal = rule.horizontal();
+    const double at = horizontal ? rule.from.y() : rule.from.x();
+    if (at < (horizontal ? clip.top() : clip.left()) - half || at > (horizontal ? clip.bottom() : clip.right()) + half)
+        return false;
+    const double low = horizontal ? clip.left() : clip.top();
+    const double high = horizontal ? clip.right() : clip.bottom();
+    double &from = horizontal ? rule.from.rx() : rule.from.ry();
+    double &to = horizontal ? rule.to.rx() : rule.to.ry();
+    if (qMax(from, to) < low || qMin(from, to) > high)
+        return false;
+    from = std::clamp(from, low, high);
+    to = std::clamp(to, low, high);
+    return from != to;
 }
 
 // A stencil of a single pixel paints its whole upright box in one colour:

@@ -49,6 +49,7 @@ private slots:
     void traceGivesShadingsTheBoxOfTheirClip();
     void traceKeepsTheBoxesOfOtherShapes();
     void traceReadsABoxDrawnByHandAsABox();
+    void traceCutsRulesAndBoxesToTheirClip();
     void figuresGatherShapesAroundText();
     void shadeColoursFromARendering();
     void pixmapHeaderIsChecked();
@@ -664,6 +665,34 @@ void TestLayoutParts::traceGivesShadingsTheBoxOfTheirClip()
     QCOMPARE(page.shades[1].box, QRectF(0, 0, 200, 100));
     QCOMPARE(page.fills.size(), 1);
     QCOMPARE(page.fills.first().box.toRect(), QRect(15, 15, 20, 15));
+}
+
+void TestLayoutParts::traceCutsRulesAndBoxesToTheirClip()
+{
+    // A plot clipped to its frame (100..200): its outline's foot runs on to
+    // 300, under the next plot's grid. Only what the clip shows is kept; a
+    // line wholly outside it is not drawn at all, and once the clip is
+    // popped a line keeps its length.
+    const QByteArray line = "color=\"0\" linewidth=\"1\"";
+    const QByteArray trace = "<document><page mediabox=\"0 0 400 400\">"
+                             "<clip_path winding=\"nonzero\" transform=\"1 0 0 1 0 0\"><moveto x=\"100\" y=\"100\"/>"
+                             "<lineto x=\"200\" y=\"100\"/><lineto x=\"200\" y=\"200\"/><lineto x=\"100\" y=\"200\"/>"
+                             "<closepath/></clip_path>" +
+                             tracedPath("stroke_path", line, {{100, 150}, {300, 150}}, false) +
+                             tracedPath("stroke_path", line, {{250, 120}, {250, 180}}, false) +
+                             tracedPath("stroke_path", line, {{150, 50}, {150, 300}}, false) +
+                             tracedBox(QRectF(150, 120, 110, 40), "color=\"0 0 1\"") + "<pop_clip/>" +
+                             tracedPath("stroke_path", line, {{100, 300}, {300, 300}}, false) + "</page></document>";
+    QString error;
+    const std::optional<SourceDocument> document = readTrace(trace, &error);
+    QVERIFY2(document, qPrintable(error));
+    const SourcePage &page = document->pages.first();
+    QCOMPARE(page.rules.size(), 3);
+    QCOMPARE(QLineF(page.rules[0].from, page.rules[0].to).toLine(), QLine(100, 150, 200, 150));
+    QCOMPARE(QLineF(page.rules[1].from, page.rules[1].to).toLine(), QLine(150, 100, 150, 200));
+    QCOMPARE(QLineF(page.rules[2].from, page.rules[2].to).toLine(), QLine(100, 300, 300, 300));
+    QCOMPARE(page.fills.size(), 1);
+    QCOMPARE(page.fills.first().box.toRect(), QRect(150, 120, 50, 40));
 }
 
 void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
