@@ -438,8 +438,11 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             }
             // The same letter drawn again a hair to the side is fake bold or a
             // shadow; without advance it spells out a ligature ("ffi": f, f, i).
-            if (previous && previous->text == glyph.text && glyph.box.width() > 0 &&
-                qAbs(previous->box.left() - glyph.box.left()) < 0.2 * glyph.size)
+            // A hair is also less than half the letter: text squeezed sideways
+            // (a chart scaled to fit) sets "ff" closer than a fifth of its size.
+            const double shift = previous ? qAbs(previous->box.left() - glyph.box.left()) : 0;
+            if (previous && previous->text == glyph.text && glyph.box.width() > 0 && shift < 0.2 * glyph.size &&
+                shift < 0.5 * previous->box.width())
                 continue;
             previous = &glyph;
             // A glyph without advance at the same place continues a ligature ("fi" gives "f", then "i").
