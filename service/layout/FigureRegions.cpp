@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -185,6 +187,27 @@ std::pair<QRectF, QRect> pixelGrid(const QRectF &region)
     return {QRectF(left / scale, top / scale, pixels.width() / scale, pixels.height() / scale), pixels};
 }
 
+// The pixels of the page a figure that keeps its upright text as text takes
+// from the rendering with text: its turned labels (a chart's axis title),
+// less any upright glyph, which would otherwise show twice.
+QRegion turnedLabels(const SourcePage &page, const QRectF &region)
+{
+    QRegion labels;
+    for (const QRectF &box : page.turnedText) {
+        if (region.intersects(box))
+            labels += pixelGrid(box).second;
+    }
+    if (labels.isEmpty())
+        return labels;
+    const QRect bounds = labels.boundingRect();
+    for (const Glyph &glyph : page.glyphs) {
+        const QRect pixels = pixelGrid(glyph.box).second;
+        if (region.intersects(glyph.box) && pixels.intersects(bounds))
+            labels -= pixels;
+    }
+    return labels;
+}
+
 } // namespace
 
 bool FigureRegions::renderableWithoutText(const QSizeF &page)
@@ -230,11 +253,15 @@ public:
     // Whether the next figure of this kind needs a run of a tool.
     bool needsRun(bool withoutText) const { return withoutText ? mTextless.isNull() : !mWholePage || mWhole.isNull(); }
 
+    // Whether showing turned text in a figure without text needs a run of a tool.
+    bool needsWholeRun() const { return mWhole.isNull(); }
+
     // The picture of `pixels` written to `file`; false when it could not be made.
-    bool render(const QRect &pixels, bool withoutText, const QString &file)
+    // `turned` (pixels of the page) shows as drawn in a picture without text.
+    bool render(const QRect &pixels, bool withoutText, const QString &file, const QRegion &turned)
     {
         if (withoutText)
-            return cropTextless(pixels, file);
+            return cropTextless(pixels, file, turned);
         return mWholePage ? cropWhole(pixels, file) : cropWithText(pixels, file);
     }
 
@@ -245,22 +272,25 @@ private:
         return !inside.isEmpty() && page.copy(inside).save(file, "PNG");
     }
 
-    bool cropWhole(const QRect &pixels, const QString &file)
+    // The whole page rendered with its text, once.
+    bool renderWhole()
     {
-        if (mWhole.isNull()) {
-            QString error;
-            const QString base = mFolder + QStringLiteral("/page%1-whole").arg(mPage);
-            if (!mTools.run(QStringLiteral("pdftoppm"),
-                            {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"), QString::number(mPage),
-                             QStringLiteral("-l"), QString::number(mPage), QStringLiteral("-png"),
-                             QStringLiteral("-singlefile"), mPdf, base},
-                            &error) ||
-                !mWhole.load(base + QStringLiteral(".png")))
-                return false;
-            QFile::remove(base + QStringLiteral(".png"));
-        }
-        return crop(mWhole, pixels, file);
+        if (!mWhole.isNull())
+            return true;
+        QString error;
+        const QString base = mFolder + QStringLiteral("/page%1-whole").arg(mPage);
+        if (!mTools.run(QStringLiteral("pdftoppm"),
+                        {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"), QString::number(mPage),
+                         QStringLiteral("-l"), QString::number(mPage), QStringLiteral("-png"),
+                         QStringLiteral("-singlefile"), mPdf, base},
+                        &error) ||
+            !mWhole.load(base + QStringLiteral(".png")))
+            return false;
+        QFile::remove(base + QStringLiteral(".png"));
+        return true;
     }
+
+    bool cropWhole(const QRect &pixels, const QString &file) { return renderWhole() && crop(mWhole, pixels, file); }
 
     bool cropWithText(const QRect &pixels, const QString &file)
     {
@@ -277,7 +307,7 @@ private:
                QFileInfo(file).isFile();
     }
 
-    bool cropTextless(const QRect &pixels, const QString &file)
+    bool cropTextless(const QRect &pixels, const QString &file, const QRegion &turned)
     {
         if (mTextless.isNull()) {
             QString error;
@@ -293,7 +323,19 @@ private:
                 return false;
             QFile::remove(whole);
         }
-        return crop(mTextless, pixels, file);
+        if (turned.isEmpty())
+            return crop(mTextless, pixels, file);
+        const QRect inside = pixels.intersected(mTextless.rect());
+        if (inside.isEmpty() || !renderWhole())
+            return false;
+        // The turned labels come from the rendering with text: the upright
+        // text stays text in front of the picture, the turned cannot.
+        QImage picture = mTextless.copy(inside).convertToFormat(QImage::Format_RGB32);
+        QPainter painter(&picture);
+        painter.setClipRegion(turned.translated(-inside.topLeft()));
+        painter.drawImage(QPoint(0, 0), mWhole, inside);
+        painter.end();
+        return picture.save(file, "PNG");
     }
 
     ToolRunner &mTools;
@@ -333,8 +375,15 @@ void FigureRegions::render(ToolRunner &tools, const QString &pdf, const QString 
                     continue;
                 ++runs;
             }
+            QRegion turned = withText ? turnedLabels(page, regions[r]) : QRegion();
+            if (!turned.isEmpty() && figures.needsWholeRun()) {
+                if (runs < kMaxRuns)
+                    ++runs;
+                else
+                    turned = QRegion();
+            }
             QDir().mkpath(folder);
-            if (!figures.render(pixels, withText, file))
+            if (!figures.render(pixels, withText, file, turned))
                 return; // the rest keep their pages as they were; a cancelled job stops here
             ImagePlacement figure;
             figure.box = box;

@@ -719,8 +719,11 @@ void Parser::addGlyph()
         ++mPage->glyphsByTurn[turn];
     if (turn != 0) {
         // Turned text stays out of the flow; a figure may still show it.
-        if (!mInvisible)
-            addDrawing(turnedBox(full, at, advance));
+        if (!mInvisible) {
+            const QRectF box = turnedBox(full, at, advance);
+            addDrawing(box);
+            mPage->turnedText.append(box);
+        }
         return;
     }
     const double width = advance * along.x();

@@ -60,6 +60,15 @@ LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, doubl
     return *this;
 }
 
+LayoutPdf &LayoutPdf::upwardText(double x, double baseline, const QString &text, double size)
+{
+    if (mContents.isEmpty())
+        newPage();
+    mContents.last() += "BT /F1 " + number(size) + " Tf 0 1 -1 0 " + number(x) + ' ' + number(pdfY(baseline)) + " Tm " +
+                        pdfString(text) + " Tj ET\n";
+    return *this;
+}
+
 LayoutPdf &LayoutPdf::invisibleText(double x, double baseline, const QString &text, double size)
 {
     if (mContents.isEmpty())

@@ -23,6 +23,8 @@ public:
     // scaled across by `stretch` (the PDF's horizontal scaling).
     LayoutPdf &text(double x, double baseline, const QString &text, double size = 10, Font font = Font::Regular,
                     double stretch = 1);
+    // Text reading upwards from (x, baseline), as a chart's axis title.
+    LayoutPdf &upwardText(double x, double baseline, const QString &text, double size = 10);
     // Text drawn invisibly (render mode 3), as a recogniser lays its words over a scan.
     LayoutPdf &invisibleText(double x, double baseline, const QString &text, double size = 10);
     LayoutPdf &line(double x1, double y1, double x2, double y2, double width = 0.5);
