@@ -402,6 +402,12 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     paragraph.numbered = !paragraph.listItem && opensNumbered(first);
     if (paragraph.numbered)
         paragraph.tabStops.append({first.words[1].box.left(), false, false});
+    // A number or bullet opening the first line is set apart by a tab; in code
+    // only one in another face than the code (a listing's line number), whose
+    // spaces, of the number's width, would misplace the code.
+    const bool tabAfterOpener =
+        (paragraph.listItem || paragraph.numbered) &&
+        (!paragraph.keepSpaces || first.words[0].runs.value(0).style != first.words[1].runs.value(0).style);
     for (qsizetype l = 0; l < group.size(); ++l) {
         const Line &line = lines[group[l]];
         for (int s = 0; s < line.segments(); ++s) {
@@ -420,10 +426,10 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
             for (qsizetype w = 0; w < words.size(); ++w) {
                 if (l > 0 && s == 0 && w == 0 && assembler.joinBroken(words[w]))
                     continue;
-                if (w > 0 && paragraph.keepSpaces)
-                    assembler.separate(spaces[w - 1]);
-                else if (w == 1 && l == 0 && s == 0 && (paragraph.listItem || paragraph.numbered))
+                if (w == 1 && l == 0 && s == 0 && tabAfterOpener)
                     assembler.separate(QStringLiteral("\t"));
+                else if (w > 0 && paragraph.keepSpaces)
+                    assembler.separate(spaces[w - 1]);
                 else if (w == 0 && l > 0 && setBreaks)
                     assembler.separate(QStringLiteral("\n"));
                 else if (w > 0 || l > 0)

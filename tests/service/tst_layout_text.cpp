@@ -978,6 +978,15 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     const QList<Paragraph> keyed =
         ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(labelled), kStyles), 72, 540, {});
     QCOMPARE(paragraphTexts(keyed), strings({"key 'aa' 'bb' 'cc' 'dd'"}));
+    // A listing's line number in a small text face: the code after it starts
+    // at a tab stop where it stood, not after spaces of the number's width.
+    QList<Glyph> listed = setText(QStringLiteral("8"), 72, 100, 7, 0);
+    listed += setText(QStringLiteral("{\\check"), 85, 100, 10, 1);
+    listed += setText(QStringLiteral("x}"), 85 + 5 * 9, 100, 10, 1);
+    const QList<Paragraph> numberedCode =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(listed), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(numberedCode), strings({"8\t{\\check  x}"}));
+    QCOMPARE(numberedCode.first().tabStops, (QList<TabStop>{{85, false, false}}));
 }
 
 void TestLayoutText::sectionNumberIsSetApartByATab()
