@@ -232,7 +232,18 @@ private:
     {
         const double tolerance = centreTolerance(mRight - mLeft);
         return std::abs(a.box.center().x() - b.box.center().x()) < tolerance &&
-               std::abs(a.box.left() - b.box.left()) >= tolerance;
+               std::abs(a.box.left() - b.box.left()) >= tolerance && !shortAtStart(a, tolerance) &&
+               !shortAtStart(b, tolerance);
+    }
+
+    // A line starting at the block's edge that ends well short of the other
+    // is set flush, not centred (a paragraph's last line, whose centre may
+    // fall near that of the indented line opening the next).
+    bool shortAtStart(const Line &line, double tolerance) const
+    {
+        if (line.rightToLeft)
+            return std::abs(line.box.right() - mTextRight) < tolerance && line.box.left() > mTextLeft + tolerance;
+        return std::abs(line.box.left() - mTextLeft) < tolerance && line.box.right() < mTextRight - tolerance;
     }
 
     bool endsAtRight(const Line &line) const { return std::abs(line.box.right() - mTextRight) < 0.5 * line.size; }

@@ -794,6 +794,14 @@ void TestLayoutText::centredLinesKeepTheirBreaks()
     QCOMPARE(centred.first().align, Paragraph::Align::Center);
     QCOMPARE(centred.first().box.left(), 102.5);
     QCOMPARE(centred.first().firstIndent, 0.0);
+    // A paragraph's short last line at the margin, and the indented line
+    // opening the next on about its centre, are no centred text.
+    QList<Glyph> prose = setText(QStringLiteral("aaaa bbbb cccc dddd eeee ffff gggg hhhh"), 72, 100);
+    prose += setText(QStringLiteral("iiii jjjj"), 72, 112);
+    prose += setText(QStringLiteral("kk llll"), 82, 124);
+    const QList<Paragraph> two =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(prose), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(two), strings({"aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj", "kk llll"}));
 }
 
 void TestLayoutText::flushRightLinesJoinAndKeepTheirBreaks()
