@@ -10,6 +10,7 @@
 #include "layout/TextWords.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -37,6 +38,7 @@ private:
     QList<FlowItem> flow(const QList<Word> &words, double left, double right);
     bool ruledApart(double bottom, const Word &below, const QSet<int> &usedRules) const;
     bool framed(double from, double to, double y) const;
+    QRectF panelOf(const Word &word) const;
     void addPictures();
     QRectF shownPart(const ImagePlacement &image) const;
     static void cropTo(Picture &picture, const QRectF &shown);
@@ -220,7 +222,7 @@ StructuredPage Analysis::run()
         textRight = qMax(textRight, mWords[w].box.right());
         if (inTable[w])
             continue;
-        items.append({mWords[w].box, mWords[w].row});
+        items.append({mWords[w].box, mWords[w].row, panelOf(mWords[w])});
         wordOf.append(int(w));
     }
     for (qsizetype t = 0; t < ruled.size(); ++t) {
@@ -277,6 +279,29 @@ StructuredPage Analysis::run()
     addShapes(used.rules, used.fills);
     bringShapesForward();
     return mPage;
+}
+
+// The smallest shaded box or figure rendered from drawings that the word
+// stands in; null for none.
+QRectF Analysis::panelOf(const Word &word) const
+{
+    const QPointF centre = word.box.center();
+    QRectF panel;
+    double least = std::numeric_limits<double>::infinity();
+    const auto consider = [&](const QRectF &box) {
+        const double area = box.width() * box.height();
+        if (box.contains(centre) && area < least) {
+            least = area;
+            panel = box;
+        }
+    };
+    for (const FilledBox &fill : mSource.fills)
+        consider(fill.box);
+    for (const ImagePlacement &image : mSource.images) {
+        if (image.order < 0 && !image.scan)
+            consider(image.box);
+    }
+    return panel;
 }
 
 // What shows of an image: the part on the page and inside the clip it is drawn through.

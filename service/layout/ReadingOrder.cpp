@@ -47,6 +47,8 @@ private:
     QList<Ids> columnsOf(const Ids &ids, const QList<Gutter> &cuts) const;
     bool readsAsProse(const Ids &ids) const;
     bool notesBeside(const QList<Ids> &columns, qsizetype at) const;
+    QRectF ownPanel(const QList<Ids> &columns, qsizetype at) const;
+    bool panelsEnd(const Ids &group, const QList<Gutter> &cuts, const Ids &slice) const;
     double wordHeight(const Ids &ids) const;
     QRectF extentOf(const Ids &ids) const;
     bool ruleDown(const Gutter &gutter, const QRectF &extent) const;
@@ -208,6 +210,44 @@ bool Cutter::notesBeside(const QList<Ids> &columns, qsizetype at) const
            share <= (between ? kOwnNotesShare : kNotesShare);
 }
 
+// The panel (a shaded box of code, a figure and its labels) that holds all
+// text of the column at `at` and no other column's: the column holds its own
+// place as a block does, however few words its rows have. Null for none.
+QRectF Cutter::ownPanel(const QList<Ids> &columns, qsizetype at) const
+{
+    const Ids &column = columns[at];
+    QRectF outer;
+    for (const int id : column) {
+        const QRectF &panel = mItems[id].panel;
+        if (panel.isNull())
+            return {};
+        if (panel.width() * panel.height() > outer.width() * outer.height())
+            outer = panel;
+    }
+    const auto inside = [&](int id) { return outer.contains(mItems[id].box.center()); };
+    if (outer.isNull() || !std::all_of(column.cbegin(), column.cend(), inside))
+        return {};
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        if (c != at && std::any_of(columns[c].cbegin(), columns[c].cend(), inside))
+            return {};
+    }
+    return outer;
+}
+
+// Whether columns parted by a panel end above the slice: none of its text
+// stands in the panel (a heading after an example set beside its code).
+bool Cutter::panelsEnd(const Ids &group, const QList<Gutter> &cuts, const Ids &slice) const
+{
+    const QList<Ids> columns = columnsOf(group, cuts);
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        const QRectF panel = ownPanel(columns, c);
+        if (!panel.isNull() &&
+            std::none_of(slice.cbegin(), slice.cend(), [&](int id) { return panel.contains(mItems[id].box.center()); }))
+            return true;
+    }
+    return false;
+}
+
 QRectF Cutter::extentOf(const Ids &ids) const
 {
     QRectF extent;
@@ -279,7 +319,7 @@ QList<Gutter> Cutter::proseGutters(const Ids &ids, QList<Gutter> cuts) const
         // (the last one the gutter to its left), unless a rule keeps it.
         qsizetype remove = -1;
         for (qsizetype c = 0; c < columns.size() && remove < 0; ++c) {
-            if (readsAsProse(columns[c]) || notesBeside(columns, c))
+            if (readsAsProse(columns[c]) || notesBeside(columns, c) || !ownPanel(columns, c).isNull())
                 continue;
             for (const qsizetype at : {c, c - 1}) {
                 if (remove < 0 && at >= 0 && at < cuts.size() && !kept[at])
@@ -343,7 +383,7 @@ QList<std::pair<Ids, QList<Gutter>>> Cutter::groups(const QList<Ids> &sliceList)
             // Text of one column goes on with more text of one column.
             const QList<Gutter> prose = proseGutters(slice, gutters(slice));
             const bool goesOn = (cuts.isEmpty() && prose.isEmpty()) || !kept.isEmpty();
-            if (goesOn && !columnsEnd(cuts, ids, slice)) {
+            if (goesOn && !columnsEnd(cuts, ids, slice) && !panelsEnd(ids, cuts, slice)) {
                 ids = joined;
                 cuts = kept;
                 lastSlice = slice;

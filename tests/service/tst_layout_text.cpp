@@ -56,6 +56,7 @@ private slots:
     void twoColumnsReadColumnByColumn();
     void fullWidthHeadingAboveColumnsComesFirst();
     void tableLikeColumnsStayRows();
+    void panelsSideBySideReadOneAfterTheOther();
     void ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn();
     void notesInTheMarginReadAsAColumnOfTheirOwn();
 };
@@ -1277,6 +1278,36 @@ void TestLayoutText::tableLikeColumnsStayRows()
     QCOMPARE(listed.size(), 1);
     QVERIFY(listed.first().columns.size() <= 2);
     QVERIFY(listed.first().columns.first().right >= 200);
+}
+
+void TestLayoutText::panelsSideBySideReadOneAfterTheOther()
+{
+    // An example's drawing (two rows of its labels over a formula) in a
+    // shaded box beside its code in another: rows of two labels are no
+    // prose, but each box holds its own text, so the two are read one after
+    // the other; a heading below them is read after both.
+    const QRectF drawing(72, 96, 200, 44);
+    const QRectF code(280, 96, 200, 60);
+    QList<ReadingOrder::Item> items;
+    for (int row = 0; row < 2; ++row) {
+        items << item(120, 100 + row * 12, 5, row) << item(180, 100 + row * 12, 5, row);
+    }
+    for (int word = 0; word < 12; ++word)
+        items << item(80 + word * 15, 124, 10, 2);
+    for (int row = 0; row < 5; ++row) {
+        for (int word = 0; word < 3; ++word)
+            items << item(285 + word * 50, 100 + row * 12, 40, row);
+    }
+    const qsizetype besideCount = items.size();
+    items << item(72, 175, 80, 5);
+    QCOMPARE(ReadingOrder::bands(items).first().columns.size(), 1);
+    for (qsizetype i = 0; i < besideCount; ++i)
+        items[i].panel = items[i].box.left() < 275 ? drawing : code;
+    const QList<ReadingOrder::Band> bands = ReadingOrder::bands(items);
+    QCOMPARE(bands.size(), 2);
+    QCOMPARE(bands.first().columns.size(), 2);
+    QCOMPARE(bands.first().columns.first().leaves.first().size(), 16);
+    QCOMPARE(bands.last().columns.first().leaves.first(), QList<int>{int(besideCount)});
 }
 
 void TestLayoutText::ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn()
