@@ -695,6 +695,11 @@ void Parser::addGlyph()
         const QString plain = fromVariantName(name);
         text = plain.isEmpty() ? text : plain;
     }
+    // A code its font gives no character (a bitmap font's bullet, 136) comes
+    // as a control character of Latin-1's upper half, which is no text: it
+    // is read as a symbol font's codes are, in the private use area.
+    if (text.size() == 1 && text[0].unicode() >= 0x80 && text[0].unicode() <= 0x9F)
+        text = QChar(0xF000 + text[0].unicode());
     double drop = 0;
     if (text == QStringLiteral("\uFFFD")) {
         text = fromGlyphName(name);

@@ -558,6 +558,11 @@ void TestLayoutParts::traceRestoresCharactersOfTheirNames()
                          "<g unicode=\"&#xE123;\" glyph=\"seven.onum\" x=\"21\" y=\"50\" adv=\".5\"/>"
                          "<g unicode=\"&#xF0B7;\" glyph=\"uniF0B7\" x=\"31\" y=\"50\" adv=\".5\"/></span>"),
              (QStringList{s("1"), s("a"), s("7"), s("\uF0B7")}));
+    // A bitmap font's glyph without a character comes as its code, a
+    // control character: it is read as a symbol font's private character.
+    QCOMPARE(tracedTexts("<span font=\"F41\" trm=\"10 0 0 10\">"
+                         "<g unicode=\"&#x88;\" glyph=\"136\" x=\"1\" y=\"50\" adv=\".5\"/></span>"),
+             (QStringList{s("\uF088")}));
 }
 
 void TestLayoutParts::traceMeasuresFontsByTheirLatinLetters()
