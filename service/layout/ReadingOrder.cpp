@@ -211,13 +211,17 @@ bool Cutter::notesBeside(const QList<Ids> &columns, qsizetype at) const
 }
 
 // The panel (a shaded box of code, a figure and its labels) that holds all
-// text of the column at `at` and no other column's: the column holds its own
-// place as a block does, however few words its rows have. Null for none.
+// text of the column at `at`, two rows or more, and no other column's: the
+// column holds its own place as a block does, however few words its rows
+// have. A row of boxes of a line each (a slide's foot) reads across as it
+// is. Null for none.
 QRectF Cutter::ownPanel(const QList<Ids> &columns, qsizetype at) const
 {
     const Ids &column = columns[at];
     QRectF outer;
+    QSet<int> rows;
     for (const int id : column) {
+        rows.insert(mItems[id].row);
         const QRectF &panel = mItems[id].panel;
         if (panel.isNull())
             return {};
@@ -225,7 +229,7 @@ QRectF Cutter::ownPanel(const QList<Ids> &columns, qsizetype at) const
             outer = panel;
     }
     const auto inside = [&](int id) { return outer.contains(mItems[id].box.center()); };
-    if (outer.isNull() || !std::all_of(column.cbegin(), column.cend(), inside))
+    if (outer.isNull() || rows.size() < 2 || !std::all_of(column.cbegin(), column.cend(), inside))
         return {};
     for (qsizetype c = 0; c < columns.size(); ++c) {
         if (c != at && std::any_of(columns[c].cbegin(), columns[c].cend(), inside))

@@ -1308,6 +1308,15 @@ void TestLayoutText::panelsSideBySideReadOneAfterTheOther()
     QCOMPARE(bands.first().columns.size(), 2);
     QCOMPARE(bands.first().columns.first().leaves.first().size(), 16);
     QCOMPARE(bands.last().columns.first().leaves.first(), QList<int>{int(besideCount)});
+    // A row of boxes of a line each (a slide's foot) reads across as it is.
+    QList<ReadingOrder::Item> foot;
+    for (int box = 0; box < 3; ++box) {
+        for (int word = 0; word < 2; ++word) {
+            foot << item(72 + box * 150 + word * 30, 300, 25, 0);
+            foot.last().panel = QRectF(70 + box * 150, 295, 140, 20);
+        }
+    }
+    QCOMPARE(ReadingOrder::bands(foot).first().columns.size(), 1);
 }
 
 void TestLayoutText::ruleDownAGutterPartsOnlyBlocksWithGuttersOfTheirOwn()
