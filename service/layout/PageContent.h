@@ -176,7 +176,7 @@ struct SourcePage {
     QList<ImagePlacement> images;
     QList<Shade> shades;
     QList<QRectF> drawings;   // boxes of shapes that are no rule and no box (curves, slants) and of turned text
-    QList<QRectF> turnedText; // boxes of turned glyphs (a chart's upright axis label), for figures to show
+    QList<QRectF> turnedText; // boxes of turned glyphs (an axis title reading upwards), for figures to show
     QList<PageLink> links;
     // Glyphs by the clockwise quarter turns of the page that would set them
     // upright: [0] runs left to right; the rest are left out of the flow.

@@ -221,8 +221,8 @@ void TestLayoutText::overprintedBoldIsReadOnce()
     QList<Glyph> glyphs = setText(QStringLiteral("Bold"), 72, 100);
     glyphs += setText(QStringLiteral("Bold"), 72.3, 100);
     QCOMPARE(texts(TextWords::words(glyphs)), QStringList{QStringLiteral("Bold")});
-    // A chart's label squeezed to 0.3 of its height: "ff" stands closer than a
-    // fifth of the size, but a whole letter apart, so both are letters.
+    // A chart's label squeezed sideways to 0.3 of its width: "ff" stands closer
+    // than a fifth of the size, but a whole letter apart, so both are letters.
     QList<Glyph> squeezed = setText(QStringLiteral("Efficiency"), 72, 100);
     for (qsizetype g = 0; g < squeezed.size(); ++g) {
         squeezed[g].box.setLeft(72 + 1.5 * double(g));
