@@ -86,10 +86,12 @@ bool readImages(ToolRunner &tools, const QString &pdf, const QString &workFolder
 std::optional<SourceDocument> traced(ToolRunner &tools, const QString &pdf, const QString &workFolder, QString *error)
 {
     const QString trace = workFolder + QStringLiteral("/trace.xml");
-    if (!tools.run(
-            QStringLiteral("mutool"),
-            {QStringLiteral("draw"), QStringLiteral("-F"), QStringLiteral("trace"), QStringLiteral("-o"), trace, pdf},
-            error))
+    // Spot colours are traced as their process colours (-O 0): simulating
+    // them stops the whole trace at a page of more than mutool's 64 inks.
+    if (!tools.run(QStringLiteral("mutool"),
+                   {QStringLiteral("draw"), QStringLiteral("-O"), QStringLiteral("0"), QStringLiteral("-F"),
+                    QStringLiteral("trace"), QStringLiteral("-o"), trace, pdf},
+                   error))
         return std::nullopt;
     std::optional<SourceDocument> document = TraceReader::readFile(trace, error);
     QFile::remove(trace);

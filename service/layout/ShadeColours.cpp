@@ -163,11 +163,12 @@ bool ShadeColours::read(ToolRunner &tools, const QString &pdf, const QString &wo
     const QString folder = workFolder + QStringLiteral("/shades");
     QDir().mkpath(folder);
     for (auto it = pagesPerDpi.cbegin(); it != pagesPerDpi.cend(); ++it) {
+        // Spot colours as their process colours (-O 0), as the trace reads them.
         if (!tools.run(QStringLiteral("mutool"),
-                       {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"), QString::number(it.key()),
-                        QStringLiteral("-c"), QStringLiteral("rgb"), QStringLiteral("-F"), QStringLiteral("pnm"),
-                        QStringLiteral("-o"), folder + QStringLiteral("/page%d.pnm"), pdf,
-                        it.value().join(QLatin1Char(','))},
+                       {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-O"), QStringLiteral("0"),
+                        QStringLiteral("-r"), QString::number(it.key()), QStringLiteral("-c"), QStringLiteral("rgb"),
+                        QStringLiteral("-F"), QStringLiteral("pnm"), QStringLiteral("-o"),
+                        folder + QStringLiteral("/page%d.pnm"), pdf, it.value().join(QLatin1Char(','))},
                        error))
             return false;
         for (const QString &number : it.value())

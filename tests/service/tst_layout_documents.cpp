@@ -41,6 +41,7 @@ private slots:
     void textRunningPastThePageFootStaysOnItsPage();
     void libreOfficeOpensWhatComesOut();
     void alignedLinesAndColumnsAtThePageFootStay();
+    void pageOfManySpotColoursIsRead();
     void brokenTraceFailsWithAText();
 
 private:
@@ -914,6 +915,35 @@ void TestLayoutDocuments::alignedLinesAndColumnsAtThePageFootStay()
                                     .arg(QString::fromLatin1(indent))));
         }
     }
+}
+
+void TestLayoutDocuments::pageOfManySpotColoursIsRead()
+{
+    // Seventy bars each in an ink of its own (a printer's colour chart):
+    // more inks than mutool simulates on one page, which stopped the trace.
+    QByteArray spaces;
+    QByteArray bars;
+    for (int ink = 0; ink < 70; ++ink) {
+        const QByteArray n = QByteArray::number(ink);
+        spaces += "/CS" + n + " [/Separation /Ink" + n +
+                  " /DeviceCMYK << /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0 0.5 1 0] /N 1 >>] ";
+        bars += "/CS" + n + " cs 1 scn " + QByteArray::number(72 + ink * 6) + " 600 5 20 re f\n";
+    }
+    const QByteArray content = "BT /F1 12 Tf 72 720 Td (Spot colours of the chart) Tj ET\n" + bars;
+    const QString folder = mDir.filePath(QStringLiteral("spots"));
+    QDir().mkpath(folder);
+    const QString pdf = folder + QStringLiteral("/in.pdf");
+    QVERIFY(TestDocuments::write(
+        pdf, TestDocuments::assemblePdf(
+                 {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Resources << /Font << /F1 5 "
+                  "0 R >> /ColorSpace << " +
+                      spaces + ">> >> >>",
+                  "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream",
+                  "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"})));
+    const Converted result = convertFile(pdf, folder);
+    QCOMPARE(result.pages.size(), 1);
+    QVERIFY(indexContaining(paragraphs(result.documentXml), QStringLiteral("Spot colours of the chart")) >= 0);
 }
 
 void TestLayoutDocuments::brokenTraceFailsWithAText()
