@@ -20,6 +20,13 @@ QByteArray pdfString(const QString &text)
 
 } // namespace
 
+QByteArray &LayoutPdf::content()
+{
+    if (mContents.isEmpty())
+        newPage();
+    return mContents.last();
+}
+
 LayoutPdf &LayoutPdf::newPage()
 {
     mContents.append(QByteArray());
@@ -52,65 +59,53 @@ LayoutPdf &LayoutPdf::turn(int degrees)
 
 LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, double size, Font font, double stretch)
 {
-    if (mContents.isEmpty())
-        newPage();
     const char *name = font == Font::Bold ? "/F2" : font == Font::Mono ? "/F3" : "/F1";
-    mContents.last() += "BT " + QByteArray(name) + ' ' + number(size) + " Tf " + number(stretch * 100) + " Tz " +
-                        number(x) + ' ' + number(pdfY(baseline)) + " Td " + pdfString(text) + " Tj ET\n";
+    content() += "BT " + QByteArray(name) + ' ' + number(size) + " Tf " + number(stretch * 100) + " Tz " + number(x) +
+                 ' ' + number(pdfY(baseline)) + " Td " + pdfString(text) + " Tj ET\n";
     return *this;
 }
 
 LayoutPdf &LayoutPdf::upwardText(double x, double baseline, const QString &text, double size)
 {
-    if (mContents.isEmpty())
-        newPage();
-    mContents.last() += "BT /F1 " + number(size) + " Tf 0 1 -1 0 " + number(x) + ' ' + number(pdfY(baseline)) + " Tm " +
-                        pdfString(text) + " Tj ET\n";
+    content() += "BT /F1 " + number(size) + " Tf 0 1 -1 0 " + number(x) + ' ' + number(pdfY(baseline)) + " Tm " +
+                 pdfString(text) + " Tj ET\n";
     return *this;
 }
 
 LayoutPdf &LayoutPdf::invisibleText(double x, double baseline, const QString &text, double size)
 {
-    if (mContents.isEmpty())
-        newPage();
     // The render mode is kept by the graphics state, which q and Q bound.
-    mContents.last() += "q BT 3 Tr /F1 " + number(size) + " Tf " + number(x) + ' ' + number(pdfY(baseline)) + " Td " +
-                        pdfString(text) + " Tj ET Q\n";
+    content() += "q BT 3 Tr /F1 " + number(size) + " Tf " + number(x) + ' ' + number(pdfY(baseline)) + " Td " +
+                 pdfString(text) + " Tj ET Q\n";
     return *this;
 }
 
 LayoutPdf &LayoutPdf::line(double x1, double y1, double x2, double y2, double width)
 {
-    if (mContents.isEmpty())
-        newPage();
-    mContents.last() += number(width) + " w " + number(x1) + ' ' + number(pdfY(y1)) + " m " + number(x2) + ' ' +
-                        number(pdfY(y2)) + " l S\n";
+    content() += number(width) + " w " + number(x1) + ' ' + number(pdfY(y1)) + " m " + number(x2) + ' ' +
+                 number(pdfY(y2)) + " l S\n";
     return *this;
 }
 
 LayoutPdf &LayoutPdf::fill(double x, double y, double width, double height, double red, double green, double blue)
 {
-    if (mContents.isEmpty())
-        newPage();
-    mContents.last() += "q " + number(red) + ' ' + number(green) + ' ' + number(blue) + " rg " + number(x) + ' ' +
-                        number(pdfY(y + height)) + ' ' + number(width) + ' ' + number(height) + " re f Q\n";
+    content() += "q " + number(red) + ' ' + number(green) + ' ' + number(blue) + " rg " + number(x) + ' ' +
+                 number(pdfY(y + height)) + ' ' + number(width) + ' ' + number(height) + " re f Q\n";
     return *this;
 }
 
 LayoutPdf &LayoutPdf::ellipse(double x, double y, double width, double height)
 {
-    if (mContents.isEmpty())
-        newPage();
     // Control points this far along the tangents make each quarter a near circle's arc.
     const double kappa = 0.5523;
     const double cx = x + width / 2, cy = pdfY(y + height / 2), rx = width / 2, ry = height / 2;
     const auto point = [](double px, double py) -> QByteArray { return number(px) + ' ' + number(py) + ' '; };
-    QByteArray &content = mContents.last();
-    content += "q 0 g " + point(cx + rx, cy) + "m ";
-    content += point(cx + rx, cy + kappa * ry) + point(cx + kappa * rx, cy + ry) + point(cx, cy + ry) + "c ";
-    content += point(cx - kappa * rx, cy + ry) + point(cx - rx, cy + kappa * ry) + point(cx - rx, cy) + "c ";
-    content += point(cx - rx, cy - kappa * ry) + point(cx - kappa * rx, cy - ry) + point(cx, cy - ry) + "c ";
-    content += point(cx + kappa * rx, cy - ry) + point(cx + rx, cy - kappa * ry) + point(cx + rx, cy) + "c f Q\n";
+    QByteArray &stream = content();
+    stream += "q 0 g " + point(cx + rx, cy) + "m ";
+    stream += point(cx + rx, cy + kappa * ry) + point(cx + kappa * rx, cy + ry) + point(cx, cy + ry) + "c ";
+    stream += point(cx - kappa * rx, cy + ry) + point(cx - rx, cy + kappa * ry) + point(cx - rx, cy) + "c ";
+    stream += point(cx - rx, cy - kappa * ry) + point(cx - kappa * rx, cy - ry) + point(cx, cy - ry) + "c ";
+    stream += point(cx + kappa * rx, cy - ry) + point(cx + rx, cy - kappa * ry) + point(cx + rx, cy) + "c f Q\n";
     return *this;
 }
 
@@ -126,10 +121,8 @@ LayoutPdf &LayoutPdf::deepImage(double x, double y, double width, double height)
 
 LayoutPdf &LayoutPdf::drawImage(const QByteArray &name, double x, double y, double width, double height)
 {
-    if (mContents.isEmpty())
-        newPage();
-    mContents.last() += "q " + number(width) + " 0 0 " + number(height) + ' ' + number(x) + ' ' +
-                        number(pdfY(y + height)) + " cm " + name + " Do Q\n";
+    content() += "q " + number(width) + " 0 0 " + number(height) + ' ' + number(x) + ' ' + number(pdfY(y + height)) +
+                 " cm " + name + " Do Q\n";
     return *this;
 }
 

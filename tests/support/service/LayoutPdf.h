@@ -43,6 +43,8 @@ public:
 
 private:
     double pdfY(double top) const { return mPage.height() - top; }
+    // The last page's content stream, a page started where there is none.
+    QByteArray &content();
     LayoutPdf &drawImage(const QByteArray &name, double x, double y, double width, double height);
 
     QSizeF mPage;
