@@ -172,13 +172,16 @@ private:
     // `nextTop`: where the column's next item starts in the source (infinity when none follows).
     void paragraph(const Paragraph &paragraph, double left, double right, double *cursor,
                    double nextTop = std::numeric_limits<double>::infinity());
-    void spacer(double height);
+    // LibreOffice drops an empty paragraph that closes a section, so one
+    // that will (`closing`) holds a space.
+    void spacer(double height, bool closing = false);
     void table(const Table &table, double left, double *cursor);
     static void openEdges(QXmlStreamWriter &xml, const Table &table, int row, int column, int end);
     static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
                           double sideMargin, const QList<double> &edges);
     static bool laidOutAsTable(const Band &band);
     static bool laterColumnStartsAbove(const StructuredPage &page, const Band &band, double y);
+    double spaceAboveColumns(const StructuredPage &page, const Band &band, double cursor);
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
     QString cellOf(qsizetype from, double width);
     void runs(QXmlStreamWriter &xml, const Paragraph &paragraph);
@@ -347,7 +350,7 @@ void Writer::columnBreak(qsizetype from)
     mBody.insert(from, breaking);
 }
 
-void Writer::spacer(double height)
+void Writer::spacer(double height, bool closing)
 {
     QString text;
     QXmlStreamWriter xml(&text);
@@ -360,6 +363,14 @@ void Writer::spacer(double height)
     xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
     runProperties(xml, -1, true);
     xml.writeEndElement();
+    if (closing) {
+        xml.writeStartElement(QStringLiteral("w:r"));
+        xml.writeStartElement(QStringLiteral("w:t"));
+        xml.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+        xml.writeCharacters(QStringLiteral(" "));
+        xml.writeEndElement();
+        xml.writeEndElement();
+    }
     xml.writeEndElement();
     append(text, true);
 }
@@ -909,6 +920,29 @@ bool Writer::laterColumnStartsAbove(const StructuredPage &page, const Band &band
     });
 }
 
+// LibreOffice takes the space above a section of columns opening within the
+// page as the section's own, and lays the page out for ever when that space
+// is more than about half of what the page has left. So the space down to the
+// highest column's start is a spacer of one column closing the section
+// before; returns its height.
+double Writer::spaceAboveColumns(const StructuredPage &page, const Band &band, double cursor)
+{
+    double top = std::numeric_limits<double>::infinity();
+    for (const Column &column : band.columns) {
+        if (!column.items.isEmpty())
+            top = qMin(top, topOf(page, column.items.first()));
+    }
+    const double space = top - cursor;
+    if (!std::isfinite(space) || space <= kMinLine)
+        return 0;
+    if (mSection->columns.size() > 1) {
+        closeSection();
+        openSection(layoutOf(page, nullptr), false);
+    }
+    spacer(space, true);
+    return space;
+}
+
 // LibreOffice honours no column break before a table: a band whose later
 // columns open with one is laid out as a borderless table, a cell a column.
 bool Writer::laidOutAsTable(const Band &band)
@@ -1236,6 +1270,8 @@ double Writer::writePage(int index, const StructuredPage &page)
         const SectionLayout layout = layoutOf(page, &band);
         const bool opened = !mSection || !mSection->sameAs(layout);
         if (opened) {
+            if (layout.columns.size() > 1 && !laidOutAsTable(band))
+                cursor += spaceAboveColumns(page, band, cursor);
             closeSection();
             openSection(layout, false);
         }

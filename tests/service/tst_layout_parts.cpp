@@ -2090,17 +2090,25 @@ void TestLayoutParts::docxSectionsFollowColumnsAndPages()
         }
         return found;
     };
-    // A section opened within the page takes its first paragraph's space as
-    // its own, and every column starts below it: the second column needs none.
+    // The space above a section of columns opened within the page is a
+    // spacer closing the section before (LibreOffice laid a page out for ever
+    // when that space was the section's own), and the columns start at once.
     const QList<int> within = befores(xml);
     QCOMPARE(within.size(), 4);
-    QVERIFY2(within[1] > 1000 && within[2] < 100, qPrintable(QDebug::toString(within)));
+    QVERIFY2(within[1] == 0 && within[2] == 0, qPrintable(QDebug::toString(within)));
+    const qsizetype closing = xml.lastIndexOf(QStringLiteral("<w:p>"), xml.indexOf(QStringLiteral("<w:sectPr>")));
+    static const QRegularExpression line(QStringLiteral("w:line=\"(\\d+)\""));
+    QVERIFY(line.match(xml, closing).captured(1).toInt() > 1000);
     // Where the second column starts higher (beside a picture that opens the
-    // first), a hairline spacer opens the section and each column keeps its space.
+    // first), the spacer reaches down to it, and the first column keeps the
+    // rest of its space below a hairline spacer opening the section.
     first.paragraphs[2].firstBaseline = first.paragraphs[2].lastBaseline = 200;
     const QString higher = QString::fromUtf8(DocxWriter::documentXml({first}, kStyles, &media));
     const QList<int> spaced = befores(higher);
-    QVERIFY2(spaced[1] > 3000 && spaced[2] > 1000, qPrintable(QDebug::toString(spaced)));
+    QVERIFY2(spaced[1] > 2000 && spaced[2] == 0, qPrintable(QDebug::toString(spaced)));
+    const qsizetype section = higher.indexOf(QStringLiteral("<w:sectPr>"));
+    QVERIFY(higher.indexOf(QStringLiteral("w:line=\"20\""), section) <
+            higher.indexOf(QStringLiteral("Column 1"), section));
     // Columns that open the page share its first section with the page's
     // carrier and start at its top: the second keeps the space the first has.
     StructuredPage low = pageWithColumns(2);
