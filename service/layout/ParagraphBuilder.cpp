@@ -404,8 +404,10 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     paragraph.align =
         mirrored ? ParagraphBuilder::alignment(boxes, -right, -left) : ParagraphBuilder::alignment(boxes, left, right);
     // A line of parts apart (a formula and its number) is placed by its tab
-    // stops, which count from the left indent whatever the alignment.
-    if (group.size() == 1 && first.segments() > 1)
+    // stops, which count from the left indent whatever the alignment. A line
+    // of code keeps its left edge too: a listing's long line may stand about
+    // the column's middle, and centred it left its neighbours' edge.
+    if (group.size() == 1 && (first.segments() > 1 || first.mono))
         paragraph.align = Paragraph::Align::Left;
     const bool setBreaks = paragraph.keepsLineBreaks();
     paragraph.keepSpaces = first.mono;

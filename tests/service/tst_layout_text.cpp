@@ -996,6 +996,14 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
         ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(listed), kStyles), 72, 540, {});
     QCOMPARE(paragraphTexts(numberedCode), strings({"8\t{\\check  x}"}));
     QCOMPARE(numberedCode.first().tabStops, (QList<TabStop>{{85, false, false}}));
+    // A long line of the listing, indented as the others, that happens to
+    // stand about the column's middle: still flush left.
+    QList<Glyph> longLine = setText(QStringLiteral("3"), 160, 100, 7, 0);
+    longLine += setText(QStringLiteral("\\@ifnextchar[{\\NCC@dlist{#1}{#2}}{\\NCC@dlist{#1}{#2}[]}%"), 173, 100, 10, 1);
+    const QList<Paragraph> middle =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(longLine), kStyles), 72, 540, {});
+    QCOMPARE(middle.size(), 1);
+    QCOMPARE(int(middle.first().align), int(Paragraph::Align::Left));
 }
 
 void TestLayoutText::sectionNumberIsSetApartByATab()
