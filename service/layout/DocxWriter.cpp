@@ -1286,10 +1286,12 @@ double Writer::writePage(int index, const StructuredPage &page)
             const bool several = layout.columns.size() > 1;
             const double left = several ? layout.columns[c].first : mMargins.left;
             const double right = several ? layout.columns[c].second : page.size.width() - mMargins.right;
-            // A section that opens within the page takes the spacing before
-            // its first paragraph as its own, and LibreOffice starts every
-            // column below it. The page's first section opens with the page's
-            // carrier paragraph, so there every column starts at its top.
+            // The space above a section that opens within the page went into
+            // the spacer before it (spaceAboveColumns). LibreOffice would take
+            // any spacing before the section's first paragraph as the
+            // section's own too, and start every column below it. The page's
+            // first section opens with the page's carrier paragraph, so there
+            // every column starts at its top.
             double columnCursor = c == 0 ? cursor : cursor + firstGap;
             const qsizetype columnStart = mBody.size();
             if (c == 0 && opened && !column.items.isEmpty()) {
