@@ -365,26 +365,30 @@ private:
 // The spaces before each word of a monospaced run of words but the first, so
 // that every word starts in the character cell nearest its place in the
 // source, a place halfway between two cells taking the earlier one. Rounding
-// each gap on its own would add up and carry the line past its end.
+// each gap on its own would add up and carry the line past its end, so the
+// count follows where the line as written has got to.
 QStringList spacesBetween(const QList<TextWords::Word> &words)
 {
     QStringList spaces;
     if (words.isEmpty())
         return spaces;
-    // The cell is most words' own: a word of another face in the line (a
-    // label before a listing) has other widths.
+    // The cell is most words' own. A word of another face or size (a label
+    // before a listing, a larger caption before smaller code) has its own,
+    // and so have the spaces after it, which are set in its face.
     QList<double> advances;
     for (const TextWords::Word &word : words)
-        advances.append(word.box.width() / qMax<qsizetype>(1, word.text.size()));
-    const double advance = median(advances);
-    const TextWords::Word &first = words.first();
-    qsizetype at = first.text.size(); // cells written so far
+        advances.append(word.box.width() / double(qMax<qsizetype>(1, word.text.size())));
+    const double common = median(advances);
+    const auto cellOf = [&](qsizetype w) {
+        return std::abs(advances[w] - common) <= 0.03 * common ? common : advances[w];
+    };
+    double written = words.first().box.left() + double(words.first().text.size()) * cellOf(0);
     for (qsizetype w = 1; w < words.size(); ++w) {
-        const double cell =
-            advance > 0 ? std::ceil((words[w].box.left() - first.box.left()) / advance - 0.5 - 1e-6) : double(at + 1);
-        const int count = int(qBound(1.0, cell - double(at), 200.0));
+        const double cell = cellOf(w - 1);
+        const double cells = cell > 0 ? std::ceil((words[w].box.left() - written) / cell - 0.5 - 1e-6) : 1.0;
+        const int count = int(qBound(1.0, cells, 200.0));
         spaces << QString(count, QLatin1Char(' '));
-        at += count + words[w].text.size();
+        written += double(count) * cell + double(words[w].text.size()) * cellOf(w);
     }
     return spaces;
 }

@@ -987,6 +987,16 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     const QList<Paragraph> keyed =
         ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(labelled), kStyles), 72, 540, {});
     QCOMPARE(paragraphTexts(keyed), strings({"key 'aa' 'bb' 'cc' 'dd'"}));
+    // A label larger than the code after it, in the same face: the spaces
+    // after it are set at its size, so they are counted in its cells. In
+    // the code's smaller cells they were 11, carrying the code 25 points on.
+    QList<Glyph> sampled = setText(QStringLiteral("T1/lmtt/m/n/8:"), 72, 100, 10, 1);
+    sampled +=
+        setText(QStringLiteral("Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144."), 172, 100, 8, 1);
+    const QList<Paragraph> sample =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(sampled), kStyles), 72, 540, {});
+    QCOMPARE(paragraphTexts(sample),
+             strings({"T1/lmtt/m/n/8:      Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144."}));
     // A listing's line number in a small text face: the code after it starts
     // at a tab stop where it stood, not after spaces of the number's width.
     QList<Glyph> listed = setText(QStringLiteral("8"), 72, 100, 7, 0);
