@@ -117,12 +117,24 @@ bool covers(const Row &row, const Row &small, const QList<Glyph> &glyphs)
     return over > 1 && to - from > qMin(0.5 * (small.right - small.left), 2 * small.size);
 }
 
+// Whether a glyph of `row` stands within an em of `small`. A row's extent
+// may span columns with nothing between them: an index's entry in the middle
+// column, its page number an em past its dots, lay within the extent of the
+// next row down, which had entries in the outer columns only.
+bool near(const Row &row, const Row &small, const QList<Glyph> &glyphs)
+{
+    return std::any_of(row.glyphs.cbegin(), row.glyphs.cend(), [&](int index) {
+        const QRectF &box = glyphs[index].box;
+        return box.right() > small.left - row.size && box.left() < small.right + row.size;
+    });
+}
+
 qsizetype hostOf(const Row &small, const QList<Row> &rows, qsizetype at, const QList<Glyph> &glyphs)
 {
     qsizetype best = -1;
     for (qsizetype j = qMax<qsizetype>(0, at - 2); j < qMin(rows.size(), at + 3); ++j) {
-        if (j != at && shiftedBeside(small, rows[j]) && !covers(rows[j], small, glyphs) &&
-            (best < 0 || rows[j].size > rows[best].size))
+        if (j != at && shiftedBeside(small, rows[j]) && near(rows[j], small, glyphs) &&
+            !covers(rows[j], small, glyphs) && (best < 0 || rows[j].size > rows[best].size))
             best = j;
     }
     return best;

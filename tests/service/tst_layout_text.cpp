@@ -385,6 +385,16 @@ void TestLayoutText::formulaExponentsJoinTheirFormula()
     apart += setText(QStringLiteral("a"), 100, 88, 7);
     apart += setText(QStringLiteral("b"), 190, 88, 7);
     QCOMPARE(TextLines::lines(TextWords::words(apart), kStyles).size(), 2);
+    // An index in three columns: the middle entry's page number, over an em
+    // past its dots, stays in its row. The row below, a little lower, spans
+    // the outer columns and has nothing near it.
+    QList<Glyph> index = setText(QStringLiteral("\\origvec ...."), 200, 96);
+    index += setText(QStringLiteral("13"), 285, 96);
+    index += setText(QStringLiteral("\\DeclareOption"), 72, 100);
+    index += setText(QStringLiteral("\\trans"), 400, 100);
+    const QList<TextWords::Word> entries = TextWords::words(index);
+    QCOMPARE(texts(entries), strings({"\\origvec", "....", "13", "\\DeclareOption", "\\trans"}));
+    QCOMPARE(entries[2].row, entries[0].row);
 }
 
 void TestLayoutText::lettersSetInColumnsFormWords()
