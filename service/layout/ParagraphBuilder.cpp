@@ -372,23 +372,27 @@ QStringList spacesBetween(const QList<TextWords::Word> &words)
     QStringList spaces;
     if (words.isEmpty())
         return spaces;
-    // The cell is most words' own. A word of another face or size (a label
-    // before a listing, a larger caption before smaller code) has its own,
-    // and so have the spaces after it, which are set in its face.
+    // The cell is most words' own, and spaces after them are counted in it,
+    // so columns of code stay columns whatever font stands in. A word of
+    // another face or size (a label before a listing, a larger caption before
+    // smaller code, an index's dots) has its own width, and the spaces after
+    // it are set in its face, at that face's width of a space.
     QList<double> advances;
     for (const TextWords::Word &word : words)
         advances.append(word.box.width() / double(qMax<qsizetype>(1, word.text.size())));
     const double common = median(advances);
-    const auto cellOf = [&](qsizetype w) {
-        return std::abs(advances[w] - common) <= 0.03 * common ? common : advances[w];
+    const auto onGrid = [&](qsizetype w) { return std::abs(advances[w] - common) <= 0.03 * common; };
+    const auto letterOf = [&](qsizetype w) { return onGrid(w) ? common : advances[w]; };
+    const auto spaceOf = [&](qsizetype w) {
+        return onGrid(w) || words[w].spaceAfter <= 0 ? letterOf(w) : words[w].spaceAfter;
     };
-    double written = words.first().box.left() + double(words.first().text.size()) * cellOf(0);
+    double written = words.first().box.left() + double(words.first().text.size()) * letterOf(0);
     for (qsizetype w = 1; w < words.size(); ++w) {
-        const double cell = cellOf(w - 1);
-        const double cells = cell > 0 ? std::ceil((words[w].box.left() - written) / cell - 0.5 - 1e-6) : 1.0;
+        const double space = spaceOf(w - 1);
+        const double cells = space > 0 ? std::ceil((words[w].box.left() - written) / space - 0.5 - 1e-6) : 1.0;
         const int count = int(qBound(1.0, cells, 200.0));
         spaces << QString(count, QLatin1Char(' '));
-        written += double(count) * cell + double(words[w].text.size()) * cellOf(w);
+        written += double(count) * space + double(words[w].text.size()) * letterOf(w);
     }
     return spaces;
 }

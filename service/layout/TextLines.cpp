@@ -116,6 +116,10 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
         for (qsizetype i = 0; i < row.size(); ++i) {
             line.box = line.box.isNull() ? row[i].box : line.box.united(row[i].box);
             text += row[i].text;
+            if (!row[i].runs.isEmpty()) {
+                const TextStyle last = styles.value(row[i].runs.last().style);
+                line.words[i].spaceAfter = last.spaceWidth * last.size;
+            }
             for (const TextWords::Run &run : row[i].runs) {
                 const TextStyle style = styles.value(run.style);
                 charsPerStyle[run.style] += run.length;

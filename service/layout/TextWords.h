@@ -36,6 +36,7 @@ public:
         QList<Run> runs;
         int link = -1; // the page's link the word stands in, if any
         TextMarks marks{};
+        double spaceAfter = 0; // points a space set after it takes, in its last run's face; 0 until lines are made
     };
 
     static QList<Word> words(const QList<Glyph> &glyphs);

@@ -1000,13 +1000,29 @@ void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
     // A label larger than the code after it, in the same face: the spaces
     // after it are set at its size, so they are counted in its cells. In
     // the code's smaller cells they were 11, carrying the code 25 points on.
+    QList<TextStyle> sizes = kStyles;
+    sizes[1].spaceWidth = 0.5; // the monospaced face's cell, as setText draws it
+    sizes.append(sizes[1]);
+    sizes[2].size = 8;
     QList<Glyph> sampled = setText(QStringLiteral("T1/lmtt/m/n/8:"), 72, 100, 10, 1);
     sampled +=
-        setText(QStringLiteral("Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144."), 172, 100, 8, 1);
+        setText(QStringLiteral("Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144."), 172, 100, 8, 2);
     const QList<Paragraph> sample =
-        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(sampled), kStyles), 72, 540, {});
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(sampled), sizes), 72, 540, {});
     QCOMPARE(paragraphTexts(sample),
              strings({"T1/lmtt/m/n/8:      Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144."}));
+    // An index entry: a command, then dots and a page number of the text
+    // face. The spaces after a dot are that face's, 3 points here, not a
+    // dot's width: four of those set the number 3 points late.
+    QList<Glyph> entry = setText(QStringLiteral("\\talkautorefname"), 72, 100, 10, 1);
+    for (const double x : {160.0, 166.0}) {
+        entry += setText(QStringLiteral("."), x, 100);
+        entry.last().box.setWidth(2.5);
+    }
+    entry += setText(QStringLiteral("67"), 180, 100);
+    QCOMPARE(
+        paragraphTexts(ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(entry), sizes), 72, 540, {})),
+        strings({"\\talkautorefname  . .   67"}));
     // A listing's line number in a small text face: the code after it starts
     // at a tab stop where it stood, not after spaces of the number's width.
     QList<Glyph> listed = setText(QStringLiteral("8"), 72, 100, 7, 0);
