@@ -296,8 +296,9 @@ QString FontNames::standIn(const Face &face, const QString &matched)
 {
     // fontconfig answers DejaVu for any family it does not know; DejaVu is far
     // wider and darker than most document faces, Liberation is close to them.
-    if (!matched.startsWith(QLatin1String("DejaVu")) || face.family.contains(QLatin1String("DejaVu")) ||
-        face.family.startsWith(QLatin1String("Latin Modern")))
+    if (!matched.isEmpty() &&
+        (!matched.startsWith(QLatin1String("DejaVu")) || face.family.contains(QLatin1String("DejaVu")) ||
+         face.family.startsWith(QLatin1String("Latin Modern"))))
         return matched;
     if (face.mono || matched.contains(QLatin1String("Mono")))
         return QStringLiteral("Liberation Mono");
@@ -348,6 +349,10 @@ QString FontNames::pattern(const Face &face)
 QString FontNames::matchedFamily(const Face &face, const QString &answer)
 {
     const QStringList fields = answer.trimmed().split(QLatin1Char('\t'));
+    // Office programs no longer draw Type 1 fonts (TeX's copies of Utopia
+    // and Charter are such): they put their fallback, a wide sans, in place.
+    if (fields.size() > 3 && fields[3] == QLatin1String("Type 1"))
+        return {};
     const QStringList names = fields.first().split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (names.isEmpty())
         return face.family;

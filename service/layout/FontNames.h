@@ -31,13 +31,14 @@ public:
     // language follow its family (",serif:lang=ja"), and its letters of one
     // width are no monospace.
     static QString pattern(const Face &face);
-    // The family to write, from fc-match's "%{family}\t%{weight}\t%{slant}"
+    // The family to write, from fc-match's "%{family}\t%{weight}\t%{slant}\t%{fontformat}"
     // answer for the face's pattern: the design size's family where it
-    // matched with the face's weight and slant, else the first name matched.
+    // matched with the face's weight and slant, else the first name matched;
+    // none where that is a Type 1 font, which office programs cannot draw.
     static QString matchedFamily(const Face &face, const QString &answer);
     // The family to write for a face, given what fontconfig matched: its
-    // fallback for an unknown family gives way to the Liberation family of
-    // the face's kind.
+    // fallback for an unknown family, or no match, gives way to the
+    // Liberation family of the face's kind.
     static QString standIn(const Face &face, const QString &matched);
     // The family to set `text` in: Latin Modern has no Cyrillic or Greek
     // letters, and TeX's faces that draw them (cm-super's) are set in

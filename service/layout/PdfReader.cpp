@@ -170,9 +170,10 @@ void PdfReader::resolveFonts(ToolRunner &tools, QList<TextStyle> &styles)
         if (found == resolved.constEnd()) {
             QString family = face.family;
             QString ignored;
-            if (tools.run(QStringLiteral("fc-match"),
-                          {QStringLiteral("-f"), QStringLiteral("%{family}\t%{weight}\t%{slant}\n"), pattern},
-                          &ignored)) {
+            if (tools.run(
+                    QStringLiteral("fc-match"),
+                    {QStringLiteral("-f"), QStringLiteral("%{family}\t%{weight}\t%{slant}\t%{fontformat}\n"), pattern},
+                    &ignored)) {
                 const QStringList lines =
                     QString::fromUtf8(tools.output()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
                 // fontconfig may print warnings first; the answer is the last line.

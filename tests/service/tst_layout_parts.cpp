@@ -490,6 +490,10 @@ void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
     QCOMPARE(FontNames::matchedFamily(FontNames::describe(s("Arial")), s("Liberation Sans\t80\t0")),
              s("Liberation Sans"));
     QCOMPARE(FontNames::matchedFamily(bold, QString()), s("Latin Modern Roman"));
+    // A Type 1 font is no match: office programs put a wide sans in its place.
+    QCOMPARE(FontNames::matchedFamily(FontNames::describe(s("Utopia-Regular")), s("Utopia\t80\t0\tType 1\n")),
+             QString());
+    QCOMPARE(FontNames::matchedFamily(FontNames::describe(s("Utopia-Regular")), s("P052\t80\t0\tCFF")), s("P052"));
     // The design size's family is Latin Modern: its metrics, its advances.
     QVERIFY(FontNames::sameMetrics(s("CMBX12"), s("LM Roman 12")));
     QCOMPARE(FontNames::spaceAdvance(s("LM Roman 12")), FontNames::spaceAdvance(s("Latin Modern Roman")));
@@ -519,6 +523,7 @@ void TestLayoutParts::standInForUnknownFamilies_data()
     QTest::newRow("unknown mono") << s("Letter Gothic") << true << s("DejaVu Sans Mono") << s("Liberation Mono");
     QTest::newRow("DejaVu asked for") << s("DejaVuSans") << false << s("DejaVu Sans") << s("DejaVu Sans");
     QTest::newRow("TeX maths") << s("Latin Modern Math") << false << s("DejaVu Sans") << s("DejaVu Sans");
+    QTest::newRow("no usable match") << s("Utopia") << false << QString() << s("Liberation Serif");
 }
 
 void TestLayoutParts::standInForUnknownFamilies()
