@@ -54,7 +54,8 @@ public:
     // given (w:position): its line's height in em, which is above 1.
     static double raiseScale(const QString &family);
     // Whether `standIn` is the PDF font itself or one made with its metrics
-    // (Liberation for Times, Arial, Helvetica and Courier and their clones,
+    // (Liberation and URW's fonts for Times, Arial, Helvetica and Courier and
+    // their clones, URW's for Palatino, Century Schoolbook and Bookman,
     // Carlito for Calibri, Caladea for Cambria, Latin Modern for TeX's fonts).
     static bool sameMetrics(const QString &pdfName, const QString &standIn);
 };

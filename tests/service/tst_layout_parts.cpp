@@ -496,6 +496,12 @@ void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
     QCOMPARE(FontNames::matchedFamily(FontNames::describe(s("Utopia-Regular")), s("P052\t80\t0\tCFF")), s("P052"));
     // The design size's family is Latin Modern: its metrics, its advances.
     QVERIFY(FontNames::sameMetrics(s("CMBX12"), s("LM Roman 12")));
+    // URW's clones have their originals' metrics, under their new names too;
+    // a family merely of the same kind has not.
+    QVERIFY(FontNames::sameMetrics(s("Helvetica"), s("Nimbus Sans")));
+    QVERIFY(FontNames::sameMetrics(s("NimbusRomNo9L-Regu"), s("Nimbus Roman")));
+    QVERIFY(FontNames::sameMetrics(s("URWPalladioL-Roma"), s("P052")));
+    QVERIFY(!FontNames::sameMetrics(s("Utopia-Regular"), s("Liberation Serif")));
     QCOMPARE(FontNames::spaceAdvance(s("LM Roman 12")), FontNames::spaceAdvance(s("Latin Modern Roman")));
     // A run of Cyrillic in a Latin Modern face is written in Computer Modern Unicode.
     StructuredPage page;
