@@ -686,7 +686,7 @@ void Writer::textRun(QXmlStreamWriter &xml, const Paragraph &paragraph, const Te
     const double baseSize = before ? mStyles.value(before->style).size : 0;
     const bool prime =
         before && run.rise > before->rise && baseSize > mStyles.value(run.style).size && isPrimes(run.text);
-    const int kern = int(std::lround(-run.kern * 20));
+    const int kern = int(std::lround(-(run.kern + run.spacing) * 20));
     runProperties(xml, run.style, false, condensing(paragraph, run.style) + kern, prime ? before->rise : run.rise,
                   run.marks, prime ? baseSize : 0, run.text);
     // Line ends of the source become line breaks, tabs tabs.

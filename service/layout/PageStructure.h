@@ -26,7 +26,8 @@ struct TextRun {
     double rise = 0; // points above the line's baseline (a superscript), below if negative
     int link = -1;   // index into StructuredPage::links
     TextMarks marks{};
-    double kern = 0; // points added after its last character (negative: the next run starts back)
+    double kern = 0;    // points added after its last character (negative: the next run starts back)
+    double spacing = 0; // points added to each character beyond the paragraph's squeeze: a line set as full as it was
 
     bool operator==(const TextRun &other) const = default;
 };

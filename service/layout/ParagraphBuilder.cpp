@@ -15,6 +15,11 @@ using Line = TextLines::Line;
 constexpr double kSameEdge = 0.1;  // of a line's size, that lines ending this close end at one edge
 constexpr int kJustifiedLines = 3; // the least lines that make an edge the text is justified to
 constexpr int kOverfullShare = 5;  // lines at the edge for each line past it that is overfull
+// Points short of its end a justified line is filled to: what a letter's
+// spacing, rounded to twentieths of a point, may add up to over a line.
+constexpr double kFillShort = 2.5;
+// Points a line's measure may be off and the line still fit.
+constexpr double kFits = 0.25;
 
 double typicalPitch(const QList<Line> &lines)
 {
@@ -265,6 +270,8 @@ public:
     Assembler(Paragraph &paragraph, const QSet<QString> &vocabulary) : mParagraph(paragraph), mVocabulary(vocabulary) {}
 
     void separate(const QString &separator) { mPending = separator; }
+    // `spacing`: points added to each character of the line's runs.
+    void startLine(double spacing) { mSpacing = spacing; }
 
     void addWord(const TextWords::Word &word)
     {
@@ -336,7 +343,7 @@ private:
         qsizetype offset = 0;
         for (const TextWords::Run &run : word.runs) {
             const QString text = (offset == 0 ? lead : QString()) + word.text.mid(offset, run.length);
-            append(mLine, text, TextRun{{}, run.style, run.rise, word.link, word.marks, run.kern});
+            append(mLine, text, TextRun{{}, run.style, run.rise, word.link, word.marks, run.kern, mSpacing});
             offset += run.length;
         }
         mLastWord = word.text;
@@ -346,11 +353,13 @@ private:
     static void append(QList<TextRun> &runs, const QString &text, const TextRun &like)
     {
         if (!runs.isEmpty() && runs.last().style == like.style && runs.last().rise == like.rise &&
-            runs.last().link == like.link && runs.last().marks == like.marks && runs.last().kern == 0) {
+            runs.last().link == like.link && runs.last().marks == like.marks && runs.last().spacing == like.spacing &&
+            runs.last().kern == 0) {
             runs.last().text += text;
             runs.last().kern = like.kern;
         } else {
-            runs.append({text, like.style, like.rise, like.link, like.marks, like.kern});
+            runs.append(like);
+            runs.last().text = text;
         }
     }
 
@@ -358,6 +367,7 @@ private:
     const QSet<QString> &mVocabulary;
     QList<TextRun> mLine; // the line being read, as drawn
     QString mPending;
+    double mSpacing = 0;
     QString mLastWord;
     bool mTurnedLine = false; // the last line ended was right-to-left
 };
@@ -398,7 +408,7 @@ QStringList spacesBetween(const QList<TextWords::Word> &words)
 }
 
 Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, double right, double pitch,
-                const QSet<QString> &vocabulary)
+                const QSet<QString> &vocabulary, bool hyphenating)
 {
     Paragraph paragraph;
     Assembler assembler(paragraph, vocabulary);
@@ -429,45 +439,6 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     const bool tabAfterOpener =
         (paragraph.listItem || paragraph.numbered) &&
         (!paragraph.keepSpaces || first.words[0].runs.value(0).style != first.words[1].runs.value(0).style);
-    for (qsizetype l = 0; l < group.size(); ++l) {
-        const Line &line = lines[group[l]];
-        for (int s = 0; s < line.segments(); ++s) {
-            const QList<TextWords::Word> words = line.segmentWords(s);
-            if (s > 0) {
-                assembler.separate(QStringLiteral("\t"));
-                const bool dots = line.leaders.value(s);
-                // Right to left, the text after the tab is the part left of the
-                // gap, and it starts at its right edge.
-                const QRectF after = line.segmentBox(mirrored ? s - 1 : s);
-                const double start = mirrored ? after.right() : after.left();
-                const double end = mirrored ? after.left() : after.right();
-                paragraph.tabStops.append({dots ? end : start, dots, dots});
-            }
-            const QStringList spaces = paragraph.keepSpaces ? spacesBetween(words) : QStringList();
-            for (qsizetype w = 0; w < words.size(); ++w) {
-                if (l > 0 && s == 0 && w == 0 && assembler.joinBroken(words[w]))
-                    continue;
-                if (w == 1 && l == 0 && s == 0 && tabAfterOpener)
-                    assembler.separate(QStringLiteral("\t"));
-                else if (w > 0 && paragraph.keepSpaces)
-                    assembler.separate(spaces[w - 1]);
-                else if (w == 0 && l > 0 && setBreaks)
-                    assembler.separate(QStringLiteral("\n"));
-                else if (w > 0 || l > 0)
-                    assembler.separate(QStringLiteral(" "));
-                // What a symbol font's bullet looks like is not known; a bullet is what it most likely is.
-                if (paragraph.listItem && l == 0 && s == 0 && w == 0 &&
-                    ParagraphBuilder::isSymbolMarker(words[w].text)) {
-                    TextWords::Word bullet = words[w];
-                    bullet.text = QString(QChar(0x2022));
-                    assembler.addWord(bullet);
-                    continue;
-                }
-                assembler.addWord(words[w]);
-            }
-        }
-        assembler.endLine();
-    }
     paragraph.lineCount = int(group.size());
     paragraph.firstBaseline = first.baseline;
     paragraph.lastBaseline = lines[group.last()].baseline;
@@ -519,6 +490,54 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
         wrapped.append(last);
     }
     paragraph.condense = ParagraphBuilder::condensing(wrapped, paragraph.align == Paragraph::Align::Justify);
+    // A full justified line that would take up the next line's first word,
+    // or lose its own last one, is set a little wider or narrower, so that
+    // the office program breaks it where the source did: once one line
+    // breaks elsewhere, every line after it does.
+    const bool fills = paragraph.align == Paragraph::Align::Justify && !paragraph.keepSpaces && !mirrored;
+    for (qsizetype l = 0; l < group.size(); ++l) {
+        const Line &line = lines[group[l]];
+        const bool filled = fills && l + 1 < group.size() && line.box.right() >= extentRight - 0.5 * line.size;
+        assembler.startLine(filled ? ParagraphBuilder::fillSpacing(line, extentRight, lines[group[l + 1]].words.first(),
+                                                                   paragraph.condense, hyphenating)
+                                   : 0);
+        for (int s = 0; s < line.segments(); ++s) {
+            const QList<TextWords::Word> words = line.segmentWords(s);
+            if (s > 0) {
+                assembler.separate(QStringLiteral("\t"));
+                const bool dots = line.leaders.value(s);
+                // Right to left, the text after the tab is the part left of the
+                // gap, and it starts at its right edge.
+                const QRectF after = line.segmentBox(mirrored ? s - 1 : s);
+                const double start = mirrored ? after.right() : after.left();
+                const double end = mirrored ? after.left() : after.right();
+                paragraph.tabStops.append({dots ? end : start, dots, dots});
+            }
+            const QStringList spaces = paragraph.keepSpaces ? spacesBetween(words) : QStringList();
+            for (qsizetype w = 0; w < words.size(); ++w) {
+                if (l > 0 && s == 0 && w == 0 && assembler.joinBroken(words[w]))
+                    continue;
+                if (w == 1 && l == 0 && s == 0 && tabAfterOpener)
+                    assembler.separate(QStringLiteral("\t"));
+                else if (w > 0 && paragraph.keepSpaces)
+                    assembler.separate(spaces[w - 1]);
+                else if (w == 0 && l > 0 && setBreaks)
+                    assembler.separate(QStringLiteral("\n"));
+                else if (w > 0 || l > 0)
+                    assembler.separate(QStringLiteral(" "));
+                // What a symbol font's bullet looks like is not known; a bullet is what it most likely is.
+                if (paragraph.listItem && l == 0 && s == 0 && w == 0 &&
+                    ParagraphBuilder::isSymbolMarker(words[w].text)) {
+                    TextWords::Word bullet = words[w];
+                    bullet.text = QString(QChar(0x2022));
+                    assembler.addWord(bullet);
+                    continue;
+                }
+                assembler.addWord(words[w]);
+            }
+        }
+        assembler.endLine();
+    }
     return paragraph;
 }
 
@@ -558,19 +577,7 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
             characters += word.text.size();
         }
         const qsizetype gaps = words.size() - 1;
-        // Word sets sizes in half points: TeX's 9.96 and 10.95 become 10 and
-        // 11, and a full justified line would no longer fit.
-        // The size the text is drawn at, unrounded: a word of the line's own
-        // size, not a footnote mark or an exponent that may open the line.
-        double drawn = line.size;
-        for (const TextWords::Word &word : words) {
-            if (std::abs(word.size - line.size) < 0.05 * line.size) {
-                drawn = word.size;
-                break;
-            }
-        }
-        const double setSize = qMax(0.5, std::round(line.size * 2) / 2);
-        const double scale = drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
+        const double scale = ParagraphBuilder::sizeScale(line.size, words);
         // Ragged lines have room beyond the longest of them; only what the
         // larger size needs past it counts, and past half of it, as the writer
         // measures the room from the line height rather than the size.
@@ -580,6 +587,85 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
             most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
     }
     return most;
+}
+
+namespace {
+
+// The width of a word's start up to where a line may break within it: after
+// a backslash, slash or hyphen, as LibreOffice breaks; else the whole word.
+double leadingPiece(const TextWords::Word &word)
+{
+    static const QRegularExpression breakAfter(QStringLiteral("[\\\\/\\-]"));
+    const qsizetype at = word.text.indexOf(breakAfter);
+    if (at < 0 || at + 1 >= word.text.size())
+        return word.box.width();
+    return word.box.width() * double(at + 1) / double(word.text.size());
+}
+
+} // namespace
+
+double ParagraphBuilder::sizeScale(double size, const QList<TextWords::Word> &words)
+{
+    // The size the text is drawn at, unrounded: a word of the line's own
+    // size, not a footnote mark or an exponent that may open the line.
+    double drawn = size;
+    for (const TextWords::Word &word : words) {
+        if (std::abs(word.size - size) < 0.05 * size) {
+            drawn = word.size;
+            break;
+        }
+    }
+    const double setSize = qMax(0.5, std::round(size * 2) / 2);
+    return drawn > 0 ? qMax(1.0, setSize / drawn) : 1.0;
+}
+
+double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, const TextWords::Word &next,
+                                     double condense, bool hyphenating)
+{
+    const qsizetype gaps = line.words.size() - 1;
+    if (gaps < 1 || line.segments() > 1 || !line.exactWidths)
+        return 0;
+    // LibreOffice adds a character's spacing only before another character
+    // of its run: a run's last character keeps its width where the spacing
+    // would narrow it. So a kern after a run (the raised A of TeX's logo
+    // moved under the L) is lost, and so is a run's last squeeze.
+    double glyphs = 0;
+    double lostKerns = 0;
+    qsizetype characters = gaps;
+    qsizetype runEnds = 0;
+    const TextWords::Run *before = nullptr;
+    for (const TextWords::Word &word : line.words) {
+        glyphs += word.box.width();
+        characters += word.text.size();
+        for (const TextWords::Run &run : word.runs) {
+            runEnds += before && (before->kern != 0 || before->style != run.style || before->rise != run.rise);
+            lostKerns -= qMin(0.0, run.kern);
+            before = &run;
+        }
+    }
+    ++runEnds;
+    const double natural = (glyphs + double(gaps) * line.space) * sizeScale(line.size, line.words) + lostKerns;
+    // What the writer takes from each character, in twentieths of a point.
+    const double squeeze = double(std::lround(condense * 20)) / 20;
+    const auto setWidth = [&](double spacing) {
+        return natural + spacing * double(spacing < 0 ? characters - runEnds : characters);
+    };
+    // It must fit, and a space and the next word must not, or what goes
+    // before a break the word allows ("\", "/"), or in hyphenated text two
+    // letters and a hyphen. A line that fits as it is keeps its spacing: an
+    // office program's own lines come out as they were.
+    const double room = right - line.box.left();
+    const double piece = leadingPiece(next);
+    const double pulled = line.space + (hyphenating ? qMin(piece, line.size) : piece);
+    const double now = setWidth(-squeeze);
+    if (now <= room - kFits && now + pulled > room)
+        return 0;
+    const double target = room - qMin(kFillShort, 0.4 * pulled);
+    const double needed = target - natural;
+    const double spacing = needed / double(needed < 0 ? qMax<qsizetype>(1, characters - runEnds) : characters);
+    // Rounded down, so that the line still fits.
+    const double extra = std::floor((spacing + squeeze) * 20) / 20;
+    return std::abs(extra) <= 0.08 * line.size ? extra : 0;
 }
 
 Paragraph::Align ParagraphBuilder::alignment(const QList<QRectF> &lines, double left, double right)
@@ -635,7 +721,12 @@ QList<Paragraph> ParagraphBuilder::paragraphs(const QList<TextLines::Line> &line
 {
     QList<Paragraph> result;
     const double pitch = typicalPitch(lines);
+    // Text that breaks words at its line ends is hyphenated again.
+    const bool hyphenating = std::any_of(lines.cbegin(), lines.cend(), [](const Line &line) {
+        const QString &last = line.words.isEmpty() ? QString() : line.words.last().text;
+        return last.size() > 2 && last.endsWith(QLatin1Char('-')) && last[last.size() - 2].isLetter();
+    });
     for (const QList<int> &group : Grouper(lines, left, right).groups())
-        result.append(build(lines, group, left, right, pitch, vocabulary));
+        result.append(build(lines, group, left, right, pitch, vocabulary, hyphenating));
     return result;
 }

@@ -28,6 +28,18 @@ public:
     // (justified text whose spaces were squeezed below that width), also at
     // the half-point size Word sets them in. Ragged lines may use their room.
     static double condensing(const QList<TextLines::Line> &lines, bool justified);
+    // How much larger Word sets text than it was drawn: sizes go in half
+    // points (TeX's 9.96 and 10.95 become 10 and 11), measured on a line's
+    // words of its own size.
+    static double sizeScale(double size, const QList<TextWords::Word> &words);
+    // Points to add to each character of a full justified line ending at
+    // `right`, beyond the paragraph's `condense`, so that its words, set
+    // with spaces of their font's natural width, fit and the `next` line's
+    // first word does not, nor its start where `hyphenating`; 0 where they
+    // already do, and for a line of parts or of fonts standing in with
+    // other widths.
+    static double fillSpacing(const TextLines::Line &line, double right, const TextWords::Word &next, double condense,
+                              bool hyphenating);
     // The room a ragged paragraph's lines have beyond the longest of them, in points.
     static double raggedRoom(double size) { return qMax(2.0, 0.4 * size); }
 };

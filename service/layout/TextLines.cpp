@@ -1,6 +1,7 @@
 #include "layout/TextLines.h"
 
 #include "layout/BidiText.h"
+#include "layout/FontNames.h"
 
 #include <QHash>
 #include <QMap>
@@ -99,6 +100,15 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
     QMap<int, QList<TextWords::Word>> rows;
     for (const TextWords::Word &word : words)
         rows[word.row].append(word);
+    QHash<int, bool> exactOf; // per style: whether its stand-in has the source font's metrics
+    const auto exactWidths = [&](int index) {
+        auto found = exactOf.constFind(index);
+        if (found == exactOf.constEnd()) {
+            const TextStyle style = styles.value(index);
+            found = exactOf.insert(index, FontNames::sameMetrics(style.sourceFont, style.font));
+        }
+        return *found;
+    };
     QList<Line> result;
     for (auto it = rows.begin(); it != rows.end(); ++it) {
         QList<TextWords::Word> &row = it.value();
@@ -112,6 +122,7 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
         int monoChars = 0;
         int boldChars = 0;
         int allChars = 0;
+        bool exact = true;
         QString text;
         for (qsizetype i = 0; i < row.size(); ++i) {
             line.box = line.box.isNull() ? row[i].box : line.box.united(row[i].box);
@@ -122,6 +133,7 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
             }
             for (const TextWords::Run &run : row[i].runs) {
                 const TextStyle style = styles.value(run.style);
+                exact = exact && exactWidths(run.style);
                 charsPerStyle[run.style] += run.length;
                 monoChars += style.mono ? run.length : 0;
                 boldChars += style.bold ? run.length : 0;
@@ -134,6 +146,7 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
             line.size = row.first().size;
         line.space = (dominant >= 0 ? styles.value(dominant).spaceWidth : 0.3) * line.size;
         line.mono = allChars > 0 && monoChars * 10 >= allChars * 8;
+        line.exactWidths = exact;
         line.bold = allChars > 0 && boldChars == allChars;
         line.rightToLeft = BidiText::mostlyRightToLeft(text);
         line.segmentStarts.append(0);

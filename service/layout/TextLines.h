@@ -22,6 +22,7 @@ public:
         bool mono = false;
         bool bold = false;
         bool rightToLeft = false; // most letters are Hebrew, Arabic or another right-to-left script
+        bool exactWidths = false; // every letter's font stands in with the source font's own widths
         int tightTable = 0;       // the tight table whose gutters parted it, from 1; 0 when none
 
         int segments() const { return int(segmentStarts.size()); }

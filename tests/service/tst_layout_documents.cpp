@@ -41,6 +41,7 @@ private slots:
     void textRunningPastThePageFootStaysOnItsPage();
     void libreOfficeOpensWhatComesOut();
     void alignedLinesAndColumnsAtThePageFootStay();
+    void looseJustifiedLinesBreakWhereTheyDid();
     void pageOfManySpotColoursIsRead();
     void brokenTraceFailsWithAText();
 
@@ -926,6 +927,84 @@ void TestLayoutDocuments::alignedLinesAndColumnsAtThePageFootStay()
                                     .arg(before[w].second)
                                     .arg(QString::fromLatin1(name))));
         }
+    }
+}
+
+// Helvetica's advances of the lower-case letters, in thousandths of an em.
+double helveticaWidth(const QString &word, double size)
+{
+    static const int kAdvances[26] = {556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833,
+                                      556, 556, 556, 556, 333, 500, 278, 556, 500, 722, 500, 500, 500};
+    double width = 0;
+    for (const QChar c : word)
+        width += kAdvances[c.unicode() - 'a'];
+    return width * size / 1000;
+}
+
+void TestLayoutDocuments::looseJustifiedLinesBreakWhereTheyDid()
+{
+    // A justified paragraph whose every line but the last ends a word early,
+    // its spaces widened, as TeX sets a paragraph for its looks: each line
+    // had room for the next line's first word at natural spacing, and an
+    // office program filling lines first-fit took it up, and every line
+    // after it wrapped anew.
+    const QStringList words =
+        QStringLiteral(
+            "an old mill by the river kept its wheel and the pear tree near it bore fruit each year while the "
+            "hazel hedge grew tall and thick so the path to the barn ran under a roof of green where the hens "
+            "laid eggs in the straw and the dog slept by the door of the shed all day in the sun of late june "
+            "and then the rain came down on the roof of the mill for a week and the river rose")
+            .split(QLatin1Char(' '));
+    constexpr double kLeft = 72;
+    constexpr double kWidth = 300;
+    constexpr double kSize = 10;
+    const double space = 0.278 * kSize;
+    LayoutPdf pdf;
+    const auto widthOf = [&](qsizetype from, qsizetype to) {
+        double letters = 0;
+        for (qsizetype w = from; w < to; ++w)
+            letters += helveticaWidth(words[w], kSize);
+        return letters;
+    };
+    qsizetype next = 0;
+    double baseline = 100;
+    int loosened = 0;
+    while (next < words.size()) {
+        // First-fit, then a word back where the spaces stay under twice their width.
+        qsizetype end = next + 1;
+        while (end < words.size() && widthOf(next, end + 1) + double(end - next) * space <= kWidth)
+            ++end;
+        const bool last = end == words.size();
+        if (!last && end - next > 2 && (kWidth - widthOf(next, end - 1)) / double(end - next - 2) < 2 * space) {
+            --end;
+            ++loosened;
+        }
+        const double gap = last ? space : (kWidth - widthOf(next, end)) / double(end - next - 1);
+        double x = kLeft;
+        for (qsizetype w = next; w < end; ++w) {
+            pdf.text(x, baseline, words[w], kSize);
+            x += helveticaWidth(words[w], kSize) + gap;
+        }
+        next = end;
+        baseline += 12;
+    }
+    QVERIFY2(loosened >= 3, qPrintable(QString::number(loosened)));
+    const QString folder = mDir.filePath(QStringLiteral("loose"));
+    const Converted result = convert(pdf, QStringLiteral("loose"));
+    QVERIFY(result.documentXml.contains(QStringLiteral("<w:jc w:val=\"both\"/>")));
+    const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("pdf"),
+                                                   folder + QStringLiteral("/reopened"));
+    QVERIFY(!reopened.isEmpty());
+    const QList<std::pair<QString, double>> before = wordTops(folder + QStringLiteral("/in.pdf"));
+    const QList<std::pair<QString, double>> after = wordTops(reopened);
+    QCOMPARE(after.size(), before.size());
+    // Every word stays on its line: the lines' distances from the first.
+    for (qsizetype w = 0; w < before.size(); ++w) {
+        QCOMPARE(after[w].first, before[w].first);
+        QVERIFY2(
+            std::abs((after[w].second - after[0].second) - (before[w].second - before[0].second)) < 4,
+            qPrintable(
+                QStringLiteral("%1 at %2, was %3").arg(after[w].first).arg(after[w].second).arg(before[w].second)));
     }
 }
 

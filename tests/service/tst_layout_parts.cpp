@@ -2412,11 +2412,14 @@ void TestLayoutParts::docxKernFollowsItsLetterOnly()
 {
     // A kern before the next run (TeX's logo kerns its A under the L) is the
     // spacing of the run's last letter alone, added to the paragraph's own
-    // squeeze; the letters before it keep the squeeze only.
+    // squeeze; the letters before it keep the squeeze only. A run's own
+    // spacing (a line set as full as it was) is added to the squeeze.
     StructuredPage page = pageWithColumns(1);
     Paragraph &paragraph = page.paragraphs.first();
     paragraph.condense = 0.06;
-    paragraph.runs = {{QStringLiteral("a L"), 0, 0, -1, {}, -3.6}, {QStringLiteral("A"), 0, 2.2}};
+    paragraph.runs = {{QStringLiteral("a L"), 0, 0, -1, {}, -3.6},
+                      {QStringLiteral("A"), 0, 2.2},
+                      {QStringLiteral(" b"), 0, 0, -1, {}, 0, 0.5}};
     const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, {kStyles.first()}, nullptr));
     static const QRegularExpression spacing(QStringLiteral("<w:spacing w:val=\"(-?\\d+)\"/>"));
     static const QRegularExpression text(QStringLiteral("<w:t[^>]*>([^<]*)</w:t>"));
@@ -2425,7 +2428,7 @@ void TestLayoutParts::docxKernFollowsItsLetterOnly()
         if (const QRegularExpressionMatch letters = text.match(run); letters.hasMatch())
             spaced << letters.captured(1) + QLatin1Char('=') + spacing.match(run).captured(1);
     }
-    QCOMPARE(spaced, (QStringList{s("a =-1"), s("L=-73"), s("A=-1")}));
+    QCOMPARE(spaced, (QStringList{s("a =-1"), s("L=-73"), s("A=-1"), s(" b=9")}));
 }
 
 void TestLayoutParts::docxSpaceAfterCodeIsTheText()

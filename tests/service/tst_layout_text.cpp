@@ -39,6 +39,7 @@ private slots:
     void centredLinesKeepTheirBreaks();
     void flushRightLinesJoinAndKeepTheirBreaks();
     void justifiedLinesFitAtTheSizeWordSets();
+    void justifiedLinesEndWhereTheSourceBrokeThem();
     void listItemsAndMonospacedLinesStandAlone();
     void sectionNumberIsSetApartByATab();
     void labelsCloseToTheirValuesStillPartAtSharedStops();
@@ -919,6 +920,54 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
     QCOMPARE(fullEntry.first().tabStops.size(), 1);
     QVERIFY2(fullEntry.first().condense > 0.01, qPrintable(QString::number(fullEntry.first().condense)));
     QCOMPARE(entry(3).first().condense, 0.0);
+}
+
+void TestLayoutText::justifiedLinesEndWhereTheSourceBrokeThem()
+{
+    // A justified paragraph from 72 to 330: a loose line with room at
+    // natural spacing for the next line's short first word, a tight one
+    // that would lose its last, one that ends where it did (the next word
+    // would not fit), and the last line.
+    const auto paragraphOf = [](const QList<TextStyle> &styles) {
+        QList<Glyph> text;
+        const QList<std::pair<QStringList, double>> rows = {
+            {strings({"aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa"}), 8},
+            {strings({"bb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbb"}), 23.0 / 8},
+            {strings({"cccccc", "cccccc", "cccccc", "cccccc", "cccccc", "cccccc", "cccccc", "cccc"}), 4},
+            {strings({"dddddd", "dddddd"}), 3}};
+        double baseline = 100;
+        for (const auto &[words, gap] : rows) {
+            double at = 72;
+            for (const QString &word : words) {
+                text += setText(word, at, baseline);
+                at = text.last().box.right() + gap;
+            }
+            baseline += 12;
+        }
+        return ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(text), styles), 72, 330, {});
+    };
+    const QList<Paragraph> paragraphs = paragraphOf(kStyles);
+    QCOMPARE(paragraphs.size(), 1);
+    QCOMPARE(int(paragraphs.first().align), int(Paragraph::Align::Justify));
+    const auto spacingOf = [](const Paragraph &paragraph, QChar letter) {
+        for (const TextRun &run : paragraph.runs) {
+            if (run.text.contains(letter))
+                return run.spacing;
+        }
+        return -1.0;
+    };
+    const Paragraph &set = paragraphs.first();
+    QVERIFY2(spacingOf(set, QLatin1Char('a')) > 0.3, qPrintable(QString::number(spacingOf(set, QLatin1Char('a')))));
+    QVERIFY2(spacingOf(set, QLatin1Char('b')) < 0, qPrintable(QString::number(spacingOf(set, QLatin1Char('b')))));
+    QCOMPARE(spacingOf(set, QLatin1Char('c')), 0.0);
+    QCOMPARE(spacingOf(set, QLatin1Char('d')), 0.0);
+    // A font standing in with other widths than the source's gives no
+    // measure to fill a line by.
+    QList<TextStyle> other = kStyles;
+    other[0].sourceFont = QStringLiteral("Utopia-Regular");
+    other[0].font = QStringLiteral("Liberation Serif");
+    for (const QChar letter : {QLatin1Char('a'), QLatin1Char('b')})
+        QCOMPARE(spacingOf(paragraphOf(other).first(), letter), 0.0);
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
