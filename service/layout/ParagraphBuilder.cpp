@@ -625,10 +625,9 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
     const qsizetype gaps = line.words.size() - 1;
     if (gaps < 1 || line.segments() > 1 || !line.exactWidths)
         return 0;
-    // LibreOffice adds a character's spacing only before another character
-    // of its run: a run's last character keeps its width where the spacing
-    // would narrow it. So a kern after a run (the raised A of TeX's logo
-    // moved under the L) is lost, and so is a run's last squeeze.
+    // LibreOffice narrows a run's last character by none of its spacing
+    // (it widens it by all of it). So a kern after a run (the raised A of
+    // TeX's logo moved under the L) is lost, and so is a run's last squeeze.
     double glyphs = 0;
     double lostKerns = 0;
     qsizetype characters = gaps;
