@@ -20,15 +20,19 @@ QString Hyphenation::vocabularyForm(const QString &word)
     return word.mid(from, to - from).toLower();
 }
 
+bool Hyphenation::endsBroken(const QString &lineEnd)
+{
+    return lineEnd.endsWith(QChar(0x00AD)) ||
+           (lineEnd.size() >= 3 && isHyphen(lineEnd.back()) && lineEnd[lineEnd.size() - 2].isLetter());
+}
+
 std::optional<QString> Hyphenation::join(const QString &lineEnd, const QString &nextStart,
                                          const QSet<QString> &vocabulary)
 {
-    if (lineEnd.isEmpty() || nextStart.isEmpty())
+    if (nextStart.isEmpty() || !endsBroken(lineEnd))
         return std::nullopt;
     if (lineEnd.endsWith(QChar(0x00AD)))
         return lineEnd.chopped(1) + nextStart;
-    if (lineEnd.size() < 3 || !isHyphen(lineEnd.back()) || !lineEnd[lineEnd.size() - 2].isLetter())
-        return std::nullopt;
     const QString stem = lineEnd.chopped(1);
     if (!nextStart.front().isLower())
         return stem + QLatin1Char('-') + nextStart;

@@ -12,6 +12,9 @@
 // of the word ("Jean-" + "Paul"). A soft hyphen always goes.
 class Hyphenation final {
 public:
+    // Whether a line's last word ends as a word broken there may: a hyphen
+    // after a letter, or a soft hyphen.
+    static bool endsBroken(const QString &lineEnd);
     // The one word the two make, or nothing when they stay two words.
     static std::optional<QString> join(const QString &lineEnd, const QString &nextStart,
                                        const QSet<QString> &vocabulary);

@@ -21,6 +21,33 @@ constexpr double kFillShort = 2.5;
 // Points a line's measure may be off and the line still fit.
 constexpr double kFits = 0.25;
 
+// The width of a word's start up to where a line may break within it: after
+// a backslash, slash or hyphen, as LibreOffice breaks; else the whole word.
+double leadingPiece(const TextWords::Word &word)
+{
+    static const QRegularExpression breakAfter(QStringLiteral("[\\\\/\\-]"));
+    const qsizetype at = word.text.indexOf(breakAfter);
+    if (at < 0 || at + 1 >= word.text.size())
+        return word.box.width();
+    return word.box.width() * double(at + 1) / double(word.text.size());
+}
+
+// The words' advances added up, and their characters counted.
+struct Extent {
+    double glyphs = 0;
+    qsizetype characters = 0;
+};
+
+Extent extentOf(const QList<TextWords::Word> &words)
+{
+    Extent extent;
+    for (const TextWords::Word &word : words) {
+        extent.glyphs += word.box.width();
+        extent.characters += word.text.size();
+    }
+    return extent;
+}
+
 double typicalPitch(const QList<Line> &lines)
 {
     QList<double> pitches;
@@ -570,12 +597,7 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
         // up to the margin (a résumé's entry after its dates).
         const QList<TextWords::Word> words = line.segmentWords(line.segments() - 1);
         const double width = line.segmentBox(line.segments() - 1).width();
-        double glyphs = 0;
-        qsizetype characters = 0;
-        for (const TextWords::Word &word : words) {
-            glyphs += word.box.width();
-            characters += word.text.size();
-        }
+        const auto [glyphs, characters] = extentOf(words);
         const qsizetype gaps = words.size() - 1;
         const double scale = ParagraphBuilder::sizeScale(line.size, words);
         // Ragged lines have room beyond the longest of them; only what the
@@ -588,21 +610,6 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
     }
     return most;
 }
-
-namespace {
-
-// The width of a word's start up to where a line may break within it: after
-// a backslash, slash or hyphen, as LibreOffice breaks; else the whole word.
-double leadingPiece(const TextWords::Word &word)
-{
-    static const QRegularExpression breakAfter(QStringLiteral("[\\\\/\\-]"));
-    const qsizetype at = word.text.indexOf(breakAfter);
-    if (at < 0 || at + 1 >= word.text.size())
-        return word.box.width();
-    return word.box.width() * double(at + 1) / double(word.text.size());
-}
-
-} // namespace
 
 double ParagraphBuilder::sizeScale(double size, const QList<TextWords::Word> &words)
 {
@@ -628,14 +635,12 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
     // LibreOffice narrows a run's last character by none of its spacing
     // (it widens it by all of it). So a kern after a run (the raised A of
     // TeX's logo moved under the L) is lost, and so is a run's last squeeze.
-    double glyphs = 0;
+    const Extent extent = extentOf(line.words);
+    const qsizetype characters = extent.characters + gaps;
     double lostKerns = 0;
-    qsizetype characters = gaps;
     qsizetype runEnds = 0;
     const TextWords::Run *before = nullptr;
     for (const TextWords::Word &word : line.words) {
-        glyphs += word.box.width();
-        characters += word.text.size();
         for (const TextWords::Run &run : word.runs) {
             runEnds += before && (before->kern != 0 || before->style != run.style || before->rise != run.rise);
             lostKerns -= qMin(0.0, run.kern);
@@ -643,7 +648,7 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
         }
     }
     ++runEnds;
-    const double natural = (glyphs + double(gaps) * line.space) * sizeScale(line.size, line.words) + lostKerns;
+    const double natural = (extent.glyphs + double(gaps) * line.space) * sizeScale(line.size, line.words) + lostKerns;
     // What the writer takes from each character, in twentieths of a point.
     const double squeeze = double(std::lround(condense * 20)) / 20;
     const auto setWidth = [&](double spacing) {
@@ -722,8 +727,7 @@ QList<Paragraph> ParagraphBuilder::paragraphs(const QList<TextLines::Line> &line
     const double pitch = typicalPitch(lines);
     // Text that breaks words at its line ends is hyphenated again.
     const bool hyphenating = std::any_of(lines.cbegin(), lines.cend(), [](const Line &line) {
-        const QString &last = line.words.isEmpty() ? QString() : line.words.last().text;
-        return last.size() > 2 && last.endsWith(QLatin1Char('-')) && last[last.size() - 2].isLetter();
+        return !line.words.isEmpty() && Hyphenation::endsBroken(line.words.last().text);
     });
     for (const QList<int> &group : Grouper(lines, left, right).groups())
         result.append(build(lines, group, left, right, pitch, vocabulary, hyphenating));
