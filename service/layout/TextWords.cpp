@@ -25,6 +25,10 @@ constexpr int kMinPitchedSteps = 8;
 // The least gap, in em, that a space glyph leaves between the letters around it.
 constexpr double kKernedSpace = 0.05;
 constexpr double kLeastKern = 0.05; // ems a run's next one must start back to keep a kern
+// Ems between two letters of a word, in a row whose letters touch, that a
+// reader sees: the italic correction TeX sets after a slanted letter of a
+// formula ("M x"), far above any pair kern of a text face.
+constexpr double kSeenGap = 0.08;
 // Ems of the smaller letter beside a gap that set two parts of a row apart
 // like columns: a narrow gutter (one em of the text) beside a larger heading
 // still parts them, and a wide word space parting one line does no harm, as
@@ -242,7 +246,8 @@ QList<double> partBaselines(const QList<int> &row, const Row &whole, const QList
 
 // Adds a glyph to a word. `gap` is its distance from the word's last glyph:
 // a kern between runs (TeX's logo kerns its small A under the L) is kept on
-// the run before, as a writer cannot kern across runs of its own accord.
+// the run before, as a writer cannot kern across runs of its own accord, and
+// so is a gap a reader sees, which parts a run.
 void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline, double gap = 0)
 {
     word.text += glyph.text;
@@ -251,13 +256,36 @@ void appendGlyph(TextWords::Word &word, const Glyph &glyph, double baseline, dou
     // Shifts below a tenth of the size are the font's own, not the text's.
     const double shift = baseline - glyph.baseline;
     const double rise = std::abs(shift) >= 0.1 * glyph.size ? std::round(shift * 10) / 10 : 0;
-    if (!word.runs.isEmpty() && word.runs.last().style == glyph.style && word.runs.last().rise == rise)
+    const bool seen = gap >= kSeenGap * glyph.size;
+    if (!word.runs.isEmpty() && word.runs.last().style == glyph.style && word.runs.last().rise == rise && !seen)
         word.runs.last().length += int(glyph.text.size());
     else {
-        if (!word.runs.isEmpty() && gap < -kLeastKern * glyph.size)
+        if (!word.runs.isEmpty() && (gap < -kLeastKern * glyph.size || seen))
             word.runs.last().kern = std::round(gap * 100) / 100;
         word.runs.append({glyph.style, int(glyph.text.size()), rise});
     }
+}
+
+// Takes back the gaps kept in a word where more than one parts it: its
+// letters are spread (a listing set in columns), not set apart by a formula.
+void closeSpreadGaps(TextWords::Word &word)
+{
+    QList<TextWords::Run> &runs = word.runs;
+    if (std::count_if(runs.cbegin(), runs.cend(), [](const TextWords::Run &run) { return run.kern > 0; }) < 2)
+        return;
+    QList<TextWords::Run> closed;
+    for (TextWords::Run run : std::as_const(runs)) {
+        TextWords::Run *last = closed.isEmpty() ? nullptr : &closed.last();
+        if (last && last->kern > 0 && last->style == run.style && last->rise == run.rise) {
+            last->length += run.length;
+            last->kern = run.kern;
+            continue;
+        }
+        if (last && last->kern > 0)
+            last->kern = 0;
+        closed.append(run);
+    }
+    runs = closed;
 }
 
 // Puts a ligature's further letter before its first one where they are of a
@@ -434,6 +462,7 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         double wordBaseline = rows[r].baseline;
         const auto finish = [&] {
             if (!word.text.isEmpty()) {
+                closeSpreadGaps(word);
                 word.baseline = wordBaseline;
                 word.row = int(r);
                 words.append(word);
@@ -484,7 +513,9 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             clusterStart = word.text.size();
             if (word.text.isEmpty())
                 wordBaseline = baseline;
-            appendGlyph(word, glyph, baseline, word.text.isEmpty() ? 0 : gap);
+            // Letters spread apart, or set on a grid, keep no gap of their own.
+            const bool gapsKept = pitch <= 0 && spread <= 0;
+            appendGlyph(word, glyph, baseline, word.text.isEmpty() || (gap > 0 && !gapsKept) ? 0 : gap);
             lastCentre = glyph.box.center().x();
             lastRight = qMax(lastRight, glyph.box.right());
             if (word.text.size() == glyph.text.size())

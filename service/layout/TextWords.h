@@ -22,7 +22,7 @@ public:
         int style = -1;
         int length = 0;  // characters of Word::text
         double rise = 0; // points above the row's baseline: a superscript's, or below it if negative
-        double kern = 0; // points the word's next run starts before this one's last advance ends (a kern), or 0
+        double kern = 0; // points from this run's last advance to the next run: back (a kern) or on (a gap), or 0
 
         bool operator==(const Run &other) const = default;
     };

@@ -253,6 +253,7 @@ void TestLayoutText::shiftedGlyphsKeepTheirRise()
     glyphs += setText(QStringLiteral("A"), 93.4, 97.8, 7);
     glyphs.last().box.setWidth(5.9);
     glyphs += setText(QStringLiteral("T"), 97.8, 100);
+    glyphs.last().box.setWidth(6.2);
     glyphs += setText(QStringLiteral("E"), 104, 102.15);
     glyphs += setText(QStringLiteral("X"), 107.75, 100);
     glyphs += setText(QStringLiteral("support"), 117, 100);
@@ -396,6 +397,21 @@ void TestLayoutText::formulaExponentsJoinTheirFormula()
     const QList<TextWords::Word> entries = TextWords::words(index);
     QCOMPARE(texts(entries), strings({"\\origvec", "....", "13", "\\DeclareOption", "\\trans"}));
     QCOMPARE(entries[2].row, entries[0].row);
+    // A slanted letter's italic correction ("M x" of a formula, 1.1 points
+    // at 10) is kept after it; a word whose letters are all spread (a
+    // listing's "result" beside a name set tight) keeps no gaps.
+    const Placed product = {{u'+', {284.3, 7.7}}, {u'M', {294.2, 9.7}}, {u'x', {305.0, 5.7}}, {u'+', {320.1, 7.7}}};
+    const QList<TextWords::Word> formula = TextWords::words(placedText(product));
+    QCOMPARE(texts(formula), strings({"+", "Mx", "+"}));
+    QCOMPARE(formula[1].runs.size(), 2);
+    QCOMPARE(formula[1].runs.first().kern, 1.1);
+    QList<Glyph> listing = setText(QStringLiteral("MulWordByXpowD"), 72, 100);
+    for (qsizetype i = 0; i < 6; ++i)
+        listing += setText(QStringLiteral("result")[i], 150 + 6.0 * double(i), 100);
+    const QList<TextWords::Word> code = TextWords::words(listing);
+    QCOMPARE(texts(code), strings({"MulWordByXpowD", "result"}));
+    QCOMPARE(code[1].runs.size(), 1);
+    QCOMPARE(code[1].runs.first().kern, 0.0);
 }
 
 void TestLayoutText::lettersSetInColumnsFormWords()
