@@ -47,7 +47,13 @@ QList<int> removeLeaders(QList<TextWords::Word> &row)
                (end == i || leaderGoesOn(row[end - 1], row[end])))
             ++end;
         const qsizetype dots = end - i;
-        const bool leader = dots >= 3 || (dots >= 1 && row[i].text.size() >= 4);
+        // Three dots lead only to a word set apart from them (a page number
+        // after a long entry); followed at their own spacing they are an
+        // ellipsis ("2KB, . . . , 1MB").
+        const bool ellipsis =
+            dots == 3 && end < row.size() &&
+            row[end].box.left() - row[end - 1].box.right() <= 1.5 * (row[i + 1].box.left() - row[i].box.right());
+        const bool leader = (dots >= 3 && !ellipsis) || (dots >= 1 && row[i].text.size() >= 4);
         if (leader && !kept.isEmpty() && end < row.size()) {
             led.append(int(kept.size()));
             i = end;

@@ -27,8 +27,9 @@ constexpr double kKernedSpace = 0.05;
 constexpr double kLeastKern = 0.05; // ems a run's next one must start back to keep a kern
 // Ems between two letters of a word, in a row whose letters touch, that a
 // reader sees: the italic correction TeX sets after a slanted letter of a
-// formula ("M x"), far above any pair kern of a text face.
-constexpr double kSeenGap = 0.08;
+// formula ("M x"), far above any pair kern of a text face. Less is within
+// what a stand-in font's letters differ by.
+constexpr double kSeenGap = 0.1;
 // Ems of the smaller letter beside a gap that set two parts of a row apart
 // like columns: a narrow gutter (one em of the text) beside a larger heading
 // still parts them, and a wide word space parting one line does no harm, as

@@ -1262,6 +1262,23 @@ void TestLayoutText::dotLeadersBecomeARightTab()
              QStringList{QStringLiteral("1.1 Scope\t3")});
     QCOMPARE(texts(TextWords::words(setText(QStringLiteral("and so on... 4"), 72, 190))),
              strings({"and", "so", "on...", "4"}));
+    // Three spaced dots lead to a word set apart from them, but followed
+    // at their own spacing they are an ellipsis, kept as text.
+    QList<Glyph> shortLeader = setText(QStringLiteral("A long entry"), 72, 220);
+    QList<Glyph> ellipsis = setText(QStringLiteral("2KB,"), 72, 250);
+    for (int dot = 0; dot < 3; ++dot) {
+        shortLeader += setText(QStringLiteral("."), 180 + dot * 7, 220);
+        ellipsis += setText(QStringLiteral("."), 96 + dot * 7, 250);
+    }
+    shortLeader += setText(QStringLiteral("7"), 203.5, 220);
+    ellipsis += setText(QStringLiteral(","), 117, 250);
+    ellipsis += setText(QStringLiteral("1MB inputs"), 125, 250);
+    const auto textOf = [](const QList<Glyph> &row) {
+        return paragraphTexts(
+            ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(row), kStyles), 72, 210, {}));
+    };
+    QCOMPARE(textOf(shortLeader), QStringList{QStringLiteral("A long entry\t7")});
+    QCOMPARE(textOf(ellipsis), QStringList{QStringLiteral("2KB, . . . , 1MB inputs")});
     // One dot shown in four faces an em and a half apart is what the row shows, not a leader.
     QList<Glyph> chart = setText(QStringLiteral("00B7"), 72, 130);
     for (int face = 0; face < 4; ++face)
