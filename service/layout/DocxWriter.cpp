@@ -124,10 +124,21 @@ struct Fragment {
     bool paragraph = false;
 };
 
+bool hyphenates(const QList<StructuredPage> &pages)
+{
+    for (const StructuredPage &page : pages) {
+        for (const Paragraph &paragraph : page.paragraphs) {
+            if (paragraph.hyphenated)
+                return true;
+        }
+    }
+    return false;
+}
+
 class Writer {
 public:
     Writer(const QList<StructuredPage> &pages, const QList<TextStyle> &styles, QList<DocxWriter::Media> *media)
-        : mPages(pages), mStyles(styles), mMedia(media)
+        : mPages(pages), mStyles(styles), mMedia(media), mHyphenates(hyphenates(pages))
     {
         measureMargins();
         const QStringList addresses = DocxWriter::linkAddresses(pages);
@@ -211,6 +222,7 @@ private:
     const QList<StructuredPage> &mPages;
     const QList<TextStyle> &mStyles;
     QList<DocxWriter::Media> *mMedia;
+    const bool mHyphenates; // the document is hyphenated: some source line ends broke words
     QHash<QString, int> mMediaIndex;
     Margins mMargins;
     QList<Fragment> mBody;
@@ -536,6 +548,10 @@ void Writer::paragraphProperties(QXmlStreamWriter &xml, const Paragraph &paragra
         }
         xml.writeEndElement();
     }
+    // Hyphenation is the document's; text that broke no word at its line
+    // ends breaks none here either, so that its lines end where they did.
+    if (mHyphenates && !paragraph.mayHyphenate)
+        xml.writeEmptyElement(QStringLiteral("w:suppressAutoHyphens"));
     if (paragraph.rightToLeft)
         xml.writeEmptyElement(QStringLiteral("w:bidi"));
     xml.writeEmptyElement(QStringLiteral("w:spacing"));
@@ -1453,17 +1469,6 @@ QByteArray relationships(const QList<std::pair<QString, QString>> &targets, cons
                 xml.writeAttribute(QStringLiteral("Target"), targets[i].second);
             }
         });
-}
-
-bool hyphenates(const QList<StructuredPage> &pages)
-{
-    for (const StructuredPage &page : pages) {
-        for (const Paragraph &paragraph : page.paragraphs) {
-            if (paragraph.hyphenated)
-                return true;
-        }
-    }
-    return false;
 }
 
 // A source that broke words at its line ends is hyphenated again, so that

@@ -55,6 +55,7 @@ struct Paragraph {
     bool listItem = false;
     bool numbered = false;    // a section number, then a tab to where the title starts
     bool hyphenated = false;  // the source broke a word at a line end with a hyphen of its own
+    bool mayHyphenate = true; // the text around it breaks words at its line ends, so it may too
     bool keepSpaces = false;  // monospaced text: spacing and line breaks as in the source
     bool rightToLeft = false; // most letters are of a right-to-left script: lines run from the right
     QList<TabStop> tabStops;  // one per tab in the text, in order

@@ -443,6 +443,7 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     // Right-to-left lines are aligned to their start, measured mirrored.
     const bool mirrored = first.rightToLeft;
     paragraph.rightToLeft = mirrored;
+    paragraph.mayHyphenate = hyphenating;
     QList<QRectF> boxes;
     for (const int at : group)
         boxes.append(mirrored ? mirroredBox(lines[at].box) : lines[at].box);

@@ -2164,6 +2164,17 @@ void TestLayoutParts::docxTextIsEscapedAndCleaned()
     QVERIFY(!QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("autoHyphenation")));
     page.paragraphs.first().hyphenated = true;
     QVERIFY(QString::fromUtf8(DocxWriter::settingsXml({page})).contains(QStringLiteral("<w:autoHyphenation/>")));
+    // Text of a hyphenated document that broke no word around it is not
+    // hyphenated: its lines end where they did.
+    StructuredPage unbroken = page;
+    unbroken.paragraphs.first().hyphenated = false;
+    unbroken.paragraphs.first().mayHyphenate = false;
+    const auto suppressed = [](const QList<StructuredPage> &pages) {
+        return QString::fromUtf8(DocxWriter::documentXml(pages, kStyles, nullptr))
+            .count(QStringLiteral("<w:suppressAutoHyphens/>"));
+    };
+    QCOMPARE(suppressed({page, unbroken}), 1);
+    QCOMPARE(suppressed({unbroken}), 0);
     // A line end the source set stays a line break in the same paragraph.
     page.paragraphs.first().runs = {{QStringLiteral("First line\nsecond"), 0}};
     const QString broken = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));

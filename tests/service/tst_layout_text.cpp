@@ -1241,6 +1241,12 @@ void TestLayoutText::brokenWordIsJoinedAcrossLines()
         {QStringLiteral("well-known")});
     QCOMPARE(paragraphTexts(compound), QStringList{QStringLiteral("and a well-known end")});
     QVERIFY(!compound.first().hyphenated);
+    // Text that breaks words at its line ends may be hyphenated again;
+    // text that breaks none may not.
+    QVERIFY(paragraphs.first().mayHyphenate);
+    const QList<Paragraph> unbroken = ParagraphBuilder::paragraphs(
+        linesOf({{QStringLiteral("a line of words"), 100}, {QStringLiteral("and its end"), 112}}), 72, 142, {});
+    QVERIFY(!unbroken.first().mayHyphenate);
 }
 
 void TestLayoutText::dotLeadersBecomeARightTab()
