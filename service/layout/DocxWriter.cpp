@@ -27,8 +27,7 @@ constexpr double kOverflowRoom = 1.5;
 constexpr double kMinLine = 1.0;
 constexpr double kTightestLine = 0.6; // of its height: a single line set closer to what follows keeps that much
 constexpr double kCellMargin = 1.5;
-constexpr double kJustifySlack = 0.5;  // points beyond a justified paragraph's right edge, for rounding
-constexpr double kLeastSqueeze = 0.25; // twentieths of a point a letter: a squeeze this large is kept
+constexpr double kJustifySlack = 0.5; // points beyond a justified paragraph's right edge, for rounding
 
 const char *const kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 const char *const kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -625,11 +624,7 @@ int Writer::condensing(const Paragraph &paragraph, int styleIndex) const
     else if (ratio < 0.97) // a narrower stand-in spreads its letters, short of the full difference
         wider = qMax(-0.08, 0.9 * (standIn - style.letterWidth));
     const double points = qBound(-0.08 * style.size, paragraph.condense + wider * style.size, 0.15 * style.size);
-    // A squeeze of a quarter twentieth a letter or more keeps one: rounded to
-    // none, it adds up to a word's width that then wraps. Less comes from
-    // measuring.
-    const int twentieths = int(std::lround(points * 20));
-    return twentieths == 0 && paragraph.condense * 20 >= kLeastSqueeze ? 1 : twentieths;
+    return ParagraphBuilder::squeezeTwentieths(points, paragraph.condense);
 }
 
 // A space between code in a monospaced face and text goes with the text:

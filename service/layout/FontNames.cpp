@@ -175,6 +175,12 @@ const Advances kAdvances[] = {
     {"Latin Modern Mono", 0.525, 0.525, 1.319},
     {"Carlito", 0.463, 0.226, 1.234},
     {"Caladea", 0.469, 0.220, 1.154},
+    {"Nimbus Roman", 0.450, 0.250, 1.200},
+    {"Nimbus Sans", 0.496, 0.278, 1.200},
+    {"Nimbus Mono PS", 0.600, 0.600, 1.200},
+    {"P052", 0.506, 0.250, 1.200},
+    {"C059", 0.519, 0.278, 1.200},
+    {"URW Bookman", 0.548, 0.320, 1.200},
 };
 
 const Advances *advancesOf(const QString &family)

@@ -32,6 +32,14 @@ double leadingPiece(const TextWords::Word &word)
     return word.box.width() * double(at + 1) / double(word.text.size());
 }
 
+// The least of a word that LibreOffice hyphenates onto a line: two
+// letters and a hyphen (a third of an em in the common text faces).
+double leastHyphenPiece(const TextWords::Word &word, double size)
+{
+    const double letter = word.box.width() / double(qMax<qsizetype>(1, word.text.size()));
+    return 2 * letter + size / 3;
+}
+
 // The words' advances added up, and their characters counted.
 struct Extent {
     double glyphs = 0;
@@ -649,9 +657,13 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
         }
     }
     ++runEnds;
-    const double natural = (extent.glyphs + double(gaps) * line.space) * sizeScale(line.size, line.words) + lostKerns;
-    // What the writer takes from each character, in twentieths of a point.
-    const double squeeze = double(std::lround(condense * 20)) / 20;
+    // Each space as the writer sets it: in code, a monospaced one.
+    double spaces = 0;
+    for (qsizetype w = 0; w < gaps; ++w)
+        spaces += line.words[w].flowingSpaceAfter > 0 ? line.words[w].flowingSpaceAfter : line.space;
+    const double natural = (extent.glyphs + spaces) * sizeScale(line.size, line.words) + lostKerns;
+    // What the writer takes from each character.
+    const double squeeze = double(ParagraphBuilder::squeezeTwentieths(condense, condense)) / 20;
     const auto setWidth = [&](double spacing) {
         return natural + spacing * double(spacing < 0 ? characters - runEnds : characters);
     };
@@ -661,7 +673,7 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
     // office program's own lines come out as they were.
     const double room = right - line.box.left();
     const double piece = leadingPiece(next);
-    const double pulled = line.space + (hyphenating ? qMin(piece, line.size) : piece);
+    const double pulled = line.space + (hyphenating ? qMin(piece, leastHyphenPiece(next, line.size)) : piece);
     const double now = setWidth(-squeeze);
     if (now <= room - kFits && now + pulled > room)
         return 0;
@@ -671,6 +683,13 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
     // Rounded down, so that the line still fits.
     const double extra = std::floor((spacing + squeeze) * 20) / 20;
     return std::abs(extra) <= 0.08 * line.size ? extra : 0;
+}
+
+int ParagraphBuilder::squeezeTwentieths(double points, double condense)
+{
+    constexpr double kLeastSqueeze = 0.25; // twentieths of a point a letter: a squeeze this large is kept
+    const int twentieths = int(std::lround(points * 20));
+    return twentieths == 0 && condense * 20 >= kLeastSqueeze ? 1 : twentieths;
 }
 
 Paragraph::Align ParagraphBuilder::alignment(const QList<QRectF> &lines, double left, double right)

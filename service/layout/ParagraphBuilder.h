@@ -40,6 +40,11 @@ public:
     // other widths.
     static double fillSpacing(const TextLines::Line &line, double right, const TextWords::Word &next, double condense,
                               bool hyphenating);
+    // Twentieths of a point the writer takes from each character for a
+    // squeeze of `points`: rounded, save that a paragraph's own squeeze
+    // (`condense`) of a quarter twentieth or more keeps one. Rounded to none,
+    // it adds up to a word's width that then wraps.
+    static int squeezeTwentieths(double points, double condense);
     // The room a ragged paragraph's lines have beyond the longest of them, in points.
     static double raggedRoom(double size) { return qMax(2.0, 0.4 * size); }
 };

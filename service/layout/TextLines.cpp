@@ -136,6 +136,11 @@ QList<TextLines::Line> TextLines::lines(const QList<TextWords::Word> &words, con
             if (!row[i].runs.isEmpty()) {
                 const TextStyle last = styles.value(row[i].runs.last().style);
                 line.words[i].spaceAfter = last.spaceWidth * last.size;
+                const TextStyle next = i + 1 < row.size() && !row[i + 1].runs.isEmpty()
+                                           ? styles.value(row[i + 1].runs.first().style)
+                                           : last;
+                line.words[i].flowingSpaceAfter =
+                    last.mono && !next.mono ? next.spaceWidth * next.size : line.words[i].spaceAfter;
             }
             for (const TextWords::Run &run : row[i].runs) {
                 const TextStyle style = styles.value(run.style);

@@ -37,6 +37,9 @@ public:
         int link = -1; // the page's link the word stands in, if any
         TextMarks marks{};
         double spaceAfter = 0; // points a space set after it takes, in its last run's face; 0 until lines are made
+        // Points the space after it takes in flowing text, where a space
+        // after code goes with the text after it; 0 until lines are made.
+        double flowingSpaceAfter = 0;
     };
 
     static QList<Word> words(const QList<Glyph> &glyphs);

@@ -503,6 +503,11 @@ void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
     QVERIFY(FontNames::sameMetrics(s("URWPalladioL-Roma"), s("P052")));
     QVERIFY(!FontNames::sameMetrics(s("Utopia-Regular"), s("Liberation Serif")));
     QCOMPARE(FontNames::spaceAdvance(s("LM Roman 12")), FontNames::spaceAdvance(s("Latin Modern Roman")));
+    // Every metric clone that stands in has its advances measured, so that
+    // a justified line's fill counts its own spaces.
+    for (const char *clone : {"Liberation Serif", "Liberation Sans", "Liberation Mono", "Nimbus Roman", "Nimbus Sans",
+                              "Nimbus Mono PS", "P052", "C059", "URW Bookman", "Carlito", "Caladea"})
+        QVERIFY2(FontNames::spaceAdvance(QString::fromLatin1(clone)) > 0, clone);
     // A run of Cyrillic in a Latin Modern face is written in Computer Modern Unicode.
     StructuredPage page;
     page.size = QSizeF(600, 800);

@@ -942,13 +942,14 @@ void TestLayoutText::justifiedLinesEndWhereTheSourceBrokeThem()
 {
     // A justified paragraph from 72 to 330: a loose line with room at
     // natural spacing for the next line's short first word, a tight one
-    // that would lose its last, one that ends where it did (the next word
-    // would not fit), and the last line.
+    // that would lose its last even at the paragraph's squeeze as written
+    // (0.11 points a letter, written as 0.10), one that ends where it did
+    // (the next word would not fit), and the last line.
     const auto paragraphOf = [](const QList<TextStyle> &styles) {
         QList<Glyph> text;
         const QList<std::pair<QStringList, double>> rows = {
             {strings({"aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa", "aaaaaa"}), 8},
-            {strings({"bb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbb"}), 23.0 / 8},
+            {strings({"bb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbb"}), 18.0 / 8},
             {strings({"cccccc", "cccccc", "cccccc", "cccccc", "cccccc", "cccccc", "cccccc", "cccc"}), 4},
             {strings({"dddddd", "dddddd"}), 3}};
         double baseline = 100;
@@ -984,6 +985,39 @@ void TestLayoutText::justifiedLinesEndWhereTheSourceBrokeThem()
     other[0].font = QStringLiteral("Liberation Serif");
     for (const QChar letter : {QLatin1Char('a'), QLatin1Char('b')})
         QCOMPARE(spacingOf(paragraphOf(other).first(), letter), 0.0);
+
+    // Ten words of 20 points and a next word of 30. A squeeze of 0.02 points
+    // a letter is written as a twentieth (0.05), which makes room for the
+    // next word: the line is widened.
+    QList<Glyph> row;
+    for (int w = 0; w < 10; ++w)
+        row += setText(QStringLiteral("aaaa"), 72 + w * 22.78, 200);
+    const TextLines::Line line = TextLines::lines(TextWords::words(row), kStyles).first();
+    const TextWords::Word next = TextWords::words(setText(QStringLiteral("bbbbbb"), 72, 212)).first();
+    QVERIFY(ParagraphBuilder::fillSpacing(line, 330.5, next, 0.02, false) > 0);
+    QCOMPARE(ParagraphBuilder::fillSpacing(line, 330.5, next, 0, false), 0.0);
+    // In hyphenated text the least of the next word that may come up is two
+    // of its letters and a hyphen (13.3 points here), not an em.
+    QCOMPARE(ParagraphBuilder::fillSpacing(line, 313.5, next, 0, true), 0.0);
+    QVERIFY(ParagraphBuilder::fillSpacing(line, 316.5, next, 0, true) > 0);
+    // Spaces within code are monospaced (6 points here), and the space after
+    // code goes with the text after it: counted so, the line leaves no room
+    // for a space and the next word "ab".
+    QList<TextStyle> styles = kStyles;
+    styles[1].spaceWidth = 0.6;
+    QList<Glyph> mixed;
+    double at = 72;
+    for (const QString &word : strings({"seeing", "int", "x", "here", "and", "more", "text"})) {
+        mixed += setText(word, at, 300, 10, word == QStringLiteral("int") || word == QStringLiteral("x") ? 1 : 0);
+        at += 5 * double(word.size()) + 5;
+    }
+    const TextLines::Line code = TextLines::lines(TextWords::words(mixed), styles).first();
+    QList<double> flowing;
+    for (const TextWords::Word &word : code.words)
+        flowing.append(word.flowingSpaceAfter);
+    QCOMPARE(flowing, (QList<double>{3, 6, 3, 3, 3, 3, 3}));
+    const TextWords::Word ab = TextWords::words(setText(QStringLiteral("ab"), 72, 312)).first();
+    QCOMPARE(ParagraphBuilder::fillSpacing(code, 230, ab, 0, false), 0.0);
 }
 
 void TestLayoutText::listItemsAndMonospacedLinesStandAlone()
