@@ -32,12 +32,17 @@ double leadingPiece(const TextWords::Word &word)
     return word.box.width() * double(at + 1) / double(word.text.size());
 }
 
+// The mean advance of a word's letters.
+double letterAdvance(const TextWords::Word &word)
+{
+    return word.box.width() / double(qMax<qsizetype>(1, word.text.size()));
+}
+
 // The least of a word that LibreOffice hyphenates onto a line: two
 // letters and a hyphen (a third of an em in the common text faces).
 double leastHyphenPiece(const TextWords::Word &word, double size)
 {
-    const double letter = word.box.width() / double(qMax<qsizetype>(1, word.text.size()));
-    return 2 * letter + size / 3;
+    return 2 * letterAdvance(word) + size / 3;
 }
 
 // The words' advances added up, and their characters counted.
@@ -424,7 +429,7 @@ QStringList spacesBetween(const QList<TextWords::Word> &words)
     // it are set in its face, at that face's width of a space.
     QList<double> advances;
     for (const TextWords::Word &word : words)
-        advances.append(word.box.width() / double(qMax<qsizetype>(1, word.text.size())));
+        advances.append(letterAdvance(word));
     const double common = median(advances);
     const auto onGrid = [&](qsizetype w) { return std::abs(advances[w] - common) <= 0.03 * common; };
     const auto letterOf = [&](qsizetype w) { return onGrid(w) ? common : advances[w]; };
@@ -608,7 +613,7 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
         const double width = line.segmentBox(line.segments() - 1).width();
         const auto [glyphs, characters] = extentOf(words);
         const qsizetype gaps = words.size() - 1;
-        const double scale = ParagraphBuilder::sizeScale(line.size, words);
+        const double scale = sizeScale(line.size, words);
         // Ragged lines have room beyond the longest of them; only what the
         // larger size needs past it counts, and past half of it, as the writer
         // measures the room from the line height rather than the size.
@@ -663,7 +668,7 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
         spaces += line.words[w].flowingSpaceAfter > 0 ? line.words[w].flowingSpaceAfter : line.space;
     const double natural = (extent.glyphs + spaces) * sizeScale(line.size, line.words) + lostKerns;
     // What the writer takes from each character.
-    const double squeeze = double(ParagraphBuilder::squeezeTwentieths(condense, condense)) / 20;
+    const double squeeze = double(squeezeTwentieths(condense, condense)) / 20;
     const auto setWidth = [&](double spacing) {
         return natural + spacing * double(spacing < 0 ? characters - runEnds : characters);
     };

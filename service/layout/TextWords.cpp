@@ -454,6 +454,8 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
         const QList<double> baselines = partBaselines(row, rows[r], glyphs);
         const double pitch = pitchOf(row, glyphs);
         const double spread = pitch > 0 ? 0 : spreadLetters.wordGap(row);
+        // Letters spread apart, or set on a grid, keep no gap of their own.
+        const bool gapsKept = pitch <= 0 && spread <= 0;
         Word word;
         double lastRight = 0;
         double lastCentre = 0;
@@ -514,8 +516,6 @@ QList<TextWords::Word> TextWords::words(const QList<Glyph> &source)
             clusterStart = word.text.size();
             if (word.text.isEmpty())
                 wordBaseline = baseline;
-            // Letters spread apart, or set on a grid, keep no gap of their own.
-            const bool gapsKept = pitch <= 0 && spread <= 0;
             appendGlyph(word, glyph, baseline, word.text.isEmpty() || (gap > 0 && !gapsKept) ? 0 : gap);
             lastCentre = glyph.box.center().x();
             lastRight = qMax(lastRight, glyph.box.right());
