@@ -3,6 +3,7 @@
 #include "layout/TexEncodings.h"
 
 #include "layout/FontNames.h"
+#include "layout/UnscaledFontSizes.h"
 
 #include <QFile>
 #include <QImage>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -95,6 +97,18 @@ QString repairedAstral(const QString &text, const QString &glyphName)
     if (!ok || code <= 0xffff || code > 0x10ffff || (code & 0xffff) != text[0].unicode())
         return text;
     return QString::fromUcs4(&code, 1);
+}
+
+// A bitmap font names its glyphs by their codes. A control code its own
+// table gives a glyph of a printable code (a "c" read as a carriage return)
+// is a fault of that table: the code is the character.
+QString printableCode(const QString &text, const QString &glyphName)
+{
+    if (text.size() != 1 || !TexEncodings::isStandIn(text[0]))
+        return text;
+    bool ok = false;
+    const int code = glyphName.toInt(&ok);
+    return ok && code > 0x20 && code < 0x7f ? QString(QChar(code)) : text;
 }
 
 // The character of a Zapf Dingbats glyph from its name ("a20" is U+2714,
@@ -372,7 +386,8 @@ private:
     void groupStart(QStringView name);
     void groupEnd(QStringView name);
     void hideCoveredGlyphs(const QRectF &box);
-    int styleFor(const QString &font, double size, double stretch);
+    int styleFor(const QString &font, double size, double stretch, Rgb colour);
+    void sizeUnscaledSpan();
     void markMonospaced();
 
     QIODevice &mDevice;
@@ -414,6 +429,10 @@ private:
     QList<double> mGroupAlphas;  // per open group, innermost last
     QHash<QString, int> mStyleIndex;
     QHash<QString, FontWidths> mWidths;
+    // Glyphs of the span being read in a font without ems: where each one's
+    // baseline would stand at size 0, and how far it hangs per point of size.
+    UnscaledFontSizes mUnscaled;
+    QList<std::pair<double, double>> mUnscaledBaselines;
 };
 
 std::optional<SourceDocument> Parser::run(QString *error)
@@ -612,12 +631,16 @@ void Parser::endElement()
         mHidden = qMax(0, mHidden - 1);
     } else if (mHidden > 0) {
         return;
+    } else if (name == QLatin1String("span")) {
+        sizeUnscaledSpan();
     } else if (name == QLatin1String("fill_text") || name == QLatin1String("stroke_text")) {
+        sizeUnscaledSpan();
         mInText = false;
     } else if (name == QLatin1String("fill_path") || name == QLatin1String("stroke_path")) {
         finishPath();
         mPathKind = PathKind::None;
     } else if (name == QLatin1String("page")) {
+        mUnscaled.endPage();
         mPage = nullptr;
     }
 }
@@ -651,11 +674,11 @@ void Parser::startPage()
     mGroupAlphas.clear();
 }
 
-int Parser::styleFor(const QString &font, double size, double stretch)
+int Parser::styleFor(const QString &font, double size, double stretch, Rgb colour)
 {
     const double rounded = std::round(size * 10) / 10;
     const QString key = font + QLatin1Char('|') + QString::number(rounded) + QLatin1Char('|') +
-                        QString::number(mColour, 16) + QLatin1Char('|') + QString::number(stretch);
+                        QString::number(colour, 16) + QLatin1Char('|') + QString::number(stretch);
     const auto found = mStyleIndex.constFind(key);
     if (found != mStyleIndex.constEnd())
         return *found;
@@ -666,7 +689,7 @@ int Parser::styleFor(const QString &font, double size, double stretch)
     style.bold = face.bold;
     style.italic = face.italic;
     style.mono = face.mono;
-    style.color = mColour;
+    style.color = colour;
     style.stretch = stretch;
     mDocument.styles.append(style);
     mStyleIndex.insert(key, int(mDocument.styles.size() - 1));
@@ -717,14 +740,17 @@ void Parser::addGlyph()
                                         attributes.value(QLatin1String("y")).toDouble())) -
                        mOrigin;
     const double advance = attributes.value(QLatin1String("adv")).toDouble();
-    if (size <= 0.5)
+    const bool unscaled = UnscaledFontSizes::unscaled(size, advance * std::hypot(along.x(), along.y()));
+    if (size <= 0.5 && !unscaled)
         return;
+    if (unscaled)
+        text = printableCode(text, name);
     const int turn = quarterTurn(along);
     if (turn >= 0)
         ++mPage->glyphsByTurn[turn];
     if (turn != 0) {
         // Turned text stays out of the flow; a figure may still show it.
-        if (!mInvisible) {
+        if (!mInvisible && !unscaled) {
             const QRectF box = turnedBox(full, at, advance);
             addDrawing(box);
             mPage->turnedText.append(box);
@@ -737,7 +763,14 @@ void Parser::addGlyph()
     glyph.baseline = at.y() + drop * size;
     glyph.size = size;
     glyph.box = QRectF(at.x(), glyph.baseline - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
-    glyph.style = styleFor(mFont, size, stretchOf(full, size));
+    glyph.style = styleFor(mFont, size, stretchOf(full, size), mColour);
+    (mInvisible ? mPage->invisibleGlyphs : mPage->glyphs).append(glyph);
+    if (unscaled) {
+        // Sized when its span ends; its advances are no ems to measure the font by.
+        mUnscaled.add(text.at(0), width);
+        mUnscaledBaselines.append({at.y(), drop});
+        return;
+    }
     if (!text.at(0).isSpace() && advance > 0)
         mWidths[mFont].advances.insert(text.at(0), advance);
     // The stand-ins' widths are those of English text: only Latin letters
@@ -747,7 +780,29 @@ void Parser::addGlyph()
         ++mWidths[mFont].letterCount;
     } else if (text.at(0) == QLatin1Char(' ') && advance > 0)
         mWidths[mFont].space = advance;
-    (mInvisible ? mPage->invisibleGlyphs : mPage->glyphs).append(glyph);
+}
+
+// The glyphs of the span just read, the last ones of their list, take the
+// size their advances tell.
+void Parser::sizeUnscaledSpan()
+{
+    const qsizetype count = mUnscaled.spanGlyphs();
+    const double size = mUnscaled.endSpan();
+    const QList<std::pair<double, double>> baselines = std::exchange(mUnscaledBaselines, {});
+    if (count == 0 || !mPage)
+        return;
+    QList<Glyph> &glyphs = mInvisible ? mPage->invisibleGlyphs : mPage->glyphs;
+    if (glyphs.size() < count)
+        return;
+    for (qsizetype i = 0; i < count; ++i) {
+        Glyph &glyph = glyphs[glyphs.size() - count + i];
+        const TextStyle style = mDocument.styles.value(glyph.style);
+        glyph.size = size;
+        glyph.baseline = baselines[i].first + baselines[i].second * size;
+        glyph.box =
+            QRectF(glyph.box.x(), glyph.baseline - kAscent * size, glyph.box.width(), (kAscent + kDescent) * size);
+        glyph.style = styleFor(style.sourceFont, size, 1, style.color);
+    }
 }
 
 // The clockwise quarter turns of the page that would make text running along

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -30,6 +31,7 @@ private slots:
     void imageKeepsPlaceAndSize();
     void drawnFigureBecomesAPicture();
     void boldHeadingStaysBoldAndLarger();
+    void bitmapFontTextKeepsItsSizes();
     void lineEndHyphenation();
     void scannedPageBecomesItsImage();
     void sidewaysPagesReadUpright();
@@ -536,6 +538,38 @@ void TestLayoutDocuments::boldHeadingStaysBoldAndLarger()
     QVERIFY(codeMatch.captured(1).contains(QStringLiteral("<w:sz w:val=\"24\"/>")));
     // The body's lines are one paragraph, not six.
     QCOMPARE(paragraphs(xml).size(), 3);
+}
+
+void TestLayoutDocuments::bitmapFontTextKeepsItsSizes()
+{
+    LayoutPdf pdf;
+    pdf.bitmapText(60, 80, QStringLiteral("An Example for the Orchard"), 14);
+    pdf.bitmapText(60, 110, QStringLiteral("Consider the real matrix which depends on"), 10);
+    // Punctuation in a span of its own has no letters to tell its size.
+    pdf.bitmapText(60, 124, QStringLiteral("("), 10);
+    pdf.bitmapText(66, 124, QStringLiteral("the parameter) of the quince harvest"), 10);
+    const Converted result = convert(pdf, QStringLiteral("bitmap"));
+    const QString all = paragraphs(result.documentXml).join(QLatin1Char(' '));
+    QVERIFY2(all.contains(QStringLiteral("An Example for the Orchard")), qPrintable(all));
+    QVERIFY2(all.contains(QStringLiteral("Consider the real matrix which depends on")), qPrintable(all));
+    QVERIFY2(all.contains(QStringLiteral("(the parameter) of the quince harvest")), qPrintable(all));
+    // Half-points of the title's runs and of the body's.
+    static const QRegularExpression paragraph(QStringLiteral("<w:p>(.*?)</w:p>"));
+    static const QRegularExpression sizeOf(QStringLiteral("<w:sz w:val=\"(\\d+)\"/>"));
+    QSet<int> title, body;
+    for (auto p = paragraph.globalMatch(result.documentXml); p.hasNext();) {
+        const QString xml = p.next().captured(1);
+        if (textOf(xml).isEmpty())
+            continue;
+        QSet<int> &sizes = textOf(xml).startsWith(QLatin1String("An Example")) ? title : body;
+        for (auto s = sizeOf.globalMatch(xml); s.hasNext();)
+            sizes.insert(s.next().captured(1).toInt());
+    }
+    QCOMPARE(title.size(), 1);
+    QCOMPARE(body.size(), 1);
+    const int bodySize = *body.cbegin();
+    QVERIFY2(bodySize >= 17 && bodySize <= 23, qPrintable(QString::number(bodySize)));
+    QVERIFY2(*title.cbegin() > bodySize * 1.2, qPrintable(QString::number(*title.cbegin())));
 }
 
 void TestLayoutDocuments::lineEndHyphenation()

@@ -6,6 +6,14 @@
 
 namespace {
 
+// Objects before the pages: the catalog, the page tree, three fonts, two
+// images, the bitmap font, its glyph and its character table.
+constexpr int kSharedObjects = 10;
+// The bitmap font's units: pixels at 600 dpi, as a point at text size 1.
+constexpr double kPixel = 0.12;
+// Every glyph of the bitmap font advances half an em of its 10-point face.
+constexpr int kBitmapAdvance = 42;
+
 QByteArray number(double value)
 {
     return QByteArray::number(value, 'f', 3);
@@ -39,10 +47,11 @@ LayoutPdf &LayoutPdf::link(double x, double y, double width, double height, cons
 {
     if (mContents.isEmpty())
         newPage();
-    // Pages are objects 8, 10, 12, ...: seven shared objects first, then a page and its content each.
+    // The shared objects come first, then a page and its content each.
     const QByteArray action =
-        address.isEmpty() ? QByteArray("/Dest [" + QByteArray::number(8 + 2 * page) + " 0 R /XYZ null null null]")
-                          : QByteArray("/A << /S /URI /URI " + pdfString(address) + " >>");
+        address.isEmpty()
+            ? QByteArray("/Dest [" + QByteArray::number(kSharedObjects + 1 + 2 * page) + " 0 R /XYZ null null null]")
+            : QByteArray("/A << /S /URI /URI " + pdfString(address) + " >>");
     mAnnots.last() += "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + number(x) + ' ' +
                       number(pdfY(y + height)) + ' ' + number(x + width) + ' ' + number(pdfY(y)) + "] " + action +
                       " >> ";
@@ -77,6 +86,13 @@ LayoutPdf &LayoutPdf::invisibleText(double x, double baseline, const QString &te
     // The render mode is kept by the graphics state, which q and Q bound.
     content() += "q BT 3 Tr /F1 " + number(size) + " Tf " + number(x) + ' ' + number(pdfY(baseline)) + " Td " +
                  pdfString(text) + " Tj ET Q\n";
+    return *this;
+}
+
+LayoutPdf &LayoutPdf::bitmapText(double x, double baseline, const QString &text, double size)
+{
+    content() += "BT /F4 " + number(kPixel * size / 10) + " Tf " + number(x) + ' ' + number(pdfY(baseline)) + " Td " +
+                 pdfString(text) + " Tj ET\n";
     return *this;
 }
 
@@ -147,7 +163,26 @@ QByteArray LayoutPdf::bytes() const
         "<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 16 /Length " +
             QByteArray::number(deepPixels.size()) + " >>\nstream\n" + deepPixels + "\nendstream",
     };
-    const QByteArray resources = "<< /Font << /F1 3 0 R /F2 4 0 R /F3 5 0 R >> /XObject << /Im1 6 0 R /Im2 7 0 R >> >>";
+    QByteArray names;
+    QByteArray widths;
+    for (int code = 32; code < 127; ++code) {
+        names += " /g";
+        widths += ' ' + QByteArray::number(kBitmapAdvance);
+    }
+    objects.append("<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [1 0 0 1 0 0] "
+                   "/CharProcs << /g 9 0 R >> /Encoding << /Type /Encoding /Differences [32" +
+                   names + "] >> /FirstChar 32 /LastChar 126 /Widths [" + widths +
+                   "] /ToUnicode 10 0 R /Resources << >> >>");
+    const QByteArray glyph = number(kBitmapAdvance) + " 0 0 0 35 60 d1 0 0 35 60 re f";
+    objects.append("<< /Length " + QByteArray::number(glyph.size()) + " >>\nstream\n" + glyph + "\nendstream");
+    // Its table gives "c" a control character, as some older converters' tables did.
+    const QByteArray table = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CMapName /Bitmap def "
+                             "1 begincodespacerange <00> <FF> endcodespacerange 3 beginbfrange "
+                             "<20> <62> <0020> <63> <63> <000D> <64> <7E> <0064> endbfrange endcmap "
+                             "CMapName currentdict /CMap defineresource pop end end";
+    objects.append("<< /Length " + QByteArray::number(table.size()) + " >>\nstream\n" + table + "\nendstream");
+    const QByteArray resources =
+        "<< /Font << /F1 3 0 R /F2 4 0 R /F3 5 0 R /F4 8 0 R >> /XObject << /Im1 6 0 R /Im2 7 0 R >> >>";
     QByteArray kids;
     const QList<QByteArray> contents = mContents.isEmpty() ? QList<QByteArray>{QByteArray()} : mContents;
     for (qsizetype p = 0; p < contents.size(); ++p) {

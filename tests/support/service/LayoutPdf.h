@@ -6,7 +6,7 @@
 #include <QString>
 
 // PDFs written content stream by content stream, for the layout tests:
-// text in Helvetica, Helvetica-Bold and Courier at places given from the
+// text in Helvetica, Helvetica-Bold, Courier and a bitmap font at places given from the
 // page's top-left corner, stroked and filled rectangles, ellipses, and an RGB image.
 class LayoutPdf final {
 public:
@@ -27,6 +27,10 @@ public:
     LayoutPdf &upwardText(double x, double baseline, const QString &text, double size = 10);
     // Text drawn invisibly (render mode 3), as a recogniser lays its words over a scan.
     LayoutPdf &invisibleText(double x, double baseline, const QString &text, double size = 10);
+    // Text in a bitmap font whose units are pixels at 600 dpi, drawn at a text
+    // size of 0.12 for 10 points, as older TeX documents draw it; its table
+    // maps "c" to a control character.
+    LayoutPdf &bitmapText(double x, double baseline, const QString &text, double size = 10);
     LayoutPdf &line(double x1, double y1, double x2, double y2, double width = 0.5);
     LayoutPdf &fill(double x, double y, double width, double height, double red, double green, double blue);
     // A black ellipse filling the box, drawn with four curves.
