@@ -78,6 +78,13 @@ void Analysis::fillCells(Table &table, const QList<Word> &words) const
     }
     if (RuledTables::splitRows(table, cellLines))
         perCell = wordsPerCell(table, words);
+    RuledTables::CellWords cellWords;
+    for (auto it = perCell.cbegin(); it != perCell.cend(); ++it) {
+        for (const Word &word : it.value())
+            cellWords[it.key()].append(word.box);
+    }
+    if (RuledTables::splitColumns(table, cellWords))
+        perCell = wordsPerCell(table, words);
     for (auto it = perCell.cbegin(); it != perCell.cend(); ++it) {
         const auto [row, column] = it.key();
         if (row < 0)

@@ -85,11 +85,11 @@ struct Table {
     QList<double> rowEdges;        // page y, one more than rows
     QList<QList<TableCell>> cells; // rows of cells, every row as long as the grid
     bool ruled = false;
-    // Edges without a rule: inner row edges between lines the source set in
-    // one ruled row, and the outer sides of a grid drawn only between its
-    // rows and columns.
+    // Edges without a rule: inner edges between lines or columns of figures
+    // the source set in one ruled cell, and the outer sides of a grid drawn
+    // only between its rows and columns.
     QSet<int> openRowEdges;
-    QSet<int> openColumnEdges; // only ever 0 and columns()
+    QSet<int> openColumnEdges;
     double ruleWidth = 0.5;
     Rgb ruleColor = 0;
 

@@ -322,7 +322,86 @@ void insertRows(Table &table, int r, const QList<double> &cuts)
     table.openRowEdges = open;
 }
 
+constexpr double kColumnGap = 0.8; // ems of the column's words: a gap this wide is no word space
+constexpr int kLeastSplitRows = 3; // rows with words either side of a gap, for it to part columns
+
+// Where the gaps free of words in column `c` part it into columns, or none
+// where a cell of it spans rows or columns.
+QList<double> columnCuts(const Table &table, int c, const RuledTables::CellWords &words)
+{
+    QList<QList<QRectF>> rows;
+    QList<std::pair<double, double>> extents;
+    QList<double> heights;
+    for (int r = 0; r < table.rows(); ++r) {
+        const TableCell &cell = table.cells[r][c];
+        if (cell.rowSpan != 1 || cell.columnSpan != 1)
+            return {};
+        const QList<QRectF> boxes = words.value({r, c});
+        if (boxes.isEmpty())
+            continue;
+        rows.append(boxes);
+        for (const QRectF &box : boxes) {
+            extents.append({box.left(), box.right()});
+            heights.append(box.height());
+        }
+    }
+    if (rows.size() < kLeastSplitRows)
+        return {};
+    std::sort(extents.begin(), extents.end());
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const double least = kColumnGap * heights[heights.size() / 2];
+    QList<double> cuts;
+    double reach = extents.first().second;
+    for (const auto &[left, right] : std::as_const(extents)) {
+        if (left - reach >= least) {
+            const auto either = [&](const QList<QRectF> &boxes) {
+                const auto before = [&](const QRectF &box) { return box.right() <= reach; };
+                return std::any_of(boxes.cbegin(), boxes.cend(), before) &&
+                       !std::all_of(boxes.cbegin(), boxes.cend(), before);
+            };
+            const qsizetype both = std::count_if(rows.cbegin(), rows.cend(), either);
+            if (both >= kLeastSplitRows && 2 * both >= rows.size())
+                cuts.append((reach + left) / 2);
+        }
+        reach = qMax(reach, right);
+    }
+    return cuts;
+}
+
+void insertColumns(Table &table, int c, const QList<double> &cuts)
+{
+    const int added = int(cuts.size());
+    QSet<int> open;
+    for (const int edge : std::as_const(table.openColumnEdges))
+        open.insert(edge > c ? edge + added : edge);
+    for (QList<TableCell> &row : table.cells) {
+        TableCell copy = row[c];
+        copy.paragraphs.clear();
+        for (int i = 0; i < added; ++i)
+            row.insert(c + 1 + i, copy);
+    }
+    for (int i = 0; i < added; ++i) {
+        table.columnEdges.insert(c + 1 + i, cuts[i]);
+        open.insert(c + 1 + i);
+    }
+    table.openColumnEdges = open;
+}
+
 } // namespace
+
+bool RuledTables::splitColumns(Table &table, const CellWords &words)
+{
+    bool split = false;
+    // Right to left, so that the columns still to be looked at keep their numbers.
+    for (int c = table.columns() - 1; c >= 0; --c) {
+        const QList<double> cuts = columnCuts(table, c, words);
+        if (cuts.isEmpty())
+            continue;
+        insertColumns(table, c, cuts);
+        split = true;
+    }
+    return split;
+}
 
 bool RuledTables::splitRows(Table &table, const CellLines &lines)
 {

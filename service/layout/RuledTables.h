@@ -30,6 +30,8 @@ public:
         bool hyphenated = false; // ends with a hyphen
     };
     using CellLines = QHash<std::pair<int, int>, QList<CellLine>>;
+    // The boxes of the words in each cell.
+    using CellWords = QHash<std::pair<int, int>, QList<QRectF>>;
 
     static QList<Found> find(const QList<Rule> &rules, const QList<FilledBox> &fills);
     // Splits each row whose cells hold short lines on the same baselines into
@@ -37,6 +39,11 @@ public:
     // rules between its rows is drawn as one tall row. The header row keeps
     // its lines. Returns whether any row was split.
     static bool splitRows(Table &table, const CellLines &lines);
+    // Splits each column whose rows leave a gap of an em or so free of words
+    // at the same place, with words either side in most of them, into a
+    // column each side, joined by an open edge: columns of figures that
+    // share one pair of rules. Returns whether any column was split.
+    static bool splitColumns(Table &table, const CellWords &words);
     // The cell a point falls in: {row, column} of the cell that covers it, or {-1, -1}.
     static std::pair<int, int> cellAt(const Table &table, const QPointF &point);
 };

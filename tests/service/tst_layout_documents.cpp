@@ -333,23 +333,28 @@ void TestLayoutDocuments::rowsWithoutRulesBetweenThemStayRows()
 {
     // As TeX draws a table with rules around its body only: the column rules
     // come one piece per row, and the body's three rows are one ruled box.
-    LayoutPdf pdf;
+    // Rules at the given columns' left sides (3 for the right side).
+    const auto ruledBody = [](const QList<QStringList> &rows, const QList<int> &columnRules,
+                              LayoutPdf::Font font = LayoutPdf::Font::Regular) {
+        LayoutPdf pdf;
+        for (const int y : {100, 120, 170})
+            pdf.line(60, y, 360, y);
+        const QList<std::pair<int, int>> rowSpans = {{100, 120}, {120, 137}, {137, 153}, {153, 170}};
+        for (const auto &[top, bottom] : rowSpans) {
+            for (const int c : columnRules)
+                pdf.line(60 + c * 100, top, 60 + c * 100, bottom);
+        }
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < rows[r].size(); ++c)
+                pdf.text(64 + c * 100, r == 0 ? 114 : 132 + (r - 1) * 16, rows[r][c], 10, font);
+        }
+        return pdf;
+    };
     const QList<QStringList> rows = {{QStringLiteral("Method"), QStringLiteral("Speed"), QStringLiteral("Gain")},
                                      {QStringLiteral("CRC-32"), QStringLiteral("2.08"), QStringLiteral("1.79")},
                                      {QStringLiteral("CRC-64"), QStringLiteral("2.09"), QStringLiteral("1.75")},
                                      {QStringLiteral("CRC-128"), QStringLiteral("2.91"), QStringLiteral("1.73")}};
-    for (const int y : {100, 120, 170})
-        pdf.line(60, y, 360, y);
-    const QList<std::pair<int, int>> rowSpans = {{100, 120}, {120, 137}, {137, 153}, {153, 170}};
-    for (const auto &[top, bottom] : rowSpans) {
-        for (int c = 0; c <= 3; ++c)
-            pdf.line(60 + c * 100, top, 60 + c * 100, bottom);
-    }
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 3; ++c)
-            pdf.text(64 + c * 100, r == 0 ? 114 : 132 + (r - 1) * 16, rows[r][c]);
-    }
-    const Converted result = convert(pdf, QStringLiteral("open-rows"));
+    const Converted result = convert(ruledBody(rows, {0, 1, 2, 3}), QStringLiteral("open-rows"));
     const QString &xml = result.documentXml;
     QCOMPARE(xml.count(QStringLiteral("<w:tbl>")), 1);
     QCOMPARE(xml.count(QStringLiteral("<w:tr>")), 4);
@@ -366,6 +371,26 @@ void TestLayoutDocuments::rowsWithoutRulesBetweenThemStayRows()
     const QString sheet = firstSheet(result.pages, mDir.filePath(QStringLiteral("open-rows/out.xlsx")));
     QCOMPARE(cellsPerRow(sheet), (QList<int>{3, 3, 3, 3}));
     QVERIFY2(sheet.contains(QStringLiteral("<v>2.91</v>")), qPrintable(sheet));
+
+    // Two columns of figures between one pair of rules are two columns, the
+    // edge between them open.
+    const Converted shared = convert(ruledBody(rows, {0, 1, 3}), QStringLiteral("open-columns"));
+    const QString sharedTable =
+        shared.documentXml.section(QStringLiteral("<w:tbl>"), 1).section(QStringLiteral("</w:tbl>"), 0, 0);
+    QCOMPARE(shared.documentXml.count(QStringLiteral("<w:tr>")), 4);
+    QCOMPARE(paragraphs(sharedTable), paragraphs(table));
+    QCOMPARE(sharedTable.count(QStringLiteral("<w:left w:val=\"nil\"/>")), 4);
+    const QString sharedSheet = firstSheet(shared.pages, mDir.filePath(QStringLiteral("open-columns/out.xlsx")));
+    QCOMPARE(cellsPerRow(sharedSheet), (QList<int>{3, 3, 3, 3}));
+
+    // Words a space apart stay one cell, however well they line up.
+    const QList<QStringList> phrases = {{QStringLiteral("Method"), QStringLiteral("Do")},
+                                        {QStringLiteral("CRC-32"), QStringLiteral("to be")},
+                                        {QStringLiteral("CRC-64"), QStringLiteral("or no")},
+                                        {QStringLiteral("CRC-128"), QStringLiteral("so on")}};
+    const Converted spaced =
+        convert(ruledBody(phrases, {0, 1, 3}, LayoutPdf::Font::Mono), QStringLiteral("spaced-words"));
+    QCOMPARE(spaced.documentXml.count(QStringLiteral("<w:tc>")), 8);
 }
 
 void TestLayoutDocuments::imageKeepsPlaceAndSize()
