@@ -27,7 +27,8 @@ constexpr double kOverflowRoom = 1.5;
 constexpr double kMinLine = 1.0;
 constexpr double kTightestLine = 0.6; // of its height: a single line set closer to what follows keeps that much
 constexpr double kCellMargin = 1.5;
-constexpr double kJustifySlack = 0.5; // points beyond a justified paragraph's right edge, for rounding
+constexpr double kJustifySlack = 0.5;  // points beyond a justified paragraph's right edge, for rounding
+constexpr double kSideLineSlack = 0.5; // of its length: room a line along the side has past its end
 
 const char *const kW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 const char *const kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -210,6 +211,8 @@ private:
                              double right);
     void picture(QXmlStreamWriter &xml, const Picture &picture);
     void shape(QXmlStreamWriter &xml, const Shape &shape);
+    static void boxGeometry(QXmlStreamWriter &xml, const QSizeF &size);
+    void sideLine(QXmlStreamWriter &xml, const SideLine &line);
     static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
     static void solidFill(QXmlStreamWriter &xml, Rgb color, double opacity);
     void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
@@ -410,6 +413,8 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
     }
     drawings(xml, page, false);
     drawings(xml, page, true);
+    for (const SideLine &line : page.sideLines)
+        sideLine(xml, line);
     xml.writeEndElement();
     append(text, true);
 }
@@ -1142,21 +1147,9 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
     xml.writeStartElement(QStringLiteral("wps:wsp"));
     xml.writeEmptyElement(QStringLiteral("wps:cNvSpPr"));
-    xml.writeStartElement(QStringLiteral("wps:spPr"));
-    xml.writeStartElement(QStringLiteral("a:xfrm"));
-    xml.writeEmptyElement(QStringLiteral("a:off"));
-    xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
-    xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
-    xml.writeEmptyElement(QStringLiteral("a:ext"));
-    xml.writeAttribute(QStringLiteral("cx"), emu(shape.box.width()));
-    xml.writeAttribute(QStringLiteral("cy"), emu(shape.box.height()));
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("a:prstGeom"));
     // A line is the outline of a box without height (or width): LibreOffice
     // tilts a line shape by a rounding step, and a tilted hairline is drawn faint.
-    xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
-    xml.writeEmptyElement(QStringLiteral("a:avLst"));
-    xml.writeEndElement();
+    boxGeometry(xml, shape.box.size());
     if (line) {
         xml.writeEmptyElement(QStringLiteral("a:noFill"));
         xml.writeStartElement(QStringLiteral("a:ln"));
@@ -1177,6 +1170,75 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     }
     xml.writeEndElement(); // spPr
     xml.writeEmptyElement(QStringLiteral("wps:bodyPr"));
+    xml.writeEndElement(); // wsp
+    xml.writeEndElement(); // graphicData
+    anchorEnd(xml);
+}
+
+// Opens wps:spPr with the frame and geometry of an upright box.
+void Writer::boxGeometry(QXmlStreamWriter &xml, const QSizeF &size)
+{
+    xml.writeStartElement(QStringLiteral("wps:spPr"));
+    xml.writeStartElement(QStringLiteral("a:xfrm"));
+    xml.writeEmptyElement(QStringLiteral("a:off"));
+    xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
+    xml.writeEmptyElement(QStringLiteral("a:ext"));
+    xml.writeAttribute(QStringLiteral("cx"), emu(size.width()));
+    xml.writeAttribute(QStringLiteral("cy"), emu(size.height()));
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("a:prstGeom"));
+    xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
+    xml.writeEmptyElement(QStringLiteral("a:avLst"));
+    xml.writeEndElement();
+}
+
+// A text box standing where the line stood, its text turned as it was:
+// LibreOffice turns a box's text by the box's direction, not by a turn of
+// the shape. It wraps a box's text even when told not to, and a stand-in
+// font may set the line longer than the source's: the box reaches on past
+// the line's end, to the page's edge at most.
+void Writer::sideLine(QXmlStreamWriter &xml, const SideLine &line)
+{
+    QRectF box = line.box;
+    const double more = kSideLineSlack * box.height();
+    if (line.upwards)
+        box.setTop(qMax(0.0, box.top() - more));
+    else
+        box.setBottom(qMin(mPages[mPageIndex].size.height(), box.bottom() + more));
+    anchorStart(xml, box, false, QStringLiteral("Text"));
+    xml.writeStartElement(QStringLiteral("a:graphicData"));
+    xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
+    xml.writeStartElement(QStringLiteral("wps:wsp"));
+    xml.writeEmptyElement(QStringLiteral("wps:cNvSpPr"));
+    xml.writeAttribute(QStringLiteral("txBox"), QStringLiteral("1"));
+    boxGeometry(xml, box.size());
+    xml.writeEmptyElement(QStringLiteral("a:noFill"));
+    xml.writeStartElement(QStringLiteral("a:ln"));
+    xml.writeEmptyElement(QStringLiteral("a:noFill"));
+    xml.writeEndElement();
+    xml.writeEndElement(); // spPr
+    xml.writeStartElement(QStringLiteral("wps:txbx"));
+    xml.writeStartElement(QStringLiteral("w:txbxContent"));
+    xml.writeStartElement(QStringLiteral("w:p"));
+    xml.writeStartElement(QStringLiteral("w:pPr"));
+    xml.writeEmptyElement(QStringLiteral("w:spacing"));
+    xml.writeAttribute(QStringLiteral("w:before"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("w:line"), twips(line.box.width()));
+    xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
+    xml.writeEndElement();
+    runs(xml, line.paragraph);
+    xml.writeEndElement(); // w:p
+    xml.writeEndElement(); // w:txbxContent
+    xml.writeEndElement(); // wps:txbx
+    xml.writeStartElement(QStringLiteral("wps:bodyPr"));
+    xml.writeAttribute(QStringLiteral("vert"), line.upwards ? QStringLiteral("vert270") : QStringLiteral("vert"));
+    for (const char *inset : {"lIns", "tIns", "rIns", "bIns"})
+        xml.writeAttribute(QLatin1String(inset), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("wrap"), QStringLiteral("none"));
+    xml.writeEmptyElement(QStringLiteral("a:noAutofit"));
+    xml.writeEndElement(); // bodyPr
     xml.writeEndElement(); // wsp
     xml.writeEndElement(); // graphicData
     anchorEnd(xml);

@@ -1,6 +1,7 @@
 #include "layout/FigureRegions.h"
 
 #include "layout/RuledTables.h"
+#include "layout/TurnedText.h"
 
 #include <QDir>
 #include <QFile>
@@ -187,9 +188,9 @@ std::pair<QRectF, QRect> pixelGrid(const QRectF &region)
     return {QRectF(left / scale, top / scale, pixels.width() / scale, pixels.height() / scale), pixels};
 }
 
-// The pixels of the page a figure that keeps its upright text as text takes
-// from the rendering with text: its turned labels (a chart's axis title),
-// less any upright glyph, which would otherwise show twice.
+// The pixels of the page a figure that keeps its text as text takes from
+// the rendering with text: its labels upside down or slanted, which no text
+// box shows, less any upright glyph, which would otherwise show twice.
 QRegion turnedLabels(const SourcePage &page, const QRectF &region)
 {
     QRegion labels;
@@ -218,7 +219,15 @@ bool FigureRegions::renderableWithoutText(const QSizeF &page)
 
 bool FigureRegions::holdsText(const SourcePage &page, const QRectF &region)
 {
-    return glyphsInside(page, region) > 0;
+    if (glyphsInside(page, region) > 0)
+        return true;
+    for (const int turn : {1, 3}) {
+        for (const Glyph &glyph : page.sideGlyphs[turn]) {
+            if (region.contains(TurnedText::onPage(glyph.box, turn, page.size).center()))
+                return true;
+        }
+    }
+    return false;
 }
 
 QList<QRectF> FigureRegions::find(const SourcePage &page, qint64 *budget)
@@ -328,8 +337,8 @@ private:
         const QRect inside = pixels.intersected(mTextless.rect());
         if (inside.isEmpty() || !renderWhole())
             return false;
-        // The turned labels come from the rendering with text: the upright
-        // text stays text in front of the picture, the turned cannot.
+        // Labels upside down or slanted come from the rendering with text:
+        // other text stays text in front of the picture, they cannot.
         QImage picture = mTextless.copy(inside).convertToFormat(QImage::Format_RGB32);
         QPainter painter(&picture);
         painter.setClipRegion(turned.translated(-inside.topLeft()));

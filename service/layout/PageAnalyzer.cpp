@@ -8,6 +8,7 @@
 #include "layout/TextLines.h"
 #include "layout/TextMarking.h"
 #include "layout/TextWords.h"
+#include "layout/TurnedText.h"
 
 #include <algorithm>
 #include <limits>
@@ -282,6 +283,7 @@ StructuredPage Analysis::run()
         }
         mPage.bands.append(out);
     }
+    mPage.sideLines = TurnedText::lines(mSource, mStyles, mVocabulary);
     addPictures();
     addShapes(used.rules, used.fills);
     bringShapesForward();

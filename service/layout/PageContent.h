@@ -175,12 +175,17 @@ struct SourcePage {
     QList<FilledBox> fills;
     QList<ImagePlacement> images;
     QList<Shade> shades;
-    QList<QRectF> drawings;   // boxes of shapes that are no rule and no box (curves, slants) and of turned text
-    QList<QRectF> turnedText; // boxes of turned glyphs (an axis title reading upwards), for figures to show
+    // Boxes of shapes that are no rule and no box (curves, slants) and of
+    // text upside down or slanted.
+    QList<QRectF> drawings;
+    QList<QRectF> turnedText; // boxes of glyphs upside down or slanted, for figures to show
     QList<PageLink> links;
     // Glyphs by the clockwise quarter turns of the page that would set them
     // upright: [0] runs left to right; the rest are left out of the flow.
     std::array<int, 4> glyphsByTurn{};
+    // Glyphs reading upwards ([1]) and downwards ([3]), placed as the page
+    // turned by that many quarters would show them upright (TurnedText).
+    std::array<QList<Glyph>, 4> sideGlyphs;
 };
 
 struct SourceDocument {

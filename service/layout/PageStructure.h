@@ -147,6 +147,15 @@ struct Shape {
     Dash dash = Dash::None;
 };
 
+// A line of text set along the page's side (a tear-off strip's number, an
+// axis title), out of the flow: its place on the page and its text as it
+// reads once turned upright.
+struct SideLine {
+    QRectF box;
+    bool upwards = true; // reads from the bottom up, else from the top down
+    Paragraph paragraph;
+};
+
 struct StructuredPage {
     QSizeF size;
     QList<PageLink> links;
@@ -155,6 +164,7 @@ struct StructuredPage {
     QList<Band> bands;
     QList<Picture> pictures;
     QList<Shape> shapes;
+    QList<SideLine> sideLines;
 
     // Every paragraph of the page in reading order, table cells row by row.
     QList<const Paragraph *> readingOrder() const;

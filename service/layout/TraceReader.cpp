@@ -1,6 +1,7 @@
 #include "layout/TraceReader.h"
 
 #include "layout/TexEncodings.h"
+#include "layout/TurnedText.h"
 
 #include "layout/FontNames.h"
 #include "layout/UnscaledFontSizes.h"
@@ -748,22 +749,29 @@ void Parser::addGlyph()
     const int turn = quarterTurn(along);
     if (turn >= 0)
         ++mPage->glyphsByTurn[turn];
-    if (turn != 0) {
-        // Turned text stays out of the flow; a figure may still show it.
-        if (!mInvisible && !unscaled) {
-            const QRectF box = turnedBox(full, at, advance);
-            addDrawing(box);
-            mPage->turnedText.append(box);
-        }
+    if (turn != 0 && (mInvisible || unscaled))
+        return;
+    // Text along the page's side is read as the page turned would show it.
+    const bool side = turn == 1 || turn == 3;
+    if (turn != 0 && !side) {
+        // Text upside down or slanted stays out of the flow; a figure may still show it.
+        const QRectF box = turnedBox(full, at, advance);
+        addDrawing(box);
+        mPage->turnedText.append(box);
         return;
     }
-    const double width = advance * along.x();
+    const QPointF origin = side ? TurnedText::upright(at, turn, mPage->size) : at;
+    const double width = advance * std::hypot(along.x(), along.y());
     Glyph glyph;
     glyph.text = text;
-    glyph.baseline = at.y() + drop * size;
+    glyph.baseline = origin.y() + drop * size;
     glyph.size = size;
-    glyph.box = QRectF(at.x(), glyph.baseline - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
+    glyph.box = QRectF(origin.x(), glyph.baseline - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
     glyph.style = styleFor(mFont, size, stretchOf(full, size), mColour);
+    if (side) {
+        mPage->sideGlyphs[turn].append(glyph);
+        return;
+    }
     (mInvisible ? mPage->invisibleGlyphs : mPage->glyphs).append(glyph);
     if (unscaled) {
         // Sized when its span ends; its advances are no ems to measure the font by.

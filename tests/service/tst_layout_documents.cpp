@@ -458,7 +458,9 @@ void TestLayoutDocuments::drawnFigureBecomesAPicture()
     pdf.line(205, 522, 295, 524, 0); // a hairline, which a renderer draws a pixel wide
     pdf.text(190, 535, QStringLiteral("Inside a balloon"));
     pdf.fill(312, 512, 16, 36, 1, 1, 1);
-    pdf.upwardText(324, 545, QStringLiteral("Up"));
+    pdf.upsideDownText(326, 533, QStringLiteral("Up"));
+    // A label along the side makes no figure: it stays text, turned as it was.
+    pdf.upwardText(100, 700, QStringLiteral("Sideways"));
     const Converted result = convert(pdf, QStringLiteral("figure"));
     QCOMPARE(result.pages.size(), 1);
     const StructuredPage &page = result.pages.first();
@@ -494,13 +496,22 @@ void TestLayoutDocuments::drawnFigureBecomesAPicture()
     for (int y = int((520 - balloon.box.top()) * scale); y < int((526 - balloon.box.top()) * scale); ++y)
         darkest = qMin(darkest, qGray(drawn.pixel(int((250 - balloon.box.left()) * scale), y)));
     QVERIFY2(darkest < 160, qPrintable(QString::number(darkest)));
-    // Turned text cannot stand in front as text: the picture shows it.
+    // Text upside down cannot stand in front as text: the picture shows it.
     int label = 0;
     for (int y = int((533 - balloon.box.top()) * scale); y < int((545 - balloon.box.top()) * scale); ++y) {
         for (int x = int((316 - balloon.box.left()) * scale); x < int((324 - balloon.box.left()) * scale); ++x)
             label += qGray(drawn.pixel(x, y)) < 128 ? 1 : 0;
     }
     QVERIFY2(label > 10, qPrintable(QString::number(label)));
+    QCOMPARE(page.sideLines.size(), 1);
+    const SideLine &side = page.sideLines.first();
+    QVERIFY(side.upwards);
+    QCOMPARE(side.paragraph.text(), QStringLiteral("Sideways"));
+    QVERIFY2(qAbs(side.box.left() - 92.2) < 0.5 && qAbs(side.box.right() - 102.2) < 0.5 &&
+                 qAbs(side.box.bottom() - 700) < 0.5 && side.box.top() < 670,
+             qPrintable(QDebug::toString(side.box)));
+    QVERIFY(result.documentXml.contains(QStringLiteral("vert=\"vert270\"")));
+    QVERIFY(result.documentXml.contains(QStringLiteral(">Sideways</w:t>")));
     const std::optional<QStringList> entries =
         TestDocuments::zipEntries(mDir.filePath(QStringLiteral("figure/out.docx")));
     QVERIFY(entries);

@@ -13,6 +13,7 @@
 #include "layout/ShapeRuns.h"
 #include "layout/SheetBuilder.h"
 #include "layout/TraceReader.h"
+#include "layout/TurnedText.h"
 #include "support/TestMain.h"
 #include "support/Utf8Text.h"
 
@@ -776,13 +777,17 @@ void TestLayoutParts::traceKeepsTheBoxesOfOtherShapes()
     QCOMPARE(page.fills.size(), 2);
     QCOMPARE(page.fills[1].box.toRect(), QRect(10, 60, 30, 20));
     QVERIFY(page.rules.isEmpty());
-    QCOMPARE(page.drawings.size(), 6);
-    QCOMPARE(page.drawings[5].toRect(), QRect(15, 65, 10, 5));
+    QCOMPARE(page.drawings.size(), 5);
+    QCOMPARE(page.drawings[4].toRect(), QRect(15, 65, 10, 5));
     QCOMPARE(page.drawings[0].toRect(), QRect(10, 1, 20, 9));
     QCOMPARE(page.drawings[1].toRect(), QRect(49, 9, 22, 22));
     QCOMPARE(page.drawings[2].toRect(), QRect(80, 10, 20, 20));
     QCOMPARE(page.drawings[3].toRect(), QRect(170, 50, 20, 10));
-    const QRectF turned = page.drawings[4];
+    // The turned glyph is read upright in the page turned a quarter, and
+    // covers its advance upwards and its height to the left on the page.
+    QCOMPARE(page.sideGlyphs[1].size(), 1);
+    QCOMPARE(page.sideGlyphs[1].first().text, QStringLiteral("A"));
+    const QRectF turned = TurnedText::onPage(page.sideGlyphs[1].first().box, 1, page.size);
     QVERIFY2(qAbs(turned.left() - 42.2) < 0.01 && qAbs(turned.top() - 45) < 0.01 && qAbs(turned.width() - 10) < 0.01 &&
                  qAbs(turned.height() - 5) < 0.01,
              qPrintable(QDebug::toString(turned)));

@@ -76,7 +76,17 @@ LayoutPdf &LayoutPdf::text(double x, double baseline, const QString &text, doubl
 
 LayoutPdf &LayoutPdf::upwardText(double x, double baseline, const QString &text, double size)
 {
-    content() += "BT /F1 " + number(size) + " Tf 0 1 -1 0 " + number(x) + ' ' + number(pdfY(baseline)) + " Tm " +
+    return turnedText("0 1 -1 0 ", x, baseline, text, size);
+}
+
+LayoutPdf &LayoutPdf::upsideDownText(double x, double baseline, const QString &text, double size)
+{
+    return turnedText("-1 0 0 -1 ", x, baseline, text, size);
+}
+
+LayoutPdf &LayoutPdf::turnedText(const QByteArray &turn, double x, double baseline, const QString &text, double size)
+{
+    content() += "BT /F1 " + number(size) + " Tf " + turn + number(x) + ' ' + number(pdfY(baseline)) + " Tm " +
                  pdfString(text) + " Tj ET\n";
     return *this;
 }

@@ -25,6 +25,8 @@ public:
                     double stretch = 1);
     // Text reading upwards from (x, baseline), as a chart's axis title.
     LayoutPdf &upwardText(double x, double baseline, const QString &text, double size = 10);
+    // Text upside down from (x, baseline), running to the left.
+    LayoutPdf &upsideDownText(double x, double baseline, const QString &text, double size = 10);
     // Text drawn invisibly (render mode 3), as a recogniser lays its words over a scan.
     LayoutPdf &invisibleText(double x, double baseline, const QString &text, double size = 10);
     // Text in a bitmap font whose units are pixels at 600 dpi, drawn at a text
@@ -49,6 +51,7 @@ private:
     double pdfY(double top) const { return mPage.height() - top; }
     // The last page's content stream, a page started where there is none.
     QByteArray &content();
+    LayoutPdf &turnedText(const QByteArray &turn, double x, double baseline, const QString &text, double size);
     LayoutPdf &drawImage(const QByteArray &name, double x, double y, double width, double height);
 
     QSizeF mPage;
