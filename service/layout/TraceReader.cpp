@@ -741,7 +741,7 @@ void Parser::addGlyph()
                                         attributes.value(QLatin1String("y")).toDouble())) -
                        mOrigin;
     const double advance = attributes.value(QLatin1String("adv")).toDouble();
-    const bool unscaled = UnscaledFontSizes::unscaled(size, advance * std::hypot(along.x(), along.y()));
+    const bool unscaled = UnscaledFontSizes::unscaled(size, advance, advance * std::hypot(along.x(), along.y()));
     if (size <= 0.5 && !unscaled)
         return;
     if (unscaled)

@@ -8,6 +8,7 @@ namespace {
 
 constexpr double kLeastSize = 0.5;    // points: a smaller size draws nothing a reader sees
 constexpr double kLeastAdvance = 0.5; // points a glyph of an unscaled font advances at least
+constexpr double kLeastUnits = 3;     // text units it advances at least: no em-based letter is 3 ems wide
 constexpr double kSameSize = 0.1;     // share off a size of the page still taken as it
 constexpr double kFounding = 1.5;     // ems of known letters a span needs to set a size of its own
 constexpr double kMeanLetter = 0.5;   // em: a glyph's mean advance, where no size is known
@@ -23,9 +24,9 @@ constexpr double kDigit = 0.5;
 
 } // namespace
 
-bool UnscaledFontSizes::unscaled(double size, double points)
+bool UnscaledFontSizes::unscaled(double size, double advance, double points)
 {
-    return size <= kLeastSize && points >= kLeastAdvance;
+    return size <= kLeastSize && advance >= kLeastUnits && points >= kLeastAdvance;
 }
 
 double UnscaledFontSizes::referenceEms(QChar c)

@@ -12,9 +12,11 @@
 // not differ by a point for their letters' sake.
 class UnscaledFontSizes final {
 public:
-    // Whether a glyph of the given text size, drawn `points` wide, is set in
-    // such a font: its size is too small to be seen, its advance is not.
-    static bool unscaled(double size, double points);
+    // Whether a glyph of the given text size and advance (in text units),
+    // drawn `points` wide, is set in such a font: its size is too small to
+    // be seen, its advance is not, and it advances further than any em-based
+    // letter would.
+    static bool unscaled(double size, double advance, double points);
 
     void add(QChar c, double points);
     // The glyphs added since the last span ended, and the size they share.

@@ -584,8 +584,11 @@ void TestLayoutDocuments::bitmapFontTextKeepsItsSizes()
     // Punctuation in a span of its own has no letters to tell its size.
     pdf.bitmapText(60, 124, QStringLiteral("("), 10);
     pdf.bitmapText(66, 124, QStringLiteral("the parameter) of the quince harvest"), 10);
+    // Text of half a point, however widely scaled, is still too small to see.
+    pdf.text(60, 300, QStringLiteral("hidden"), 0.5, LayoutPdf::Font::Regular, 2);
     const Converted result = convert(pdf, QStringLiteral("bitmap"));
     const QString all = paragraphs(result.documentXml).join(QLatin1Char(' '));
+    QVERIFY2(!all.contains(QStringLiteral("hidden")), qPrintable(all));
     QVERIFY2(all.contains(QStringLiteral("An Example for the Orchard")), qPrintable(all));
     QVERIFY2(all.contains(QStringLiteral("Consider the real matrix which depends on")), qPrintable(all));
     QVERIFY2(all.contains(QStringLiteral("(the parameter) of the quince harvest")), qPrintable(all));
