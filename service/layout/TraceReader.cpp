@@ -768,6 +768,12 @@ void Parser::addGlyph()
     glyph.size = size;
     glyph.box = QRectF(origin.x(), glyph.baseline - kAscent * size, qMax(0.0, width), (kAscent + kDescent) * size);
     glyph.style = styleFor(mFont, size, stretchOf(full, size), mColour);
+    // Text wholly off the page (a cropped figure's page number) is not seen.
+    // A glyph without advance (a combining accent) has a box without area.
+    const QRectF onPage = side ? TurnedText::onPage(glyph.box, turn, mPage->size) : glyph.box;
+    const QRectF page(QPointF(0, 0), mPage->size);
+    if (!page.intersects(onPage) && !page.contains(onPage.center()))
+        return;
     if (side) {
         mPage->sideGlyphs[turn].append(glyph);
         return;

@@ -891,6 +891,8 @@ void TestLayoutDocuments::textRunningPastThePageFootStaysOnItsPage()
         pdf.text(80, 62 + step * 34, QStringLiteral("Step %1 of the plan").arg(step + 1), 10);
     }
     pdf.newPage().text(40, 60, QStringLiteral("Closing words"), 12);
+    // Text wholly below the page (a cropped figure's page number) is not seen, and not kept.
+    pdf.text(140, 230, QStringLiteral("Folio nine"));
     const Converted result = convert(pdf, QStringLiteral("foot"));
     QCOMPARE(result.pages.size(), 2);
     const QString reopened = TestDocuments::office(mDir.filePath(QStringLiteral("foot/out.docx")),
@@ -900,6 +902,7 @@ void TestLayoutDocuments::textRunningPastThePageFootStaysOnItsPage()
     QCOMPARE(TestDocuments::pageCount(reopened), 2);
     QVERIFY2(texts.value(0).contains(QStringLiteral("Step 5")) && texts.value(1).contains(QStringLiteral("Closing")),
              qPrintable(texts.join(QLatin1Char('|'))));
+    QVERIFY2(!result.documentXml.contains(QStringLiteral("Folio")), qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 void TestLayoutDocuments::libreOfficeOpensWhatComesOut()
