@@ -39,7 +39,7 @@ public:
     // rules between its rows is drawn as one tall row. The header row keeps
     // its lines. Returns whether any row was split.
     static bool splitRows(Table &table, const CellLines &lines);
-    // Splits each column whose rows leave a gap of an em or so free of words
+    // Splits each column whose rows leave a gap of most of an em free of words
     // at the same place, with words either side in most of them, into a
     // column each side, joined by an open edge: columns of figures that
     // share one pair of rules. Returns whether any column was split.

@@ -23,6 +23,7 @@ public:
     static QPointF upright(const QPointF &point, int turn, const QSizeF &size);
     // Where a box of the turned page lies on the page.
     static QRectF onPage(const QRectF &box, int turn, const QSizeF &size);
+    // The page's lines along its sides, those reading upwards first.
     static QList<SideLine> lines(const SourcePage &page, const QList<TextStyle> &styles,
                                  const QSet<QString> &vocabulary);
 };
