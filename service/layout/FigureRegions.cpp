@@ -116,18 +116,16 @@ private:
         return mBudget < 0 ? QList<QRectF>() : regions;
     }
 
-    // An image inside is placed as itself, and a ruled table stays a table;
-    // a figure within one of its cells (a symbol) is the cell's.
-    // Text inside stays text in front of the picture, which is drawn without it.
+    // A ruled table stays a table; a figure within one of its cells (a
+    // symbol) is the cell's. Text inside stays text in front of the picture,
+    // which is drawn without it. An image under the region stays placed as
+    // itself, and the picture, which shows it too, goes over it.
     bool mayBeFigure(const QRectF &region)
     {
-        mBudget -= mPage.images.size() + mTables.size();
+        mBudget -= mTables.size();
         if (mBudget < 0)
             return false;
-        const bool image =
-            std::any_of(mPage.images.cbegin(), mPage.images.cend(),
-                        [&region](const ImagePlacement &placement) { return placement.box.intersects(region); });
-        return !image && std::none_of(mTables.cbegin(), mTables.cend(), [&region](const Table &table) {
+        return std::none_of(mTables.cbegin(), mTables.cend(), [&region](const Table &table) {
             return table.box().intersects(region) && !withinOneCell(table, region);
         });
     }

@@ -433,6 +433,25 @@ void TestLayoutDocuments::imageKeepsPlaceAndSize()
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.pixelColor(0, 0), QColor(Qt::blue));
     QCOMPARE(picture.pixelColor(picture.width() - 1, 0), QColor(Qt::red));
+    // A drawing over a picture (a ring round part of a screenshot) is a
+    // figure drawn over it; the picture stays as it was, under it.
+    LayoutPdf marked;
+    marked.text(60, 80, QStringLiteral("A marked picture follows"));
+    marked.image(150, 200, 200, 120);
+    marked.ellipse(300, 280, 80, 60);
+    const Converted ringed = convert(marked, QStringLiteral("marked-image"));
+    QCOMPARE(ringed.pages.size(), 1);
+    QList<double> placed;
+    for (auto it = offset.globalMatch(ringed.documentXml); it.hasNext();)
+        placed << it.next().captured(1).toDouble() / 12700;
+    QVERIFY2(placed.size() == 4 && qAbs(placed[0] - 150) < 1 && qAbs(placed[1] - 200) < 1 &&
+                 qAbs(placed[2] - 300) < 2 && qAbs(placed[3] - 280) < 2,
+             qPrintable(QDebug::toString(placed)));
+    QCOMPARE(TestDocuments::zipEntries(mDir.filePath(QStringLiteral("marked-image/out.docx")))
+                 .value_or(QStringList())
+                 .filter(QStringLiteral("word/media/"))
+                 .size(),
+             2);
     // A workbook has no use for the picture: its place is read, its file is not made.
     const QString skipped = mDir.filePath(QStringLiteral("image-skipped"));
     const std::optional<SourceDocument> source =

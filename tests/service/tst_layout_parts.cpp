@@ -835,7 +835,7 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     glyph.text = QStringLiteral("x");
     glyph.box = QRectF(150, 420, 6, 10);
     page.glyphs.append(glyph);
-    // Over an image: the image is placed as itself.
+    // Over an image: a figure, which goes over the image; the image is still placed as itself.
     page.drawings.append(QRectF(400, 600, 40, 40));
     ImagePlacement image;
     image.box = QRectF(420, 620, 50, 50);
@@ -862,25 +862,29 @@ void TestLayoutParts::figuresGatherShapesAroundText()
     QVERIFY(budget < 0);
 
     const QList<QRectF> figures = FigureRegions::find(page);
-    QCOMPARE(figures.size(), 6);
+    QCOMPARE(figures.size(), 7);
     QCOMPARE(figures[0], QRectF(100, 400, 200, 50)); // the largest first
     QVERIFY(FigureRegions::holdsText(page, figures[0]));
     QCOMPARE(figures[1], QRectF(99.75, 649.75, 100.5, 40.5)); // the grid without text, with its rules' width
-    QCOMPARE(figures[2], QRectF(99.75, 100, 60.5, 20.75));
-    QVERIFY(!FigureRegions::holdsText(page, figures[2]));
-    QCOMPARE(figures[3], QRectF(300, 300, 30, 30));
-    QCOMPARE(figures[4], QRectF(560, 100, 7, 60));
-    QCOMPARE(figures[5], QRectF(110, 572, 16, 16));
+    QCOMPARE(figures[2], QRectF(400, 600, 40, 40));
+    QCOMPARE(figures[3], QRectF(99.75, 100, 60.5, 20.75));
+    QVERIFY(!FigureRegions::holdsText(page, figures[3]));
+    QCOMPARE(figures[4], QRectF(300, 300, 30, 30));
+    QCOMPARE(figures[5], QRectF(560, 100, 7, 60));
+    QCOMPARE(figures[6], QRectF(110, 572, 16, 16));
 
     // A page is rendered whole for its figures with text up to A0, not a poster's.
     QVERIFY(FigureRegions::renderableWithoutText(QSizeF(2384, 3370)));
     QVERIFY(!FigureRegions::renderableWithoutText(QSizeF(5000, 5000)));
     QVERIFY(!FigureRegions::renderableWithoutText(QSizeF(14400, 14400)));
 
-    FigureRegions::absorb(page, figures[2]);
+    FigureRegions::absorb(page, figures[3]);
     QCOMPARE(page.fills.size(), 1);  // the background stays
     QCOMPARE(page.rules.size(), 12); // so do the grids
     QCOMPARE(page.drawings.size(), 9);
+    FigureRegions::absorb(page, figures[2]);
+    QCOMPARE(page.images.size(), 1); // the image under a figure stays
+    QCOMPARE(page.drawings.size(), 8);
 
     // A grid with a letter in it and its diagonals drawn across it is a
     // placeholder picture, not a table; a drawing over half of it leaves it
