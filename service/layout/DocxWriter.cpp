@@ -211,7 +211,8 @@ private:
                              double right);
     void picture(QXmlStreamWriter &xml, const Picture &picture);
     void shape(QXmlStreamWriter &xml, const Shape &shape);
-    static void boxGeometry(QXmlStreamWriter &xml, const QSizeF &size);
+    static void boxGeometry(QXmlStreamWriter &xml, const QString &element, const QSizeF &size, int rotation = 0,
+                            bool flip = false);
     void sideLine(QXmlStreamWriter &xml, const SideLine &line);
     static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
     static void solidFill(QXmlStreamWriter &xml, Rgb color, double opacity);
@@ -1116,23 +1117,7 @@ void Writer::picture(QXmlStreamWriter &xml, const Picture &picture)
     xml.writeEmptyElement(QStringLiteral("a:fillRect"));
     xml.writeEndElement();
     xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("pic:spPr"));
-    xml.writeStartElement(QStringLiteral("a:xfrm"));
-    if (picture.rotation != 0)
-        xml.writeAttribute(QStringLiteral("rot"), QString::number(picture.rotation * 60000));
-    if (picture.flip)
-        xml.writeAttribute(QStringLiteral("flipV"), QStringLiteral("1"));
-    xml.writeEmptyElement(QStringLiteral("a:off"));
-    xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
-    xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
-    xml.writeEmptyElement(QStringLiteral("a:ext"));
-    xml.writeAttribute(QStringLiteral("cx"), emu(size.width()));
-    xml.writeAttribute(QStringLiteral("cy"), emu(size.height()));
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("a:prstGeom"));
-    xml.writeAttribute(QStringLiteral("prst"), QStringLiteral("rect"));
-    xml.writeEmptyElement(QStringLiteral("a:avLst"));
-    xml.writeEndElement();
+    boxGeometry(xml, QStringLiteral("pic:spPr"), size, picture.rotation, picture.flip);
     xml.writeEndElement(); // spPr
     xml.writeEndElement(); // pic
     xml.writeEndElement(); // graphicData
@@ -1149,7 +1134,7 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     xml.writeEmptyElement(QStringLiteral("wps:cNvSpPr"));
     // A line is the outline of a box without height (or width): LibreOffice
     // tilts a line shape by a rounding step, and a tilted hairline is drawn faint.
-    boxGeometry(xml, shape.box.size());
+    boxGeometry(xml, QStringLiteral("wps:spPr"), shape.box.size());
     if (line) {
         xml.writeEmptyElement(QStringLiteral("a:noFill"));
         xml.writeStartElement(QStringLiteral("a:ln"));
@@ -1175,11 +1160,16 @@ void Writer::shape(QXmlStreamWriter &xml, const Shape &shape)
     anchorEnd(xml);
 }
 
-// Opens wps:spPr with the frame and geometry of an upright box.
-void Writer::boxGeometry(QXmlStreamWriter &xml, const QSizeF &size)
+// Opens a shape's properties (`element`) with the frame and geometry of a
+// box, turned clockwise by `rotation` degrees and mirrored where asked.
+void Writer::boxGeometry(QXmlStreamWriter &xml, const QString &element, const QSizeF &size, int rotation, bool flip)
 {
-    xml.writeStartElement(QStringLiteral("wps:spPr"));
+    xml.writeStartElement(element);
     xml.writeStartElement(QStringLiteral("a:xfrm"));
+    if (rotation != 0)
+        xml.writeAttribute(QStringLiteral("rot"), QString::number(rotation * 60000));
+    if (flip)
+        xml.writeAttribute(QStringLiteral("flipV"), QStringLiteral("1"));
     xml.writeEmptyElement(QStringLiteral("a:off"));
     xml.writeAttribute(QStringLiteral("x"), QStringLiteral("0"));
     xml.writeAttribute(QStringLiteral("y"), QStringLiteral("0"));
@@ -1212,7 +1202,7 @@ void Writer::sideLine(QXmlStreamWriter &xml, const SideLine &line)
     xml.writeStartElement(QStringLiteral("wps:wsp"));
     xml.writeEmptyElement(QStringLiteral("wps:cNvSpPr"));
     xml.writeAttribute(QStringLiteral("txBox"), QStringLiteral("1"));
-    boxGeometry(xml, box.size());
+    boxGeometry(xml, QStringLiteral("wps:spPr"), box.size());
     xml.writeEmptyElement(QStringLiteral("a:noFill"));
     xml.writeStartElement(QStringLiteral("a:ln"));
     xml.writeEmptyElement(QStringLiteral("a:noFill"));

@@ -305,21 +305,35 @@ QList<double> rowCuts(const Table &table, int r, const RuledTables::CellLines &l
     return cuts;
 }
 
-void insertRows(Table &table, int r, const QList<double> &cuts)
+// Inserts `cuts` as open edges after edge `at`; the open edges after it move on.
+void insertOpenEdges(QList<double> &edges, QSet<int> &open, int at, const QList<double> &cuts)
 {
     const int added = int(cuts.size());
-    QSet<int> open;
-    for (const int edge : std::as_const(table.openRowEdges))
-        open.insert(edge > r ? edge + added : edge);
-    QList<TableCell> copy = table.cells[r];
-    for (TableCell &cell : copy)
-        cell.paragraphs.clear();
+    QSet<int> moved;
+    for (const int edge : std::as_const(open))
+        moved.insert(edge > at ? edge + added : edge);
     for (int i = 0; i < added; ++i) {
-        table.rowEdges.insert(r + 1 + i, cuts[i]);
-        table.cells.insert(r + 1 + i, copy);
-        open.insert(r + 1 + i);
+        edges.insert(at + 1 + i, cuts[i]);
+        moved.insert(at + 1 + i);
     }
-    table.openRowEdges = open;
+    open = moved;
+}
+
+// Copies of a cell without its text, for the parts it is split into.
+TableCell emptied(TableCell cell)
+{
+    cell.paragraphs.clear();
+    return cell;
+}
+
+void insertRows(Table &table, int r, const QList<double> &cuts)
+{
+    QList<TableCell> copy;
+    for (const TableCell &cell : std::as_const(table.cells[r]))
+        copy.append(emptied(cell));
+    for (qsizetype i = 0; i < cuts.size(); ++i)
+        table.cells.insert(r + 1, copy);
+    insertOpenEdges(table.rowEdges, table.openRowEdges, r, cuts);
 }
 
 constexpr double kColumnGap = 0.8; // ems of the column's words: a gap this wide is no word space
@@ -370,21 +384,12 @@ QList<double> columnCuts(const Table &table, int c, const RuledTables::CellWords
 
 void insertColumns(Table &table, int c, const QList<double> &cuts)
 {
-    const int added = int(cuts.size());
-    QSet<int> open;
-    for (const int edge : std::as_const(table.openColumnEdges))
-        open.insert(edge > c ? edge + added : edge);
     for (QList<TableCell> &row : table.cells) {
-        TableCell copy = row[c];
-        copy.paragraphs.clear();
-        for (int i = 0; i < added; ++i)
-            row.insert(c + 1 + i, copy);
+        const TableCell copy = emptied(row[c]);
+        for (qsizetype i = 0; i < cuts.size(); ++i)
+            row.insert(c + 1, copy);
     }
-    for (int i = 0; i < added; ++i) {
-        table.columnEdges.insert(c + 1 + i, cuts[i]);
-        open.insert(c + 1 + i);
-    }
-    table.openColumnEdges = open;
+    insertOpenEdges(table.columnEdges, table.openColumnEdges, c, cuts);
 }
 
 } // namespace
