@@ -594,21 +594,21 @@ void TestServiceApi::pollOfATaskAboutToEndWaitsForItsEnd()
     // Once the service has timed a kind, a new task of it likely done within
     // the pace is to be polled at once, and that poll is answered when the
     // task ends: "finished" at once, where "running" would send the client
-    // away for 100 ms or more.
-    for (int round = 0; round < 2; ++round) {
+    // away for 100 ms or more. On a loaded machine a run may overrun the pace
+    // and rightly get a hint, so the first learning round is followed by a
+    // few more, of which one at least must be held.
+    int held = 0;
+    for (int round = 0; round < 6 && held == 0; ++round) {
         const QString file = uploadPdf(*mClient, mToken, QStringLiteral("held.pdf"), 1);
         const ServiceClient::Reply creation = mClient->createTask(mToken, QStringLiteral("pdf-to-text"), {file});
         const QString task = mClient->taskId(creation);
-        // No poll hint: the client's first poll goes at once.
-        if (round == 1)
-            QVERIFY2(
-                !creation.json().value(QStringLiteral("data")).toObject().contains(QStringLiteral("poll_interval_ms")),
-                creation.body.constData());
+        const bool hinted =
+            creation.json().value(QStringLiteral("data")).toObject().contains(QStringLiteral("poll_interval_ms"));
         QElapsedTimer clock;
         clock.start();
         const QJsonObject data = mClient->taskStatus(mToken, task).value(QStringLiteral("data")).toObject();
         const qint64 elapsed = clock.elapsed();
-        if (round == 0) {
+        if (round == 0 || hinted) {
             QCOMPARE(mClient->waitForTask(mToken, task, 60000).value(QStringLiteral("status")).toInt(), 2);
             continue;
         }
@@ -616,7 +616,11 @@ void TestServiceApi::pollOfATaskAboutToEndWaitsForItsEnd()
         const int status = data.value(QStringLiteral("status")).toInt();
         QVERIFY2(status == 2 || elapsed >= 100,
                  qPrintable(QStringLiteral("status %1 after %2 ms").arg(status).arg(elapsed)));
+        ++held;
+        if (status != 2)
+            QCOMPARE(mClient->waitForTask(mToken, task, 60000).value(QStringLiteral("status")).toInt(), 2);
     }
+    QVERIFY2(held == 1, "no task of a timed kind was told to poll at once");
 }
 
 void TestServiceApi::badInputFailsItsTask_data()
