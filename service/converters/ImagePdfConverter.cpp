@@ -30,6 +30,6 @@ ConversionResult ImagePdfConverter::toPdf(JobContext &context)
         return ConversionResult::made(output);
     if (!result.started || result.timedOut || result.cancelled)
         return ConversionResult::failed(context.runner->describe(QStringLiteral("img2pdf"), result));
-    return ConversionResult::failed(QStringLiteral("The image is damaged or not a supported image (%1)")
-                                        .arg(result.output.section(QLatin1Char('\n'), -1)));
+    return ConversionResult::failed(
+        QStringLiteral("The image is damaged or not a supported image (%1)").arg(result.lastLine()));
 }

@@ -160,7 +160,7 @@ QString InputCheck::preparePdf(JobContext &context, JobInput &input, int index)
     if (!decrypt.succeeded(3) || !QFileInfo::exists(clear)) {
         if (!decrypt.started || decrypt.timedOut || decrypt.cancelled)
             return context.runner->describe(QStringLiteral("qpdf"), decrypt);
-        const QString reason = decrypt.output.section(QLatin1Char('\n'), -1).section(QStringLiteral(": "), -1);
+        const QString reason = decrypt.lastLine().section(QStringLiteral(": "), -1);
         return QStringLiteral("The PDF is damaged and cannot be read") +
                (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'));
     }

@@ -76,7 +76,7 @@ ConversionResult OfficeConverter::convert(JobContext &context, const QString &in
         return ConversionResult::made(made);
     if (!result.started || result.timedOut || result.cancelled)
         return ConversionResult::failed(context.runner->describe(QStringLiteral("LibreOffice"), result));
-    return refused(errorLine(result.output));
+    return refused(errorLine(result.errors + QLatin1Char('\n') + result.output));
 }
 
 ConversionResult OfficeConverter::toPdf(JobContext &context)

@@ -47,9 +47,15 @@ ProcessRunner::Result ProcessRunner::interruption() const
     return result;
 }
 
-QString ProcessRunner::logFile() const
+QString ProcessRunner::Result::lastLine() const
 {
-    return mJobFolder + QStringLiteral("/tmp/process-") + QString::number(mRuns) + QStringLiteral(".log");
+    const QString &last = errors.isEmpty() ? output : errors;
+    return last.section(QLatin1Char('\n'), -1).trimmed();
+}
+
+QString ProcessRunner::logFile(const char *suffix) const
+{
+    return mJobFolder + QStringLiteral("/tmp/process-") + QString::number(mRuns) + QLatin1String(suffix);
 }
 
 ProcessRunner::Result ProcessRunner::run(const QString &program, const QStringList &arguments)
@@ -71,8 +77,10 @@ ProcessRunner::Result ProcessRunner::run(const QString &program, const QStringLi
     environment.remove(QStringLiteral("SESSION_MANAGER"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(mJobFolder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(logFile());
+    // Apart: a tool's warnings, unbuffered, would land inside the buffered
+    // output it is asked for, even in the middle of a line.
+    process.setStandardOutputFile(logFile(".log"));
+    process.setStandardErrorFile(logFile(".err"));
     process.setStandardInputFile(QProcess::nullDevice());
     // Its own process group, so that everything it starts can be killed together.
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -95,19 +103,20 @@ ProcessRunner::Result ProcessRunner::run(const QString &program, const QStringLi
     // Helpers it left behind in its group go too.
     killGroup(pid);
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = readLogTail();
+    result.output = readTail(logFile(".log"));
+    result.errors = readTail(logFile(".err"));
     return result;
 }
 
 QByteArray ProcessRunner::lastOutput() const
 {
-    QFile file(logFile());
+    QFile file(logFile(".log"));
     return file.open(QIODevice::ReadOnly) ? file.read(16 * 1024 * 1024) : QByteArray();
 }
 
-QString ProcessRunner::readLogTail() const
+QString ProcessRunner::readTail(const QString &path)
 {
-    QFile file(logFile());
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     if (file.size() > kLogTail)
@@ -126,7 +135,7 @@ QString ProcessRunner::describe(const QString &program, const Result &result) co
             .arg(name);
     if (!result.started)
         return QStringLiteral("%1 could not be started (is it installed?)").arg(name);
-    const QString lastLine = result.output.section(QLatin1Char('\n'), -1).trimmed();
+    const QString lastLine = result.lastLine();
     return lastLine.isEmpty() ? QStringLiteral("%1 failed with exit code %2").arg(name).arg(result.exitCode)
                               : QStringLiteral("%1 failed: %2").arg(name, lastLine);
 }

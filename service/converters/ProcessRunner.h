@@ -16,7 +16,11 @@ public:
         bool timedOut = false;
         bool cancelled = false;
         int exitCode = -1;
-        QString output; // the tail of what the program wrote
+        QString output; // the tail of what the program wrote on its standard output
+        QString errors; // the tail of what it wrote on its standard error
+
+        // The program's last word: its last line of errors, else of output.
+        QString lastLine() const;
 
         bool succeeded(int allowedExitCode = 0) const
         {
@@ -30,7 +34,7 @@ public:
     // A short text for a run that did not succeed, naming the program.
     QString describe(const QString &program, const Result &result) const;
 
-    // All the last run wrote, up to a sane limit.
+    // All the last run wrote on its standard output, up to a sane limit.
     QByteArray lastOutput() const;
 
     int timeoutSeconds() const;
@@ -39,8 +43,8 @@ public:
     Result interruption() const;
 
 private:
-    QString logFile() const;
-    QString readLogTail() const;
+    QString logFile(const char *suffix) const;
+    static QString readTail(const QString &path);
 
     QString mJobFolder;
     QDeadlineTimer mDeadline;
