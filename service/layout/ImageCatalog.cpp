@@ -1,7 +1,33 @@
 #include "layout/ImageCatalog.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
 #include <QRegularExpression>
+
+#include <utility>
+
+namespace {
+
+// Qt's default limit, 256 MB, would drop a large poster's picture.
+constexpr int kAllocationLimitMb = 1024;
+
+// The file as PNG where it is in a netpbm format; empty where it cannot be read.
+QString portable(const QString &file)
+{
+    static const QStringList netpbm{QStringLiteral("ppm"), QStringLiteral("pgm"), QStringLiteral("pbm")};
+    const QFileInfo info(file);
+    if (!netpbm.contains(info.suffix().toLower()))
+        return file;
+    QImageReader reader(file);
+    reader.setAllocationLimit(kAllocationLimitMb);
+    const QImage image = reader.read();
+    const QString png = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".png");
+    return !image.isNull() && image.save(png, "PNG") ? png : QString();
+}
+
+} // namespace
 
 QList<ImageCatalog::Entry> ImageCatalog::parseList(const QString &listing)
 {
@@ -71,6 +97,22 @@ void ImageCatalog::match(QList<SourcePage> &pages, const QList<Entry> &entries, 
                 placement.maskFile = files.value(softMaskOf.value(rows[at].number));
             placement.key = rows[at].key;
             next = at + 1;
+        }
+    }
+}
+
+void ImageCatalog::settleFiles(QList<SourcePage> &pages)
+{
+    QHash<QString, std::pair<QString, QString>> settled; // key to file and mask file
+    for (SourcePage &page : pages) {
+        for (ImagePlacement &placement : page.images) {
+            if (placement.file.isEmpty())
+                continue;
+            auto found = settled.constFind(placement.key);
+            if (found == settled.constEnd())
+                found = settled.insert(placement.key, {portable(placement.file), placement.maskFile});
+            placement.file = found->first;
+            placement.maskFile = found->second;
         }
     }
 }

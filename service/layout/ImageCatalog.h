@@ -28,4 +28,8 @@ public:
     // Gives each placement the file and key of its image, and its soft mask's
     // file; placements without a match keep none.
     static void match(QList<SourcePage> &pages, const QList<Entry> &entries, const QHash<int, QString> &files);
+    // Gives every placement of one image the files of its first, and turns
+    // those of them in pdfimages' own formats (PPM, PGM, PBM) into PNG, which
+    // a document can hold; a file that cannot be turned is dropped.
+    static void settleFiles(QList<SourcePage> &pages);
 };

@@ -55,6 +55,7 @@ private slots:
     void shadeColoursFromARendering();
     void pixmapHeaderIsChecked();
     void imageListMatchesPlacementsInOrder();
+    void placementsOfOneImageShareOnePortableFile();
     void seeThroughAndClippedImagesShowAsDrawn();
     void imagesAndShadingsCutToAShapeShowIt();
     void framesDrawnOverPicturesStayOverThem();
@@ -1021,6 +1022,51 @@ void TestLayoutParts::imageListMatchesPlacementsInOrder()
     const QHash<int, QString> found = ImageCatalog::extractedFiles(dir.path());
     QCOMPARE(found.size(), 2);
     QCOMPARE(found.value(17), dir.filePath(QStringLiteral("img-002-017.jpg")));
+}
+
+void TestLayoutParts::placementsOfOneImageShareOnePortableFile()
+{
+    // pdfimages writes an image once for each time it is drawn, in netpbm's
+    // formats: each image becomes one PNG, its soft mask stays as written.
+    QTemporaryDir dir;
+    const auto placed = [&dir](const char *key, const char *file, const char *mask) {
+        ImagePlacement placement;
+        placement.key = QLatin1String(key);
+        placement.file = file ? dir.filePath(QLatin1String(file)) : QString();
+        placement.maskFile = mask ? dir.filePath(QLatin1String(mask)) : QString();
+        return placement;
+    };
+    QImage colours(3, 2, QImage::Format_RGB32);
+    colours.fill(QColor(200, 30, 40));
+    colours.setPixel(2, 1, qRgb(0, 0, 255));
+    QVERIFY(colours.save(dir.filePath(QStringLiteral("img-001-000.ppm")), "PPM"));
+    QVERIFY(colours.save(dir.filePath(QStringLiteral("img-002-002.ppm")), "PPM"));
+    QImage bits(8, 1, QImage::Format_Mono);
+    bits.fill(1);
+    QVERIFY(bits.save(dir.filePath(QStringLiteral("img-001-004.pbm")), "PBM"));
+    QFile broken(dir.filePath(QStringLiteral("img-002-005.ppm")));
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("P6\n2 2\n255\nshort") > 0);
+    broken.close();
+    QList<SourcePage> pages(2);
+    pages[0].images = {placed("12 0", "img-001-000.ppm", "img-001-001.pgm"), placed("14 0", "img-001-003.jpg", nullptr),
+                       placed("15 0", "img-001-004.pbm", nullptr), placed("16 0", nullptr, nullptr)};
+    pages[1].images = {placed("12 0", "img-002-002.ppm", "img-002-003.pgm"),
+                       placed("17 0", "img-002-005.ppm", nullptr)};
+    ImageCatalog::settleFiles(pages);
+
+    const QString png = dir.filePath(QStringLiteral("img-001-000.png"));
+    QCOMPARE(pages[0].images[0].file, png);
+    QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), colours);
+    QCOMPARE(pages[1].images[0].file, png);
+    QCOMPARE(pages[1].images[0].maskFile, dir.filePath(QStringLiteral("img-001-001.pgm")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("img-002-002.png"))));
+    // JPEG stays JPEG; a bitmap becomes PNG; a broken file is no picture.
+    QCOMPARE(pages[0].images[1].file, dir.filePath(QStringLiteral("img-001-003.jpg")));
+    QCOMPARE(QImage(pages[0].images[2].file).pixel(0, 0),
+             QImage(dir.filePath(QStringLiteral("img-001-004.pbm"))).pixel(0, 0));
+    QVERIFY(pages[0].images[2].file.endsWith(QStringLiteral(".png")));
+    QVERIFY(pages[0].images[3].file.isEmpty());
+    QVERIFY(pages[1].images[1].file.isEmpty());
 }
 
 void TestLayoutParts::seeThroughAndClippedImagesShowAsDrawn()
