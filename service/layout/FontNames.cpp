@@ -253,6 +253,13 @@ bool FontNames::sameMetrics(const QString &pdfName, const QString &standIn)
         {"newcenturyschlbk", "c059"},
         {"urwbookman", "urwbookman"},
         {"bookman", "urwbookman"},
+        // TeX's own clones of URW's fonts, which fontconfig maps back to them.
+        {"texgyretermes", "nimbusroman"},
+        {"texgyreheros", "nimbussans"},
+        {"texgyrecursor", "nimbusmonops"},
+        {"texgyrepagella", "p052"},
+        {"texgyreschola", "c059"},
+        {"texgyrebonum", "urwbookman"},
         {"calibri", "carlito"},
         {"cambria", "caladea"},
     };

@@ -190,6 +190,18 @@ bool opensNumbered(const Line &line)
            line.words[1].box.left() - line.words.first().box.right() >= 0.7 * line.size;
 }
 
+// Two other lines of the block start where this one does, to half a point:
+// it starts at one of the block's edges or indents, where no centred line
+// but by chance does.
+bool startsAtAStop(const QList<Line> &lines, const Line &line)
+{
+    constexpr double kSameStart = 0.5;
+    const auto together = [&line](const Line &other) {
+        return std::abs(other.box.left() - line.box.left()) < kSameStart;
+    };
+    return std::count_if(lines.cbegin(), lines.cend(), together) >= 3;
+}
+
 class Grouper {
 public:
     Grouper(const QList<Line> &lines, double left, double right)
@@ -272,13 +284,25 @@ private:
 
     // Lines of different lengths on one centre: centred text whose longest
     // line may be the block's whole width. Lines that start together are
-    // not centred, whatever their lengths (an address's lines).
+    // not centred, whatever their lengths (an address's lines), nor are two
+    // that each start where other lines of the block do: the lines of a
+    // hanging list set ragged right, at its two edges, may share a centre.
     bool centredOnEachOther(const Line &a, const Line &b) const
     {
         const double tolerance = centreTolerance(mRight - mLeft);
         return std::abs(a.box.center().x() - b.box.center().x()) < tolerance &&
                std::abs(a.box.left() - b.box.left()) >= tolerance && !shortAtStart(a, tolerance) &&
-               !shortAtStart(b, tolerance);
+               !shortAtStart(b, tolerance) && !(startsAtAStop(a) && startsAtAStop(b));
+    }
+
+    // Two other lines of the block start where this one does, to half a point.
+    bool startsAtAStop(const Line &line) const
+    {
+        constexpr double kSameStart = 0.5;
+        const auto together = [&line](const Line &other) {
+            return std::abs(other.box.left() - line.box.left()) < kSameStart;
+        };
+        return std::count_if(mLines.cbegin(), mLines.cend(), together) >= 3;
     }
 
     // A line starting at the block's edge that ends well short of the other
@@ -467,6 +491,13 @@ Paragraph build(const QList<Line> &lines, const QList<int> &group, double left, 
     // of code keeps its left edge too: a listing's long line may stand about
     // the column's middle, and centred it left its neighbours' edge.
     if (group.size() == 1 && (first.segments() > 1 || first.mono))
+        paragraph.align = Paragraph::Align::Left;
+    // Lines that all start at the block's stops are flush, whatever their
+    // centres: an indented line and the fuller line under it, set ragged
+    // right, may share one.
+    const bool allAtStops =
+        std::all_of(group.cbegin(), group.cend(), [&lines](int at) { return startsAtAStop(lines, lines[at]); });
+    if (paragraph.align == Paragraph::Align::Center && group.size() > 1 && allAtStops)
         paragraph.align = Paragraph::Align::Left;
     const bool setBreaks = paragraph.keepsLineBreaks();
     paragraph.keepSpaces = first.mono;

@@ -503,6 +503,8 @@ void TestLayoutParts::designSizeFamilyOnlyWithTheFacesStyle()
     QVERIFY(FontNames::sameMetrics(s("Helvetica"), s("Nimbus Sans")));
     QVERIFY(FontNames::sameMetrics(s("NimbusRomNo9L-Regu"), s("Nimbus Roman")));
     QVERIFY(FontNames::sameMetrics(s("URWPalladioL-Roma"), s("P052")));
+    QVERIFY(FontNames::sameMetrics(s("PTLWNS+TeXGyrePagella-Regular"), s("P052")));
+    QVERIFY(FontNames::sameMetrics(s("TeXGyreHeros-Bold"), s("Nimbus Sans")));
     QVERIFY(!FontNames::sameMetrics(s("Utopia-Regular"), s("Liberation Serif")));
     QCOMPARE(FontNames::spaceAdvance(s("LM Roman 12")), FontNames::spaceAdvance(s("Latin Modern Roman")));
     // Every metric clone that stands in has its advances measured, so that

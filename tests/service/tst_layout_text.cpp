@@ -830,6 +830,22 @@ void TestLayoutText::centredLinesKeepTheirBreaks()
     const QList<Paragraph> two =
         ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(prose), kStyles), 72, 540, {});
     QCOMPARE(paragraphTexts(two), strings({"aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj", "kk llll"}));
+    // Paragraphs set ragged right with their first lines indented: an
+    // indented line and the fuller line under it share a centre by chance,
+    // but each starts where other lines of the block do.
+    QList<Glyph> ragged;
+    const QList<std::pair<QString, double>> lines{{QStringLiteral("aaaa bbbb cccc dddd eeee ffff gggg hhhh"), 100},
+                                                  {QStringLiteral("iiii jjjj kkkk llll mmmm nnnnn"), 120},
+                                                  {QStringLiteral("qqqq rrrr ssss tttt uuuu vvvv wwww xxx"), 100},
+                                                  {QStringLiteral("yyyy"), 120},
+                                                  {QStringLiteral("zzzz aaaa"), 100},
+                                                  {QStringLiteral("bbbb"), 120}};
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        ragged += setText(lines[i].first, lines[i].second, 100 + 12 * double(i));
+    const QList<Paragraph> flush =
+        ParagraphBuilder::paragraphs(TextLines::lines(TextWords::words(ragged), kStyles), 100, 300, {});
+    QVERIFY(std::none_of(flush.cbegin(), flush.cend(),
+                         [](const Paragraph &paragraph) { return paragraph.align == Paragraph::Align::Center; }));
 }
 
 void TestLayoutText::flushRightLinesJoinAndKeepTheirBreaks()
