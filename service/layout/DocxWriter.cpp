@@ -2,6 +2,7 @@
 
 #include "formats/ZipWriter.h"
 #include "layout/FontNames.h"
+#include "layout/PageFoot.h"
 #include "layout/ParagraphBuilder.h"
 
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -191,6 +193,8 @@ private:
     static void tableHead(QXmlStreamWriter &xml, double width, std::optional<double> indent, const Table *ruled,
                           double sideMargin, const QList<double> &edges);
     static bool laidOutAsTable(const Band &band);
+    // The band holds nothing but lines set at the page's foot.
+    bool onlyFoot(const Band &band) const;
     static bool laterColumnStartsAbove(const StructuredPage &page, const Band &band, double y);
     double spaceAboveColumns(const StructuredPage &page, const Band &band, double cursor);
     void layoutTable(const StructuredPage &page, const Band &band, double *cursor);
@@ -214,6 +218,11 @@ private:
     static void boxGeometry(QXmlStreamWriter &xml, const QString &element, const QSizeF &size, int rotation = 0,
                             bool flip = false);
     void sideLine(QXmlStreamWriter &xml, const SideLine &line);
+    void footLine(QXmlStreamWriter &xml, const Paragraph &paragraph);
+    // A box of text at `frame` on the page, without fill or outline, whose
+    // one paragraph `content` writes; `direction`: its text's, when turned.
+    void textBox(QXmlStreamWriter &xml, const QRectF &frame, const QString &direction,
+                 const std::function<void()> &content);
     static void shapeFill(QXmlStreamWriter &xml, const Shape &shape);
     static void solidFill(QXmlStreamWriter &xml, Rgb color, double opacity);
     void anchorStart(QXmlStreamWriter &xml, const QRectF &frame, bool behind, const QString &name);
@@ -236,6 +245,7 @@ private:
     QHash<QString, int> mAddressIndex; // of the links out of the document: their relationships, from 0
     QSet<int> mLinkedPages;            // pages a link inside the document leads to
     int mPageIndex = 0;                // of the page being written
+    QList<int> mFoot;                  // the page's paragraphs set at its foot, out of the flow
 };
 
 // The bookmark a link inside the document leads to: hidden (an underscore
@@ -416,6 +426,8 @@ void Writer::carrier(const StructuredPage &page, bool pageBreak)
     drawings(xml, page, true);
     for (const SideLine &line : page.sideLines)
         sideLine(xml, line);
+    for (const int at : std::as_const(mFoot))
+        footLine(xml, mPages[mPageIndex].paragraphs[at]);
     xml.writeEndElement();
     append(text, true);
 }
@@ -734,6 +746,8 @@ void Writer::columnItems(const StructuredPage &page, const Column &column, doubl
             table(page.tables[item.index], left, cursor);
             continue;
         }
+        if (mFoot.contains(item.index))
+            continue;
         const double nextTop =
             i + 1 < column.items.size() ? topOf(page, column.items[i + 1]) : std::numeric_limits<double>::infinity();
         paragraph(page.paragraphs[item.index], left, right, cursor, nextTop);
@@ -928,6 +942,19 @@ void Writer::table(const Table &table, double left, double *cursor)
     xml.writeEndElement(); // tbl
     append(text, false);
     *cursor = qMax(*cursor, box.top()) + box.height();
+}
+
+bool Writer::onlyFoot(const Band &band) const
+{
+    qsizetype items = 0;
+    for (const Column &column : band.columns) {
+        for (const FlowItem &item : column.items) {
+            if (item.kind != FlowItem::Kind::Paragraph || !mFoot.contains(item.index))
+                return false;
+            ++items;
+        }
+    }
+    return items > 0;
 }
 
 bool Writer::laterColumnStartsAbove(const StructuredPage &page, const Band &band, double y)
@@ -1196,13 +1223,40 @@ void Writer::sideLine(QXmlStreamWriter &xml, const SideLine &line)
         box.setTop(qMax(0.0, box.top() - more));
     else
         box.setBottom(qMin(mPages[mPageIndex].size.height(), box.bottom() + more));
-    anchorStart(xml, box, false, QStringLiteral("Text"));
+    textBox(xml, box, line.upwards ? QStringLiteral("vert270") : QStringLiteral("vert"), [&] {
+        xml.writeStartElement(QStringLiteral("w:pPr"));
+        xml.writeEmptyElement(QStringLiteral("w:spacing"));
+        xml.writeAttribute(QStringLiteral("w:before"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("w:line"), twips(line.box.width()));
+        xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
+        xml.writeEndElement();
+        runs(xml, line.paragraph);
+    });
+}
+
+// A line at the page's foot, in a box across the page at its height: set
+// as in the flow, from the page's edges, it stands where it stood.
+void Writer::footLine(QXmlStreamWriter &xml, const Paragraph &paragraph)
+{
+    const double width = mPages[mPageIndex].size.width();
+    const QRectF frame(0, paragraph.top(), width, paragraph.lineCount * paragraph.lineHeight + kMinLine);
+    textBox(xml, frame, QString(), [&] {
+        paragraphProperties(xml, paragraph, 0, 0, width);
+        runs(xml, paragraph);
+    });
+}
+
+void Writer::textBox(QXmlStreamWriter &xml, const QRectF &frame, const QString &direction,
+                     const std::function<void()> &content)
+{
+    anchorStart(xml, frame, false, QStringLiteral("Text"));
     xml.writeStartElement(QStringLiteral("a:graphicData"));
     xml.writeAttribute(QStringLiteral("uri"), QLatin1String(kWps));
     xml.writeStartElement(QStringLiteral("wps:wsp"));
     xml.writeEmptyElement(QStringLiteral("wps:cNvSpPr"));
     xml.writeAttribute(QStringLiteral("txBox"), QStringLiteral("1"));
-    boxGeometry(xml, QStringLiteral("wps:spPr"), box.size());
+    boxGeometry(xml, QStringLiteral("wps:spPr"), frame.size());
     xml.writeEmptyElement(QStringLiteral("a:noFill"));
     xml.writeStartElement(QStringLiteral("a:ln"));
     xml.writeEmptyElement(QStringLiteral("a:noFill"));
@@ -1211,19 +1265,13 @@ void Writer::sideLine(QXmlStreamWriter &xml, const SideLine &line)
     xml.writeStartElement(QStringLiteral("wps:txbx"));
     xml.writeStartElement(QStringLiteral("w:txbxContent"));
     xml.writeStartElement(QStringLiteral("w:p"));
-    xml.writeStartElement(QStringLiteral("w:pPr"));
-    xml.writeEmptyElement(QStringLiteral("w:spacing"));
-    xml.writeAttribute(QStringLiteral("w:before"), QStringLiteral("0"));
-    xml.writeAttribute(QStringLiteral("w:after"), QStringLiteral("0"));
-    xml.writeAttribute(QStringLiteral("w:line"), twips(line.box.width()));
-    xml.writeAttribute(QStringLiteral("w:lineRule"), QStringLiteral("exact"));
-    xml.writeEndElement();
-    runs(xml, line.paragraph);
+    content();
     xml.writeEndElement(); // w:p
     xml.writeEndElement(); // w:txbxContent
     xml.writeEndElement(); // wps:txbx
     xml.writeStartElement(QStringLiteral("wps:bodyPr"));
-    xml.writeAttribute(QStringLiteral("vert"), line.upwards ? QStringLiteral("vert270") : QStringLiteral("vert"));
+    if (!direction.isEmpty())
+        xml.writeAttribute(QStringLiteral("vert"), direction);
     for (const char *inset : {"lIns", "tIns", "rIns", "bIns"})
         xml.writeAttribute(QLatin1String(inset), QStringLiteral("0"));
     xml.writeAttribute(QStringLiteral("wrap"), QStringLiteral("none"));
@@ -1304,8 +1352,13 @@ void Writer::writeFitting(int index)
 {
     const StructuredPage &page = mPages[index];
     const double top = mMargins.top + kCarrierHeight;
-    const double limit = page.size.height() - mMargins.bottom;
     const Mark start = mark();
+    // Lines at the page's foot stay where they stood however close its text
+    // is set, and the text is set to end above them.
+    mFoot = PageFoot::paragraphs(page);
+    double limit = page.size.height() - mMargins.bottom;
+    for (const int at : std::as_const(mFoot))
+        limit = qMin(limit, page.paragraphs[at].top());
     double end = writePage(index, page);
     double factor = 1;
     for (int attempt = 0; attempt < 4 && end > limit - kOverflowRoom && end > top; ++attempt) {
@@ -1330,6 +1383,8 @@ double Writer::writePage(int index, const StructuredPage &page)
     carrier(page, pageBreak);
     double cursor = mMargins.top + kCarrierHeight;
     for (const Band &band : page.bands) {
+        if (onlyFoot(band))
+            continue;
         const SectionLayout layout = layoutOf(page, &band);
         const bool opened = !mSection || !mSection->sameAs(layout);
         if (opened) {

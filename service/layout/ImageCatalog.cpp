@@ -47,7 +47,6 @@ QList<ImageCatalog::Entry> ImageCatalog::parseList(const QString &listing)
             continue;
         entry.type = fields[2];
         entry.pixels = QSize(fields[3].toInt(), fields[4].toInt());
-        entry.bits = fields.value(7).toInt();
         bool objectOk = false;
         const int object = fields.value(10).toInt(&objectOk);
         entry.key = objectOk && object > 0 ? fields[10] + QLatin1Char(' ') + fields.value(11)

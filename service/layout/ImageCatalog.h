@@ -17,8 +17,7 @@ public:
         int number = 0;
         QString type; // image, mask, smask, stencil
         QSize pixels;
-        int bits = 8; // per component
-        QString key;  // "object generation", or a key of its own for an inline image
+        QString key; // "object generation", or a key of its own for an inline image
     };
 
     // The rows of `pdfimages -list`.

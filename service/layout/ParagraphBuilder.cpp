@@ -292,17 +292,7 @@ private:
         const double tolerance = centreTolerance(mRight - mLeft);
         return std::abs(a.box.center().x() - b.box.center().x()) < tolerance &&
                std::abs(a.box.left() - b.box.left()) >= tolerance && !shortAtStart(a, tolerance) &&
-               !shortAtStart(b, tolerance) && !(startsAtAStop(a) && startsAtAStop(b));
-    }
-
-    // Two other lines of the block start where this one does, to half a point.
-    bool startsAtAStop(const Line &line) const
-    {
-        constexpr double kSameStart = 0.5;
-        const auto together = [&line](const Line &other) {
-            return std::abs(other.box.left() - line.box.left()) < kSameStart;
-        };
-        return std::count_if(mLines.cbegin(), mLines.cend(), together) >= 3;
+               !shortAtStart(b, tolerance) && !(startsAtAStop(mLines, a) && startsAtAStop(mLines, b));
     }
 
     // A line starting at the block's edge that ends well short of the other

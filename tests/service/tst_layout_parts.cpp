@@ -95,6 +95,7 @@ private slots:
     void docxKernFollowsItsLetterOnly();
     void docxSpaceAfterCodeIsTheText();
     void docxTextEndingNearThePageFootIsSetCloser();
+    void docxLinesAtThePageFootStandWhereTheyStood();
     void docxWriteFailureLeavesNoFile();
 };
 
@@ -2530,19 +2531,90 @@ void TestLayoutParts::docxTextEndingNearThePageFootIsSetCloser()
     // text's distance from the paper's edge below it.
     const auto lastBefore = [](double bottom) {
         StructuredPage page = pageWithColumns(1);
-        page.paragraphs.append(paragraph(QStringLiteral("Page 1"), 0, bottom - 2.4));
+        Paragraph lowest = paragraph(QStringLiteral("Last lines"), 0, bottom - 14.4);
+        lowest.lastBaseline = bottom - 2.4;
+        lowest.lineCount = 2;
+        page.paragraphs.append(lowest);
         page.bands.first().columns.first().items.append({FlowItem::Kind::Paragraph, 1});
         page.bands.first().bottom = bottom;
         const QString xml = QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, nullptr));
         static const QRegularExpression before(QStringLiteral("w:before=\"(\\d+)\""));
         int last = -1;
-        for (auto it = before.globalMatch(xml.left(xml.indexOf(QStringLiteral("Page 1")))); it.hasNext();)
+        for (auto it = before.globalMatch(xml.left(xml.indexOf(QStringLiteral("Last lines")))); it.hasNext();)
             last = it.next().captured(1).toInt();
         return last;
     };
     const int roomy = lastBefore(790); // 10 points above the edge: a foot 5 points further down
     QVERIFY(roomy > 0);
     QVERIFY2(lastBefore(798) < roomy + 160 - 2, qPrintable(QString::number(lastBefore(798)))); // 2 above: closer
+}
+
+void TestLayoutParts::docxLinesAtThePageFootStandWhereTheyStood()
+{
+    // A page number and a copyright line below the text by a gap: boxes at
+    // their places, out of the flow, so that text running a line longer
+    // than the source's cannot push them onto a page of their own.
+    const auto written = [](const QList<Paragraph> &low, bool pictureBelow = false) {
+        StructuredPage page = pageWithColumns(1);
+        for (const Paragraph &each : low) {
+            page.paragraphs.append(each);
+            page.bands.first().columns.first().items.append(
+                {FlowItem::Kind::Paragraph, int(page.paragraphs.size() - 1)});
+        }
+        if (pictureBelow)
+            page.pictures.append(
+                {QRectF(72, 780, 100, 15), QSizeF(100, 15), 0, false, QStringLiteral("logo.png"), QString(), false});
+        QList<DocxWriter::Media> media;
+        return QString::fromUtf8(DocxWriter::documentXml({page}, kStyles, &media));
+    };
+    const auto inBox = [](const QString &xml, const QString &text) {
+        const qsizetype at = xml.indexOf(text);
+        return at > 0 && xml.lastIndexOf(QStringLiteral("<w:txbxContent>"), at) >
+                             xml.lastIndexOf(QStringLiteral("</w:txbxContent>"), at);
+    };
+    Paragraph body = paragraph(QStringLiteral("Body text"), 0, 660);
+    body.lastBaseline = 700;
+    body.lineCount = 5;
+    const Paragraph copyright = paragraph(QStringLiteral("Copyright line"), 0, 760);
+    const Paragraph number = paragraph(QStringLiteral("Folio 7"), 0, 775, 300);
+    const QString xml = written({body, copyright, number});
+    QVERIFY(!inBox(xml, QStringLiteral("Body text")));
+    QVERIFY(inBox(xml, QStringLiteral("Copyright line")));
+    QVERIFY(inBox(xml, QStringLiteral("Folio 7")));
+    // Each box spans the page at its line's height, the line set in it as
+    // in the flow, from the page's edge.
+    static const QRegularExpression offset(QStringLiteral("<wp:positionV relativeFrom=\"page\"><wp:posOffset>(\\d+)<"));
+    QStringList tops;
+    for (auto it = offset.globalMatch(xml); it.hasNext();)
+        tops << it.next().captured(1);
+    QCOMPARE(tops, QStringList({QString::number(std::lround((760 - 9.6) * 12700)),
+                                QString::number(std::lround((775 - 9.6) * 12700))}));
+    QVERIFY(xml.contains(QStringLiteral("<w:ind w:left=\"6000\"")));
+    // The text's own last line, close under it, stays in the flow; so do
+    // lines with a picture below them, and a page of nothing but a foot line.
+    const Paragraph close = paragraph(QStringLiteral("Last line"), 0, 712);
+    QVERIFY(!inBox(written({body, close}), QStringLiteral("Last line")));
+    QVERIFY(inBox(written({body, close, number}), QStringLiteral("Folio 7")));
+    QVERIFY(!inBox(written({body, number}, true), QStringLiteral("Folio 7")));
+    // Text the writer would set down into the foot lines (two paragraphs the
+    // source overlapped) is set closer, to end above them.
+    Paragraph upper = paragraph(QStringLiteral("Upper"), 0, 600);
+    upper.lastBaseline = 720;
+    upper.lineCount = 11;
+    Paragraph lower = paragraph(QStringLiteral("Lower"), 0, 690);
+    lower.lastBaseline = 750;
+    lower.lineCount = 6;
+    const auto upperLine = [](const QString &xml) {
+        static const QRegularExpression line(QStringLiteral("w:line=\"(\\d+)\"[^>]*/>(?:(?!</w:p>).)*Upper"));
+        return line.match(xml).captured(1).toInt();
+    };
+    QCOMPARE(upperLine(written({upper, lower})), 240);
+    QVERIFY(upperLine(written({upper, lower, paragraph(QStringLiteral("Folio 7"), 0, 786, 300)})) < 240);
+    StructuredPage alone;
+    alone.size = QSizeF(600, 800);
+    alone.paragraphs = {number};
+    alone.bands = {{700, 790, {{72, 292, {{FlowItem::Kind::Paragraph, 0}}}}}};
+    QVERIFY(!inBox(QString::fromUtf8(DocxWriter::documentXml({alone}, kStyles, nullptr)), QStringLiteral("Folio 7")));
 }
 
 void TestLayoutParts::docxWriteFailureLeavesNoFile()
