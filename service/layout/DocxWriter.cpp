@@ -351,7 +351,7 @@ void Writer::closeSection()
     xml.writeEndElement();
     xml.writeEndElement();
     if (mBody.isEmpty() || !mBody.last().paragraph)
-        spacer(kMinLine);
+        spacer(kMinLine, true);
     QString &last = mBody.last().xml;
     last.insert(last.indexOf(QLatin1String("</w:pPr>")), text);
     mSection.reset();
