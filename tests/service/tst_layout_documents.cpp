@@ -41,6 +41,7 @@ private slots:
     void documentInformationIsKept();
     void everyPageStartsAPage();
     void textRunningPastThePageFootStaysOnItsPage();
+    void pageNumberStandsWhereItStood();
     void libreOfficeOpensWhatComesOut();
     void alignedLinesAndColumnsAtThePageFootStay();
     void looseJustifiedLinesBreakWhereTheyDid();
@@ -954,6 +955,36 @@ QList<std::pair<QString, double>> wordTops(const QString &pdf)
         tops.append({match.captured(2), match.captured(1).toDouble()});
     }
     return tops;
+}
+
+void TestLayoutDocuments::pageNumberStandsWhereItStood()
+{
+    // A page number well below the text: a box at its place, which the
+    // reopened page shows where the source had it.
+    LayoutPdf pdf;
+    for (int line = 0; line < 6; ++line)
+        pdf.text(72, 100 + 14 * line, QStringLiteral("A line of the page's text, number %1.").arg(line + 1));
+    pdf.text(290, 800, QStringLiteral("Page 7"));
+    const Converted result = convert(pdf, QStringLiteral("folio"));
+    const qsizetype number = result.documentXml.indexOf(QStringLiteral("Page 7"));
+    QVERIFY(result.documentXml.lastIndexOf(QStringLiteral("<w:txbxContent>"), number) >
+            result.documentXml.lastIndexOf(QStringLiteral("number 6."), number));
+    const QString folder = mDir.filePath(QStringLiteral("folio"));
+    const QString reopened = TestDocuments::office(folder + QStringLiteral("/out.docx"), QStringLiteral("pdf"),
+                                                   folder + QStringLiteral("/reopened"));
+    QVERIFY(!reopened.isEmpty());
+    QCOMPARE(TestDocuments::pageCount(reopened), 1);
+    const auto topOf = [](const QList<std::pair<QString, double>> &tops, const QString &word) {
+        for (const auto &[text, top] : tops) {
+            if (text == word)
+                return top;
+        }
+        return -1.0;
+    };
+    const double before = topOf(wordTops(folder + QStringLiteral("/in.pdf")), QStringLiteral("7"));
+    const double after = topOf(wordTops(reopened), QStringLiteral("7"));
+    QVERIFY2(before > 780 && std::abs(after - before) < 4,
+             qPrintable(QStringLiteral("%1, was %2").arg(after).arg(before)));
 }
 
 void TestLayoutDocuments::alignedLinesAndColumnsAtThePageFootStay()
