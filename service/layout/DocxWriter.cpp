@@ -1354,12 +1354,16 @@ void Writer::writeFitting(int index)
     const double top = mMargins.top + kCarrierHeight;
     const Mark start = mark();
     // Lines at the page's foot stay where they stood however close its text
-    // is set, and the text is set to end above them.
+    // is set, and the text is set to end above them, or where it cannot, so
+    // close, above the page's foot.
     mFoot = PageFoot::paragraphs(page);
-    double limit = page.size.height() - mMargins.bottom;
+    const double pageLimit = page.size.height() - mMargins.bottom;
+    double limit = pageLimit;
     for (const int at : std::as_const(mFoot))
         limit = qMin(limit, page.paragraphs[at].top());
     double end = writePage(index, page);
+    if (end > limit - kOverflowRoom && limit - 2 * kOverflowRoom - top < kTightestPage * (end - top))
+        limit = pageLimit;
     double factor = 1;
     for (int attempt = 0; attempt < 4 && end > limit - kOverflowRoom && end > top; ++attempt) {
         factor *= (limit - 2 * kOverflowRoom - top) / (end - top);
