@@ -61,6 +61,19 @@ Extent extentOf(const QList<TextWords::Word> &words)
     return extent;
 }
 
+// The kerns back after runs, which LibreOffice does not take (it narrows
+// no run's last character): TeX's logo sets about 8 points a 10-point line
+// wider than the source.
+double lostKernsOf(const QList<TextWords::Word> &words)
+{
+    double lost = 0;
+    for (const TextWords::Word &word : words) {
+        for (const TextWords::Run &run : word.runs)
+            lost -= qMin(0.0, run.kern);
+    }
+    return lost;
+}
+
 double typicalPitch(const QList<Line> &lines)
 {
     QList<double> pitches;
@@ -624,14 +637,19 @@ bool ParagraphBuilder::isSymbolMarker(const QString &word)
 
 double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool justified)
 {
+    double right = 0;
+    for (const Line &line : lines)
+        right = qMax(right, line.box.right());
     double most = 0;
     for (const Line &line : lines) {
         if (line.mono)
             continue;
         // A line parted by tabs fits where its last part does, which runs
-        // up to the margin (a résumé's entry after its dates).
+        // up to the margin (a résumé's entry after its dates). A ragged
+        // line may run on to where the longest ends.
         const QList<TextWords::Word> words = line.segmentWords(line.segments() - 1);
-        const double width = line.segmentBox(line.segments() - 1).width();
+        const QRectF part = line.segmentBox(line.segments() - 1);
+        const double width = part.width() + (justified ? 0 : right - part.right());
         const auto [glyphs, characters] = extentOf(words);
         const qsizetype gaps = words.size() - 1;
         const double scale = sizeScale(line.size, words);
@@ -639,7 +657,9 @@ double ParagraphBuilder::condensing(const QList<TextLines::Line> &lines, bool ju
         // larger size needs past it counts, and past half of it, as the writer
         // measures the room from the line height rather than the size.
         const double room = justified ? 0 : raggedRoom(line.size) / 2;
-        const double needed = (glyphs + double(gaps) * line.space) * scale - width - room;
+        // Justified lines' kerns are made up by their own spacing.
+        const double lost = justified ? 0 : lostKernsOf(words);
+        const double needed = (glyphs + double(gaps) * line.space) * scale + lost - width - room;
         if (needed > 0 && characters + gaps > 0)
             most = qMax(most, qMin(needed / double(characters + gaps), 0.08 * line.size));
     }
@@ -672,13 +692,12 @@ double ParagraphBuilder::fillSpacing(const TextLines::Line &line, double right, 
     // TeX's logo moved under the L) is lost, and so is a run's last squeeze.
     const Extent extent = extentOf(line.words);
     const qsizetype characters = extent.characters + gaps;
-    double lostKerns = 0;
+    const double lostKerns = lostKernsOf(line.words);
     qsizetype runEnds = 0;
     const TextWords::Run *before = nullptr;
     for (const TextWords::Word &word : line.words) {
         for (const TextWords::Run &run : word.runs) {
             runEnds += before && (before->kern != 0 || before->style != run.style || before->rise != run.rise);
-            lostKerns -= qMin(0.0, run.kern);
             before = &run;
         }
     }
