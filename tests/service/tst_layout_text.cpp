@@ -926,6 +926,16 @@ void TestLayoutText::justifiedLinesFitAtTheSizeWordSets()
     };
     QVERIFY2(withLogo(3.6) > 0.01, qPrintable(QString::number(withLogo(3.6))));
     QVERIFY2(withLogo(0) < 0.005, qPrintable(QString::number(withLogo(0))));
+    // A short last line holding it may run on to where the longest line
+    // ends, as the writer sets it, and needs no squeeze.
+    QList<Glyph> shortLast;
+    for (int w = 0; w < 6; ++w)
+        shortLast += setText(QStringLiteral("abcde"), shortLast.isEmpty() ? 72 : shortLast.last().box.right() + 3, 100);
+    shortLast += setText(QStringLiteral("L"), 72, 112);
+    shortLast += setText(QStringLiteral("A"), shortLast.last().box.right() - 3.6, 110, 7);
+    shortLast += setText(QStringLiteral("TEX."), shortLast.last().box.right() - 0.5, 112);
+    const double lastLine = ParagraphBuilder::condensing(TextLines::lines(TextWords::words(shortLast), kStyles), false);
+    QVERIFY2(lastLine < 0.005, qPrintable(QString::number(lastLine)));
     // A paragraph's last line, its spaces squeezed as TeX squeezes them, is
     // short of the full measure yet would not fit it at natural spacing:
     // it is condensed too. A short last line is not.
